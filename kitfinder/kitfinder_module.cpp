@@ -1,0 +1,1 @@
+// libkitfinder.so: its exports are declared in kitfinder.h and defined beside this file.

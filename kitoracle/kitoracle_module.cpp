@@ -1,0 +1,1 @@
+// libkitoracle.so: its exports are declared in kitoracle.h and defined beside this file.

@@ -1,0 +1,1 @@
+// librelaylink.so: its exports are declared in relaylink.h and defined beside this file.

@@ -1,0 +1,1 @@
+// libsetupaide.so: its exports are declared in setupaide.h and defined beside this file.

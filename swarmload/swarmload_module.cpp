@@ -1,0 +1,1 @@
+// libswarmload.so: its exports are declared in swarmload.h and defined beside this file.
