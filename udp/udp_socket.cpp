@@ -1,0 +1,338 @@
+#include "udp_socket.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "datagram.h"
+#include "socks5.h"
+#include "utility_link.h"
+
+namespace udp {
+namespace {
+
+// IPv4 address of a dotted text or, failing that, of a host name.
+bool ResolveIPv4(const std::string& host, in_addr* out) {
+  if (host.empty()) return false;
+  if (inet_pton(AF_INET, host.c_str(), out) == 1) return true;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  *out = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return true;
+}
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? int(left.count()) : 0;
+}
+
+bool ConnectWithTimeout(int fd, const sockaddr_in& addr, int timeoutMs) {
+  int flags = fcntl(fd, F_GETFL, 0);
+  fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  int rc = connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  if (rc != 0 && errno != EINPROGRESS) return false;
+  if (rc != 0) {
+    pollfd p{fd, POLLOUT, 0};
+    if (poll(&p, 1, timeoutMs) != 1) return false;
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return false;
+  }
+  return true;
+}
+
+bool SendAll(int fd, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd p{fd, POLLOUT, 0};
+      if (poll(&p, 1, kProxyReplyTimeoutMs) != 1) return false;
+      continue;
+    }
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+// Reads until count bytes are in out, the peer closes or the time is up.
+size_t RecvExactly(int fd, uint8_t* out, size_t count, std::chrono::steady_clock::time_point deadline) {
+  size_t done = 0;
+  while (done < count) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, RemainingMs(deadline)) != 1) break;
+    ssize_t n = recv(fd, out + done, count - done, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+  return done;
+}
+
+}  // namespace
+
+CUdpSocket::~CUdpSocket() { Close(); }
+
+void CUdpSocket::RefreshLocalAddress() {
+  localAddress_.clear();
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return;
+  for (ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
+    if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET) continue;
+    if ((it->ifa_flags & IFF_UP) == 0 || (it->ifa_flags & IFF_LOOPBACK) != 0) continue;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(it->ifa_addr)->sin_addr, text, sizeof text);
+    localAddress_ = text;
+    break;
+  }
+  freeifaddrs(list);
+}
+
+uint16_t CUdpSocket::LocalPort() {
+  int fd = fd_;
+  if (fd < 0) return 0;
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
+  return ntohs(addr.sin_port);
+}
+
+bool CUdpSocket::CreateSocket() {
+  StopDispatch();
+  CloseControl();
+  if (fd_ >= 0) {
+    state_ = kSocketClosing;
+    close(fd_);
+    fd_ = -1;
+    state_ = kSocketClosed;
+  }
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (fd < 0) return false;
+  fd_ = fd;
+  state_ = kSocketCreated;
+  return true;
+}
+
+bool CUdpSocket::StartDispatch() {
+  if (dispatch_.joinable() || fd_ < 0) return false;
+  if (pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  try {
+    dispatch_ = std::thread(&CUdpSocket::DispatchLoop, this, int(fd_), wakePipe_[0]);
+  } catch (...) {
+    close(wakePipe_[0]);
+    close(wakePipe_[1]);
+    wakePipe_[0] = wakePipe_[1] = -1;
+    return false;
+  }
+  return true;
+}
+
+void CUdpSocket::StopDispatch() {
+  if (!dispatch_.joinable()) return;
+  char wake = 1;
+  ssize_t ignored = write(wakePipe_[1], &wake, 1);
+  (void)ignored;
+  if (dispatch_.get_id() == std::this_thread::get_id()) {
+    dispatch_.detach();  // stopped from its own handler: it ends on return
+  } else {
+    dispatch_.join();
+  }
+  close(wakePipe_[0]);
+  close(wakePipe_[1]);
+  wakePipe_[0] = wakePipe_[1] = -1;
+}
+
+void CUdpSocket::DispatchLoop(int fd, int wakeFd) {
+  for (;;) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    int n = poll(fds, 2, 1000);
+    if (n < 0 && errno != EINTR) return;
+    if (n <= 0) continue;
+    if (fds[1].revents != 0) return;
+    if ((fds[0].revents & (POLLIN | POLLERR)) != 0 && handler_) handler_(kEventReceive);
+    if ((fds[0].revents & POLLNVAL) != 0) return;
+  }
+}
+
+bool CUdpSocket::OpenClient() {
+  if (!CreateSocket()) return false;
+  return StartDispatch();
+}
+
+bool CUdpSocket::BindWithNextPort(uint16_t port) {
+  state_ = kSocketClosing;
+  if (!CreateSocket()) return false;
+  Log("ip:%s\n", localAddress_.c_str());
+  for (;;) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(port);
+    if (::bind(fd_.load(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) break;
+    if (errno != EADDRINUSE || port == 65535) return false;
+    ++port;
+  }
+  // Whether or not retries were needed, the port bound is the current one.
+  currentPort_ = LocalPort();
+  state_ = kSocketBound;
+  if (!StartDispatch()) return false;
+  Log("ip:%s port=%d\n", localAddress_.c_str(), int(currentPort_));
+  return Associate();
+}
+
+void CUdpSocket::Close() {
+  StopDispatch();
+  CloseControl();
+  if (fd_ >= 0) {
+    state_ = kSocketClosing;
+    close(fd_);
+    fd_ = -1;
+  }
+  state_ = kSocketClosed;
+}
+
+void CUdpSocket::CloseControl() {
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  if (controlFd_ >= 0) close(controlFd_);
+  controlFd_ = -1;
+  associated_ = false;
+}
+
+bool CUdpSocket::Associate() {
+  ProxySettings proxy = SharedProxy::Instance().Read();
+  if (!proxy.InUse() || associated_) return true;
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  if (associated_) return true;
+  if (proxy.type != 5) {
+    Log("proxy type %d cannot relay UDP datagrams, only SOCKS5 (type 5) can\n", int(proxy.type));
+    return false;
+  }
+  if (controlFd_ >= 0) close(controlFd_);
+  controlFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (controlFd_ < 0) return false;
+
+  in_addr proxyAddr{};
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(proxy.port);
+  bool connected = ResolveIPv4(proxy.ip, &proxyAddr);
+  to.sin_addr = proxyAddr;
+  if (connected) connected = ConnectWithTimeout(controlFd_, to, kProxyConnectTimeoutMs);
+  bool ok = connected && RunSocks5Handshake(proxy);
+  if (!ok) {
+    Log(connected ? "sock5代理认证失败!!!\n" : "连接sock5代理服务器失败!!!\n");
+    close(controlFd_);
+    controlFd_ = -1;
+    return false;
+  }
+  ok = UdpAssociate(proxy);
+  if (ok && (relayHost_.empty() || relayHost_ == "0.0.0.0")) {
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &proxyAddr, text, sizeof text);
+    relayHost_ = text;  // a relay on "any address" is reached at the proxy's address
+  }
+  associated_ = ok;
+  return ok;
+}
+
+bool CUdpSocket::RunSocks5Handshake(const ProxySettings& proxy) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProxyReplyTimeoutMs);
+  if (!SendAll(controlFd_, socks5::Greeting())) return false;
+  uint8_t reply[2];
+  socks5::MethodReply method = socks5::ParseMethodReply(reply, RecvExactly(controlFd_, reply, 2, deadline));
+  if (!method.ok) return false;
+  if (method.method == socks5::Method::kNone) return true;
+  if (method.method != socks5::Method::kUserPassword) return false;
+  if (!SendAll(controlFd_, socks5::UserPasswordRequest(proxy.user, proxy.password))) return false;
+  return socks5::ParseUserPasswordReply(reply, RecvExactly(controlFd_, reply, 2, deadline));
+}
+
+bool CUdpSocket::UdpAssociate(const ProxySettings&) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProxyReplyTimeoutMs);
+  if (!SendAll(controlFd_, socks5::AssociateRequest(LocalPort()))) return false;
+  uint8_t reply[512];
+  size_t got = RecvExactly(controlFd_, reply, 5, deadline);
+  size_t want = socks5::AssociateReplyLength(reply, got);
+  if (want > got) got += RecvExactly(controlFd_, reply + got, want - got, deadline);
+  socks5::AssociateReply parsed = socks5::ParseAssociateReply(reply, got);
+  if (!parsed.ok) return false;
+  relayAtyp_ = parsed.atyp;
+  relayHost_ = parsed.relayHost;
+  relayPort_ = parsed.relayPort;
+  return true;
+}
+
+int CUdpSocket::ProxySendTo(const std::string& ip, uint16_t port, const uint8_t* data, size_t length) {
+  int fd = fd_;
+  if (ip.empty() || data == nullptr || length == 0 || fd < 0) return -1;
+  ProxySettings proxy = SharedProxy::Instance().Read();
+  if (!proxy.InUse()) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    if (inet_pton(AF_INET, ip.c_str(), &to.sin_addr) != 1) return -1;
+    return int(sendto(fd, data, length, 0, reinterpret_cast<sockaddr*>(&to), sizeof to));
+  }
+  if (!Associate()) return -1;
+  std::vector<uint8_t> relayed = socks5::UdpRequestHeader(ip, port);
+  if (relayed.empty() || length > kMaxDatagram) return -1;
+  relayed.insert(relayed.end(), data, data + length);
+  sockaddr_in relay{};
+  relay.sin_family = AF_INET;
+  {
+    std::lock_guard<std::mutex> lock(proxyMutex_);
+    relay.sin_port = htons(relayPort_);
+    if (!ResolveIPv4(relayHost_, &relay.sin_addr)) return -1;
+  }
+  return int(sendto(fd, relayed.data(), relayed.size(), 0, reinterpret_cast<sockaddr*>(&relay), sizeof relay));
+}
+
+int CUdpSocket::ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, uint16_t* senderPort) {
+  int fd = fd_;
+  if (fd < 0) return -1;
+  uint8_t raw[kMaxDatagram + socks5::kMaxUdpHeader];
+  sockaddr_in from{};
+  socklen_t fromLen = sizeof from;
+  ssize_t n = recvfrom(fd, raw, sizeof raw, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
+  if (n < 0) return -1;
+  ProxySettings proxy = SharedProxy::Instance().Read();
+  if (!proxy.InUse()) {
+    if (size_t(n) > size) return -1;  // longer than any datagram of ours
+    size_t copy = size_t(n);
+    std::memcpy(buf, raw, copy);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    *senderIp = text;
+    *senderPort = ntohs(from.sin_port);
+    return int(copy);
+  }
+  if (!associated_) {
+    Log("ProxySendTo(), 没连接上代理服务器，不能接收数据\n");
+    return -1;
+  }
+  socks5::UdpDatagram relayed = socks5::ParseUdpDatagram(raw, size_t(n));
+  if (!relayed.ok) return -1;
+  size_t payload = size_t(n) - relayed.headerLength;
+  if (payload > size) return -1;
+  std::memcpy(buf, raw + relayed.headerLength, payload);
+  *senderIp = relayed.senderIp;
+  *senderPort = relayed.senderPort;
+  return int(payload);
+}
+
+}  // namespace udp
