@@ -1,0 +1,19 @@
+// Files and folders (UTF-16 paths, '/' separators; UTF-8 on disk).
+// No global state; failures show only in the result.
+#pragma once
+
+#include <string>
+
+// True when the path exists (file, folder, or a symbolic link itself).
+bool FileExists(const std::u16string& path);
+
+// Existing path: with `recreate`, delete the tree and create the folder
+// again (false when either step fails); without, true and nothing done.
+// Missing path: create it (one level; the parent must exist).
+bool PrepareDirectory(const std::u16string& path, bool recreate);
+
+// Deletes the folder and everything below it. Symbolic links are removed as
+// links, never followed (a link given as `path` itself is refused). Read-only
+// files are deleted too. Stops at the first failure (what was deleted stays
+// deleted) and returns false; false too for a missing folder.
+bool DeleteDirectoryTree(const std::u16string& path);

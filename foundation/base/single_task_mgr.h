@@ -1,0 +1,45 @@
+// CSingleTaskMgr: runs heap-allocated CBaseTask jobs one at a time, in the
+// order of their AddTask calls, on its one worker thread.
+//
+//   CSingleTaskMgr tasks; tasks.Start();
+//   tasks.AddTask(new CIconJob(...));   // the manager owns the job now
+//
+// A job is deleted right after its Run(). Destroying the manager waits for
+// the running job, then deletes the jobs still waiting without running them.
+// Threading: AddTask from any thread; the list and the dispatch step are
+// guarded by lock_ (re-entrant: DispatchNext runs inside AddTask's hold).
+#pragma once
+
+#include <atomic>
+#include <list>
+
+#include "foundation/base/locks.h"
+#include "foundation/base/queue_thread.h"
+
+class CBaseTask {
+ public:
+  virtual ~CBaseTask() = default;
+  virtual void Run() = 0;
+};
+
+class CSingleTaskMgr : public CBaseOperThread {
+ public:
+  static constexpr uint32_t kRunTaskMessage = 1;
+
+  CSingleTaskMgr();
+  ~CSingleTaskMgr() override;
+
+  bool Start() { return CBaseOperThread::Start(0); }
+  // Takes ownership of `task` (null is ignored).
+  void AddTask(CBaseTask* task);
+
+ protected:
+  uint32_t Run() override;
+
+ private:
+  void DispatchNext();
+
+  std::list<CBaseTask*> tasks_;
+  std::atomic<bool> busy_{false};
+  base::CCriticalSection lock_;
+};

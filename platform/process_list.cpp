@@ -1,0 +1,99 @@
+#include "platform/process_list.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace platform {
+namespace {
+
+bool ParsePid(const char* name, pid_t* pid) {
+  if (name[0] < '1' || name[0] > '9') return false;
+  char* end = nullptr;
+  long value = std::strtol(name, &end, 10);
+  if (*end != '\0' || value <= 0 || value > INT_MAX) return false;
+  *pid = static_cast<pid_t>(value);
+  return true;
+}
+
+// The state letter of /proc/<pid>/stat ('R', 'S', 'Z', ...), or 0 when unreadable.
+char ProcessState(pid_t pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char buffer[512];
+  ssize_t n = read(fd, buffer, sizeof buffer - 1);
+  close(fd);
+  if (n <= 0) return 0;
+  buffer[n] = '\0';
+  // "pid (comm) S ...": the command may hold ')' itself, so take the last one.
+  const char* close_paren = std::strrchr(buffer, ')');
+  if (close_paren == nullptr || close_paren[1] != ' ') return 0;
+  return close_paren[2];
+}
+
+}  // namespace
+
+std::vector<ProcessEntry> ListProcesses() {
+  std::vector<ProcessEntry> result;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return result;
+  while (struct dirent* entry = readdir(proc)) {
+    pid_t pid = 0;
+    if (!ParsePid(entry->d_name, &pid)) continue;
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/%d/exe", static_cast<int>(pid));
+    char target[PATH_MAX];
+    ssize_t n = readlink(link, target, sizeof target);
+    if (n <= 0 || n >= static_cast<ssize_t>(sizeof target)) continue;
+    result.push_back(ProcessEntry{pid, std::string(target, static_cast<size_t>(n))});
+  }
+  closedir(proc);
+  return result;
+}
+
+bool IsProcessGone(pid_t pid) {
+  if (kill(pid, 0) != 0 && errno == ESRCH) return true;
+  char state = ProcessState(pid);
+  return state == 0 || state == 'Z' || state == 'X';
+}
+
+std::vector<EndResult> EndProcesses(const std::vector<pid_t>& pids,
+                                    std::chrono::milliseconds timeout) {
+  std::vector<EndResult> results(pids.size(), EndResult::kTimedOut);
+  std::vector<bool> waiting(pids.size(), false);
+  for (size_t i = 0; i < pids.size(); ++i) {
+    if (pids[i] <= 0 || kill(pids[i], SIGTERM) != 0) {
+      results[i] = (pids[i] > 0 && errno == ESRCH) ? EndResult::kEnded : EndResult::kRefused;
+    } else {
+      waiting[i] = true;
+    }
+  }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    bool any_left = false;
+    for (size_t i = 0; i < pids.size(); ++i) {
+      if (!waiting[i]) continue;
+      if (IsProcessGone(pids[i])) {
+        waiting[i] = false;
+        results[i] = EndResult::kEnded;
+      } else {
+        any_left = true;
+      }
+    }
+    if (!any_left || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return results;
+}
+
+}  // namespace platform

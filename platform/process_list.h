@@ -1,0 +1,37 @@
+// The running processes of this machine, read from /proc, and ending them.
+// A process is ended by SIGTERM and then waited for with a time-out; nothing
+// is killed by force.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProcessEntry {
+  pid_t pid = 0;
+  std::string image_path;  // target of /proc/<pid>/exe (absolute, symbolic links resolved)
+};
+
+// Every process whose executable can be read (the caller's own included);
+// processes of other users that may not be inspected are left out.
+std::vector<ProcessEntry> ListProcesses();
+
+// True when the process no longer runs: gone, or a zombie waiting for its parent.
+bool IsProcessGone(pid_t pid);
+
+enum class EndResult {
+  kEnded,    // the process went away within the time-out
+  kRefused,  // the signal could not be sent (another user's process, ...)
+  kTimedOut  // still running when the time-out expired
+};
+
+// Sends SIGTERM to each process, then waits (one shared deadline) until each
+// is gone. Results are in the order of `pids`.
+std::vector<EndResult> EndProcesses(const std::vector<pid_t>& pids,
+                                    std::chrono::milliseconds timeout);
+
+}  // namespace platform
