@@ -1,0 +1,1 @@
+"""A simulated Android phone for Phonedeck's tests and demo (see README.md)."""
