@@ -11,11 +11,15 @@ rm [-f|-r] <path>..., echo, ls <path>. Anything else prints the shell's
 """
 
 import os
+import re
 import shlex
 import shutil
 
 from . import log
 from .fixture import PathError
+
+
+_REDIRECTION = re.compile(r"^\d?(<|>>?)(&\d|/dev/null)$")
 
 
 class Shell:
@@ -35,6 +39,8 @@ class Shell:
         except ValueError as err:
             log.error("shell", "cannot parse %r: %s" % (command, err))
             return "/system/bin/sh: syntax error: %s\n" % err
+        # adb appends "</dev/null" to the commands it runs itself.
+        argv = [a for a in argv if not _REDIRECTION.match(a)]
         if not argv:
             log.error("shell", "interactive shell requested; not supported")
             return ""

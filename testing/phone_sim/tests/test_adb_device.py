@@ -1,0 +1,117 @@
+#!/usr/bin/python3
+"""The simulated phone seen through Debian's adb: devices, shell commands,
+installs and the framebuffer through the adb server's smart socket."""
+
+import os
+import socket
+import struct
+import time
+import unittest
+
+from harness import PhoneSim, apk_dir, sample_apk, parse_reply
+from phonesim import framebuffer
+
+
+class AdbDeviceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = PhoneSim()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.stop()
+
+    def test_devices_lists_the_phone(self):
+        out = self.sim.adb("devices").stdout
+        self.assertIn("%s\tdevice" % self.sim.serial, out.splitlines())
+        self.assertIn("model:Z1_Sim", self.sim.adb("devices", "-l").stdout)
+
+    def test_shell_commands(self):
+        cases = [
+            ("getprop ro.product.model", "Z1 Sim\n"),
+            ("getprop ro.build.version.sdk", "19\n"),
+            ("getprop no.such.prop", "\n"),
+            ("pm uninstall com.zelvik.no.such", "Failure [DELETE_FAILED_INTERNAL_ERROR]\n"),
+        ]
+        for command, expected in cases:
+            with self.subTest(command=command):
+                self.assertEqual(self.sim.shell(command), expected)
+        everything = self.sim.shell("getprop")
+        self.assertIn("[ro.product.brand]: [Zelvik]\n", everything)
+        listed = self.sim.shell("pm list package -3")
+        self.assertIn("package:com.zelvik.assist\n", listed)
+        self.assertIn("package:com.zelvik.demo.notes\n", listed)
+        self.assertNotIn("com.android.settings", listed)
+        dump = self.sim.shell('dumpsys package "com.zelvik.assist"')
+        self.assertIn("versionCode=3 targetSdk=19\n", dump)
+        self.assertNotIn("versionCode=", self.sim.shell("dumpsys package com.zelvik.no.such"))
+        started = self.sim.shell("am start -n com.zelvik.assist/com.zelvik.assist.MainActivity")
+        self.assertNotIn("Error", started)
+        self.assertIn("Error type 3", self.sim.shell("am start -n com.zelvik.no/.Main"))
+
+    def test_unknown_shell_command_is_logged(self):
+        self.sim.control("clear-errors")
+        self.assertIn("not found", self.sim.shell("frobnicate --now"))
+        self.assertTrue(any("frobnicate" in e for e in self.sim.errors()))
+        self.sim.control("clear-errors")
+
+    def test_install_then_list_and_remove(self):
+        apk = sample_apk()
+        out = self.sim.adb("-s", self.sim.serial, "install", "-r", apk).stdout
+        self.assertIn("Success", out)
+        self.assertIn("package:com.zelvik.demo.sample\n", self.sim.shell("pm list package -3"))
+        self.assertIn("versionCode=5 ", self.sim.shell("dumpsys package com.zelvik.demo.sample"))
+        root, _ = parse_reply(self.sim.request("package_list"))
+        apps = {a.get("packageName"): a for a in root.findall("app")}
+        self.assertEqual(apps["com.zelvik.demo.sample"].get("appName"), "示例应用")
+        self.assertEqual(apps["com.zelvik.demo.sample"].get("versionCode"), "5")
+        _, icon = parse_reply(self.sim.request("package_icon", params='<packageName value="com.zelvik.demo.sample"/>'))
+        self.assertTrue(icon.startswith(b"\x89PNG"))
+        again = self.sim.adb("-s", self.sim.serial, "install", apk).stdout
+        self.assertIn("Failure [INSTALL_FAILED_ALREADY_EXISTS]", again)
+        self.assertIn("Success", self.sim.shell("pm uninstall com.zelvik.demo.sample"))
+        self.assertNotIn("com.zelvik.demo.sample", self.sim.shell("pm list package -3"))
+        # the pushed copy is removed by adb after the install
+        self.assertEqual(os.listdir(os.path.join(self.sim.root, "data/local/tmp")), [])
+
+    def test_install_older_agent_is_a_downgrade(self):
+        old = os.path.join(apk_dir(), "com.zelvik.assist-v2.apk")
+        out = self.sim.adb("-s", self.sim.serial, "install", "-r", old).stdout
+        self.assertIn("Failure [INSTALL_FAILED_VERSION_DOWNGRADE]", out)
+
+    def test_framebuffer_through_the_adb_server(self):
+        def request(sock, text):
+            # The program writes each request at the start of 256 zeroed bytes.
+            sock.sendall(("%04x%s" % (len(text), text)).encode().ljust(256, b"\0"))
+
+        def receive(sock, count):
+            data = b""
+            while len(data) < count:
+                chunk = sock.recv(min(5120, count - len(data)))
+                if not chunk:
+                    break
+                data += chunk
+            return data
+
+        with socket.create_connection(("127.0.0.1", self.sim.adb_port), timeout=10) as s:
+            request(s, "host:transport:" + self.sim.serial)
+            self.assertEqual(receive(s, 4), b"OKAY")
+            request(s, "framebuffer:")
+            time.sleep(0.2)
+            self.assertEqual(receive(s, 4), b"OKAY")
+            self.assertEqual(struct.unpack("<I", receive(s, 4))[0], 1)
+            fields = struct.unpack("<12I", receive(s, 48))
+            self.assertEqual(fields, (32, 320 * 480 * 4, 320, 480, 0, 8, 16, 8, 8, 8, 24, 8))
+            s.sendall(b"\0" * 256)
+            pixels = receive(s, fields[1])
+            self.assertEqual(pixels, framebuffer.pixels())
+            self.assertEqual(receive(s, 1), b"")   # nothing beyond the frame
+        # spot checks of the documented picture
+        w = framebuffer.WIDTH
+        self.assertEqual(pixels[0:4], bytes((0, 0, 0x80, 0xFF)))
+        last = ((framebuffer.HEIGHT - 1) * w + (w - 1)) * 4
+        self.assertEqual(pixels[last:last + 4], bytes((255, 255, 0x80, 0xFF)))
+
+
+if __name__ == "__main__":
+    unittest.main()
