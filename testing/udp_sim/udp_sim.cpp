@@ -144,16 +144,23 @@ void UdpPeerSim::OnDatagram(const uint8_t* data, size_t len, const std::string& 
   std::vector<uint8_t> payload(request.payload, request.payload + request.payloadLength);
   if (request.header.flags & udp::kFlagCiphered) udp::CipherInPlace(payload.data(), payload.size());
   ReplyShape shape;
+  std::vector<uint8_t> whole;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     payloads_.push_back(payload);
     lastIp_ = ip;
     shape = shape_;
+    auto& pieces = partial_[request.header.requestId];
+    pieces[request.header.fragmentIndex] = payload;
+    if (pieces.size() < request.header.fragmentCount) {
+      ++requests_;
+      return;  // more fragments to come
+    }
+    for (auto& piece : pieces) whole.insert(whole.end(), piece.second.begin(), piece.second.end());
+    partial_.erase(request.header.requestId);
   }
   ++requests_;
-  // Only the last fragment of a request is answered.
-  if (request.header.fragmentIndex + 1 < request.header.fragmentCount) return;
-  std::vector<uint8_t> reply = answer_ ? answer_(payload) : std::vector<uint8_t>();
+  std::vector<uint8_t> reply = answer_ ? answer_(whole) : std::vector<uint8_t>();
   size_t count = reply.empty() ? 1 : (reply.size() + shape.fragmentPayload - 1) / shape.fragmentPayload;
   std::vector<std::vector<uint8_t>> datagrams;
   for (size_t i = 0; i < count; ++i) {
@@ -326,11 +333,9 @@ void Socks5Sim::Serve(int client) {
       lastAuth_ = auth;
     }
     bool ok = std::string(user.begin(), user.end()) == user_ && std::string(pass.begin(), pass.end()) == password_;
+    if (!ok) ++authFailures_;  // counted before the client hears of it
     SendAll(client, {0x01, uint8_t(ok ? 0x00 : 0x01)});
-    if (!ok) {
-      ++authFailures_;
-      return finish();
-    }
+    if (!ok) return finish();
   }
   // UDP ASSOCIATE for an IPv4 client address.
   uint8_t request[10];

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,7 +46,7 @@ struct ReplyShape {
   bool corruptCrc = false;  // a CRC that does not match
 };
 
-// A udp peer: answers each request (one datagram, header included) with
+// A udp peer: joins the fragments of each request and answers it with
 // answer(payload) under the same request id.
 class UdpPeerSim {
  public:
@@ -71,6 +72,7 @@ class UdpPeerSim {
   ReplyShape shape_;
   std::vector<std::vector<uint8_t>> payloads_;
   std::string lastIp_;
+  std::map<uint32_t, std::map<uint8_t, std::vector<uint8_t>>> partial_;  // by request id, then index
   std::atomic<size_t> requests_{0};
   std::atomic<size_t> malformed_{0};
 };
