@@ -1,0 +1,195 @@
+// Loading and saving files: marks, encodings, conversions and records.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/tests/xml_test_util.h"
+
+namespace {
+
+class XmlFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/xml_file_test.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    for (const std::string& f : files_) unlink(f.c_str());
+    rmdir(dir_.c_str());
+  }
+  std::string Path(const std::string& name) {
+    files_.push_back(dir_ + "/" + name);
+    return files_.back();
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string p = Path(name);
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::string dir_;
+  std::vector<std::string> files_;
+};
+
+struct LoadCase {
+  const char* label;
+  std::string bytes;
+  const char* text;     // document text after loading (UTF-8 here)
+  uint32_t flags;       // mark flags kept by the document
+  const char* result;   // records of the load
+};
+
+class LoadCases : public XmlFile, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoadCases, Load) {
+  const LoadCase& c = GetParam();
+  CXmlDocument doc;
+  const std::string path = Write("in.xml", c.bytes);
+  EXPECT_TRUE(doc.LoadFile(path)) << c.label;
+  EXPECT_EQ(N(doc.GetDocument()), c.text) << c.label;
+  EXPECT_EQ(doc.GetDocFlags(), c.flags) << c.label;
+  EXPECT_EQ(N(doc.GetResult()), c.result) << c.label;
+}
+
+const std::string kGbkDeclared = std::string("<?xml version=\"1.0\" encoding=\"gb2312\"?><a>") +
+                                 "\xD6\xD0\xCE\xC4" + "</a>";
+
+INSTANTIATE_TEST_SUITE_P(
+    Xml, LoadCases,
+    ::testing::Values(
+        LoadCase{"utf-8 with mark", "\xEF\xBB\xBF<a>\xE4\xB8\xAD</a>", "<a>中</a>", XML_DOC_UTF8BOM,
+                 "<bom/><read encoding=\"UTF-8\" length=\"10\"/>"
+                 "<converted_to encoding=\"UTF-16\" length=\"8\"/>"},
+        LoadCase{"utf-16le with mark", std::string("\xFF\xFE<\0a\0/\0>\0", 10), "<a/>",
+                 XML_DOC_UTF16LE, "<bom/><read encoding=\"UTF-16LE\" length=\"4\"/>"},
+        LoadCase{"utf-16be with mark", std::string("\xFE\xFF\0<\0a\0/\0>", 10), "<a/>",
+                 XML_DOC_UTF16BE,
+                 "<bom/><read encoding=\"UTF-16BE\" length=\"4\"/><endian_swap/>"},
+        LoadCase{"declared gb2312", kGbkDeclared,
+                 "<?xml version=\"1.0\" encoding=\"gb2312\"?><a>中文</a>", 0,
+                 "<read encoding=\"gb2312\" length=\"50\"/>"
+                 "<converted_to encoding=\"UTF-16\" length=\"48\"/>"},
+        LoadCase{"no mark, starts with <", "<a>\xE4\xB8\xAD</a>", "<a>中</a>", 0,
+                 "<read encoding=\"UTF-8\" length=\"10\"/>"
+                 "<converted_to encoding=\"UTF-16\" length=\"8\"/>"},
+        LoadCase{"no mark, starts with text", " <a>\xE4\xB8\xAD</a>", " <a>中</a>", 0,
+                 "<read encoding=\"UTF-8\" length=\"11\"/><utf8_detection/>"
+                 "<converted_to encoding=\"UTF-16\" length=\"9\"/>"},
+        LoadCase{"zero bytes dropped", std::string("<a>x\0y</a>", 10), "<a>xy</a>", 0,
+                 "<read encoding=\"UTF-8\" length=\"10\"/><nulls_removed count=\"1\"/>"
+                 "<converted_to encoding=\"UTF-16\" length=\"9\"/>"}));
+
+TEST_F(XmlFile, UndeclaredGbkFailsTheUtf8Test) {
+  // GBK "中文" once passed the UTF-8 test and was decoded as UTF-8 garbage;
+  // now the test fails and the ANSI page (UTF-8 here) replaces the bytes.
+  CXmlDocument doc;
+  doc.LoadFile(Write("gbk.xml", " <a>\xD6\xD0\xCE\xC4</a>"));
+  EXPECT_EQ(N(doc.GetResult()),
+            "<read encoding=\"\" length=\"12\"/><utf8_detection/>"
+            "<converted_to encoding=\"UTF-16\" length=\"12\"/>");
+  EXPECT_EQ(doc.GetDocument(), u" <a>\xFFFD\xFFFD\xFFFD\xFFFD</a>");
+}
+
+TEST_F(XmlFile, SaveWritesTheMarkAgain) {
+  CXmlDocument doc;
+  const std::string in = Write("bom.xml", "\xEF\xBB\xBF<a/>");
+  ASSERT_TRUE(doc.LoadFile(in));
+  const std::string out = Path("bom-out.xml");
+  ASSERT_TRUE(doc.SaveFile(out));
+  EXPECT_EQ(Read(out), "\xEF\xBB\xBF<a/>");
+  EXPECT_EQ(N(doc.GetResult()),
+            "<bom/><converted_from encoding=\"UTF-16\" length=\"4\"/>"
+            "<write encoding=\"UTF-8\" length=\"4\"/>");
+}
+
+TEST_F(XmlFile, Utf16RoundTrips) {
+  for (const uint32_t mark : {XML_DOC_UTF16LE, XML_DOC_UTF16BE}) {
+    CXmlDocument doc(U("<a>中</a>"));
+    doc.SetDocFlags(mark);
+    const std::string out = Path(mark == XML_DOC_UTF16LE ? "le.xml" : "be.xml");
+    ASSERT_TRUE(doc.SaveFile(out));
+    const std::string bytes = Read(out);
+    EXPECT_EQ(bytes.substr(0, 2), mark == XML_DOC_UTF16LE ? "\xFF\xFE" : "\xFE\xFF");
+    EXPECT_EQ(bytes.size(), 2u + 2 * 8);
+    CXmlDocument back;
+    ASSERT_TRUE(back.LoadFile(out));
+    EXPECT_EQ(back.GetDocument(), doc.GetDocument());
+    EXPECT_EQ(back.GetDocFlags(), mark);
+  }
+}
+
+TEST_F(XmlFile, SavesInTheDeclaredEncoding) {
+  CXmlDocument doc(U("<?xml version=\"1.0\" encoding=\"GBK\"?><a>中文</a>"));
+  const std::string out = Path("gbk-out.xml");
+  ASSERT_TRUE(doc.SaveFile(out));
+  EXPECT_EQ(Read(out), "<?xml version=\"1.0\" encoding=\"GBK\"?><a>\xD6\xD0\xCE\xC4</a>");
+  EXPECT_EQ(N(doc.GetResult()), "<converted_from encoding=\"UTF-16\" length=\"45\"/>"
+                                "<write encoding=\"GBK\" length=\"47\"/>");
+}
+
+TEST_F(XmlFile, UnmappableCharactersAreReported) {
+  CXmlDocument doc(U("<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>é中</a>"));
+  const std::string out = Path("loss.xml");
+  ASSERT_TRUE(doc.SaveFile(out));
+  EXPECT_NE(doc.GetResult().find(u"<conversion_loss/>"), std::u16string::npos);
+  EXPECT_NE(Read(out).find("<a>\xE9?</a>"), std::string::npos);
+}
+
+TEST_F(XmlFile, MissingFileLeavesAnEmptyDocument) {
+  CXmlDocument doc(u"<old/>");
+  EXPECT_FALSE(doc.LoadFile(dir_ + "/missing.xml"));
+  EXPECT_TRUE(doc.GetDocument().empty());
+  EXPECT_FALSE(doc.FindElement());
+  EXPECT_EQ(N(doc.GetResult()), "<file_error msg=\"No such file or directory\" n=\"2\"/>");
+}
+
+TEST_F(XmlFile, FailedSaveLeavesTheDocument) {
+  CXmlDocument doc(u"<a/>");
+  EXPECT_FALSE(doc.SaveFile(dir_ + "/no/such/folder/x.xml"));
+  EXPECT_EQ(doc.GetDocument(), u"<a/>");
+  EXPECT_NE(doc.GetResult().find(u"file_error"), std::u16string::npos);
+}
+
+TEST_F(XmlFile, EmptyFileReadsNothing) {
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadFile(Write("empty.xml", "")));  // loads, but has no root
+  EXPECT_EQ(N(doc.GetResult()), "<read encoding=\"UTF-8\" length=\"0\"/><utf8_detection/>"
+                                "<converted_to encoding=\"UTF-16\" length=\"0\"/>");
+}
+
+TEST_F(XmlFile, TaskListRoundTrip) {
+  // The task list file: top-level app elements side by side, UTF-8.
+  const std::string path = Path("downlist.dat");
+  {
+    CXmlDocument doc;
+    doc.LoadFile(path);
+    for (int i = 0; i < 3; ++i) {
+      doc.ResetPosition();
+      ASSERT_TRUE(doc.AddElement(u"app"));
+      doc.SetAttribute(u"app_name", U("应用 & \"x\""));
+      doc.SetAttribute(u"task_id", i);
+    }
+    ASSERT_TRUE(doc.SaveFile(path));
+  }
+  CXmlDocument doc;
+  doc.LoadFile(path);
+  int count = 0;
+  while (doc.FindElement(u"app")) {
+    EXPECT_EQ(doc.GetAttribute(u"app_name"), U("应用 & \"x\""));
+    EXPECT_EQ(doc.GetAttribute(u"task_id"), std::u16string(1, u'0' + count));
+    ++count;
+  }
+  EXPECT_EQ(count, 3);
+}
+
+}  // namespace

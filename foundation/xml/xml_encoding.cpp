@@ -1,0 +1,318 @@
+#include "foundation/xml/xml_encoding.h"
+
+#include <cstdint>
+
+#include "foundation/base/code_page.h"
+#include "foundation/xml/xml_text.h"
+#include "foundation/xml/xml_tokenizer.h"
+
+namespace xml {
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Length of the valid UTF-8 sequence at bytes[i], or 0 when invalid; then
+// `*prefix` is how many bytes form the invalid start (at least 1) and
+// `*cut` whether the end of the buffer cut it.
+int Utf8SequenceAt(const unsigned char* s, size_t n, size_t i, uint32_t* value, int* prefix,
+                   bool* cut) {
+  const unsigned char b = s[i];
+  *cut = false;
+  *prefix = 1;
+  if (b < 0x80) {
+    *value = b;
+    return 1;
+  }
+  int need;
+  unsigned char lo = 0x80, hi = 0xBF;
+  uint32_t v;
+  if (b >= 0xC2 && b <= 0xDF) {
+    need = 1;
+    v = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    need = 2;
+    v = b & 0x0F;
+    if (b == 0xE0) lo = 0xA0;  // overlong
+    if (b == 0xED) hi = 0x9F;  // surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    need = 3;
+    v = b & 0x07;
+    if (b == 0xF0) lo = 0x90;  // overlong
+    if (b == 0xF4) hi = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;  // continuation byte, C0, C1 or F5-FF as a lead
+  }
+  for (int k = 1; k <= need; ++k) {
+    if (i + k >= n || s[i + k] == 0) {
+      *cut = true;
+      *prefix = k;
+      return 0;
+    }
+    const unsigned char c = s[i + k];
+    const unsigned char low = k == 1 ? lo : 0x80;
+    const unsigned char high = k == 1 ? hi : 0xBF;
+    if (c < low || c > high) {
+      *prefix = k;
+      return 0;
+    }
+    v = (v << 6) | (c & 0x3F);
+  }
+  *value = v;
+  return need + 1;
+}
+
+void AppendUtf16(std::u16string& out, uint32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(cp);
+  }
+}
+
+// Code points of a UTF-16 text: pairs joined, a lone surrogate as -1.
+template <typename Fn>
+void ForEachCodePoint(const char16_t* t, size_t n, Fn fn) {
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t u = t[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
+      fn(0x10000 + ((u - 0xD800) << 10) + (t[i + 1] - 0xDC00u));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      fn(UINT32_MAX);
+    } else {
+      fn(u);
+    }
+  }
+}
+
+bool IsPageWithoutLossReport(int cp) {
+  return (cp >= 50220 && cp <= 50222) || cp == 50225 || cp == 50227 || cp == 50229 ||
+         cp == 52936 || cp == 54936 || (cp >= 57002 && cp <= 57011) || cp == 65000 ||
+         cp == 65001;
+}
+
+bool EqualsIgnoreCase(const char16_t* s, size_t n, const char16_t* literal) {
+  size_t i = 0;
+  for (; i < n; ++i) {
+    if (!literal[i]) return false;
+    char16_t a = s[i], b = literal[i];
+    if (a >= u'A' && a <= u'Z') a += 32;
+    if (b >= u'A' && b <= u'Z') b += 32;
+    if (a != b) return false;
+  }
+  return literal[i] == 0;
+}
+
+// "text/html; charset=gb2312" gives "gb2312".
+std::u16string CharsetOf(const std::u16string& content) {
+  const size_t n = content.size();
+  for (size_t i = 0; i + 7 <= n; ++i) {
+    if (!EqualsIgnoreCase(content.data() + i, 7, u"charset")) continue;
+    size_t j = i + 7;
+    while (j < n && IsXmlSpace(content[j])) ++j;
+    if (j >= n || content[j] != u'=') continue;
+    ++j;
+    while (j < n && IsXmlSpace(content[j])) ++j;
+    const size_t from = j;
+    while (j < n && !IsXmlSpace(content[j]) && content[j] != u';' && content[j] != u'"' &&
+           content[j] != u'\'') {
+      ++j;
+    }
+    if (j > from) return content.substr(from, j - from);
+  }
+  return std::u16string();
+}
+
+std::u16string AttributeOf(const char16_t* text, const Node& node, const char16_t* name) {
+  AttributeSpan a;
+  if (!ScanAttributes(text, node.start + node.length, node.start, name, &a, nullptr, true)) {
+    return std::u16string();
+  }
+  return UnescapeText(text + a.valueStart, a.valueLength);
+}
+
+}  // namespace
+
+Utf8Test TestUtf8(const char* bytes, size_t length) {
+  Utf8Test test;
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
+  size_t i = 0;
+  while (i < length && s[i]) {
+    uint32_t value;
+    int prefix;
+    bool cut;
+    const int n = Utf8SequenceAt(s, length, i, &value, &prefix, &cut);
+    if (n == 0) {
+      if (test.valid) test.truncated = cut;
+      test.valid = false;
+      i += prefix;
+      continue;
+    }
+    if (n > 1) ++test.multiByte;
+    i += n;
+  }
+  return test;
+}
+
+std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
+  std::u16string out;
+  out.reserve(length);
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
+  size_t i = 0;
+  while (i < length) {
+    uint32_t value;
+    int prefix;
+    bool cut;
+    const int n = Utf8SequenceAt(s, length, i, &value, &prefix, &cut);
+    if (n == 0) {
+      out += kReplacement;
+      i += prefix;
+    } else {
+      AppendUtf16(out, value);
+      i += n;
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(const char16_t* text, size_t length) {
+  std::string out;
+  out.reserve(length * 3);
+  ForEachCodePoint(text, length, [&out](uint32_t cp) {
+    if (cp == UINT32_MAX) cp = kReplacement;
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  });
+  return out;
+}
+
+std::u16string TextConverter::ToUtf16(const std::string& bytes, const std::u16string& encoding) {
+  int cp = CodePageFromName(encoding);
+  if (cp < 0) cp = 0;
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  std::u16string out;
+  switch (cp) {
+    case 0:
+    case 65001:
+      return Utf8ToUtf16(bytes.data(), n);
+    case 1200:
+    case 1201:
+      out.reserve(n / 2);
+      for (size_t i = 0; i + 1 < n; i += 2) {
+        out += static_cast<char16_t>(cp == 1200 ? (s[i] | (s[i + 1] << 8))
+                                                : ((s[i] << 8) | s[i + 1]));
+      }
+      return out;
+    case kCodePageUtf32:
+    case 12000:
+    case 12001:
+      out.reserve(n / 4);
+      for (size_t i = 0; i + 3 < n; i += 4) {
+        const uint32_t v =
+            cp == 12001 ? (uint32_t(s[i]) << 24 | uint32_t(s[i + 1]) << 16 | s[i + 2] << 8 | s[i + 3])
+                        : (uint32_t(s[i + 3]) << 24 | uint32_t(s[i + 2]) << 16 | s[i + 1] << 8 | s[i]);
+        AppendUtf16(out, (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) ? kReplacement : v);
+      }
+      return out;
+    default:
+      return MultiByteToWString(bytes, static_cast<unsigned>(cp));
+  }
+}
+
+std::string TextConverter::FromUtf16(const std::u16string& text, const std::u16string& encoding,
+                                     bool* lost) {
+  int cp = CodePageFromName(encoding);
+  if (cp < 0) cp = 0;
+  bool lostAny = false;
+  std::string out;
+  switch (cp) {
+    case 0:
+    case 65001:
+      out = Utf16ToUtf8(text.data(), text.size());
+      break;
+    case 1200:
+    case 1201:
+      out.reserve(text.size() * 2);
+      for (const char16_t u : text) {
+        const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        out += cp == 1200 ? lo : hi;
+        out += cp == 1200 ? hi : lo;
+      }
+      break;
+    case kCodePageUtf32:
+    case 12000:
+    case 12001:
+      out.reserve(text.size() * 4);
+      ForEachCodePoint(text.data(), text.size(), [&](uint32_t v) {
+        if (v == UINT32_MAX) {
+          v = u'?';
+          lostAny = true;
+        }
+        char b[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                     static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+        if (cp == 12001) {
+          out.append({b[3], b[2], b[1], b[0]});
+        } else {
+          out.append(b, 4);
+        }
+      });
+      break;
+    default:
+      out = WStringToMultiByte(text, static_cast<unsigned>(cp));
+      if (!IsPageWithoutLossReport(cp)) {
+        lostAny = MultiByteToWString(out, static_cast<unsigned>(cp)) != text;
+      }
+  }
+  if (lost) *lost = lostAny;
+  return out;
+}
+
+std::u16string DeclaredEncoding(const char16_t* text, size_t length) {
+  const int n = length > 0x7FFFFFF0 ? 0x7FFFFFF0 : static_cast<int>(length);
+  Tokenizer tokenizer(text, n);
+  Node node;
+  bool inHtml = false;
+  for (;;) {
+    const int kind = tokenizer.Next(node);
+    if (kind == kNodeEnd) break;
+    const char16_t* name = text + node.nameStart;
+    if (kind == kNodePI && node.start == 0 && EqualsIgnoreCase(name, node.nameLength, u"xml")) {
+      return AttributeOf(text, node, u"encoding");
+    }
+    if (kind == kNodeElement) {
+      if (!inHtml) {
+        if (!EqualsIgnoreCase(name, node.nameLength, u"html")) break;
+        inHtml = true;
+      } else if (EqualsIgnoreCase(name, node.nameLength, u"meta")) {
+        const std::u16string equiv = AttributeOf(text, node, u"http-equiv");
+        if (EqualsIgnoreCase(equiv.data(), equiv.size(), u"Content-Type")) {
+          const std::u16string charset = CharsetOf(AttributeOf(text, node, u"content"));
+          if (!charset.empty()) return charset;
+        }
+      }
+    } else if (kind == kNodeEndTag && inHtml &&
+               EqualsIgnoreCase(name, node.nameLength, u"head")) {
+      break;
+    }
+  }
+  return std::u16string();
+}
+
+}  // namespace xml
