@@ -1,0 +1,59 @@
+#include "utility/sock_errors.h"
+
+#include <cerrno>
+
+#include "utility/base_sock.h"
+
+namespace utility_internal {
+
+int MapSocketErrno(int error) {
+  struct Entry {
+    int errnoValue;
+    int code;
+  };
+  static const Entry kTable[] = {
+      {EINTR, BASE_WSAEINTR},
+      {EBADF, BASE_WSAEBADF},
+      {EACCES, BASE_WSAEACCES},
+      {EFAULT, BASE_WSAEFAULT},
+      {EINVAL, BASE_WSAEINVAL},
+      {EMFILE, BASE_WSAEMFILE},
+      {EAGAIN, BASE_WSAEWOULDBLOCK},
+      {EINPROGRESS, BASE_WSAEINPROGRESS},
+      {EALREADY, BASE_WSAEALREADY},
+      {ENOTSOCK, BASE_WSAENOTSOCK},
+      {EDESTADDRREQ, BASE_WSAEDESTADDRREQ},
+      {EMSGSIZE, BASE_WSAEMSGSIZE},
+      {EPROTOTYPE, BASE_WSAEPROTOTYPE},
+      {ENOPROTOOPT, BASE_WSAENOPROTOOPT},
+      {EPROTONOSUPPORT, BASE_WSAEPROTONOSUPPORT},
+      {ESOCKTNOSUPPORT, BASE_WSAESOCKTNOSUPPORT},
+      {EOPNOTSUPP, BASE_WSAEOPNOTSUPP},
+      {EPFNOSUPPORT, BASE_WSAEPFNOSUPPORT},
+      {EAFNOSUPPORT, BASE_WSAEAFNOSUPPORT},
+      {EADDRINUSE, BASE_WSAEADDRINUSE},
+      {EADDRNOTAVAIL, BASE_WSAEADDRNOTAVAIL},
+      {ENETDOWN, BASE_WSAENETDOWN},
+      {ENETUNREACH, BASE_WSAENETUNREACH},
+      {ENETRESET, BASE_WSAENETRESET},
+      {ECONNABORTED, BASE_WSAECONNABORTED},
+      {ECONNRESET, BASE_WSAECONNRESET},
+      {ENOBUFS, BASE_WSAENOBUFS},
+      {EISCONN, BASE_WSAEISCONN},
+      {ENOTCONN, BASE_WSAENOTCONN},
+      {EPIPE, BASE_WSAESHUTDOWN},
+      {ESHUTDOWN, BASE_WSAESHUTDOWN},
+      {ETIMEDOUT, BASE_WSAETIMEDOUT},
+      {ECONNREFUSED, BASE_WSAECONNREFUSED},
+      {EHOSTDOWN, BASE_WSAEHOSTDOWN},
+      {EHOSTUNREACH, BASE_WSAEHOSTUNREACH},
+  };
+  if (error == 0) return 0;
+  if (error == EWOULDBLOCK) return BASE_WSAEWOULDBLOCK;
+  for (const Entry& e : kTable) {
+    if (e.errnoValue == error) return e.code;
+  }
+  return error;
+}
+
+}  // namespace utility_internal

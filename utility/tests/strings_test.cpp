@@ -1,0 +1,3 @@
+#include "utility/utility.h"
+#include <gtest/gtest.h>
+TEST(Strings, Dummy) {}

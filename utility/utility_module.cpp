@@ -1,1 +1,0 @@
-// libutility.so: its exports are declared in utility.h and defined beside this file.
