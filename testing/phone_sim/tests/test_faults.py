@@ -41,6 +41,9 @@ class AgentFaultTest(unittest.TestCase):
         whole = self.sim.request("contact_list")
         self.assertEqual(parse_reply(whole)[0].get("result"), "1")
         self.sim.control("clear")
+        self.sim.control("fault slow=300@connect")
+        self.assertEqual(parse_reply(self.sim.request("connect"))[0].get("result"), "1")
+        self.sim.control("clear")
         self.sim.control("fault close@connect")
         self.assertEqual(self.sim.request("connect"), b"")
 

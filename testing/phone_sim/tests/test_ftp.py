@@ -69,8 +69,9 @@ class FtpTest(unittest.TestCase):
     def test_size_list_and_delete(self):
         size = self.sim.curl("-I", self.sim.ftp_url("/storage/sdcard0/Music/晴天.mp3"))
         self.assertIn(b"Content-Length: 4608", size.stdout)
-        listing = self.sim.curl(self.sim.ftp_url("sdcard/Music/"))
-        self.assertIn("Morning Walk.mp3", listing.stdout.decode("utf-8"))
+        for mode in ("--ftp-pasv", "--disable-epsv"):   # EPSV, then PASV
+            listing = self.sim.curl(mode, self.sim.ftp_url("sdcard/Music/"))
+            self.assertIn("Morning Walk.mp3", listing.stdout.decode("utf-8"), mode)
         gone = "storage/sdcard0/Music/Morning Walk.mp3"
         done = self.sim.curl("-Q", "DELE sdcard/Music/Morning Walk.mp3", self.sim.ftp_url(""))
         self.assertEqual(done.returncode, 0, done.stderr)
