@@ -63,8 +63,11 @@ class PhoneSim:
 
     # ---- adb ----
     def adb(self, *args, timeout=60):
-        return subprocess.run([ADB] + list(args), env=self.env, capture_output=True, text=True,
-                              encoding="utf-8", errors="replace", timeout=timeout)
+        """Runs adb; stdout and stderr are decoded with their line ends kept."""
+        done = subprocess.run([ADB] + list(args), env=self.env, capture_output=True, timeout=timeout)
+        done.stdout = done.stdout.decode("utf-8", "replace")
+        done.stderr = done.stderr.decode("utf-8", "replace")
+        return done
 
     def shell(self, command):
         return self.adb("-s", self.serial, "shell", command).stdout

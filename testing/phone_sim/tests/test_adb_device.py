@@ -23,27 +23,29 @@ class AdbDeviceTest(unittest.TestCase):
 
     def test_devices_lists_the_phone(self):
         out = self.sim.adb("devices").stdout
-        self.assertIn("%s\tdevice" % self.sim.serial, out.splitlines())
+        # adb's own lists end in LF only
+        self.assertIn("%s\tdevice\n" % self.sim.serial, out)
         self.assertIn("model:Z1_Sim", self.sim.adb("devices", "-l").stdout)
 
     def test_shell_commands(self):
         cases = [
-            ("getprop ro.product.model", "Z1 Sim\n"),
-            ("getprop ro.build.version.sdk", "19\n"),
-            ("getprop no.such.prop", "\n"),
-            ("pm uninstall com.zelvik.no.such", "Failure [DELETE_FAILED_INTERNAL_ERROR]\n"),
+            # shell output comes through a terminal: lines end in CR LF
+            ("getprop ro.product.model", "Z1 Sim\r\n"),
+            ("getprop ro.build.version.sdk", "19\r\n"),
+            ("getprop no.such.prop", "\r\n"),
+            ("pm uninstall com.zelvik.no.such", "Failure [DELETE_FAILED_INTERNAL_ERROR]\r\n"),
         ]
         for command, expected in cases:
             with self.subTest(command=command):
                 self.assertEqual(self.sim.shell(command), expected)
         everything = self.sim.shell("getprop")
-        self.assertIn("[ro.product.brand]: [Zelvik]\n", everything)
+        self.assertIn("[ro.product.brand]: [Zelvik]\r\n", everything)
         listed = self.sim.shell("pm list package -3")
-        self.assertIn("package:com.zelvik.assist\n", listed)
-        self.assertIn("package:com.zelvik.demo.notes\n", listed)
+        self.assertIn("package:com.zelvik.assist\r\n", listed)
+        self.assertIn("package:com.zelvik.demo.notes\r\n", listed)
         self.assertNotIn("com.android.settings", listed)
         dump = self.sim.shell('dumpsys package "com.zelvik.assist"')
-        self.assertIn("versionCode=3 targetSdk=19\n", dump)
+        self.assertIn("versionCode=3 targetSdk=19\r\n", dump)
         self.assertNotIn("versionCode=", self.sim.shell("dumpsys package com.zelvik.no.such"))
         started = self.sim.shell("am start -n com.zelvik.assist/com.zelvik.assist.MainActivity")
         self.assertNotIn("Error", started)
@@ -59,7 +61,7 @@ class AdbDeviceTest(unittest.TestCase):
         apk = sample_apk()
         out = self.sim.adb("-s", self.sim.serial, "install", "-r", apk).stdout
         self.assertIn("Success", out)
-        self.assertIn("package:com.zelvik.demo.sample\n", self.sim.shell("pm list package -3"))
+        self.assertIn("package:com.zelvik.demo.sample\r\n", self.sim.shell("pm list package -3"))
         self.assertIn("versionCode=5 ", self.sim.shell("dumpsys package com.zelvik.demo.sample"))
         root, _ = parse_reply(self.sim.request("package_list"))
         apps = {a.get("packageName"): a for a in root.findall("app")}

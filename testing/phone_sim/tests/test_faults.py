@@ -103,7 +103,7 @@ class DeviceFaultTest(unittest.TestCase):
         self.sim.control("clear offline")
         self.sim.adb("connect", self.sim.serial)
         self.assertTrue(wait_until(lambda: (self.sim.serial + "\tdevice") in self.sim.adb("devices").stdout))
-        self.assertEqual(self.sim.shell("getprop ro.product.model"), "Z1 Sim\n")
+        self.assertEqual(self.sim.shell("getprop ro.product.model"), "Z1 Sim\r\n")
 
 
 if __name__ == "__main__":
