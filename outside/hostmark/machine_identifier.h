@@ -1,0 +1,21 @@
+// How the identifier is derived (pure, for tests).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace hostmark {
+
+using Identifier = std::array<uint8_t, 16>;
+
+// 16 bytes derived from a machine's id text: two 64-bit FNV-1a sums of the
+// text, each under its own salt, so the raw machine id never leaves the
+// machine. The text is trimmed of blanks and line ends first.
+Identifier DeriveIdentifier(const std::string& machine_id_text);
+
+// The machine id text: /etc/machine-id, else /var/lib/dbus/machine-id, else
+// the host name and the host id together.
+std::string ReadMachineIdText();
+
+}  // namespace hostmark
