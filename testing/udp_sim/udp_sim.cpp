@@ -189,8 +189,10 @@ void UdpPeerSim::OnDatagram(const uint8_t* data, size_t len, const std::string& 
 
 // ---- dispatch server ----
 
-bool DispatchSim::Start(std::vector<relaylink::DispatchEntry> entries) {
+bool DispatchSim::Start(std::vector<relaylink::DispatchEntry> entries,
+                        std::vector<relaylink::DispatchEntry> addrOnly) {
   entries_ = std::move(entries);
+  addrOnly_ = std::move(addrOnly);
   return udp_.Start([this](const uint8_t* d, size_t n, const std::string& ip, uint16_t port) {
     OnDatagram(d, n, ip, port);
   });
@@ -215,10 +217,15 @@ void DispatchSim::OnDatagram(const uint8_t* data, size_t len, const std::string&
     reply = relaylink::EncodeServerList(entries_);
   } else if (request.payloadLength == 3 && p[0] == 0x04 && p[1] == 0x00) {
     ++addrRequests_;
-    auto it = std::find_if(entries_.begin(), entries_.end(),
-                           [p](const relaylink::DispatchEntry& e) { return e.type == p[2]; });
-    if (it == entries_.end()) return;  // an unknown type gets no answer
-    reply = relaylink::EncodeServerAddrReply(*it);
+    auto byType = [p](const relaylink::DispatchEntry& e) { return e.type == p[2]; };
+    auto it = std::find_if(entries_.begin(), entries_.end(), byType);
+    if (it != entries_.end()) {
+      reply = relaylink::EncodeServerAddrReply(*it);
+    } else {
+      it = std::find_if(addrOnly_.begin(), addrOnly_.end(), byType);
+      if (it == addrOnly_.end()) return;  // an unknown type gets no answer
+      reply = relaylink::EncodeServerAddrReply(*it);
+    }
   } else {
     ++malformed_;
     return;
@@ -349,8 +356,8 @@ void Socks5Sim::Serve(int client) {
   sockaddr_in relayAddr = Loopback(0);
   bind(relay, reinterpret_cast<sockaddr*>(&relayAddr), sizeof relayAddr);
   uint16_t relayPort = BoundPort(relay);
-  SendAll(client, {0x05, 0x00, 0x00, 0x01, 127, 0, 0, 1, uint8_t(relayPort >> 8), uint8_t(relayPort)});
   ++associations_;
+  SendAll(client, {0x05, 0x00, 0x00, 0x01, 127, 0, 0, 1, uint8_t(relayPort >> 8), uint8_t(relayPort)});
 
   sockaddr_in clientAddr = Loopback(clientPort);
   bool clientKnown = clientPort != 0;
@@ -392,8 +399,8 @@ void Socks5Sim::Serve(int client) {
         std::lock_guard<std::mutex> lock(mutex_);
         lastHeader_.assign(buf, buf + headerLen);
       }
+      ++relayedOut_;  // counted before the datagram can cause an answer
       sendto(relay, buf + headerLen, size_t(n) - headerLen, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-      ++relayedOut_;
     } else {
       std::vector<uint8_t> wrapped{0, 0, 0, 0x01};
       const uint8_t* a = reinterpret_cast<const uint8_t*>(&from.sin_addr.s_addr);
@@ -402,8 +409,8 @@ void Socks5Sim::Serve(int client) {
       wrapped.push_back(uint8_t(p >> 8));
       wrapped.push_back(uint8_t(p));
       wrapped.insert(wrapped.end(), buf, buf + n);
-      sendto(relay, wrapped.data(), wrapped.size(), 0, reinterpret_cast<sockaddr*>(&clientAddr), sizeof clientAddr);
       ++relayedIn_;
+      sendto(relay, wrapped.data(), wrapped.size(), 0, reinterpret_cast<sockaddr*>(&clientAddr), sizeof clientAddr);
     }
   }
   finish();

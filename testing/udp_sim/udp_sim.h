@@ -80,7 +80,8 @@ class UdpPeerSim {
 // The dispatch server: a server list and the address of each type.
 class DispatchSim {
  public:
-  bool Start(std::vector<relaylink::DispatchEntry> entries);
+  // entries make the server list; addrOnly are answered only when asked by type.
+  bool Start(std::vector<relaylink::DispatchEntry> entries, std::vector<relaylink::DispatchEntry> addrOnly = {});
   void Stop() { udp_.Stop(); }
   uint16_t Port() const { return udp_.Port(); }
   size_t ListRequests() const { return listRequests_; }
@@ -95,6 +96,7 @@ class DispatchSim {
   LoopbackUdp udp_;
   std::mutex mutex_;  // guards entries_ and rawReply_
   std::vector<relaylink::DispatchEntry> entries_;
+  std::vector<relaylink::DispatchEntry> addrOnly_;
   std::vector<uint8_t> rawReply_;
   std::atomic<bool> silent_{false};
   std::atomic<size_t> listRequests_{0}, addrRequests_{0}, malformed_{0};
