@@ -77,7 +77,8 @@ TEST(IniEngineTest, ParseProfileIntTable) {
 TEST(IniEngineTest, EditsKeepTheRestOfTheFile) {
   bool changed = false;
   const std::string text = "; head\r\n[a]\r\nKey=1\r\n\r\n[b]\r\nx=2\r\n";
-  EXPECT_EQ(base::ini::SetValue(text, "A", "key", new std::string("9"), &changed),
+  const std::string nine = "9";
+  EXPECT_EQ(base::ini::SetValue(text, "A", "key", &nine, &changed),
             "; head\r\n[a]\r\nKey=9\r\n\r\n[b]\r\nx=2\r\n");  // the file's spelling and line ends stay
   std::string v = "3";
   EXPECT_EQ(base::ini::SetValue(text, "a", "y", &v, &changed), "; head\r\n[a]\r\nKey=1\r\ny=3\r\n\r\n[b]\r\nx=2\r\n");
