@@ -42,13 +42,15 @@ class PhoneSim:
             raise RuntimeError("simulator did not start: %r %s" % (line, self.proc.stderr.read()))
         self.fields = dict(kv.split("=", 1) for kv in line.split()[2:])
         self.serial = self.fields["serial"]
-        self.adb_port = int(self.fields["adb_port"])
-        self.agent_port = int(self.fields["agent_port"])
-        self.ftp_port = int(self.fields["ftp_port"])
+        self.device_port = int(self.fields["device_port"])
         self.root = self.fields["root"]
-        self.env = dict(os.environ, HOME=self.fields["home"],
-                        ANDROID_ADB_SERVER_PORT=str(self.adb_port))
-        self.env.pop("ADB_SERVER_SOCKET", None)
+        if "adb_port" in self.fields:   # absent with --no-adb
+            self.adb_port = int(self.fields["adb_port"])
+            self.agent_port = int(self.fields["agent_port"])
+            self.ftp_port = int(self.fields["ftp_port"])
+            self.env = dict(os.environ, HOME=self.fields["home"],
+                            ANDROID_ADB_SERVER_PORT=str(self.adb_port))
+            self.env.pop("ADB_SERVER_SOCKET", None)
 
     def stop(self):
         if self.proc.poll() is None:

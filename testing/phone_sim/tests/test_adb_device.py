@@ -76,6 +76,15 @@ class AdbDeviceTest(unittest.TestCase):
         # the pushed copy is removed by adb after the install
         self.assertEqual(os.listdir(os.path.join(self.sim.root, "data/local/tmp")), [])
 
+    def test_built_agent_packages_match_the_phone(self):
+        from phonesim.fixture import AGENT_OLD_VERSION_CODE, AGENT_VERSION_CODE
+        from phonesim.packages import read_badging
+        for name, code in (("com.zelvik.assist.apk", AGENT_VERSION_CODE),
+                           ("com.zelvik.assist-v2.apk", AGENT_OLD_VERSION_CODE)):
+            info = read_badging(os.path.join(apk_dir(), name))
+            self.assertEqual((info["package"], info["versionCode"], info["label"]),
+                             ("com.zelvik.assist", str(code), "Zelvik手游助手"))
+
     def test_install_older_agent_is_a_downgrade(self):
         old = os.path.join(apk_dir(), "com.zelvik.assist-v2.apk")
         out = self.sim.adb("-s", self.sim.serial, "install", "-r", old).stdout

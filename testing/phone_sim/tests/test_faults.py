@@ -65,10 +65,16 @@ class AgentFaultTest(unittest.TestCase):
         self.sim.shell("am start -n com.zelvik.assist/com.zelvik.assist.MainActivity")
         self.assertEqual(parse_reply(self.sim.request("connect"))[0].get("result"), "1")
 
-    def test_old_agent_version(self):
+    def test_old_agent_upgraded_by_install(self):
         self.sim.control("agent old")
         self.assertIn("versionCode=2 ", self.sim.shell("dumpsys package com.zelvik.assist"))
-        self.sim.control("agent current")
+        self.assertEqual(parse_reply(self.sim.request("connect"))[0].get("result"), "1")
+        apk = os.path.join(apk_dir(), "com.zelvik.assist.apk")
+        self.assertIn("Success", self.sim.adb("-s", self.sim.serial, "install", "-r", apk).stdout)
+        self.assertIn("versionCode=3 ", self.sim.shell("dumpsys package com.zelvik.assist"))
+        self.assertEqual(self.sim.request("connect"), b"")   # replaced: stopped until started
+        self.sim.shell("am start -n com.zelvik.assist/com.zelvik.assist.MainActivity")
+        self.assertEqual(parse_reply(self.sim.request("connect"))[0].get("result"), "1")
 
 
 class DeviceFaultTest(unittest.TestCase):
