@@ -1,0 +1,88 @@
+#include "app/bindings/lettermill_interface.h"
+
+#include <atomic>
+#include <thread>
+
+#include "app/bindings/outside_library.h"
+#include "foundation/base/log.h"
+#include "platform/dynamic_library.h"
+
+namespace {
+
+// 0 none, 1 being made, 2 made (see CHostmarkInterface::Instance).
+std::atomic<int> g_once{0};
+CLettermillInterface* g_instance = nullptr;
+
+}  // namespace
+
+CLettermillInterface* CLettermillInterface::Instance() {
+  int expected = 0;
+  if (g_once.compare_exchange_strong(expected, 1)) {
+    auto* made = new CLettermillInterface();
+    made->Load();
+    g_instance = made;
+    g_once.store(2);
+  } else {
+    while (g_once.load() != 2) std::this_thread::yield();
+  }
+  return g_instance;
+}
+
+void CLettermillInterface::Release() {
+  delete g_instance;
+  g_instance = nullptr;
+  g_once.store(0);
+}
+
+CLettermillInterface::~CLettermillInterface() {
+  UinitPost();
+  Free();
+  PD_LOG_TRACE("CLettermillInterface::~CLettermillInterface");
+}
+
+bool CLettermillInterface::Load() {
+  if (module_ != nullptr) return true;
+  std::string error;
+  module_ = app::LoadOutsideLibrary("Lettermill.dll", &error);
+  if (module_ == nullptr) {
+    PD_LOG_TRACE("Lettermill.dll failed(error:%s)", error.c_str());
+    return false;
+  }
+  init_post_ = reinterpret_cast<PfnInitPost>(platform::FindSymbol(module_, "InitPost"));
+  uinit_post_ = reinterpret_cast<PfnUinitPost>(platform::FindSymbol(module_, "UinitPost"));
+  lettermill_ = reinterpret_cast<PfnLettermill>(platform::FindSymbol(module_, "Lettermill"));
+  lettermill_ex_ = reinterpret_cast<PfnLettermill>(platform::FindSymbol(module_, "LettermillEx"));
+  return true;
+}
+
+void CLettermillInterface::Free() {
+  init_post_ = nullptr;
+  uinit_post_ = nullptr;
+  lettermill_ = nullptr;
+  lettermill_ex_ = nullptr;
+  if (module_ != nullptr) {
+    PD_LOG_TRACE("free Lettermill.dll start");
+    platform::FreeLibrary(module_);
+    PD_LOG_TRACE("free Lettermill.dll end");
+    module_ = nullptr;
+  } else {
+    PD_LOG_TRACE("Lettermill.dll m_hMod is null ");
+  }
+}
+
+void CLettermillInterface::InitPost() {
+  if (init_post_ != nullptr) init_post_();
+}
+
+void CLettermillInterface::UinitPost() {
+  if (uinit_post_ != nullptr) uinit_post_();
+}
+
+unsigned char CLettermillInterface::Lettermill(const std::string& url, const std::string& body, int flag1,
+                                               int flag2) {
+  if (lettermill_ex_ == nullptr) return 0;
+  PD_LOG_TRACE("LettermillEx start: %s", url.c_str());
+  const unsigned char result = lettermill_ex_(url.c_str(), body.c_str(), flag1, flag2);
+  PD_LOG_TRACE("LettermillEx end: %d", result);
+  return result;
+}
