@@ -1,0 +1,18 @@
+# cmake -DLIBRARY=<file> -DEXPECTED=<name;name;...> -P check_exports.cmake
+# Fails unless `nm -D --defined-only` lists exactly the expected names.
+execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(found "")
+foreach(line ${lines})
+  string(REGEX REPLACE "^.* ([^ ]+)$" "\\1" name "${line}")
+  list(APPEND found ${name})
+endforeach()
+list(SORT found)
+set(expected ${EXPECTED})
+list(SORT expected)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "exports of ${LIBRARY}\n  found:    ${found}\n  expected: ${expected}")
+endif()
