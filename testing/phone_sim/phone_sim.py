@@ -53,6 +53,10 @@ def main(argv=None):
     else:
         root = temp_root = tempfile.mkdtemp(prefix="phonesim-root-")
     done = threading.Event()
+    # A signal during start-up lets the start finish, then everything is
+    # cleaned up as after a signal while serving.
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(sig, lambda *_: done.set())
     device = adb = control = None
     try:
         try:
@@ -81,8 +85,6 @@ def main(argv=None):
         fields += [("control_port", control.port), ("root", root)]
         if adb:
             fields.append(("home", adb.home))
-        for sig in (signal.SIGTERM, signal.SIGINT):
-            signal.signal(sig, lambda *_: done.set())
         if args.exit_on_stdin_eof:
             def watch_stdin():
                 try:
@@ -92,7 +94,8 @@ def main(argv=None):
                     pass
                 done.set()
             threading.Thread(target=watch_stdin, daemon=True).start()
-        print("PHONESIM READY " + " ".join("%s=%s" % kv for kv in fields), flush=True)
+        if not done.is_set():
+            print("PHONESIM READY " + " ".join("%s=%s" % kv for kv in fields), flush=True)
         while not done.wait(0.5):
             pass
         return 0
