@@ -96,6 +96,12 @@ def main(argv=None):
             threading.Thread(target=watch_stdin, daemon=True).start()
         if not done.is_set():
             print("PHONESIM READY " + " ".join("%s=%s" % kv for kv in fields), flush=True)
+            if adb and sys.stdout.isatty():
+                print("\nUse it from another terminal:\n"
+                      "  export ANDROID_ADB_SERVER_PORT=%d\n"
+                      "  adb devices\n"
+                      "  adb -s %s shell pm list package -3\n"
+                      "Stop with Ctrl-C.\n" % (adb.port, device.serial), file=sys.stderr)
         while not done.wait(0.5):
             pass
         return 0

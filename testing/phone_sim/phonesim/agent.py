@@ -71,6 +71,9 @@ class Agent:
             else:
                 log.info("agent", "exact512: reply of %s already %d bytes" % (request.command, len(reply)))
         self.requests.append((request.command, result))
+        log.info("agent", "%s %s -> result %s, %d bytes%s" % (
+            request.method, request.command, result, len(reply),
+            " (faults: %s)" % ", ".join(sorted(fault)) if fault else ""))
         if "slow" in fault:
             time.sleep(int(fault["slow"] or 3000) / 1000.0)
         self._send(stream, fault, reply)
