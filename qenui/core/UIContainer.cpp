@@ -1,0 +1,547 @@
+#include "qenui/core/UIContainer.h"
+
+#include <algorithm>
+
+#include "qenui/core/UIImage.h"
+#include "qenui/core/UIManager.h"
+
+namespace DuiLib {
+
+// ---------------- CScrollBarUI ----------------
+
+CScrollBarUI::CScrollBarUI() { m_cxyFixed = MakeSize(8, 0); }
+LPCTSTR CScrollBarUI::GetClass() const { return u"ScrollBarUI"; }
+void* CScrollBarUI::GetInterface(LPCTSTR n) {
+  if (CompareNoCase(n, u"ScrollBar") == 0) return this;
+  return CControlUI::GetInterface(n);
+}
+void CScrollBarUI::SetScrollRange(int nRange) {
+  m_nRange = std::max(0, nRange);
+  if (m_nScrollPos > m_nRange) m_nScrollPos = m_nRange;
+  Invalidate();
+}
+void CScrollBarUI::SetScrollPos(int nPos) {
+  nPos = std::max(0, std::min(nPos, m_nRange));
+  if (nPos == m_nScrollPos) return;
+  m_nScrollPos = nPos;
+  if (m_pOwner) m_pOwner->SetScrollPos(MakeSize(0, nPos));
+  Invalidate();
+}
+void CScrollBarUI::DoEvent(TEventUI& event) {
+  const long track = m_rcItem.Height();
+  if (event.Type == UIEVENT_BUTTONDOWN && track > 0) {
+    m_nDragStartY = event.ptMouse.y;
+    m_nDragStartPos = m_nScrollPos;
+    return;
+  }
+  if (event.Type == UIEVENT_MOUSEMOVE && m_nDragStartY >= 0 && track > 0) {
+    long content = track + m_nRange;
+    SetScrollPos(m_nDragStartPos + static_cast<int>((event.ptMouse.y - m_nDragStartY) * content / track));
+    return;
+  }
+  if (event.Type == UIEVENT_BUTTONUP) { m_nDragStartY = -1; return; }
+  if (event.Type == UIEVENT_SCROLLWHEEL) {
+    if (LOWORD(event.wParam) == 0) LineUp(); else LineDown();
+    return;
+  }
+  CControlUI::DoEvent(event);
+}
+void CScrollBarUI::DoPaint(HDC hDC, const RECT& rcPaint) {
+  RECT rc;
+  if (!IntersectRect(&rc, rcPaint, m_rcItem) || m_nRange <= 0) return;
+  long track = m_rcItem.Height();
+  long content = track + m_nRange;
+  long thumb = std::max<long>(16, track * track / content);
+  long top = m_rcItem.top + (track - thumb) * m_nScrollPos / std::max(1, m_nRange);
+  hDC->FillRoundRect(MakeRect(m_rcItem.left + 1, top, m_rcItem.right - 1, top + thumb), 3, m_dwThumbColor);
+}
+void CScrollBarUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
+  if (CompareNoCase(n, u"linesize") == 0) m_nLineSize = static_cast<int>(ParseInt(v));
+  else if (CompareNoCase(n, u"thumbcolor") == 0) m_dwThumbColor = ParseColor(v);
+  else CControlUI::SetAttribute(n, v);
+}
+
+// ---------------- CContainerUI ----------------
+
+CContainerUI::CContainerUI() = default;
+
+CContainerUI::~CContainerUI() {
+  RemoveAll();
+  delete m_pVerticalScrollBar;
+}
+
+LPCTSTR CContainerUI::GetClass() const { return u"ContainerUI"; }
+void* CContainerUI::GetInterface(LPCTSTR n) {
+  if (CompareNoCase(n, u"Container") == 0) return this;
+  return CControlUI::GetInterface(n);
+}
+CControlUI* CContainerUI::GetItemAt(int i) const {
+  return (i >= 0 && i < static_cast<int>(m_items.size())) ? m_items[i] : nullptr;
+}
+int CContainerUI::GetItemIndex(CControlUI* p) const {
+  auto it = std::find(m_items.begin(), m_items.end(), p);
+  return it == m_items.end() ? -1 : static_cast<int>(it - m_items.begin());
+}
+bool CContainerUI::SetItemIndex(CControlUI* p, int iIndex) {
+  int cur = GetItemIndex(p);
+  if (cur < 0 || iIndex < 0 || iIndex >= GetCount()) return false;
+  m_items.erase(m_items.begin() + cur);
+  m_items.insert(m_items.begin() + iIndex, p);
+  NeedUpdate();
+  return true;
+}
+int CContainerUI::GetCount() const { return static_cast<int>(m_items.size()); }
+
+bool CContainerUI::Add(CControlUI* p) {
+  if (!p) return false;
+  if (m_pManager) m_pManager->InitControls(p, this);
+  else p->SetManager(nullptr, this, false);
+  if (IsVisible()) NeedUpdate(); else p->SetInternVisible(false);
+  m_items.push_back(p);
+  return true;
+}
+bool CContainerUI::AddAt(CControlUI* p, int iIndex) {
+  if (!p) return false;
+  if (iIndex < 0 || iIndex > GetCount()) return false;
+  if (m_pManager) m_pManager->InitControls(p, this);
+  else p->SetManager(nullptr, this, false);
+  if (IsVisible()) NeedUpdate(); else p->SetInternVisible(false);
+  m_items.insert(m_items.begin() + iIndex, p);
+  return true;
+}
+
+static void DetachSubtree(CControlUI* p) {
+  p->SetManager(nullptr, nullptr, false);
+  if (auto* c = static_cast<CContainerUI*>(p->GetInterface(u"Container")))
+    for (int i = 0; i < c->GetCount(); ++i) { DetachSubtree(c->GetItemAt(i)); c->GetItemAt(i)->SetManager(nullptr, c, false); }
+}
+
+bool CContainerUI::Remove(CControlUI* p, bool bDoNotDestroy) {
+  int i = GetItemIndex(p);
+  if (i < 0) return false;
+  return RemoveAt(i, bDoNotDestroy);
+}
+bool CContainerUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
+  CControlUI* p = GetItemAt(iIndex);
+  if (!p) return false;
+  m_items.erase(m_items.begin() + iIndex);
+  if (m_pManager) m_pManager->ReapObjects(p);
+  if (!bDoNotDestroy && m_bAutoDestroy) {
+    if (m_bDelayedDestroy && m_pManager) m_pManager->AddDelayedCleanup(p);
+    else delete p;
+  } else {
+    DetachSubtree(p);
+  }
+  NeedUpdate();
+  return true;
+}
+void CContainerUI::RemoveAll() {
+  while (!m_items.empty()) RemoveAt(static_cast<int>(m_items.size()) - 1, false);
+  if (m_pVerticalScrollBar) { m_pVerticalScrollBar->SetScrollRange(0); m_pVerticalScrollBar->SetScrollPos(0); }
+}
+
+void CContainerUI::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_SCROLLWHEEL && m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible() &&
+      m_pVerticalScrollBar->IsEnabled()) {
+    if (LOWORD(event.wParam) == 0) LineUp(); else LineDown();
+    return;
+  }
+  CControlUI::DoEvent(event);
+}
+
+void CContainerUI::SetVisible(bool bVisible) {
+  if (m_bVisible == bVisible) return;
+  CControlUI::SetVisible(bVisible);
+  for (auto* p : m_items) p->SetInternVisible(IsVisible());
+}
+void CContainerUI::SetInternVisible(bool bVisible) {
+  CControlUI::SetInternVisible(bVisible);
+  for (auto* p : m_items) p->SetInternVisible(IsVisible());
+}
+void CContainerUI::SetMouseEnabled(bool b) {
+  if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetMouseEnabled(b);
+  CControlUI::SetMouseEnabled(b);
+}
+void CContainerUI::SetInset(RECT rc) { m_rcInset = rc; NeedUpdate(); }
+void CContainerUI::SetChildPadding(int i) { m_iChildPadding = i; NeedUpdate(); }
+
+int CContainerUI::FindSelectable(int iIndex, bool bForward) const {
+  if (GetCount() == 0) return -1;
+  iIndex = std::max(0, std::min(iIndex, GetCount() - 1));
+  for (int i = iIndex; i >= 0 && i < GetCount(); i += bForward ? 1 : -1) {
+    CControlUI* p = m_items[i];
+    if (p->GetInterface(u"ListItem") && p->IsVisible() && p->IsEnabled()) return i;
+  }
+  return -1;
+}
+
+RECT CContainerUI::GetInnerRect() const {
+  RECT rc = m_rcItem;
+  rc.left += m_rcInset.left;
+  rc.top += m_rcInset.top;
+  rc.right -= m_rcInset.right;
+  rc.bottom -= m_rcInset.bottom;
+  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
+  if (rc.right < rc.left) rc.right = rc.left;
+  if (rc.bottom < rc.top) rc.bottom = rc.top;
+  return rc;
+}
+
+void CContainerUI::SetFloatPos(int iIndex) {
+  CControlUI* p = GetItemAt(iIndex);
+  if (!p || !p->IsVisible()) return;
+  RECT fp = p->GetFloatPos();
+  SIZE fixed = MakeSize(p->GetFixedWidth(), p->GetFixedHeight());
+  RECT rc = MakeRect(m_rcItem.left + fp.left, m_rcItem.top + fp.top, m_rcItem.left + fp.left + fixed.cx,
+                     m_rcItem.top + fp.top + fixed.cy);
+  p->SetPos(rc, false);
+}
+
+void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate) {
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  if (m_items.empty()) { ProcessScrollBar(rc, 0, 0); return; }
+  RECT inner = GetInnerRect();
+  for (int i = 0; i < GetCount(); ++i) {
+    CControlUI* p = m_items[i];
+    if (!p->IsVisible()) continue;
+    if (p->IsFloat()) { SetFloatPos(i); continue; }
+    RECT pad = p->GetPadding();
+    RECT r = MakeRect(inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom);
+    SIZE sz = p->EstimateSize(MakeSize(r.Width(), r.Height()));
+    if (sz.cx > 0) r.right = r.left + std::min<long>(sz.cx, r.Width());
+    if (sz.cy > 0) r.bottom = r.top + std::min<long>(sz.cy, r.Height());
+    p->SetPos(r, false);
+  }
+}
+
+void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rc, int childPadding,
+                    int scrollY, int* cyNeeded) {
+  SIZE avail = MakeSize(rc.Width(), rc.Height());
+  int adjustables = 0, cyFixed = 0, estimated = 0;
+  for (auto* p : items) {
+    if (!p->IsVisible() || p->IsFloat()) continue;
+    SIZE sz = p->EstimateSize(avail);
+    RECT pad = p->GetPadding();
+    if (sz.cy == 0) {
+      ++adjustables;
+    } else {
+      sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
+      sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
+    }
+    cyFixed += sz.cy + pad.top + pad.bottom;
+    ++estimated;
+  }
+  if (estimated > 1) cyFixed += (estimated - 1) * childPadding;
+  int cyExpand = adjustables > 0 ? std::max(0, static_cast<int>((avail.cy - cyFixed) / adjustables)) : 0;
+  long y = rc.top - scrollY;
+  int total = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    CControlUI* p = items[i];
+    if (!p->IsVisible()) continue;
+    if (p->IsFloat()) continue;
+    RECT pad = p->GetPadding();
+    SIZE sz = p->EstimateSize(avail);
+    if (sz.cy == 0) sz.cy = cyExpand;
+    sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
+    sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
+    if (sz.cx == 0) sz.cx = avail.cx - pad.left - pad.right;
+    sz.cx = std::max<long>(sz.cx, p->GetMinWidth());
+    sz.cx = std::min<long>(sz.cx, p->GetMaxWidth());
+    sz.cx = std::min<long>(sz.cx, std::max<long>(0, avail.cx - pad.left - pad.right));
+    RECT r = MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + sz.cx, y + pad.top + sz.cy);
+    p->SetPos(r, false);
+    y += sz.cy + pad.top + pad.bottom + childPadding;
+    total += sz.cy + pad.top + pad.bottom + childPadding;
+  }
+  if (total > 0) total -= childPadding;
+  (void)owner;
+  if (cyNeeded) *cyNeeded = total;
+}
+
+void CContainerUI::ProcessScrollBar(RECT rc, int /*cxRequired*/, int cyRequired) {
+  if (!m_pVerticalScrollBar) return;
+  RECT inner = rc;
+  inner.top += m_rcInset.top;
+  inner.bottom -= m_rcInset.bottom;
+  int range = std::max(0, cyRequired - static_cast<int>(inner.Height()));
+  m_pVerticalScrollBar->SetScrollRange(range);
+  RECT sb = MakeRect(rc.right - m_pVerticalScrollBar->GetFixedWidth(), rc.top, rc.right, rc.bottom);
+  m_pVerticalScrollBar->SetPos(sb, false);
+}
+
+void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
+  RECT rcTemp;
+  if (!IntersectRect(&rcTemp, rcPaint, m_rcItem)) return;
+  CControlUI::DoPaint(hDC, rcPaint);
+  if (m_items.empty()) return;
+  hDC->PushClip(m_rcItem, m_cxyBorderRound.cx);
+  for (auto* p : m_items) {
+    if (!p->IsVisible()) continue;
+    RECT rcItem;
+    if (!IntersectRect(&rcItem, rcTemp, p->GetPos())) continue;
+    p->DoPaint(hDC, rcTemp);
+  }
+  hDC->PopClip();
+  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) m_pVerticalScrollBar->DoPaint(hDC, rcPaint);
+}
+
+void CContainerUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
+  if (CompareNoCase(n, u"inset") == 0) SetInset(ParseRect(v));
+  else if (CompareNoCase(n, u"childpadding") == 0) SetChildPadding(static_cast<int>(ParseInt(v)));
+  else if (CompareNoCase(n, u"mousechild") == 0) SetMouseChildEnabled(CompareNoCase(v, u"true") == 0);
+  else if (CompareNoCase(n, u"vscrollbar") == 0) EnableScrollBar(CompareNoCase(v, u"true") == 0, false);
+  else if (CompareNoCase(n, u"autodestroy") == 0) SetAutoDestroy(CompareNoCase(v, u"true") == 0);
+  else CControlUI::SetAttribute(n, v);
+}
+
+void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
+  for (auto* p : m_items) p->SetManager(pManager, this, bInit);
+  if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetManager(pManager, this, bInit);
+  CControlUI::SetManager(pManager, pParent, bInit);
+}
+
+CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uFlags) {
+  if ((uFlags & UIFIND_VISIBLE) && !IsVisible()) return nullptr;
+  if ((uFlags & UIFIND_ENABLED) && !IsEnabled()) return nullptr;
+  if ((uFlags & UIFIND_HITTEST) != 0) {
+    POINT pt = *static_cast<POINT*>(pData);
+    if (!m_rcItem.Contains(pt)) return nullptr;
+    if (!m_bMouseChildEnabled) {
+      CControlUI* r = nullptr;
+      if (m_pVerticalScrollBar) r = m_pVerticalScrollBar->FindControl(Proc, pData, uFlags);
+      if (!r) r = CControlUI::FindControl(Proc, pData, uFlags);
+      return r;
+    }
+  }
+  CControlUI* r = nullptr;
+  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible() && m_pVerticalScrollBar->GetScrollRange() > 0)
+    r = m_pVerticalScrollBar->FindControl(Proc, pData, uFlags);
+  if (r) return r;
+  if (uFlags & UIFIND_ME_FIRST) {
+    r = CControlUI::FindControl(Proc, pData, uFlags);
+    if (r) return r;
+  }
+  if (uFlags & UIFIND_TOP_FIRST) {
+    for (int i = GetCount() - 1; i >= 0; --i) {
+      r = m_items[i]->FindControl(Proc, pData, uFlags);
+      if (r) {
+        if ((uFlags & UIFIND_HITTEST) && !r->IsFloat() && !GetInnerRect().Contains(*static_cast<POINT*>(pData))) continue;
+        return r;
+      }
+    }
+  } else {
+    for (auto* p : m_items) {
+      r = p->FindControl(Proc, pData, uFlags);
+      if (r) return r;
+    }
+  }
+  if (!(uFlags & UIFIND_ME_FIRST)) r = CControlUI::FindControl(Proc, pData, uFlags);
+  return r;
+}
+
+static CControlUI* FindByNameProc(CControlUI* p, void* data) {
+  return p->GetName() == static_cast<const char16_t*>(data) ? p : nullptr;
+}
+
+CControlUI* CContainerUI::FindSubControl(LPCTSTR name) {
+  if (!name) return nullptr;
+  return FindControl(FindByNameProc, const_cast<char16_t*>(name), UIFIND_ALL);
+}
+bool CContainerUI::SetSubControlText(LPCTSTR n, LPCTSTR t) { auto* p = FindSubControl(n); if (!p) return false; p->SetText(t); return true; }
+bool CContainerUI::SetSubControlFixedHeight(LPCTSTR n, int cy) { auto* p = FindSubControl(n); if (!p) return false; p->SetFixedHeight(cy); return true; }
+bool CContainerUI::SetSubControlFixedWdith(LPCTSTR n, int cx) { auto* p = FindSubControl(n); if (!p) return false; p->SetFixedWidth(cx); return true; }
+bool CContainerUI::SetSubControlUserData(LPCTSTR n, LPCTSTR t) { auto* p = FindSubControl(n); if (!p) return false; p->SetUserData(t); return true; }
+bool CContainerUI::SetSubControlBkImage(LPCTSTR n, LPCTSTR t) { auto* p = FindSubControl(n); if (!p) return false; p->SetBkImage(t); return true; }
+bool CContainerUI::SetSubControlTag(LPCTSTR n, UINT_PTR tag) { auto* p = FindSubControl(n); if (!p) return false; p->SetTag(tag); return true; }
+bool CContainerUI::SetSubControlVisible(LPCTSTR n, bool v) { auto* p = FindSubControl(n); if (!p) return false; p->SetVisible(v); return true; }
+CDuiString CContainerUI::GetSubControlText(LPCTSTR n) { auto* p = FindSubControl(n); return p ? p->GetText() : CDuiString(); }
+CDuiString CContainerUI::GetSubControlUserData(LPCTSTR n) { auto* p = FindSubControl(n); return p ? p->GetUserData() : CDuiString(); }
+
+SIZE CContainerUI::GetScrollPos() const {
+  return MakeSize(0, m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0);
+}
+SIZE CContainerUI::GetScrollRange() const {
+  return MakeSize(0, m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollRange() : 0);
+}
+void CContainerUI::SetScrollPos(SIZE szPos) {
+  if (!m_pVerticalScrollBar) return;
+  int target = std::max(0, std::min<int>(szPos.cy, m_pVerticalScrollBar->GetScrollRange()));
+  int old = m_pVerticalScrollBar->GetScrollPos();
+  if (old != target) {
+    // Update the bar without recursing back into this function.
+    CContainerUI* owner = m_pVerticalScrollBar->GetOwner();
+    m_pVerticalScrollBar->SetOwner(nullptr);
+    m_pVerticalScrollBar->SetScrollPos(target);
+    m_pVerticalScrollBar->SetOwner(owner);
+  }
+  SetPos(m_rcItem, true);
+  if (old != target && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(target), 0);
+}
+void CContainerUI::LineUp() { SIZE s = GetScrollPos(); s.cy -= m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8; SetScrollPos(s); }
+void CContainerUI::LineDown() { SIZE s = GetScrollPos(); s.cy += m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8; SetScrollPos(s); }
+void CContainerUI::PageUp() { SIZE s = GetScrollPos(); s.cy -= std::max<long>(1, GetInnerRect().Height()); SetScrollPos(s); }
+void CContainerUI::PageDown() { SIZE s = GetScrollPos(); s.cy += std::max<long>(1, GetInnerRect().Height()); SetScrollPos(s); }
+void CContainerUI::HomeUp() { SetScrollPos(MakeSize(0, 0)); }
+void CContainerUI::EndDown() { SetScrollPos(MakeSize(0, GetScrollRange().cy)); }
+void CContainerUI::EnableScrollBar(bool bEnableVertical, bool) {
+  if (bEnableVertical && !m_pVerticalScrollBar) {
+    m_pVerticalScrollBar = new CScrollBarUI;
+    m_pVerticalScrollBar->SetOwner(this);
+    m_pVerticalScrollBar->SetManager(m_pManager, nullptr, false);
+  } else if (!bEnableVertical && m_pVerticalScrollBar) {
+    if (m_pManager) m_pManager->ReapObjects(m_pVerticalScrollBar);
+    delete m_pVerticalScrollBar;
+    m_pVerticalScrollBar = nullptr;
+  }
+  NeedUpdate();
+}
+void CContainerUI::EnsureVisibleRect(const RECT& rcItem) {
+  if (!m_pVerticalScrollBar) return;
+  RECT inner = GetInnerRect();
+  SIZE pos = GetScrollPos();
+  if (rcItem.top < inner.top) pos.cy -= inner.top - rcItem.top;
+  else if (rcItem.bottom > inner.bottom) pos.cy += rcItem.bottom - inner.bottom;
+  else return;
+  SetScrollPos(pos);
+}
+
+// ---------------- CVerticalLayoutUI ----------------
+
+LPCTSTR CVerticalLayoutUI::GetClass() const { return u"VerticalLayoutUI"; }
+void* CVerticalLayoutUI::GetInterface(LPCTSTR n) {
+  if (CompareNoCase(n, u"VerticalLayout") == 0) return this;
+  return CContainerUI::GetInterface(n);
+}
+void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  rc = m_rcItem;
+  int scrollY = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
+  int cyNeeded = 0;
+  LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, scrollY, &cyNeeded);
+  for (int i = 0; i < GetCount(); ++i)
+    if (m_items[i]->IsFloat()) SetFloatPos(i);
+  ProcessScrollBar(rc, 0, cyNeeded + m_rcInset.top + m_rcInset.bottom);
+  if (m_pVerticalScrollBar && scrollY > m_pVerticalScrollBar->GetScrollRange()) {
+    // content shrank below the old position: lay out again at the new end
+    LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, m_pVerticalScrollBar->GetScrollPos(), &cyNeeded);
+  }
+}
+
+// ---------------- CHorizontalLayoutUI ----------------
+
+LPCTSTR CHorizontalLayoutUI::GetClass() const { return u"HorizontalLayoutUI"; }
+void* CHorizontalLayoutUI::GetInterface(LPCTSTR n) {
+  if (CompareNoCase(n, u"HorizontalLayout") == 0) return this;
+  return CContainerUI::GetInterface(n);
+}
+void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  RECT inner = GetInnerRect();
+  SIZE avail = MakeSize(inner.Width(), inner.Height());
+  int adjustables = 0, cxFixed = 0, estimated = 0;
+  for (auto* p : m_items) {
+    if (!p->IsVisible() || p->IsFloat()) continue;
+    SIZE sz = p->EstimateSize(avail);
+    RECT pad = p->GetPadding();
+    if (sz.cx == 0) ++adjustables;
+    else { sz.cx = std::max<long>(sz.cx, p->GetMinWidth()); sz.cx = std::min<long>(sz.cx, p->GetMaxWidth()); }
+    cxFixed += sz.cx + pad.left + pad.right;
+    ++estimated;
+  }
+  if (estimated > 1) cxFixed += (estimated - 1) * m_iChildPadding;
+  int cxExpand = adjustables > 0 ? std::max(0, static_cast<int>((avail.cx - cxFixed) / adjustables)) : 0;
+  long x = inner.left;
+  for (int i = 0; i < GetCount(); ++i) {
+    CControlUI* p = m_items[i];
+    if (!p->IsVisible()) continue;
+    if (p->IsFloat()) { SetFloatPos(i); continue; }
+    RECT pad = p->GetPadding();
+    SIZE sz = p->EstimateSize(avail);
+    if (sz.cx == 0) sz.cx = cxExpand;
+    sz.cx = std::max<long>(sz.cx, p->GetMinWidth());
+    sz.cx = std::min<long>(sz.cx, p->GetMaxWidth());
+    if (sz.cy == 0) sz.cy = avail.cy - pad.top - pad.bottom;
+    sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
+    sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
+    sz.cy = std::min<long>(sz.cy, std::max<long>(0, avail.cy - pad.top - pad.bottom));
+    RECT r = MakeRect(x + pad.left, inner.top + pad.top, x + pad.left + sz.cx, inner.top + pad.top + sz.cy);
+    p->SetPos(r, false);
+    x += sz.cx + pad.left + pad.right + m_iChildPadding;
+  }
+}
+
+// ---------------- CTabLayoutUI ----------------
+
+LPCTSTR CTabLayoutUI::GetClass() const { return u"TabLayoutUI"; }
+void* CTabLayoutUI::GetInterface(LPCTSTR n) {
+  if (CompareNoCase(n, u"TabLayout") == 0) return this;
+  return CContainerUI::GetInterface(n);
+}
+bool CTabLayoutUI::Add(CControlUI* p) {
+  if (!CContainerUI::Add(p)) return false;
+  if (m_iCurSel == -1 && p->IsVisible()) m_iCurSel = GetItemIndex(p);
+  else p->SetVisible(false);
+  return true;
+}
+bool CTabLayoutUI::AddAt(CControlUI* p, int iIndex) {
+  if (!CContainerUI::AddAt(p, iIndex)) return false;
+  if (m_iCurSel == -1 && p->IsVisible()) m_iCurSel = GetItemIndex(p);
+  else if (m_iCurSel != -1 && iIndex <= m_iCurSel) { ++m_iCurSel; p->SetVisible(false); }
+  else p->SetVisible(false);
+  return true;
+}
+bool CTabLayoutUI::Remove(CControlUI* p, bool bDoNotDestroy) {
+  int index = GetItemIndex(p);
+  if (index < 0) return false;
+  bool wasSel = index == m_iCurSel;
+  if (!CContainerUI::Remove(p, bDoNotDestroy)) return false;
+  if (wasSel) {
+    m_iCurSel = -1;
+    if (GetCount() > 0) SelectItem(0);
+  } else if (index < m_iCurSel) {
+    --m_iCurSel;
+  }
+  return true;
+}
+void CTabLayoutUI::RemoveAll() {
+  m_iCurSel = -1;
+  CContainerUI::RemoveAll();
+}
+bool CTabLayoutUI::SelectItem(int iIndex) {
+  if (iIndex < 0 || iIndex >= GetCount()) return false;
+  if (iIndex == m_iCurSel) return true;
+  int old = m_iCurSel;
+  m_iCurSel = iIndex;
+  for (int i = 0; i < GetCount(); ++i) m_items[i]->SetVisible(i == iIndex);
+  NeedParentUpdate();
+  if (m_pManager) {
+    m_pManager->SetFocus(nullptr);
+    m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, static_cast<WPARAM>(m_iCurSel), old);
+  }
+  return true;
+}
+bool CTabLayoutUI::SelectItem(CControlUI* p) {
+  int i = GetItemIndex(p);
+  return i >= 0 && SelectItem(i);
+}
+void CTabLayoutUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
+  if (CompareNoCase(n, u"selectedid") == 0) SelectItem(static_cast<int>(ParseInt(v)));
+  else CContainerUI::SetAttribute(n, v);
+}
+void CTabLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  RECT inner = GetInnerRect();
+  for (int i = 0; i < GetCount(); ++i) {
+    CControlUI* p = m_items[i];
+    if (i != m_iCurSel || !p->IsVisible()) continue;
+    if (p->IsFloat()) { SetFloatPos(i); continue; }
+    RECT pad = p->GetPadding();
+    RECT r = MakeRect(inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom);
+    SIZE sz = p->EstimateSize(MakeSize(r.Width(), r.Height()));
+    if (sz.cx > 0) r.right = r.left + std::min<long>(sz.cx, r.Width());
+    if (sz.cy > 0) r.bottom = r.top + std::min<long>(sz.cy, r.Height());
+    p->SetPos(r, false);
+  }
+}
+
+}  // namespace DuiLib

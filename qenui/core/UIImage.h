@@ -1,0 +1,40 @@
+// Image strings ("file='..' source='..' corner='..' dest='..'") and
+// decoding of PNG/JPEG bytes into TImageInfo.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "qenui/core/UIRender.h"
+
+namespace DuiLib {
+
+struct TDrawInfo {
+  CDuiString sFile;         // resource name or absolute path
+  RECT rcSource;            // zero = whole picture
+  RECT rcCorner;            // 9-slice corners (left, top, right, bottom widths)
+  RECT rcDest;              // relative to the control; zero = whole control
+  bool bHasDest = false;
+  bool bHasSource = false;
+  BYTE uFade = 255;
+  DWORD dwMask = 0;
+  bool bHole = false;
+  bool bTiledX = false, bTiledY = false;
+};
+
+// Parses an image string: either a bare file name or key='value' pairs.
+TDrawInfo ParseDrawInfo(const CDuiString& s);
+
+// Decodes PNG or JPEG bytes; null (with a reason in *error) for anything else.
+std::shared_ptr<TImageInfo> DecodeImage(const std::string& bytes, DWORD mask, std::string* error);
+
+// Draws `image` into rcDest with 9-slice corners through the render target.
+void DrawImageSliced(IRenderTarget* rt, const TImageInfo& image, const RECT& rcDest, const RECT& rcSource,
+                     const RECT& rcCorner, BYTE fade, bool hole);
+
+// "l,t,r,b" → RECT; missing values are 0.
+RECT ParseRect(const char16_t* s);
+// "#AARRGGBB", "#RRGGBB" or "0x.."; six digits get an opaque alpha.
+DWORD ParseColor(const char16_t* s);
+
+}  // namespace DuiLib

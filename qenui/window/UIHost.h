@@ -1,0 +1,91 @@
+// IWindowHost: what a back end (GTK or headless) gives the library. Native
+// windows mirror the library's windows by handle; the back end feeds user
+// input back with DispatchNativeMessage (UIWindow.h) and asks for painting
+// with PaintWindow. Everything here is called on the UI thread, except Wake.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "qenui/core/UIRender.h"
+
+namespace DuiLib {
+
+struct TFileChooser {
+  CDuiString sTitle;
+  CDuiString sFilterName;   // e.g. "Image Files (*.jpg;*.png)"
+  CDuiString sPattern;      // e.g. "*.jpg;*.png"
+  bool bMultiSelect = false;
+};
+
+struct TTrayIcon {
+  HWND hWnd = 0;            // owner that receives uCallbackMessage
+  UINT uID = 0;
+  UINT uFlags = 0;          // NIF_*
+  UINT uCallbackMessage = 0;
+  CDuiString sTip;
+  CDuiString sIcon;         // skin picture name or resource id as text
+};
+
+// The browser view behind CWebBrowserUI.
+class IBrowserViewEvents {
+ public:
+  virtual ~IBrowserViewEvents() = default;
+  // Return false to cancel the navigation.
+  virtual bool OnBeforeNavigate(const CDuiString& url) = 0;
+  virtual void OnNavigateComplete(const CDuiString& url) = 0;
+  virtual void OnNavigateError(const CDuiString& url, int status) = 0;
+  virtual void OnNewWindow(const CDuiString& url) = 0;
+};
+
+class IBrowserView {
+ public:
+  virtual ~IBrowserView() = default;
+  virtual void Navigate(const CDuiString& url) = 0;
+  virtual void GoBack() = 0;
+  virtual void GoForward() = 0;
+  virtual void Refresh() = 0;
+  virtual void SetBounds(const RECT& rcClient, bool visible) = 0;
+  virtual CDuiString GetUrl() const = 0;
+};
+
+class IWindowHost {
+ public:
+  virtual ~IWindowHost() = default;
+
+  // -- native windows --
+  virtual bool CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& title, DWORD style, DWORD exStyle,
+                                  const RECT& rcScreen) = 0;
+  virtual void DestroyNativeWindow(HWND hWnd) = 0;
+  virtual void ShowNativeWindow(HWND hWnd, int nCmdShow) = 0;          // SW_*
+  virtual void MoveNativeWindow(HWND hWnd, const RECT& rcScreen, HWND hInsertAfter) = 0;
+  virtual void SetNativeWindowTitle(HWND hWnd, const CDuiString& title) = 0;
+  virtual void SetNativeWindowShape(HWND hWnd, int roundCorner) = 0;
+  virtual void InvalidateNativeWindow(HWND hWnd, const RECT& rcClient) = 0;
+  virtual void ActivateNativeWindow(HWND hWnd) = 0;
+
+  // -- the UI thread's wait --
+  virtual uint64_t NowMs() = 0;                       // monotonic milliseconds
+  // Blocks until Wake, a native event was handled, or deadlineMs (0 = none).
+  virtual void WaitForWork(uint64_t deadlineMs) = 0;
+  virtual void Wake() = 0;                            // any thread
+
+  // -- screen, pointer, keys, text --
+  virtual RECT GetWorkArea() = 0;
+  virtual POINT GetCursorPos() = 0;
+  virtual bool IsKeyDown(UINT vk) = 0;
+  virtual SIZE MeasureText(const std::u16string& text, const TFontInfo& font) = 0;
+
+  // -- shell services --
+  virtual int MessageBox(HWND hOwner, const CDuiString& text, const CDuiString& caption, UINT type) = 0;
+  virtual bool ChooseFiles(HWND hOwner, const TFileChooser& request, std::vector<CDuiString>* paths) = 0;
+  virtual bool ChooseFolder(HWND hOwner, const CDuiString& title, CDuiString* folder) = 0;
+  virtual bool ShellOpen(const CDuiString& target) = 0;   // file, folder or URL
+  virtual bool TrayIcon(UINT op, const TTrayIcon& icon) = 0;  // NIM_*
+  virtual std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) = 0;
+
+  // Called by the library when a modal loop starts for hWnd (scripted answers hook).
+  virtual void OnModalLoopStarted(HWND /*hWnd*/) {}
+};
+
+}  // namespace DuiLib
