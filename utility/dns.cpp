@@ -52,11 +52,14 @@ int CopyOut(const std::vector<uint32_t>& list, uint32_t* addresses, int max) {
   return n;
 }
 
-// The machine's first IPv4 name server (or the override); empty when none.
+// The override of the machine's name server, read at every look-up.
+std::string ServerOverride() {
+  const char* env = std::getenv("PHONEDECK_DNS_SERVER");
+  return env != nullptr ? std::string(env) : std::string();
+}
+
+// The machine's first IPv4 name server; empty when none.
 std::string ReadConfiguredServer() {
-  if (const char* env = std::getenv("PHONEDECK_DNS_SERVER")) {
-    if (*env != '\0') return env;
-  }
   std::ifstream conf("/etc/resolv.conf");
   std::string line;
   while (std::getline(conf, line)) {
@@ -158,6 +161,8 @@ int GetHostByNameEx(const char* dnsServer, const char* name, uint32_t* addresses
     if (hit != state.cache.end()) return CopyOut(hit->second, addresses, max);
     if (dnsServer != nullptr && *dnsServer != '\0') {
       server = dnsServer;
+    } else if (std::string override = ServerOverride(); !override.empty()) {
+      server = override;
     } else {
       if (state.configuredServer.empty()) state.configuredServer = ReadConfiguredServer();
       server = state.configuredServer;
