@@ -38,8 +38,7 @@ struct CacheContents {
 };
 CacheContents DecodeCache(const uint8_t* data, size_t length);
 
-// The cache file: the temporary folder ($TMPDIR, else /tmp) followed by
-// "relaylink.cache".
+// The cache file: the temporary folder followed by "relaylink.cache".
 std::string CacheFilePath();
 
 class ServerTable {

@@ -1,65 +1,35 @@
-// Interim bodies of the utility services relaylink uses, written to the
-// behaviour the utility library gives them; they move to the utility
-// library's own exports once it is linked here.
+// relaylink's use of the utility library (log, name resolution, INI, temp
+// folder) and of the system (network state).
 #include "utility_link.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <limits.h>
 #include <net/if.h>
-#include <netdb.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <strings.h>
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <fstream>
-#include <mutex>
+
+#include "server_table.h"
+#include "utility/base_dns.h"
+#include "utility/base_file.h"
+#include "utility/base_ini.h"
+#include "utility/base_log.h"
+#include "utility/base_string.h"
 
 namespace relaylink {
-namespace {
-
-std::mutex g_logMutex;  // guards g_log and every line written to it
-FILE* g_log = nullptr;
-
-std::string Trim(const std::string& text) {
-  size_t b = text.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return std::string();
-  size_t e = text.find_last_not_of(" \t\r\n");
-  return text.substr(b, e - b + 1);
-}
-
-bool SameNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
-
-}  // namespace
 
 std::string ProgramFolder() {
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return std::string();
-  path[n] = 0;
-  std::string text(path);
-  return text.substr(0, text.rfind('/') + 1);
+  std::string folder = _base_get_app_path();
+  return folder.empty() ? folder : folder + "/";
 }
 
-bool OpenLog() {
-  std::lock_guard<std::mutex> lock(g_logMutex);
-  if (g_log != nullptr) return false;
-  std::string path = ProgramFolder() + "log/Relaylink.log";
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && st.st_size > 0x500000) unlink(path.c_str());
-  g_log = fopen(path.c_str(), "a+");
-  return g_log != nullptr;
-}
+std::string CacheFilePath() { return _base_get_system_temp_path() + "relaylink.cache"; }
+
+bool OpenLog() { return CBaseLog::Log()->OpenLog("log/Relaylink.log"); }
 
 void CloseLog() {
-  std::lock_guard<std::mutex> lock(g_logMutex);
-  if (g_log != nullptr) fclose(g_log);
-  g_log = nullptr;
+  CBaseLog::Log()->CloseLog();
+  CBaseLog::Unlog();
 }
 
 void Log(const char* format, ...) {
@@ -68,29 +38,20 @@ void Log(const char* format, ...) {
   va_start(args, format);
   vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::lock_guard<std::mutex> lock(g_logMutex);
-  if (g_log == nullptr) return;
-  fprintf(g_log, "[%04d-%02d-%02d %02d:%02d:%02d] %s\r\n", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour, local.tm_min, local.tm_sec, text);
-  fflush(g_log);
+  CBaseLog::Log()->OutFile(2, "%s", text);
 }
 
-std::string Domain2Ip(const std::string& name) {
-  if (name.empty()) return std::string();
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return std::string();
+std::string Domain2Ip(const std::string& name) { return ::Domain2Ip(name.c_str()); }
+
+std::string ResolveWithServer(const std::string& dnsServer, const std::string& name, int timeoutMs) {
+  uint32_t address = DNS::GetHostByName(dnsServer.empty() ? nullptr : dnsServer.c_str(), name.c_str(), timeoutMs);
+  if (address == 0) return std::string();
+  in_addr a{};
+  a.s_addr = address;
   char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text, sizeof text);
-  freeaddrinfo(found);
+  inet_ntop(AF_INET, &a, text, sizeof text);
   return text;
 }
-
-std::string ResolveWithServer(const std::string&, const std::string& name, int) { return Domain2Ip(name); }
 
 bool IsNetworkAlive() {
   ifaddrs* list = nullptr;
@@ -104,29 +65,15 @@ bool IsNetworkAlive() {
 }
 
 std::string IniReadStr(const std::string& path, const char* section, const char* key, const char* fallback) {
-  std::ifstream in(path);
-  std::string line;
-  bool inSection = false;
-  while (std::getline(in, line)) {
-    line = Trim(line);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      size_t end = line.find(']');
-      inSection = end != std::string::npos && SameNoCase(Trim(line.substr(1, end - 1)), section);
-      continue;
-    }
-    size_t eq = line.find('=');
-    if (inSection && eq != std::string::npos && SameNoCase(Trim(line.substr(0, eq)), key)) {
-      return Trim(line.substr(eq + 1));
-    }
-  }
-  return fallback != nullptr ? fallback : "";
+  CBaseIni ini(path.c_str());
+  std::string value = fallback != nullptr ? fallback : "";
+  ini.ReadStr(section, key, fallback != nullptr ? fallback : "", value);
+  return value;
 }
 
 int IniReadInt(const std::string& path, const char* section, const char* key, int fallback) {
-  std::string text = IniReadStr(path, section, key, "");
-  if (text.empty()) return fallback;
-  return std::atoi(text.c_str());
+  CBaseIni ini(path.c_str());
+  return ini.ReadInt(section, key, fallback);
 }
 
 }  // namespace relaylink

@@ -1,7 +1,7 @@
 // What relaylink takes from the utility library and the system: its log
 // ("log/Relaylink.log" beside the program), name resolution, the network
-// state and the INI reader. Kept in one place so the rest of relaylink
-// names no utility class.
+// state, the INI reader and the temporary folder. Kept in one place so the
+// rest of relaylink names no utility class.
 #ifndef PHONEDECK_RELAYLINK_UTILITY_LINK_H
 #define PHONEDECK_RELAYLINK_UTILITY_LINK_H
 
@@ -13,7 +13,7 @@ bool OpenLog();
 void CloseLog();
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Dotted text of a host name, or empty (the system resolver, 2000 ms).
+// Dotted text of a host name, or empty (the machine's name server, 2000 ms).
 std::string Domain2Ip(const std::string& name);
 // Dotted text of a host name asked of dnsServer (or the system's), or empty.
 std::string ResolveWithServer(const std::string& dnsServer, const std::string& name, int timeoutMs);

@@ -104,7 +104,7 @@ void CUdpSocket::RefreshLocalAddress() {
 }
 
 uint16_t CUdpSocket::LocalPort() {
-  int fd = fd_;
+  int fd = GetHandle();
   if (fd < 0) return 0;
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
@@ -112,61 +112,22 @@ uint16_t CUdpSocket::LocalPort() {
   return ntohs(addr.sin_port);
 }
 
+// A new socket: the dispatch and socket of before are closed first, and
+// with them any association.
 bool CUdpSocket::CreateSocket() {
-  StopDispatch();
   CloseControl();
-  if (fd_ >= 0) {
-    state_ = kSocketClosing;
-    close(fd_);
-    fd_ = -1;
-    state_ = kSocketClosed;
-  }
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-  if (fd < 0) return false;
-  fd_ = fd;
-  state_ = kSocketCreated;
-  return true;
+  state_ = kSocketClosing;
+  bool ok = Create(SOCK_DGRAM, IPPROTO_UDP, 0);
+  state_ = ok ? kSocketCreated : kSocketClosed;
+  return ok;
 }
 
 bool CUdpSocket::StartDispatch() {
-  if (dispatch_.joinable() || fd_ < 0) return false;
-  if (pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  try {
-    dispatch_ = std::thread(&CUdpSocket::DispatchLoop, this, int(fd_), wakePipe_[0]);
-  } catch (...) {
-    close(wakePipe_[0]);
-    close(wakePipe_[1]);
-    wakePipe_[0] = wakePipe_[1] = -1;
-    return false;
-  }
-  return true;
+  return SelectEvent(BASE_FD_READ | BASE_FD_WRITE | BASE_FD_OOB | BASE_FD_ACCEPT | BASE_FD_CONNECT | BASE_FD_CLOSE);
 }
 
-void CUdpSocket::StopDispatch() {
-  if (!dispatch_.joinable()) return;
-  char wake = 1;
-  ssize_t ignored = write(wakePipe_[1], &wake, 1);
-  (void)ignored;
-  if (dispatch_.get_id() == std::this_thread::get_id()) {
-    dispatch_.detach();  // stopped from its own handler: it ends on return
-  } else {
-    dispatch_.join();
-  }
-  close(wakePipe_[0]);
-  close(wakePipe_[1]);
-  wakePipe_[0] = wakePipe_[1] = -1;
-}
-
-void CUdpSocket::DispatchLoop(int fd, int wakeFd) {
-  for (;;) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    int n = poll(fds, 2, 1000);
-    if (n < 0 && errno != EINTR) return;
-    if (n <= 0) continue;
-    if (fds[1].revents != 0) return;
-    if ((fds[0].revents & (POLLIN | POLLERR)) != 0 && handler_) handler_(kEventReceive);
-    if ((fds[0].revents & POLLNVAL) != 0) return;
-  }
+void CUdpSocket::OnReceive(int) {
+  if (handler_) handler_(kEventReceive);
 }
 
 bool CUdpSocket::OpenClient() {
@@ -183,8 +144,8 @@ bool CUdpSocket::BindWithNextPort(uint16_t port) {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     addr.sin_port = htons(port);
-    if (::bind(fd_.load(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) break;
-    if (errno != EADDRINUSE || port == 65535) return false;
+    if (Bind(&addr)) break;
+    if (GetErrno() != BASE_WSAEADDRINUSE || port == 65535) return false;
     ++port;
   }
   // Whether or not retries were needed, the port bound is the current one.
@@ -196,13 +157,9 @@ bool CUdpSocket::BindWithNextPort(uint16_t port) {
 }
 
 void CUdpSocket::Close() {
-  StopDispatch();
   CloseControl();
-  if (fd_ >= 0) {
-    state_ = kSocketClosing;
-    close(fd_);
-    fd_ = -1;
-  }
+  state_ = kSocketClosing;
+  base_sock::Close(false);
   state_ = kSocketClosed;
 }
 
@@ -278,7 +235,7 @@ bool CUdpSocket::UdpAssociate(const ProxySettings&) {
 }
 
 int CUdpSocket::ProxySendTo(const std::string& ip, uint16_t port, const uint8_t* data, size_t length) {
-  int fd = fd_;
+  int fd = GetHandle();
   if (ip.empty() || data == nullptr || length == 0 || fd < 0) return -1;
   ProxySettings proxy = SharedProxy::Instance().Read();
   if (!proxy.InUse()) {
@@ -303,7 +260,7 @@ int CUdpSocket::ProxySendTo(const std::string& ip, uint16_t port, const uint8_t*
 }
 
 int CUdpSocket::ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, uint16_t* senderPort) {
-  int fd = fd_;
+  int fd = GetHandle();
   if (fd < 0) return -1;
   uint8_t raw[kMaxDatagram + socks5::kMaxUdpHeader];
   sockaddr_in from{};

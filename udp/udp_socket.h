@@ -1,6 +1,6 @@
-// The transport socket: one IPv4 datagram socket per process with a
-// receive thread (poll, woken through a pipe to stop), sending and
-// receiving directly or through a SOCKS5 UDP relay.
+// The transport socket: one IPv4 datagram socket per process on the
+// utility library's event socket (its dispatch thread reports data to
+// read), sending and receiving directly or through a SOCKS5 UDP relay.
 #ifndef PHONEDECK_UDP_UDP_SOCKET_H
 #define PHONEDECK_UDP_UDP_SOCKET_H
 
@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "proxy_settings.h"
+#include "utility/base_sock.h"
 
 namespace udp {
 
@@ -32,11 +33,11 @@ constexpr int kEventReceive = 1;
 constexpr int kProxyConnectTimeoutMs = 5000;
 constexpr int kProxyReplyTimeoutMs = 5000;
 
-class CUdpSocket {
+class CUdpSocket : public base_sock {
  public:
   using EventHandler = std::function<void(int code)>;
 
-  ~CUdpSocket();
+  ~CUdpSocket() override;
   void SetEventHandler(EventHandler handler) { handler_ = std::move(handler); }
 
   // Client mode: a fresh unbound socket; the system assigns its port on
@@ -46,6 +47,8 @@ class CUdpSocket {
   // the port bound becomes the current port. Then the proxy association.
   bool BindWithNextPort(uint16_t port);
   void Close();
+  // Runs on the dispatch thread for each datagram waiting.
+  void OnReceive(int error) override;
 
   bool IsOpen() const { return open_; }
   void SetOpen(bool open) { open_ = open; }
@@ -64,8 +67,6 @@ class CUdpSocket {
  private:
   bool CreateSocket();
   bool StartDispatch();
-  void StopDispatch();
-  void DispatchLoop(int fd, int wakeFd);
   void CloseControl();
   bool RunSocks5Handshake(const ProxySettings& proxy);
   bool UdpAssociate(const ProxySettings& proxy);
@@ -76,9 +77,6 @@ class CUdpSocket {
   std::atomic<uint16_t> currentPort_{6011};
   std::string localAddress_;
 
-  std::atomic<int> fd_{-1};
-  int wakePipe_[2] = {-1, -1};
-  std::thread dispatch_;
 
   // Guards the association: the control connection and the relay address.
   std::mutex proxyMutex_;
