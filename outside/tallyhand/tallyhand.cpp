@@ -33,8 +33,8 @@ struct State {
 };
 
 State& GetState() {
-  static State* state = new State;  // lives to the end of the process
-  return *state;
+  static State state;  // lives until the library is unloaded
+  return state;
 }
 
 std::string Now() {
