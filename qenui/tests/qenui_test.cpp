@@ -1,0 +1,355 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "qenui/UIlib.h"
+#include "qenui/core/UIText.h"
+#include "qenui/headless/UITestDriver.h"
+
+using namespace DuiLib;
+
+namespace {
+
+class CustomControlFactory : public IDialogBuilderCallback {
+ public:
+  CControlUI* CreateControl(LPCTSTR cls) override {
+    if (CompareNoCase(cls, u"Custom") == 0) { ++made; return new CLabelUI; }
+    return nullptr;
+  }
+  int made = 0;
+};
+
+class TestWindow : public WindowImplBaseNew {
+ public:
+  TestWindow() { InitWinParam(u"WND_XML\\test_wnd.xml"); }
+  CControlUI* CreateControl(LPCTSTR cls) override { return factory.CreateControl(cls); }
+  void ClickNotify(TNotifyUI& msg) override {
+    clicks.push_back(msg.pSender->GetName());
+    if (msg.pSender->GetName() == u"closebtn") Close(7);
+    if (removeOnClick && msg.pSender->GetName() == u"row_btn") {
+      CControlUI* row = msg.pSender->GetParent();
+      static_cast<CListUI*>(m_PaintManager.FindControl(u"list"))->Remove(row);
+    }
+  }
+  LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override {
+    if (uMsg >= WM_USER) { received.push_back({uMsg, wParam, lParam}); bHandled = true; return 0; }
+    bHandled = false;
+    return 0;
+  }
+  LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, bool& bHandled) override {
+    timerTicks.push_back({static_cast<UINT>(wParam), GetTickCount64()});
+    if (wParam == 99) Close(7);
+    bHandled = wParam < 0x1000;  // larger ids are the paint manager's control timers
+    return 0;
+  }
+  void OnFinalMessage(HWND h) override { WindowImplBaseNew::OnFinalMessage(h); finalCalled = true; }
+  LPCTSTR GetWindowClassName() const override { return u"TestWnd"; }
+  CPaintManagerUI& PM() { return m_PaintManager; }
+
+  CustomControlFactory factory;
+  std::vector<CDuiString> clicks;
+  struct Msg { UINT m; WPARAM w; LPARAM l; };
+  std::vector<Msg> received;
+  std::vector<std::pair<UINT, uint64_t>> timerTicks;
+  bool removeOnClick = false;
+  bool finalCalled = false;
+};
+
+class QenuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host = UseHeadlessHost();
+    ASSERT_TRUE(CPaintManagerUI::SetResourceZipEmbedded());
+    ResetQuit();
+  }
+  CHeadlessHost* host = nullptr;
+};
+
+}  // namespace
+
+TEST_F(QenuiTest, LayoutIsBuiltAndFoundByName) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  ASSERT_NE(h, 0u);
+  EXPECT_TRUE(IsWindow(h));
+  CPaintManagerUI& pm = w.PM();
+  EXPECT_NE(pm.FindControl(u"closebtn"), nullptr);
+  EXPECT_EQ(pm.FindControl(u"nothere"), nullptr);
+  EXPECT_EQ(w.factory.made, 1);
+  RECT rc;
+  GetWindowRect(h, &rc);
+  EXPECT_EQ(rc.Width(), 400);
+  EXPECT_EQ(rc.Height(), 300);
+  CControlUI* btn = pm.FindControl(u"closebtn");
+  EXPECT_EQ(btn->GetFixedHeight(), 30);  // from the class default
+  EXPECT_EQ(btn->GetPos().right, 400);
+  CControlUI* floater = pm.FindControl(u"floater");
+  EXPECT_EQ(floater->GetPos().left, 300);
+  EXPECT_EQ(floater->GetPos().top, 260);
+  btn->SetUserData(42);
+  EXPECT_EQ(btn->GetUserData(), u"42");
+  btn->SetTag(reinterpret_cast<UINT_PTR>(&w));
+  EXPECT_EQ(btn->GetTag(), reinterpret_cast<UINT_PTR>(&w));
+  DestroyWindow(h);
+  EXPECT_FALSE(IsWindow(h));
+  EXPECT_TRUE(w.finalCalled);
+}
+
+TEST_F(QenuiTest, BuilderCachesLayoutAndRejectsBadInput) {
+  CDialogBuilder b;
+  EXPECT_FALSE(b.GetMarkup()->IsValid());
+  CControlUI* row1 = b.Create(u"wnd_xml/ROW.xml", nullptr, nullptr, nullptr);
+  ASSERT_NE(row1, nullptr);
+  EXPECT_TRUE(b.GetMarkup()->IsValid());
+  CControlUI* row2 = b.Create(static_cast<IDialogBuilderCallback*>(nullptr), nullptr);
+  ASSERT_NE(row2, nullptr);
+  EXPECT_NE(row1, row2);
+  EXPECT_NE(static_cast<CContainerUI*>(row2->GetInterface(u"Container"))->FindSubControl(u"row_btn"), nullptr);
+  delete row1;
+  delete row2;
+  CDialogBuilder bad;
+  EXPECT_EQ(bad.Create(u"wnd_xml/missing.xml"), nullptr);
+  EXPECT_FALSE(bad.GetMarkup()->IsValid());
+  for (const char16_t* text : {u"<Window><Label></Window>", u"<Label text=\"x></Label>", u"<A/><B/>", u"<Label text=x/>"}) {
+    CDialogBuilder t;
+    EXPECT_EQ(t.CreateFromText(text), nullptr) << CDuiString(text).ToUtf8();
+  }
+}
+
+TEST_F(QenuiTest, ClicksOptionGroupsAndEditKeysNotifyInOrder) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  CNotifyRecorder rec(&w.PM());
+  ASSERT_TRUE(ClickControl(w.PM(), u"opt2"));
+  EXPECT_EQ(rec.Summary(), "selectchanged:opt2,click:opt2");
+  EXPECT_FALSE(static_cast<COptionUI*>(w.PM().FindControl(u"opt1"))->IsSelected());
+  rec.Clear();
+  ClickControl(w.PM(), u"check");
+  ClickControl(w.PM(), u"check");
+  EXPECT_EQ(rec.Summary(), "selectchanged:check,click:check,selectchanged:check,click:check");
+  rec.Clear();
+  ClickControl(w.PM(), u"edit");
+  TypeText(h, u"ab");
+  PressKey(h, VK_BACK);
+  PressKey(h, VK_UP);
+  PressKey(h, VK_DOWN);
+  PressKey(h, VK_RETURN);
+  EXPECT_EQ(rec.Summary(true),
+            "killfocus:check,setfocus:edit,textchanged:edit,textchanged:edit,textchanged:edit,vk_up:edit,vk_down:edit,return:edit");
+  EXPECT_EQ(w.PM().FindControl(u"edit")->GetText(), u"a");
+  rec.Clear();
+  static_cast<CEditUI*>(w.PM().FindControl(u"edit"))->SetReadOnly(true);
+  TypeText(h, u"z");
+  EXPECT_EQ(rec.Summary(), "");
+  ClickControl(w.PM(), u"opt1");
+  EXPECT_EQ(rec.Summary(true), "killfocus:edit,setfocus:opt1,selectchanged:opt1,click:opt1");
+  DestroyWindow(h);
+}
+
+TEST_F(QenuiTest, ListSelectionAndRowRemovedInsideItsOwnClick) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
+  CDialogBuilder rows;
+  for (int i = 0; i < 3; ++i) {
+    CControlUI* row = i == 0 ? rows.Create(u"wnd_xml\\row.xml", nullptr, nullptr, &w.PM()) : rows.Create(static_cast<IDialogBuilderCallback*>(nullptr), &w.PM());
+    row->SetUserData(i);
+    list->Add(row);
+  }
+  EXPECT_EQ(list->GetCount(), 3);
+  EXPECT_EQ(list->GetHeader()->GetCount(), 2);
+  CNotifyRecorder rec(&w.PM());
+  ClickControl(w.PM().FindSubControlByName(list->GetItemAt(1), u"row_text"));
+  EXPECT_EQ(rec.Summary(), "itemclick:row,itemselect:list");
+  EXPECT_EQ(list->GetCurSel(), 1);
+  rec.Clear();
+  DoubleClickControl(w.PM().FindSubControlByName(list->GetItemAt(2), u"row_text"));
+  EXPECT_EQ(rec.Summary(), "itemclick:row,itemselect:list,itemdbclick:row");
+  // Remove a row from inside the click of its own button: it must live until the click is done.
+  w.removeOnClick = true;
+  rec.Clear();
+  ClickControl(w.PM().FindSubControlByName(list->GetItemAt(0), u"row_btn"));
+  EXPECT_EQ(rec.Summary(), "click:row_btn");
+  EXPECT_EQ(list->GetCount(), 2);
+  EXPECT_EQ(list->GetItemAt(0)->GetUserData(), u"1");
+  list->RemoveAll();
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_EQ(list->GetCurSel(), -1);
+  DestroyWindow(h);
+}
+
+TEST_F(QenuiTest, MarkupParserTable) {
+  struct Case { const char16_t* in; const char* runs; };
+  const Case cases[] = {
+      {u"plain", "plain"},
+      {u"<f 3>big</f> small", "[f3]big| small"},
+      {u"{f 10}t{/f}", "[f10]t"},
+      {u"{c #009900}ok{/c}", "[cFF009900]ok"},
+      {u"a<n>b", "a|<n>|b"},
+      {u"{a}link{/a}", "[a0]link"},
+      {u"<<x>> {{y}", "<x>> {y}"},
+      {u"<zz>kept", "<zz>kept"},
+      {u"unclosed {f 1", "unclosed {f 1"},
+  };
+  for (const Case& c : cases) {
+    TTextMarkup m = ParseTextMarkup(c.in);
+    std::string out;
+    for (auto& r : m.runs) {
+      if (!out.empty()) out += "|";
+      if (r.lineBreak) { out += "<n>"; continue; }
+      if (r.font >= 0) out += "[f" + std::to_string(r.font) + "]";
+      if (r.color) { char b[16]; snprintf(b, sizeof b, "[c%08X]", r.color); out += b; }
+      if (r.link >= 0) out += "[a" + std::to_string(r.link) + "]";
+      out += Utf16ToUtf8(r.text);
+    }
+    EXPECT_EQ(out, c.runs) << Utf16ToUtf8(c.in);
+  }
+  // Escaped phone or web text comes back unchanged as plain text.
+  CDuiString evil(u"<f 1>{c #ff0000}<n>{a}");
+  TTextMarkup m = ParseTextMarkup(EscapeMarkup(evil).str());
+  ASSERT_EQ(m.runs.size(), 1u);
+  EXPECT_EQ(m.runs[0].text, evil.str());
+}
+
+TEST_F(QenuiTest, TextWidthAndLinkNotification) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  auto* label = static_cast<CLabelUI*>(w.PM().FindControl(u"titlelabel"));
+  label->SetText(u"ab");
+  label->SetFont(0);
+  EXPECT_EQ(label->GetTextWidth(), 12);  // 2 ASCII at 12 px
+  label->SetShowHtml(true);
+  label->SetText(u"{f 10}中{/f}a");
+  EXPECT_EQ(label->GetTextWidth(), 16 + 6);
+  auto* root = static_cast<CContainerUI*>(w.PM().GetRoot());
+  auto* text = new CTextUI;
+  text->SetName(u"linktext");
+  text->SetShowHtml(true);
+  text->SetText(u"{a}go{/a}");
+  text->SetFloat(true);
+  text->SetAttribute(u"pos", u"0,260,100,280");
+  root->Add(text);
+  w.PM().NeedUpdate();
+  CNotifyRecorder rec(&w.PM());
+  DispatchNativeMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 270));
+  DispatchNativeMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(3, 270));
+  EXPECT_EQ(rec.Summary(), "link:linktext");
+  CRecordingRenderTarget rt;
+  PaintWindow(h, &rt, RECT());
+  EXPECT_NE(rt.AllText().find(u"go"), std::u16string::npos);
+  DestroyWindow(h);
+}
+
+TEST_F(QenuiTest, PostsFromThreadsArriveInOrderAndFailedPostFreesPayload) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  constexpr int kThreads = 4, kEach = 200;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([h, t] {
+      for (int i = 0; i < kEach; ++i) ASSERT_TRUE(PostMessage(h, WM_USER + 1 + t, static_cast<WPARAM>(i), 0));
+    });
+  for (auto& th : threads) th.join();
+  host->Advance(0);
+  ASSERT_EQ(w.received.size(), static_cast<size_t>(kThreads * kEach));
+  std::vector<int> next(kThreads, 0);
+  for (auto& m : w.received) EXPECT_EQ(static_cast<int>(m.w), next[m.m - WM_USER - 1]++);
+  // A post to a dead handle fails and frees what it carries; handles are never reused.
+  DestroyWindow(h);
+  int* payload = new int(5);
+  bool freed = false;
+  EXPECT_FALSE(PostMessage(h, WM_USER + 201, 0, reinterpret_cast<LPARAM>(payload),
+                           [&](UINT, WPARAM, LPARAM l) { delete reinterpret_cast<int*>(l); freed = true; }));
+  EXPECT_TRUE(freed);
+  TestWindow w2;
+  HWND h2 = w2.Create(0, u"test", WS_POPUP, 0);
+  EXPECT_NE(h2, h);
+  // A message queued for a window that dies before it runs is freed as well.
+  bool freed2 = false;
+  EXPECT_TRUE(PostMessage(h2, WM_USER + 5, 0, 0, [&](UINT, WPARAM, LPARAM) { freed2 = true; }));
+  DestroyWindow(h2);
+  EXPECT_TRUE(freed2);
+}
+
+TEST_F(QenuiTest, TimersRunOnTheVirtualClock) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  uint64_t t0 = GetTickCount64();
+  SetTimer(h, 10, 100);
+  SetTimer(h, 11, 250);
+  host->Advance(99);
+  EXPECT_TRUE(w.timerTicks.empty());
+  host->Advance(1);
+  ASSERT_EQ(w.timerTicks.size(), 1u);
+  host->Advance(400);
+  std::vector<std::pair<UINT, uint64_t>> want = {{10, t0 + 100}, {10, t0 + 200}, {11, t0 + 250}, {10, t0 + 300},
+                                                 {10, t0 + 400}, {11, t0 + 500}, {10, t0 + 500}};
+  EXPECT_EQ(w.timerTicks.size(), want.size());
+  KillTimer(h, 10);
+  KillTimer(h, 11);
+  w.timerTicks.clear();
+  host->Advance(1000);
+  EXPECT_TRUE(w.timerTicks.empty());
+  // Control timers drive animations.
+  auto* anim = new CAnimationUI;
+  anim->SetAttribute(u"framecount", u"4");
+  static_cast<CContainerUI*>(w.PM().GetRoot())->Add(anim);
+  anim->StartAnimation(100);
+  host->Advance(250);
+  EXPECT_EQ(anim->GetCurrentFrame(), 2);
+  anim->StopAnimation();
+  host->Advance(500);
+  EXPECT_EQ(anim->GetCurrentFrame(), 0);
+  DestroyWindow(h);
+}
+
+TEST_F(QenuiTest, ModalLoopKeepsTimersAndPostsFlowingAndReturnsCloseValue) {
+  TestWindow owner;
+  HWND ho = owner.Create(0, u"owner", WS_POPUP, 0);
+  TestWindow dlg;
+  HWND hd = dlg.Create(ho, u"dlg", WS_POPUP, 0);
+  SetTimer(ho, 1, 50);
+  std::thread worker([ho] { PostMessage(ho, WM_USER + 10, 2, 0); });
+  worker.join();
+  host->PushModalScript([&](HWND h) {
+    EXPECT_EQ(h, hd);
+    EXPECT_FALSE(IsWindowEnabled(ho));
+    SetTimer(hd, 99, 300);  // the dialog closes itself with 7 from this timer
+  });
+  EXPECT_EQ(dlg.ShowModal(), 7u);
+  EXPECT_FALSE(IsWindow(hd));
+  EXPECT_TRUE(IsWindowEnabled(ho));
+  EXPECT_GE(owner.timerTicks.size(), 5u);
+  ASSERT_EQ(owner.received.size(), 1u);
+  EXPECT_EQ(owner.received[0].m, WM_USER + 10u);
+  DestroyWindow(ho);
+}
+
+TEST_F(QenuiTest, MenuPostsCommandToOwner) {
+  TestWindow owner;
+  HWND ho = owner.Create(0, u"owner", WS_POPUP, 0);
+  struct Menu : CMenuImplBase {
+    void InitItem() override { AddMenuItem(u"设置", 105); AddMenuItem(u"关于", 106); }
+  };
+  auto* menu = new Menu;
+  menu->InitParam(ho, u"wnd_xml\\menu_wnd.xml");
+  HWND hm = menu->Create(ho, u"menu", WS_POPUP, WS_EX_TOOLWINDOW);
+  ASSERT_NE(hm, 0u);
+  menu->ShowMenu(MakePoint(10, 10));
+  ASSERT_EQ(menu->GetMenuList()->GetCount(), 2);
+  ClickControl(menu->GetMenuList()->GetItemAt(1));
+  host->Advance(0);
+  EXPECT_FALSE(IsWindow(hm));
+  ASSERT_EQ(owner.received.size(), 1u);
+  EXPECT_EQ(owner.received[0].m, 35769u);
+  EXPECT_EQ(owner.received[0].w, 106u);
+  delete menu;
+  // 35768 restores and shows the window.
+  ShowWindow(ho, SW_MINIMIZE);
+  PostMessage(ho, 35768, 100, 0);
+  host->Advance(0);
+  EXPECT_FALSE(IsIconic(ho));
+  EXPECT_TRUE(IsWindowVisible(ho));
+  DestroyWindow(ho);
+}
