@@ -45,9 +45,9 @@ Identifier DeriveIdentifier(const std::string& machine_id_text) {
   return id;
 }
 
-std::string ReadMachineIdText() {
-  for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
-    std::string text = ReadFirstLine(path);
+std::string ReadMachineIdText(const std::vector<std::string>& files) {
+  for (const std::string& path : files) {
+    std::string text = ReadFirstLine(path.c_str());
     if (!text.empty()) return text;
   }
   char host[256] = {};

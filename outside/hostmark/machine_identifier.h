@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace hostmark {
 
@@ -14,8 +15,10 @@ using Identifier = std::array<uint8_t, 16>;
 // machine. The text is trimmed of blanks and line ends first.
 Identifier DeriveIdentifier(const std::string& machine_id_text);
 
-// The machine id text: /etc/machine-id, else /var/lib/dbus/machine-id, else
-// the host name and the host id together.
-std::string ReadMachineIdText();
+// The machine id text: the first line of the first of `files` that has one
+// (by default /etc/machine-id, then /var/lib/dbus/machine-id), else the host
+// name and the host id together.
+std::string ReadMachineIdText(const std::vector<std::string>& files = {"/etc/machine-id",
+                                                                      "/var/lib/dbus/machine-id"});
 
 }  // namespace hostmark
