@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -25,8 +26,10 @@ constexpr uint8_t kSearch = 7;
 constexpr uint8_t kHidden = 8;
 
 Bytes Echo(const Bytes& payload) {
-  Bytes reply = {'e', ':'};
-  reply.insert(reply.end(), payload.begin(), payload.end());
+  Bytes reply(payload.size() + 2);
+  reply[0] = 'e';
+  reply[1] = ':';
+  std::copy(payload.begin(), payload.end(), reply.begin() + 2);
   return reply;
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -24,8 +25,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes Echo(const Bytes& payload) {
-  Bytes reply = {'e', ':'};
-  reply.insert(reply.end(), payload.begin(), payload.end());
+  Bytes reply(payload.size() + 2);
+  reply[0] = 'e';
+  reply[1] = ':';
+  std::copy(payload.begin(), payload.end(), reply.begin() + 2);
   return reply;
 }
 
