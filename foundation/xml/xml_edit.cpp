@@ -225,11 +225,12 @@ bool CXmlDocument::AddNode(const std::u16string& name, const std::u16string& dat
   int at = 0, oldLength = 0, newStart = 0;
   std::u16string replacement;
   int parentNameLength = 0;
+  int keptLength = 0;  // units of the empty parent's "/>" that stay in its start tag
   if (contentless) {
     if (reference) return false;
-    int nameStart = 0;
-    xml::TagNameAt(text_.c_str(), static_cast<int>(text_.size()), p.start, &nameStart,
-                   &parentNameLength);
+    const int nameStart = p.start + 1;
+    parentNameLength =
+        xml::ParsedTagNameLength(text_.c_str(), static_cast<int>(text_.size()), p.start);
     if (parentNameLength == 0 || parentNameLength > static_cast<int>(kMaxNameLength)) {
       return false;
     }
@@ -242,8 +243,11 @@ bool CXmlDocument::AddNode(const std::u16string& name, const std::u16string& dat
       at = p.start + p.StartTagLen() - 2;
       if (at <= p.start || text_[at] != u'/' || text_[at + 1] != u'>') return false;
       oldLength = 2;
-      replacement = u">" + std::u16string(breaks ? kCrLf : u"") + element + endTag;
-      newStart = at + 1 + crlf;
+      // "<a//>": dropping one slash would leave "/>"; a blank takes its place.
+      keptLength = text_[at - 1] == u'/' ? 1 : 0;
+      replacement = (keptLength ? u" >" : u">") + std::u16string(breaks ? kCrLf : u"") +
+                    element + endTag;
+      newStart = at + 1 + keptLength + crlf;
     }
   } else {
     if (reference) {
@@ -275,7 +279,7 @@ bool CXmlDocument::AddNode(const std::u16string& name, const std::u16string& dat
   LinkElement(index, parent, reference, before);
   if (contentless) {
     ElemPos& pr = table_[parent];
-    if (!pr.Has(xml::kElemUnended)) pr.SetStartTagLen(pr.StartTagLen() - 1);
+    if (!pr.Has(xml::kElemUnended)) pr.SetStartTagLen(pr.StartTagLen() - 1 + keptLength);
     pr.Clear(xml::kElemUnended);
     pr.SetEndTagLen(parentNameLength + 3);
     pr.length = pr.StartTagLen() + crlf + static_cast<int>(element.size()) + parentNameLength + 3;

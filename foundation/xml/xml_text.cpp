@@ -174,7 +174,11 @@ bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* 
   auto endsName = [](char16_t c) {
     return IsXmlSpace(c) || c == u'/' || c == u'=' || c == u'>' || c == u'?';
   };
-  while (j < limit && !endsName(t[j])) ++j;  // the tag name
+  // The tag name, as the parse reads it (so an insertion never splits it).
+  while (j < limit && !IsXmlSpace(t[j]) && t[j] != u'/' && t[j] != u'>' &&
+         !(t[start + 1] == u'?' && t[j] == u'?')) {
+    ++j;
+  }
   int lastEnd = j;
   for (;;) {
     while (j < limit && IsXmlSpace(t[j])) ++j;
@@ -201,6 +205,12 @@ bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* 
       } else {
         a.valueStart = j;
         while (j < limit && !IsXmlSpace(t[j]) && t[j] != u'>') ++j;
+        // As in the parse, a slash right before '>' closes an empty
+        // element unless the value has a unit before it.
+        if (j < limit && t[j] == u'>' && j > a.valueStart && t[j - 1] == u'/') {
+          const char16_t before = t[j - 2];
+          if (IsXmlSpace(before) || before == u'"' || before == u'\'') --j;
+        }
         a.valueLength = j - a.valueStart;
       }
       a.end = j;

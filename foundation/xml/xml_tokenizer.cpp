@@ -12,6 +12,12 @@ bool BeginsStartTag(char16_t c) {
 
 }  // namespace
 
+int ParsedTagNameLength(const char16_t* text, int length, int start) {
+  int i = start + 1;
+  while (i < length && !IsXmlSpace(text[i]) && text[i] != u'/' && text[i] != u'>') ++i;
+  return i - (start + 1);
+}
+
 int Tokenizer::Find(int from, const char16_t* pattern, int patternLength) const {
   for (int i = from; i + patternLength <= length_; ++i) {
     int k = 0;

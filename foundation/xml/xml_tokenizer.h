@@ -45,6 +45,11 @@ struct Node {
   SyntaxError error;
 };
 
+// Length of the tag name that the parse sees in the start tag at
+// text[start] ('<'): up to whitespace, '/' or '>'. An end tag written for
+// the element must repeat exactly this name.
+int ParsedTagNameLength(const char16_t* text, int length, int start);
+
 // Scans text[0, length) from `pos`.
 class Tokenizer {
  public:

@@ -140,6 +140,26 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(removed, 3);
                  },
                  "<r><y id=\"y\"/><z id=\"z\"/></r>"},
+        // Found by fuzzing: edits must leave tags that parse as the records say.
+        EditCase{"child of an empty element written with two slashes", "<a//>",
+                 [](CXmlDocument& d) {
+                   Root(d);
+                   ASSERT_TRUE(d.AddChildElement(u"n", u"", XML_ADD_NO_BREAKS));
+                 },
+                 "<a/ ><n/></a>"},
+        EditCase{"child of an element whose name holds '<'", "<a<b/>",
+                 [](CXmlDocument& d) {
+                   Root(d);
+                   ASSERT_TRUE(d.SetAttribute(u"id", u"1"));
+                   ASSERT_TRUE(d.AddChildElement(u"n", u"", XML_ADD_NO_BREAKS));
+                 },
+                 "<a<b id=\"1\"><n/></a<b>"},
+        EditCase{"attribute after an empty unquoted value", "<a b= />",
+                 [](CXmlDocument& d) {
+                   Root(d);
+                   ASSERT_TRUE(d.SetAttribute(u"c", u"1"));
+                 },
+                 "<a b=  c=\"1\"/>"},
         EditCase{"start tag only", "",
                  [](CXmlDocument& d) {
                    ASSERT_TRUE(d.AddElement(u"s", u"", XML_ADD_START_TAG_ONLY));

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Bounded libFuzzer runs of the XML parser and the XML file loader.
+#   scripts/fuzz.sh            FUZZ_SECONDS (default 60) shared by the targets
+# Configures build-fuzz with clang, builds only the fuzz targets, runs each
+# from its seed corpus (foundation/xml/fuzz/corpus/<name>) and exits
+# non-zero when a target crashes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+
+targets=(xml_parse_fuzzer xml_load_fuzzer)
+total="${FUZZ_SECONDS:-60}"
+each=$(( total / ${#targets[@]} ))
+[ "$each" -ge 1 ] || each=1
+
+gen=()
+if command -v ninja >/dev/null; then gen=(-G Ninja); fi
+if [ ! -f build-fuzz/CMakeCache.txt ]; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz "${gen[@]}" \
+    -DPHONEDECK_FUZZ=ON -DPHONEDECK_BENCHMARKS=OFF >/dev/null
+else
+  cmake -S . -B build-fuzz >/dev/null
+fi
+cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
+
+status=0
+for t in "${targets[@]}"; do
+  name="${t%_fuzzer}"; name="${name#xml_}"
+  seeds="foundation/xml/fuzz/corpus/$name"
+  work="build-fuzz/fuzz/corpus-$name"
+  artifacts="build-fuzz/fuzz/artifacts-$name/"
+  mkdir -p "$work" "$artifacts"
+  echo "== fuzz $t for ${each}s"
+  if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      "build-fuzz/fuzz/$t" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 \
+      -max_len=8192 -print_final_stats=1 -artifact_prefix="$artifacts" \
+      "$work" "$seeds" 2>"build-fuzz/fuzz/$t.log"; then
+    echo "fuzz: $t crashed; see build-fuzz/fuzz/$t.log and $artifacts" >&2
+    tail -n 40 "build-fuzz/fuzz/$t.log" >&2
+    status=1
+  else
+    grep -E "^stat::(number_of_executed_units|peak_rss_mb)|Done [0-9]+ runs" \
+      "build-fuzz/fuzz/$t.log" || true
+  fi
+done
+exit "$status"
