@@ -44,6 +44,7 @@ void CListBodyUI::DoEvent(TEventUI& event) {
 
 CListUI::CListUI() {
   m_pHeader = new CListHeaderUI;
+  m_pHeader->SetVisible(false);  // shown once it has columns
   m_pList = new CListBodyUI(this);
   CVerticalLayoutUI::Add(m_pHeader);
   CVerticalLayoutUI::Add(m_pList);
@@ -73,11 +74,17 @@ bool CListUI::Add(CControlUI* p) {
   if (!p) return false;
   if (p->GetInterface(u"ListHeader")) {
     // A header from the layout replaces the built-in empty one.
-    CVerticalLayoutUI::Remove(m_pHeader);
+    CListHeaderUI* old = m_pHeader;
+    m_items.erase(std::remove(m_items.begin(), m_items.end(), static_cast<CControlUI*>(old)), m_items.end());
+    if (m_pManager) m_pManager->ReapObjects(old);
+    delete old;
     m_pHeader = static_cast<CListHeaderUI*>(p);
     return CVerticalLayoutUI::AddAt(p, 0);
   }
-  if (p->GetInterface(u"ListHeaderItem")) return m_pHeader->Add(p);
+  if (p->GetInterface(u"ListHeaderItem")) {
+    m_pHeader->SetVisible(true);
+    return m_pHeader->Add(p);
+  }
   if (IListItemUI* li = AsItem(p)) { li->SetOwner(this); li->SetIndex(GetCount()); }
   return m_pList->Add(p);
 }

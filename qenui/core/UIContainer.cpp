@@ -84,7 +84,7 @@ int CContainerUI::GetItemIndex(CControlUI* p) const {
 }
 bool CContainerUI::SetItemIndex(CControlUI* p, int iIndex) {
   int cur = GetItemIndex(p);
-  if (cur < 0 || iIndex < 0 || iIndex >= GetCount()) return false;
+  if (cur < 0 || iIndex < 0 || iIndex >= ItemCount()) return false;
   m_items.erase(m_items.begin() + cur);
   m_items.insert(m_items.begin() + iIndex, p);
   NeedUpdate();
@@ -102,7 +102,7 @@ bool CContainerUI::Add(CControlUI* p) {
 }
 bool CContainerUI::AddAt(CControlUI* p, int iIndex) {
   if (!p) return false;
-  if (iIndex < 0 || iIndex > GetCount()) return false;
+  if (iIndex < 0 || iIndex > ItemCount()) return false;
   if (m_pManager) m_pManager->InitControls(p, this);
   else p->SetManager(nullptr, this, false);
   if (IsVisible()) NeedUpdate(); else p->SetInternVisible(false);
@@ -111,9 +111,8 @@ bool CContainerUI::AddAt(CControlUI* p, int iIndex) {
 }
 
 static void DetachSubtree(CControlUI* p) {
+  // Containers pass the (absent) manager down to every child of theirs.
   p->SetManager(nullptr, nullptr, false);
-  if (auto* c = static_cast<CContainerUI*>(p->GetInterface(u"Container")))
-    for (int i = 0; i < c->GetCount(); ++i) { DetachSubtree(c->GetItemAt(i)); c->GetItemAt(i)->SetManager(nullptr, c, false); }
 }
 
 bool CContainerUI::Remove(CControlUI* p, bool bDoNotDestroy) {
@@ -166,9 +165,9 @@ void CContainerUI::SetInset(RECT rc) { m_rcInset = rc; NeedUpdate(); }
 void CContainerUI::SetChildPadding(int i) { m_iChildPadding = i; NeedUpdate(); }
 
 int CContainerUI::FindSelectable(int iIndex, bool bForward) const {
-  if (GetCount() == 0) return -1;
-  iIndex = std::max(0, std::min(iIndex, GetCount() - 1));
-  for (int i = iIndex; i >= 0 && i < GetCount(); i += bForward ? 1 : -1) {
+  if (ItemCount() == 0) return -1;
+  iIndex = std::max(0, std::min(iIndex, ItemCount() - 1));
+  for (int i = iIndex; i >= 0 && i < ItemCount(); i += bForward ? 1 : -1) {
     CControlUI* p = m_items[i];
     if (p->GetInterface(u"ListItem") && p->IsVisible() && p->IsEnabled()) return i;
   }
@@ -201,7 +200,7 @@ void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate) {
   CControlUI::SetPos(rc, bNeedInvalidate);
   if (m_items.empty()) { ProcessScrollBar(rc, 0, 0); return; }
   RECT inner = GetInnerRect();
-  for (int i = 0; i < GetCount(); ++i) {
+  for (int i = 0; i < ItemCount(); ++i) {
     CControlUI* p = m_items[i];
     if (!p->IsVisible()) continue;
     if (p->IsFloat()) { SetFloatPos(i); continue; }
@@ -322,7 +321,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
     if (r) return r;
   }
   if (uFlags & UIFIND_TOP_FIRST) {
-    for (int i = GetCount() - 1; i >= 0; --i) {
+    for (int i = ItemCount() - 1; i >= 0; --i) {
       r = m_items[i]->FindControl(Proc, pData, uFlags);
       if (r) {
         if ((uFlags & UIFIND_HITTEST) && !r->IsFloat() && !GetInnerRect().Contains(*static_cast<POINT*>(pData))) continue;
@@ -418,7 +417,7 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   int scrollY = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
   int cyNeeded = 0;
   LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, scrollY, &cyNeeded);
-  for (int i = 0; i < GetCount(); ++i)
+  for (int i = 0; i < ItemCount(); ++i)
     if (m_items[i]->IsFloat()) SetFloatPos(i);
   ProcessScrollBar(rc, 0, cyNeeded + m_rcInset.top + m_rcInset.bottom);
   if (m_pVerticalScrollBar && scrollY > m_pVerticalScrollBar->GetScrollRange()) {
@@ -451,7 +450,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   if (estimated > 1) cxFixed += (estimated - 1) * m_iChildPadding;
   int cxExpand = adjustables > 0 ? std::max(0, static_cast<int>((avail.cx - cxFixed) / adjustables)) : 0;
   long x = inner.left;
-  for (int i = 0; i < GetCount(); ++i) {
+  for (int i = 0; i < ItemCount(); ++i) {
     CControlUI* p = m_items[i];
     if (!p->IsVisible()) continue;
     if (p->IsFloat()) { SetFloatPos(i); continue; }
@@ -497,7 +496,7 @@ bool CTabLayoutUI::Remove(CControlUI* p, bool bDoNotDestroy) {
   if (!CContainerUI::Remove(p, bDoNotDestroy)) return false;
   if (wasSel) {
     m_iCurSel = -1;
-    if (GetCount() > 0) SelectItem(0);
+    if (ItemCount() > 0) SelectItem(0);
   } else if (index < m_iCurSel) {
     --m_iCurSel;
   }
@@ -508,11 +507,11 @@ void CTabLayoutUI::RemoveAll() {
   CContainerUI::RemoveAll();
 }
 bool CTabLayoutUI::SelectItem(int iIndex) {
-  if (iIndex < 0 || iIndex >= GetCount()) return false;
+  if (iIndex < 0 || iIndex >= ItemCount()) return false;
   if (iIndex == m_iCurSel) return true;
   int old = m_iCurSel;
   m_iCurSel = iIndex;
-  for (int i = 0; i < GetCount(); ++i) m_items[i]->SetVisible(i == iIndex);
+  for (int i = 0; i < ItemCount(); ++i) m_items[i]->SetVisible(i == iIndex);
   NeedParentUpdate();
   if (m_pManager) {
     m_pManager->SetFocus(nullptr);
@@ -531,7 +530,7 @@ void CTabLayoutUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
 void CTabLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   CControlUI::SetPos(rc, bNeedInvalidate);
   RECT inner = GetInnerRect();
-  for (int i = 0; i < GetCount(); ++i) {
+  for (int i = 0; i < ItemCount(); ++i) {
     CControlUI* p = m_items[i];
     if (i != m_iCurSel || !p->IsVisible()) continue;
     if (p->IsFloat()) { SetFloatPos(i); continue; }

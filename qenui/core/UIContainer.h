@@ -118,6 +118,8 @@ class CContainerUI : public CControlUI {
   void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
   // The inner rectangle: position minus inset and the scroll bar.
   RECT GetInnerRect() const;
+  // The number of direct children (GetCount may be overridden, e.g. lists count rows).
+  int ItemCount() const { return static_cast<int>(m_items.size()); }
 
   std::vector<CControlUI*> m_items;
   RECT m_rcInset;
