@@ -2,6 +2,7 @@
 // CRelaylinkInterface (built at load, torn down at unload).
 #include "relaylink.h"
 #include "relaylink_interface.h"
+#include "utility/base_log.h"
 
 namespace {
 relaylink::CRelaylinkInterface& Interface() {
@@ -10,13 +11,20 @@ relaylink::CRelaylinkInterface& Interface() {
 }
 }  // namespace
 
-RELAYLINK_API bool RELAYLINKInit(const char* dispatchHost, int port) { return Interface().Init(dispatchHost, port); }
+RELAYLINK_API bool RELAYLINKInit(const char* dispatchHost, int port) {
+  FunctionChecker trace("RELAYLINKInit");
+  return Interface().Init(dispatchHost, port);
+}
 
 RELAYLINK_API bool RELAYLINKInitEx(const char* dispatchHost, int port, int async) {
+  FunctionChecker trace("RELAYLINKInitEx");
   return Interface().InitEx(dispatchHost, port, async);
 }
 
-RELAYLINK_API void RELAYLINKFini() { Interface().Fini(); }
+RELAYLINK_API void RELAYLINKFini() {
+  FunctionChecker trace("RELAYLINKFini");
+  Interface().Fini();
+}
 
 RELAYLINK_API int RELAYLINKSendToSync(unsigned char serviceType, const char* sendBuf, int sendLen, char* recvBuf,
                                       int recvBufSize, int timeoutMs) {
@@ -36,5 +44,6 @@ RELAYLINK_API bool RELAYLINKGetServerAddr(unsigned char serviceType, unsigned ch
 
 RELAYLINK_API void RELAYLINKSetProxy(const char* ip, int port, const char* user, const char* password,
                                      unsigned char type, bool enable) {
+  FunctionChecker trace("RELAYLINKSetProxy");
   Interface().SetProxy(ip, port, user, password, type, enable);
 }

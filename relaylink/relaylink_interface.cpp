@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "dispatch_protocol.h"
+#include "utility/base_log.h"
 #include "utility_link.h"
 
 namespace relaylink {
@@ -36,25 +37,38 @@ std::string StatIniPath() {
   return ProgramFolder() + "qenconfig/qeninfo/stat.ini";
 }
 
+CRelaylinkInterface* g_instance = nullptr;
+
+// Runs at exit (or when this library is unloaded) before libudp's own
+// clean-up, since it is registered after the first UDPInit: users that
+// never called their last Fini leave nothing running inside libudp.
+void TeardownAtExit() {
+  if (g_instance != nullptr) g_instance->TeardownRemainingUsers();
+}
+
 }  // namespace
 
 CRelaylinkInterface::CRelaylinkInterface() : table_(&ResolveForTable) {
+  g_instance = this;
   OpenLog();
   table_.SetLoadLogger(&LogLoadedEntry);
 }
 
 CRelaylinkInterface::~CRelaylinkInterface() {
-  {
-    std::lock_guard<std::mutex> lock(initMutex_);
-    if (references_ > 0) {
-      references_ = 0;
-      Teardown();
-    }
-  }
+  TeardownRemainingUsers();
+  g_instance = nullptr;
   CloseLog();
 }
 
+void CRelaylinkInterface::TeardownRemainingUsers() {
+  std::lock_guard<std::mutex> lock(initMutex_);
+  if (references_ == 0) return;
+  references_ = 0;
+  Teardown();
+}
+
 bool CRelaylinkInterface::InitUdp() {
+  FunctionChecker trace("CRelaylinkInterface::InitUdp()");
   if (++references_ != 1) return true;
   Log("InitUdp() ... \n");
   if (!BindUdpLibrary(&udp_)) {
@@ -62,7 +76,10 @@ bool CRelaylinkInterface::InitUdp() {
     return false;
   }
   udpOpened_ = true;
-  if (!udp_.Init(1, nullptr)) {
+  bool opened = udp_.Init(1, nullptr);
+  static std::once_flag registered;
+  std::call_once(registered, [] { std::atexit(&TeardownAtExit); });
+  if (!opened) {
     Log("UDPInit() fail. \n");
     return false;
   }
@@ -83,6 +100,7 @@ bool CRelaylinkInterface::InitUdp() {
 }
 
 bool CRelaylinkInterface::Init(const char* host, int port) {
+  FunctionChecker trace("CRelaylinkInterface::Init()");
   std::lock_guard<std::mutex> lock(initMutex_);
   if (!InitUdp()) return false;
   Log("CRelaylinkInterface::Init(%s, %d) ... ", host != nullptr ? host : "", port);
@@ -105,6 +123,7 @@ bool CRelaylinkInterface::Init(const char* host, int port) {
 
 bool CRelaylinkInterface::InitEx(const char* host, int port, int async) {
   if (host == nullptr || host[0] == 0 || port == 0) return false;
+  FunctionChecker trace("CRelaylinkInterface::InitEx()");
   std::lock_guard<std::mutex> lock(initMutex_);
   if (!InitUdp()) return false;
   Log("CRelaylinkInterface::InitEx(%s, %d, %d) ... ", host, port, async);
@@ -135,6 +154,7 @@ bool CRelaylinkInterface::InitEx(const char* host, int port, int async) {
 }
 
 void CRelaylinkInterface::Fini() {
+  FunctionChecker trace("CRelaylinkInterface::Fini()");
   std::lock_guard<std::mutex> lock(initMutex_);
   if (references_ == 0) return;
   // Other users keep everything running until the last of them leaves.
@@ -202,6 +222,7 @@ void CRelaylinkInterface::AddEntries(const std::vector<DispatchEntry>& entries) 
 }
 
 int CRelaylinkInterface::GetServerList(const std::string& host, uint16_t port) {
+  FunctionChecker trace("CRelaylinkInterface::GetServerList()");
   table_.AddOrUpdate(host, 0, port, 0, 0);
   if (mainHandle_ == nullptr || udp_.SendToEx == nullptr || udp_.RecvFrom == nullptr) {
     Log("GetServerList() fail, udp sender is not initialized\n");
@@ -247,6 +268,7 @@ int CRelaylinkInterface::GetServerList(const std::string& host, uint16_t port) {
 }
 
 void CRelaylinkInterface::GetServerListFunc() {
+  FunctionChecker trace("CRelaylinkInterface::GetServerListFunc()");
   std::string host;
   uint16_t port;
   {

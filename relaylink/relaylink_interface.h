@@ -24,6 +24,7 @@ class CRelaylinkInterface {
  public:
   CRelaylinkInterface();
   ~CRelaylinkInterface();  // the teardown of the last Fini when users remain
+  void TeardownRemainingUsers();
 
   bool Init(const char* host, int port);
   bool InitEx(const char* host, int port, int async);

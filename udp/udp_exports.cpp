@@ -6,6 +6,7 @@
 #include "channel.h"
 #include "proxy_settings.h"
 #include "udp.h"
+#include "utility/base_log.h"
 #include "utility_link.h"
 
 namespace udp {
@@ -156,6 +157,7 @@ UDP_API int UDPRecvFrom(UDPHANDLE handle, char* buf, int bufLen, int, int) {
 UDP_API void UDPSetProxy(const char* ip, int port, const char* user, const char* password, unsigned char type,
                          bool enable) {
   uint8_t stored = enable ? type : 0;
+  FunctionChecker trace("CUDPInterface::SetProxy()");
   Log("%s", SetProxyLogLine(ip, port, user, stored).c_str());
   ProxySettings settings;
   settings.ip = ip != nullptr ? ip : "";

@@ -5,11 +5,13 @@
 #include <netinet/in.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -194,6 +196,21 @@ TEST_F(RelaylinkTest, FailedRequestsTurnToTheProxyOfTheIniFile) {
   EXPECT_EQ(1u, socks.Associations());
   EXPECT_GE(socks.RelayedOut(), 1u);
   socks.Stop();
+}
+
+TEST_F(RelaylinkTest, AProcessMayEndWithoutItsLastFini) {
+  StartDispatch();
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::string reply;
+    bool ok = RELAYLINKInit("127.0.0.1", dispatch_.Port()) && Ask(kSearch, "bye", &reply) == 5;
+    std::exit(ok ? 0 : 3);  // no RELAYLINKFini: the library cleans up at exit
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 TEST_F(RelaylinkTest, ReceiveOnAThreadThatNeverSentTimesOut) {
