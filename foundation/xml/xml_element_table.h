@@ -24,15 +24,17 @@ enum : uint32_t {
 constexpr int kMaxStartTagLen = 0x3FFFFF;
 constexpr int kMaxEndTagLen = 0x3FF;
 
+// Plain data: table pages are not zeroed when allocated; every record is
+// cleared when its index is taken.
 struct ElemPos {
-  int32_t start = 0;       // offset of '<' in the document text
-  int32_t length = 0;      // start tag to the end of the end tag
-  uint32_t tagLens = 0;    // low 22 bits start tag, high 10 bits end tag
-  uint32_t levelFlags = 0; // low 16 bits level, high bits kElem* flags
-  int32_t parent = 0;
-  int32_t child = 0;       // first child, 0 = none
-  int32_t next = 0;        // next sibling, 0 = last
-  int32_t prev = 0;        // previous sibling; the first child's is the last
+  int32_t start;       // offset of '<' in the document text
+  int32_t length;      // start tag to the end of the end tag
+  uint32_t tagLens;    // low 22 bits start tag, high 10 bits end tag
+  uint32_t levelFlags; // low 16 bits level, high bits kElem* flags
+  int32_t parent;
+  int32_t child;       // first child, 0 = none
+  int32_t next;        // next sibling, 0 = last
+  int32_t prev;        // previous sibling; the first child's is the last
 
   int StartTagLen() const { return static_cast<int>(tagLens & kMaxStartTagLen); }
   int EndTagLen() const { return static_cast<int>(tagLens >> 22); }
