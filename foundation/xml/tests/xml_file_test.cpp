@@ -193,3 +193,20 @@ TEST_F(XmlFile, TaskListRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(XmlFile, PagesKnownToIconvByName) {
+  // ISO-8859-1 has no "CP<n>" name in iconv; it must still convert.
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadFile(Write("latin1.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9</a>")));
+  EXPECT_EQ(N(doc.GetDocument()), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>é</a>");
+  ASSERT_TRUE(doc.FindElement(u"a"));
+  ASSERT_TRUE(doc.AddChildElement(u"b", U("中"), XML_ADD_NO_BREAKS));
+  const std::string out = Path("latin1-out.xml");
+  ASSERT_TRUE(doc.SaveFile(out));
+  EXPECT_EQ(Read(out), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9<b>?</b></a>");
+  EXPECT_NE(doc.GetResult().find(u"<conversion_loss/>"), std::u16string::npos);
+}
+
+}  // namespace
