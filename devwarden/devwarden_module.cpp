@@ -16,6 +16,7 @@ __attribute__((constructor)) void DevwardenLoaded() {
 
 __attribute__((destructor)) void DevwardenUnloading() {
   devwarden::Manager().UnInit();
+  devwarden::DestroyManager();
   PD_LOG_TRACE("===============devwarden.log End===============");
   base::BaseLog::GetInstance()->Close();
   base::BaseLog::ReleaseInstance();

@@ -274,11 +274,18 @@ int PNPDeviceMangement::USBCallBackFun(int event, DetectedDeviceRecord* record, 
   return 0;
 }
 
+namespace {
+PNPDeviceMangement* g_manager = nullptr;  // made at load, deleted at unload
+}  // namespace
+
 PNPDeviceMangement& Manager() {
-  // Made at load (see the library entry) and never destroyed: the unload
-  // runs UnInit explicitly, before the rest of the library goes away.
-  static PNPDeviceMangement* manager = new PNPDeviceMangement();
-  return *manager;
+  if (!g_manager) g_manager = new PNPDeviceMangement();
+  return *g_manager;
+}
+
+void DestroyManager() {
+  delete g_manager;  // runs UnInit first
+  g_manager = nullptr;
 }
 
 }  // namespace devwarden

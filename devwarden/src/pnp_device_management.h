@@ -60,8 +60,11 @@ class PNPDeviceMangement {
   std::mutex lifecycle_mu_;
 };
 
-// The one manager, made when the library is loaded.
+// The one manager, made when the library is loaded and deleted (after its
+// shut-down) when it is unloaded. Threading: made and deleted while no other
+// thread of devwarden runs.
 PNPDeviceMangement& Manager();
+void DestroyManager();
 
 }  // namespace devwarden
 
