@@ -5,7 +5,10 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <cerrno>
 #include <climits>
@@ -23,9 +26,30 @@ uint32_t TickCount() {
   return static_cast<uint32_t>(ms);
 }
 
+namespace {
+
+// A forked child's thread inherits the cached id of its parent's thread:
+// every fork starts a new generation, and a cache of an older one is stale.
+std::atomic<unsigned> g_forkGeneration{0};
+
+void OnForkInChild() { g_forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+const int g_forkHandler = pthread_atfork(nullptr, nullptr, OnForkInChild);
+
+}  // namespace
+
 int32_t CurrentThreadId() {
-  static thread_local int32_t id = static_cast<int32_t>(syscall(SYS_gettid));
-  return id;
+  struct Cached {
+    unsigned generation = ~0u;
+    int32_t id = 0;
+  };
+  static thread_local Cached cached;
+  const unsigned generation = g_forkGeneration.load(std::memory_order_relaxed);
+  if (cached.generation != generation) {
+    cached.id = static_cast<int32_t>(syscall(SYS_gettid));
+    cached.generation = generation;
+  }
+  return cached.id;
 }
 
 std::string ExecutablePath() {
@@ -50,10 +74,7 @@ std::string NativePath(const char* path) {
 
 namespace {
 
-// User count in front of the payload, which starts 64 bytes in.
-struct SegmentHeader {
-  uint32_t users;
-};
+// The payload starts 64 bytes into the segment.
 constexpr size_t kPayloadOffset = 64;
 
 // Shared-memory names allow no slash after the first; long names are cut
@@ -74,8 +95,26 @@ std::string SegmentName(const char* kind, const char* name) {
   return n;
 }
 
+bool Flock(int fd, int operation) {
+  while (flock(fd, operation) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+bool Unlinked(int fd) {
+  struct stat st;
+  return fstat(fd, &st) != 0 || st.st_nlink == 0;
+}
+
 }  // namespace
 
+// Every user holds a shared file lock on the segment for as long as it uses
+// it; the system drops the lock when a process ends, however it ends. So
+// whoever gets the exclusive lock without waiting is alone: at opening it
+// (re)initialises the object, as a new object, and at closing it removes
+// the name. This gives the life of a kernel object: it lives while some
+// process has it open.
 SharedSegment::~SharedSegment() { Close(nullptr); }
 
 bool SharedSegment::Open(const char* kind, const char* name, size_t payloadSize, InitFn init,
@@ -83,46 +122,43 @@ bool SharedSegment::Open(const char* kind, const char* name, size_t payloadSize,
   if (m_fd >= 0 || name == nullptr || *name == '\0') return false;
   const std::string segName = SegmentName(kind, name);
   const size_t size = kPayloadOffset + payloadSize;
-  for (int attempt = 0; attempt < 16; ++attempt) {
+  for (int attempt = 0; attempt < 64; ++attempt) {
     const int fd = shm_open(segName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    while (flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        close(fd);
-        return false;
-      }
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
+    const bool alone = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!alone && !Flock(fd, LOCK_SH)) {
       close(fd);
       return false;
     }
-    if (st.st_nlink == 0) {
-      // The last user removed the name between our open and our lock.
-      close(fd);
+    if (Unlinked(fd)) {
+      close(fd);  // the last user removed the name meanwhile
       continue;
     }
-    const bool fresh = st.st_size == 0;
-    if (fresh && ftruncate(fd, static_cast<off_t>(size)) != 0) {
-      shm_unlink(segName.c_str());
+    struct stat st;
+    if (alone && (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0)) {
       close(fd);
       return false;
     }
-    if (!fresh && static_cast<size_t>(st.st_size) < size) {
-      close(fd);  // another kind of object under this name
-      return false;
+    if (!alone && (fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) != size)) {
+      close(fd);  // another kind of object, or one that is being set up again
+      if (attempt > 8) return false;
+      continue;
     }
     void* base = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (base == MAP_FAILED) {
-      if (fresh) shm_unlink(segName.c_str());
       close(fd);
       return false;
     }
-    auto* header = static_cast<SegmentHeader*>(base);
     void* payload = static_cast<char*>(base) + kPayloadOffset;
-    if (fresh && init != nullptr) init(payload, context);
-    header->users++;
-    flock(fd, LOCK_UN);
+    if (alone) {
+      if (init != nullptr) init(payload, context);
+      // From here on this process is one user among others.
+      if (!Flock(fd, LOCK_SH) || Unlinked(fd)) {
+        munmap(base, size);
+        close(fd);
+        continue;
+      }
+    }
     m_name = segName;
     m_fd = fd;
     m_base = base;
@@ -135,15 +171,11 @@ bool SharedSegment::Open(const char* kind, const char* name, size_t payloadSize,
 
 void SharedSegment::Close(FiniFn fini) {
   if (m_fd < 0) return;
-  while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  auto* header = static_cast<SegmentHeader*>(m_base);
-  if (header->users > 0) header->users--;
-  if (header->users == 0) {
+  if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+    // No other user: the object ends with us.
     if (fini != nullptr) fini(m_payload);
     shm_unlink(m_name.c_str());
   }
-  flock(m_fd, LOCK_UN);
   munmap(m_base, m_size);
   close(m_fd);
   m_fd = -1;

@@ -26,9 +26,11 @@ void DebugOutput(const char* text);
 // Paths of the system use backslashes; Linux uses slashes.
 std::string NativePath(const char* path);
 
-// A named segment of POSIX shared memory with a user count: the first opener
-// creates and initialises it, the last closer removes the name. Open and
-// close are serialised across processes by a file lock on the segment.
+// A named segment of POSIX shared memory that lives while some process has
+// it open: an opener that finds no other user (re)initialises it, the last
+// user to close removes the name. Users are told apart by file locks, which
+// the system drops when a process ends, so a process that dies holding the
+// segment does not keep it alive.
 class SharedSegment {
  public:
   using InitFn = void (*)(void* payload, void* context);
