@@ -98,34 +98,43 @@ void PngRead(png_structp png, png_bytep out, png_size_t len) {
   r->pos += len;
 }
 
-std::shared_ptr<TImageInfo> DecodePng(const std::string& bytes, std::string* error) {
+// The libpng and libjpeg error paths longjmp: these functions keep no C++
+// object with a destructor in their own frame, only pointers to the caller's.
+bool DecodePngRaw(const std::string* bytes, std::vector<uint8_t>* rgba, std::vector<png_bytep>* rows, uint32_t* w,
+                  uint32_t* h) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (!png) { *error = "png: out of memory"; return nullptr; }
+  if (!png) return false;
   png_infop info = png_create_info_struct(png);
-  auto img = std::make_shared<TImageInfo>();
-  std::vector<png_bytep> rows;
-  std::vector<uint8_t> rgba;
-  if (setjmp(png_jmpbuf(png))) {
+  if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    *error = "png: corrupt data";
-    return nullptr;
+    return false;
   }
-  PngReader reader{&bytes, 0};
+  PngReader reader{bytes, 0};
   png_set_read_fn(png, &reader, PngRead);
   png_read_info(png, info);
-  png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-  if (w == 0 || h == 0 || w > 16384 || h > 16384) png_error(png, "bad size");
+  *w = png_get_image_width(png, info);
+  *h = png_get_image_height(png, info);
+  if (*w == 0 || *h == 0 || *w > 16384 || *h > 16384) png_error(png, "bad size");
   png_set_expand(png);
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);
   png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  rgba.resize(static_cast<size_t>(w) * h * 4);
-  rows.resize(h);
-  for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + static_cast<size_t>(y) * w * 4;
-  png_read_image(png, rows.data());
+  rgba->resize(static_cast<size_t>(*w) * *h * 4);
+  rows->resize(*h);
+  for (png_uint_32 y = 0; y < *h; ++y) (*rows)[y] = rgba->data() + static_cast<size_t>(y) * *w * 4;
+  png_read_image(png, rows->data());
   png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+std::shared_ptr<TImageInfo> DecodePng(const std::string& bytes, std::string* error) {
+  std::vector<uint8_t> rgba;
+  std::vector<png_bytep> rows;
+  uint32_t w = 0, h = 0;
+  if (!DecodePngRaw(&bytes, &rgba, &rows, &w, &h)) { *error = "png: corrupt data"; return nullptr; }
+  auto img = std::make_shared<TImageInfo>();
   img->nX = static_cast<int>(w);
   img->nY = static_cast<int>(h);
   img->pixels.resize(static_cast<size_t>(w) * h);
@@ -145,41 +154,48 @@ struct JpegError {
 void JpegExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
 void JpegQuiet(j_common_ptr, int) {}
 
-std::shared_ptr<TImageInfo> DecodeJpeg(const std::string& bytes, std::string* error) {
+bool DecodeJpegRaw(const std::string* bytes, std::vector<uint8_t>* rgb, int* w, int* h) {
   jpeg_decompress_struct cinfo;
   JpegError err;
   cinfo.err = jpeg_std_error(&err.mgr);
   err.mgr.error_exit = JpegExit;
   err.mgr.emit_message = JpegQuiet;
-  auto img = std::make_shared<TImageInfo>();
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
-    *error = "jpeg: corrupt data";
-    return nullptr;
+    return false;
   }
   jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size());
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
-  if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 16384 || cinfo.output_height > 16384) {
+  if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 16384 || cinfo.output_height > 16384 ||
+      cinfo.output_components != 3) {
     jpeg_destroy_decompress(&cinfo);
-    *error = "jpeg: bad size";
-    return nullptr;
+    return false;
   }
-  img->nX = static_cast<int>(cinfo.output_width);
-  img->nY = static_cast<int>(cinfo.output_height);
-  img->pixels.resize(static_cast<size_t>(img->nX) * img->nY);
-  std::vector<uint8_t> row(static_cast<size_t>(img->nX) * 3);
+  *w = static_cast<int>(cinfo.output_width);
+  *h = static_cast<int>(cinfo.output_height);
+  rgb->resize(static_cast<size_t>(*w) * *h * 3);
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW r = row.data();
-    size_t y = cinfo.output_scanline;
+    JSAMPROW r = rgb->data() + static_cast<size_t>(cinfo.output_scanline) * *w * 3;
     jpeg_read_scanlines(&cinfo, &r, 1);
-    for (int x = 0; x < img->nX; ++x)
-      img->pixels[y * img->nX + x] = 0xFF000000u | (row[x * 3] << 16) | (row[x * 3 + 1] << 8) | row[x * 3 + 2];
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+std::shared_ptr<TImageInfo> DecodeJpeg(const std::string& bytes, std::string* error) {
+  std::vector<uint8_t> rgb;
+  int w = 0, h = 0;
+  if (!DecodeJpegRaw(&bytes, &rgb, &w, &h)) { *error = "jpeg: corrupt data"; return nullptr; }
+  auto img = std::make_shared<TImageInfo>();
+  img->nX = w;
+  img->nY = h;
+  img->pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < img->pixels.size(); ++i)
+    img->pixels[i] = 0xFF000000u | (rgb[i * 3] << 16) | (rgb[i * 3 + 1] << 8) | rgb[i * 3 + 2];
   return img;
 }
 
