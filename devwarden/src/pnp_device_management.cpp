@@ -135,9 +135,11 @@ int PNPDeviceMangement::Start() {
 
 void PNPDeviceMangement::Stop() {
   if (!GetSettings().Enabled(PNP_WORKMODE_DEVCHECK)) return;
+  // The notification thread ends first: it polls the library's monitor
+  // descriptor, which UD_UnInit closes (and the number may then be reused).
+  window_.StopWindow();
   const PortsnifferInterface& ud = Portsniffer();
   if (ud.UD_UnInit) ud.UD_UnInit();
-  window_.StopWindow();
   std::vector<std::shared_ptr<USBDevice>> gone;
   {
     ListLock hold(list_lock_);
