@@ -2,10 +2,11 @@
 // the scope tracer's numbering.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <vector>
 #include <string>
 
 #include "temp_folder.h"
@@ -104,6 +105,17 @@ TEST(Ini, MissingFileReadsDefaults) {
 
 // --- The shared log ----------------------------------------------------------
 
+// Text against a shape in which '#' stands for one decimal digit.
+bool MatchesShape(const std::string& text, const std::string& shape) {
+  if (text.size() != shape.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (shape[i] == '#' ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != shape[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // A folder beside the test program (the log lives below the program folder).
 class LogTest : public ::testing::Test {
  protected:
@@ -134,13 +146,15 @@ TEST_F(LogTest, LineFormatAndLevels) {
   EXPECT_FALSE(log->IsOpen());
   EXPECT_EQ(log->WriteLog("late", 4), 0);
 
-  const std::string text = ReadFile(m_file);
-  const std::regex lines(
-      R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] port=6011 host=relay\r\n)"
-      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] also\r\n)"
-      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] L{255}\r\n)"
-      R"(\[\d{4}-\d{1,2}-\d{2} \d{2}:\d{2}:\d{2}\]raw bytes\n$)");
-  EXPECT_TRUE(std::regex_match(text, lines)) << text;
+  const std::vector<std::string> expected = {
+      "[####-##-## ##:##:##] port=6011 host=relay\r\n",
+      "[####-##-## ##:##:##] also\r\n",
+      "[####-##-## ##:##:##] " + std::string(255, 'L') + "\r\n",
+      "[####-##-## ##:##:##]raw bytes\n",
+  };
+  std::string shapes;
+  for (const std::string& line : expected) shapes += line;
+  EXPECT_TRUE(MatchesShape(ReadFile(m_file), shapes)) << ReadFile(m_file);
 }
 
 TEST_F(LogTest, OversizedFileStartsAnewLargeOneIsAppended) {
