@@ -411,6 +411,17 @@ CEditUI::CEditUI() {
   m_uTextStyle = DT_SINGLELINE | DT_VCENTER;
   m_rcTextPadding = MakeRect(4, 3, 4, 3);
 }
+CEditUI::~CEditUI() {
+  if (m_bNativeInput && m_pManager) CPaintManagerUI::GetHost()->EndTextInput(m_pManager->GetPaintWindow(), this);
+}
+void CEditUI::OnTextInputKey(UINT vk) {
+  TEventUI e;
+  e.Type = UIEVENT_KEYDOWN;
+  e.pSender = this;
+  e.chKey = static_cast<char16_t>(vk);
+  e.wParam = vk;
+  Event(e);
+}
 LPCTSTR CEditUI::GetClass() const { return u"EditUI"; }
 void* CEditUI::GetInterface(LPCTSTR n) { return Is(n, u"Edit") ? this : CLabelUI::GetInterface(n); }
 UINT CEditUI::GetControlFlags() const { return IsEnabled() ? static_cast<UINT>(UIFLAG_SETCURSOR | UIFLAG_TABSTOP) : 0u; }
@@ -436,8 +447,20 @@ void CEditUI::DoEvent(TEventUI& event) {
     return;
   }
   switch (event.Type) {
-    case UIEVENT_SETFOCUS: m_bFocused = true; Invalidate(); return;
-    case UIEVENT_KILLFOCUS: m_bFocused = false; Invalidate(); return;
+    case UIEVENT_SETFOCUS:
+      m_bFocused = true;
+      if (m_pManager && !m_bReadOnly) {
+        m_bNativeInput = true;
+        CPaintManagerUI::GetHost()->BeginTextInput(m_pManager->GetPaintWindow(), m_rcItem, m_sText, m_bPasswordMode, this);
+      }
+      Invalidate();
+      return;
+    case UIEVENT_KILLFOCUS:
+      m_bFocused = false;
+      if (m_bNativeInput && m_pManager) CPaintManagerUI::GetHost()->EndTextInput(m_pManager->GetPaintWindow(), this);
+      m_bNativeInput = false;
+      Invalidate();
+      return;
     case UIEVENT_BUTTONDOWN: case UIEVENT_DBLCLICK:
       if (IsEnabled()) { if (!IsFocused()) SetFocus(); m_nCaret = m_sText.GetLength(); }
       return;

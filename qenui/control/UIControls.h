@@ -7,6 +7,7 @@
 #include "qenui/core/UIContainer.h"
 #include "qenui/core/UIManager.h"
 #include "qenui/core/UIText.h"
+#include "qenui/window/UIHost.h"
 
 namespace DuiLib {
 
@@ -191,9 +192,10 @@ class CPngImageUI : public CLabelUI {
   CDuiString m_sLoaded;
 };
 
-class CEditUI : public CLabelUI {
+class CEditUI : public CLabelUI, private ITextInputClient {
  public:
   CEditUI();
+  ~CEditUI() override;
   LPCTSTR GetClass() const override;
   void* GetInterface(LPCTSTR pstrName) override;
   UINT GetControlFlags() const override;
@@ -215,6 +217,9 @@ class CEditUI : public CLabelUI {
   void PaintText(HDC hDC) override;
 
  protected:
+  void OnTextInput(const CDuiString& text) override { ReplaceTextFromInput(text); }
+  void OnTextInputKey(UINT vk) override;
+  bool m_bNativeInput = false;
   bool m_bReadOnly = false;
   bool m_bPasswordMode = false;
   bool m_bNumberOnly = false;

@@ -65,6 +65,8 @@ enum : UINT {
   UIMSG_MENU_COMMAND = WM_APP + 3001,  // 35769: a menu item was chosen, wParam = its tag
 };
 
+// WM_NCHITTEST results
+enum : LRESULT { HTCLIENT = 1, HTCAPTION = 2 };
 // WM_SYSCOMMAND codes
 enum : UINT { SC_SIZE = 0xF000, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060, SC_RESTORE = 0xF120 };
 // WM_SIZE wParam

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "qenui/core/UIContainer.h"
@@ -21,7 +22,7 @@ void* g_instance = nullptr;
 CDuiString g_resourcePath;
 std::unique_ptr<CSkinArchive> g_archive;
 std::map<std::u16string, std::shared_ptr<TImageInfo>> g_images;
-IWindowHost* g_host = nullptr;
+std::atomic<IWindowHost*> g_host{nullptr};
 std::unique_ptr<IWindowHost> g_defaultHost;
 
 constexpr UINT kAsyncNotifyMsg = WM_APP + 3002;
@@ -123,12 +124,11 @@ bool CPaintManagerUI::LoadResourceFile(const CDuiString& name, std::string* byte
 
 void CPaintManagerUI::SetHost(IWindowHost* host) { g_host = host; }
 IWindowHost* CPaintManagerUI::GetHost() {
-  if (!g_host) {
-    static std::once_flag once;
-    std::call_once(once, [] { g_defaultHost = std::make_unique<CHeadlessHost>(); });
-    return g_defaultHost.get();
-  }
-  return g_host;
+  IWindowHost* h = g_host.load(std::memory_order_acquire);
+  if (h) return h;
+  static std::once_flag once;
+  std::call_once(once, [] { g_defaultHost = std::make_unique<CHeadlessHost>(); });
+  return g_defaultHost.get();
 }
 
 void CPaintManagerUI::MessageLoop() { RunMessageLoop(); }

@@ -55,6 +55,9 @@ class CHeadlessHost : public IWindowHost {
   bool ClickTray(UINT id, UINT mouseMsg);
   const std::vector<CDuiString>& ShellOpened() const { return m_shellOpened; }
   CHeadlessBrowserView* LastBrowserView() const { return m_lastBrowser; }
+  // The edit control that has native text input now (null when none); a test
+  // types through it as an input method would.
+  ITextInputClient* TextInputClient() const { return m_textClient; }
 
   // ---- native window mirror ----
   struct NativeWindow { HWND parent = 0; CDuiString title; RECT rc; bool visible = false; int shown = -1; int invalidations = 0; };
@@ -84,6 +87,8 @@ class CHeadlessHost : public IWindowHost {
   bool TrayIcon(UINT op, const TTrayIcon& icon) override;
   std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) override;
   void OnModalLoopStarted(HWND hWnd) override;
+  void BeginTextInput(HWND, const RECT&, const CDuiString&, bool, ITextInputClient* client) override { m_textClient = client; }
+  void EndTextInput(HWND, ITextInputClient* client) override { if (m_textClient == client) m_textClient = nullptr; }
 
   void ForgetBrowserView(CHeadlessBrowserView* v);
 
@@ -109,6 +114,7 @@ class CHeadlessHost : public IWindowHost {
   std::vector<CDuiString> m_shellOpened;
   std::map<HWND, NativeWindow> m_windows;
   CHeadlessBrowserView* m_lastBrowser = nullptr;
+  ITextInputClient* m_textClient = nullptr;
 };
 
 // Records navigations; tests fire the view's events by hand.

@@ -237,3 +237,26 @@ TEST_F(QenuiTest, ComboSelectionAndListScrolling) {
   EXPECT_EQ(rec.Summary(), "scroll:list,itemselect:list");  // the row was 2 px out of view
   DestroyWindow(h);
 }
+
+TEST_F(QenuiTest, NativeTextInputAndCaptionHitTest) {
+  TestWindow w;
+  HWND h = w.Create(0, u"t", WS_POPUP, 0);
+  SetWindowPos(h, 0, 100, 200, 0, 0, SWP_NOSIZE);
+  CNotifyRecorder rec(&w.PM());
+  ClickControl(w.PM(), u"edit");
+  ITextInputClient* input = host->TextInputClient();
+  ASSERT_NE(input, nullptr);
+  input->OnTextInput(u"你好");
+  input->OnTextInputKey(VK_RETURN);
+  EXPECT_EQ(w.PM().FindControl(u"edit")->GetText(), u"你好");
+  EXPECT_EQ(rec.Summary(), "textchanged:edit,return:edit");
+  ClickControl(w.PM(), u"opt2");
+  EXPECT_EQ(host->TextInputClient(), nullptr);
+
+  // The caption band (50 px) moves the window, except over its buttons.
+  EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(100 + 10, 200 + 10)), HTCAPTION);
+  RECT btn = w.PM().FindControl(u"closebtn")->GetPos();
+  EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(100 + btn.left + 2, 200 + btn.top + 2)), HTCLIENT);
+  EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(100 + 10, 200 + 120)), HTCLIENT);
+  DestroyWindow(h);
+}

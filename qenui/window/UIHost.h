@@ -49,6 +49,15 @@ class IBrowserView {
   virtual CDuiString GetUrl() const = 0;
 };
 
+// An edit control that has the keyboard focus, seen by the back end's
+// native text input (GTK: a GtkEntry placed over it for input methods).
+class ITextInputClient {
+ public:
+  virtual ~ITextInputClient() = default;
+  virtual void OnTextInput(const CDuiString& text) = 0;   // the whole new text
+  virtual void OnTextInputKey(UINT vk) = 0;                // VK_RETURN, VK_UP, VK_DOWN, VK_ESCAPE
+};
+
 class IWindowHost {
  public:
   virtual ~IWindowHost() = default;
@@ -83,6 +92,11 @@ class IWindowHost {
   virtual bool ShellOpen(const CDuiString& target) = 0;   // file, folder or URL
   virtual bool TrayIcon(UINT op, const TTrayIcon& icon) = 0;  // NIM_*
   virtual std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) = 0;
+
+  // Native text entry over an edit control while it has the focus (optional).
+  virtual void BeginTextInput(HWND /*hWnd*/, const RECT& /*rcClient*/, const CDuiString& /*text*/, bool /*password*/,
+                              ITextInputClient* /*client*/) {}
+  virtual void EndTextInput(HWND /*hWnd*/, ITextInputClient* /*client*/) {}
 
   // Called by the library when a modal loop starts for hWnd (scripted answers hook).
   virtual void OnModalLoopStarted(HWND /*hWnd*/) {}

@@ -57,6 +57,22 @@ LRESULT WindowImplBaseNew::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) { bHand
 LRESULT WindowImplBaseNew::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) { bHandled = false; return 0; }
 LRESULT WindowImplBaseNew::OnTimer(UINT, WPARAM, LPARAM, bool& bHandled) { bHandled = false; return 0; }
 LRESULT WindowImplBaseNew::OnMouseWheel(UINT, WPARAM, LPARAM, bool& bHandled) { bHandled = false; return 0; }
+LRESULT WindowImplBaseNew::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool& bHandled) {
+  bHandled = true;
+  POINT pt = MakePoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+  ScreenToClient(m_hWnd, &pt);
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  RECT cap = m_PaintManager.GetCaptionRect();
+  RECT band = MakeRect(client.left + cap.left, client.top + cap.top, client.right - cap.right, client.top + cap.bottom);
+  if (!band.Contains(pt)) return HTCLIENT;
+  CControlUI* c = m_PaintManager.FindControl(pt);
+  if (c && (c->GetInterface(u"Button") || c->GetInterface(u"Edit") || c->GetInterface(u"Text") ||
+            c->GetInterface(u"Combo")))
+    return HTCLIENT;
+  return HTCAPTION;
+}
+
 LRESULT WindowImplBaseNew::OnNcActivate(UINT, WPARAM, LPARAM, bool& bHandled) { bHandled = false; return 0; }
 LRESULT WindowImplBaseNew::HandleCustomMessage(UINT, WPARAM, LPARAM, bool& bHandled) { bHandled = false; return 0; }
 
@@ -76,6 +92,7 @@ LRESULT WindowImplBaseNew::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
     case WM_MOUSEWHEEL: lRes = OnMouseWheel(uMsg, wParam, lParam, bHandled); break;
     case WM_SYSCOMMAND: lRes = OnSysCommand(uMsg, wParam, lParam, bHandled); break;
     case WM_NCACTIVATE: lRes = OnNcActivate(uMsg, wParam, lParam, bHandled); break;
+    case WM_NCHITTEST: lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled); break;
     case UIMSG_RESTORE_SHOW:
       // Restore, show and raise (tray click, second start, connection success).
       if (IsIconic(m_hWnd)) DuiLib::ShowWindow(m_hWnd, SW_RESTORE);

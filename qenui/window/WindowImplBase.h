@@ -37,6 +37,9 @@ class WindowImplBaseNew : public CWindowWnd, public INotifyUI, public IMessageFi
   virtual LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnMouseWheel(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
+  // HTCAPTION inside the layout's caption band (except over buttons, options,
+  // edits and links), HTCLIENT elsewhere; the back end starts a window move on HTCAPTION.
+  virtual LRESULT OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnNcActivate(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT ResponseDefaultKeyEvent(WPARAM wParam);
