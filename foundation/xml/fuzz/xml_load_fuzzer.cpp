@@ -6,19 +6,30 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "foundation/xml/xml_document.h"
 
 namespace {
 
+std::string g_dir;
+
+void RemoveTempFolder() {
+  unlink((g_dir + "/in.xml").c_str());
+  unlink((g_dir + "/out.xml").c_str());
+  rmdir(g_dir.c_str());
+}
+
+// A private folder for the run, removed at exit.
 std::string TempPath(const char* tag) {
-  static const std::string dir = [] {
+  if (g_dir.empty()) {
     char tmpl[] = "/tmp/xml_load_fuzzer.XXXXXX";
-    const char* made = mkdtemp(tmpl);
-    return std::string(made ? made : "/tmp");
-  }();
-  return dir + "/" + tag;
+    if (!mkdtemp(tmpl)) return std::string();
+    g_dir = tmpl;
+    std::atexit(RemoveTempFolder);
+  }
+  return g_dir + "/" + tag;
 }
 
 }  // namespace
@@ -26,6 +37,7 @@ std::string TempPath(const char* tag) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string in = TempPath("in.xml");
   const std::string out = TempPath("out.xml");
+  if (g_dir.empty()) return 0;
   if (FILE* f = std::fopen(in.c_str(), "wb")) {
     if (size) std::fwrite(data, 1, size, f);
     std::fclose(f);
