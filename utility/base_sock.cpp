@@ -103,8 +103,8 @@ base_sock::base_sock() : m_socket(BASE_INVALID_SOCKET), m_connectPending(false) 
 
 base_sock::~base_sock() {
   StopSelect(true);
-  if (m_socket >= 0) close(m_socket);
-  m_socket = BASE_INVALID_SOCKET;
+  const int handle = m_socket.exchange(BASE_INVALID_SOCKET);
+  if (handle >= 0) close(handle);
 }
 
 bool base_sock::Create(int type, int protocol, uint16_t /*port*/) {
@@ -120,8 +120,8 @@ bool base_sock::Create(int type, int protocol, uint16_t /*port*/) {
 
 void base_sock::Close(bool terminate) {
   StopSelect(terminate);
-  if (m_socket >= 0) close(m_socket);
-  m_socket = BASE_INVALID_SOCKET;
+  const int handle = m_socket.exchange(BASE_INVALID_SOCKET);
+  if (handle >= 0) close(handle);
   m_connectPending = false;
 }
 

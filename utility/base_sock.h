@@ -173,6 +173,6 @@ class UTILITY_API base_sock {
 
   std::mutex m_dispatchLock;  // guards m_dispatch (never held around a handler)
   std::shared_ptr<EventDispatch> m_dispatch;
-  int m_socket;
+  std::atomic<int> m_socket;  // read by the dispatch thread and the callers
   std::atomic<bool> m_connectPending;
 };
