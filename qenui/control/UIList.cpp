@@ -134,7 +134,7 @@ bool CListUI::SelectItem(int iIndex, bool bTakeFocus) {
 void CListUI::EnsureVisible(int iIndex) {
   CControlUI* p = GetItemAt(iIndex);
   if (!p) return;
-  if (m_pManager) { /* make sure positions are current */ }
+  if (m_pManager) m_pManager->UpdateLayout();  // rows added since the last layout need places
   m_pList->EnsureVisibleRect(p->GetPos());
 }
 void CListUI::Scroll(int, int dy) {

@@ -68,6 +68,8 @@ class CPaintManagerUI {
   bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
   CControlUI* GetRoot() const { return m_pRoot; }
   void NeedUpdate();
+  // Lays the tree out now when something changed since the last layout.
+  void UpdateLayout();
   void Invalidate(const RECT& rcItem);
   void Invalidate();
 
@@ -161,7 +163,6 @@ class CPaintManagerUI {
   void EndDispatch();
   bool IsReaped(CControlUI* p) const;
   void SendMouseEvent(int type, CControlUI* target, POINT pt, WPARAM wParam, LPARAM lParam);
-  void UpdateLayout();
 
   HWND m_hWndPaint = 0;
   CControlUI* m_pRoot = nullptr;

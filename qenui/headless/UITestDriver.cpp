@@ -5,7 +5,7 @@ namespace DuiLib {
 static bool CenterOf(CControlUI* p, HWND* h, LPARAM* l) {
   if (!p || !p->GetManager()) return false;
   *h = p->GetManager()->GetPaintWindow();
-  p->GetManager()->FindControl(MakePoint(-1, -1));  // brings the layout up to date
+  p->GetManager()->UpdateLayout();
   const RECT& rc = p->GetPos();
   if (rc.IsEmpty()) return false;
   *l = MAKELPARAM(static_cast<int>((rc.left + rc.right) / 2), static_cast<int>((rc.top + rc.bottom) / 2));

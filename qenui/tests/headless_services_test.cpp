@@ -214,7 +214,7 @@ TEST_F(QenuiTest, ComboSelectionAndListScrolling) {
     row->SetUserData(i);
     list->Add(row);
   }
-  w.PM().FindControl(MakePoint(-1, -1));  // lay out
+  w.PM().UpdateLayout();
   EXPECT_GT(list->GetScrollRange().cy, 0);
   rec.Clear();
   list->EnsureVisible(19);
