@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "utility/private_profile.h"
+#include "utility/internal/private_profile.h"
 
 namespace pp = utility_internal;
 

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <thread>
 
-#include "utility/sock_errors.h"
+#include "utility/internal/sock_errors.h"
 
 using utility_internal::MapSocketErrno;
 

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "utility/base_dns.h"
-#include "utility/utf_codec.h"
+#include "utility/internal/utf_codec.h"
 
 using utility_internal::Utf16ToUtf8;
 using utility_internal::Utf8ToUtf16;

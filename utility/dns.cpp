@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "utility/base_dns.h"
-#include "utility/dns_message.h"
+#include "utility/internal/dns_message.h"
 
 using utility_internal::BuildDnsQuery;
 using utility_internal::DnsAnswer;

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "utility/base_hash.h"
-#include "utility/md_common.h"
+#include "utility/internal/md_common.h"
 
 using utility_internal::DecodeWords;
 using utility_internal::EncodeWords;

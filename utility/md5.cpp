@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "utility/base_hash.h"
-#include "utility/md_common.h"
+#include "utility/internal/md_common.h"
 
 using utility_internal::DecodeWords;
 using utility_internal::EncodeWords;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "utility/dns_message.h"
+#include "utility/internal/dns_message.h"
 
 namespace {
 

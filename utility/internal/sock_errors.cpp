@@ -1,4 +1,4 @@
-#include "utility/sock_errors.h"
+#include "utility/internal/sock_errors.h"
 
 #include <cerrno>
 

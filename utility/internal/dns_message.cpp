@@ -1,4 +1,4 @@
-#include "utility/dns_message.h"
+#include "utility/internal/dns_message.h"
 
 #include <cstring>
 

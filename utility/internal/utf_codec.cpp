@@ -1,4 +1,4 @@
-#include "utility/utf_codec.h"
+#include "utility/internal/utf_codec.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "utility/private_profile.h"
+#include "utility/internal/private_profile.h"
 
 #include <strings.h>
 #include <unistd.h>
