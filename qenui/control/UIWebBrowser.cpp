@@ -25,6 +25,19 @@ void CWebBrowserUI::Navigate2(LPCTSTR url) {
 void CWebBrowserUI::GoBack() { if (IBrowserView* v = GetWebBrowser2()) v->GoBack(); }
 void CWebBrowserUI::GoForward() { if (IBrowserView* v = GetWebBrowser2()) v->GoForward(); }
 void CWebBrowserUI::Refresh() { if (IBrowserView* v = GetWebBrowser2()) v->Refresh(); }
+bool CWebBrowserUI::GetElementAttribute(const CDuiString& id, const CDuiString& attribute, CDuiString* value) {
+  IBrowserView* v = GetWebBrowser2();
+  return v && v->GetElementAttribute(id, attribute, value);
+}
+HRESULT CWebBrowserUI::QueryHostInfo(TBrowserHostInfo* info) {
+  return m_pEventHandler ? m_pEventHandler->GetHostInfo(info) : E_NOTIMPL;
+}
+void CWebBrowserUI::OnCommandStateChange(long command, bool enable) {
+  if (m_pEventHandler) m_pEventHandler->CommandStateChange(command, enable);
+}
+void CWebBrowserUI::OnProgressChange(long progress, long progressMax) {
+  if (m_pEventHandler) m_pEventHandler->ProgressChange(progress, progressMax);
+}
 void CWebBrowserUI::UpdateBounds() { if (m_pView) m_pView->SetBounds(m_rcItem, IsVisible()); }
 void CWebBrowserUI::SetPos(RECT rc, bool b) { CControlUI::SetPos(rc, b); UpdateBounds(); }
 void CWebBrowserUI::SetVisible(bool v) { CControlUI::SetVisible(v); UpdateBounds(); }

@@ -12,6 +12,23 @@ namespace DuiLib {
 
 class CWebBrowserUI;
 
+// Result codes of the host operations.
+using HRESULT = int32_t;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+
+// The browser host's information record (the 32-bit layout of the original: 20 bytes).
+struct TBrowserHostInfo {
+  DWORD cbSize;
+  DWORD dwFlags;
+  DWORD dwDoubleClick;
+  uint32_t pchHostCss;  // unused, 0
+  uint32_t pchHostNS;   // unused, 0
+};
+static_assert(sizeof(TBrowserHostInfo) == 20, "host information record is 20 bytes");
+
 // Event and host slots in the order the program uses them. Unhandled events
 // do nothing; ShowContextMenu answers success (no browser menu).
 class CWebBrowserEventHandler {
@@ -24,8 +41,8 @@ class CWebBrowserEventHandler {
   virtual void ProgressChange(long /*progress*/, long /*progressMax*/) {}
   virtual void NewWindow3(CWebBrowserUI* /*browser*/, bool& /*cancel*/, const CDuiString& /*url*/) {}
   virtual void CommandStateChange(long /*command*/, bool /*enable*/) {}
-  virtual int ShowContextMenu() { return 0; }  // 0 = handled, no menu
-  virtual int GetHostInfo() { return 0; }
+  virtual HRESULT ShowContextMenu() { return S_OK; }  // handled: no browser menu
+  virtual HRESULT GetHostInfo(TBrowserHostInfo* /*info*/) { return E_NOTIMPL; }
 };
 
 class CWebBrowserUI : public CControlUI, private IBrowserViewEvents {
@@ -46,6 +63,10 @@ class CWebBrowserUI : public CControlUI, private IBrowserViewEvents {
   // The engine object (the host's view); null before the control has a window.
   IBrowserView* GetWebBrowser2();
   CDuiString GetCurrentUrl() const;
+  // The attribute of an element of the current page (see IBrowserView); empty when unreadable.
+  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value);
+  // Asks the handler for the host information (the back end applies it to the view).
+  HRESULT QueryHostInfo(TBrowserHostInfo* info);
   void DoInit() override;
   void SetPos(RECT rc, bool bNeedInvalidate = true) override;
   void SetVisible(bool bVisible = true) override;
@@ -57,6 +78,8 @@ class CWebBrowserUI : public CControlUI, private IBrowserViewEvents {
   void OnNavigateComplete(const CDuiString& url) override;
   void OnNavigateError(const CDuiString& url, int status) override;
   void OnNewWindow(const CDuiString& url) override;
+  void OnCommandStateChange(long command, bool enable) override;
+  void OnProgressChange(long progress, long progressMax) override;
   void UpdateBounds();
 
   std::unique_ptr<IBrowserView> m_pView;

@@ -34,7 +34,7 @@ class CImageSurfaceCache {
  public:
   explicit CImageSurfaceCache(size_t capacity = 256) : m_capacity(capacity) {}
   ~CImageSurfaceCache();
-  cairo_surface_t* Get(const TImageInfo& image);  // owned by the cache
+  cairo_surface_t* Get(const TImageInfo& image);  // a new reference: the caller destroys it
 
  private:
   size_t m_capacity;

@@ -204,6 +204,13 @@ void CHeadlessBrowserView::GoBack() {
 void CHeadlessBrowserView::GoForward() {
   if (m_index + 1 < static_cast<int>(m_history.size())) { ++m_index; m_navigations.push_back(m_history[m_index]); }
 }
+bool CHeadlessBrowserView::GetElementAttribute(const CDuiString& id, const CDuiString& attribute, CDuiString* value) {
+  auto it = m_dom.find({id.str(), attribute.str()});
+  if (it == m_dom.end()) return false;
+  *value = it->second;
+  return true;
+}
+
 void CHeadlessBrowserView::CompleteNavigation() {
   if (m_events && m_index >= 0) m_events->OnNavigateComplete(m_history[m_index]);
 }

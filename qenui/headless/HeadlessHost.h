@@ -128,6 +128,13 @@ class CHeadlessBrowserView : public IBrowserView {
   void Refresh() override { ++m_refreshes; }
   void SetBounds(const RECT& rc, bool visible) override { m_bounds = rc; m_visible = visible; }
   CDuiString GetUrl() const override { return m_index >= 0 ? m_history[m_index] : CDuiString(); }
+  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value) override;
+
+  // The page's elements as a test sets them: (element id, attribute) → value.
+  void SetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, const CDuiString& value) {
+    m_dom[{elementId.str(), attribute.str()}] = value;
+  }
+  void ClearPage() { m_dom.clear(); }
 
   const std::vector<CDuiString>& Navigations() const { return m_navigations; }
   int Refreshes() const { return m_refreshes; }
@@ -136,6 +143,7 @@ class CHeadlessBrowserView : public IBrowserView {
   void CompleteNavigation();
   void FailNavigation(int status);
   void OpenNewWindow(const CDuiString& url) { if (m_events) m_events->OnNewWindow(url); }
+  void ChangeCommandState(long command, bool enable) { if (m_events) m_events->OnCommandStateChange(command, enable); }
 
  private:
   CHeadlessHost* m_host;
@@ -146,6 +154,7 @@ class CHeadlessBrowserView : public IBrowserView {
   int m_refreshes = 0;
   RECT m_bounds;
   bool m_visible = false;
+  std::map<std::pair<std::u16string, std::u16string>, CDuiString> m_dom;
 };
 
 // A render target that records what was drawn (text runs, fills, images).

@@ -92,8 +92,17 @@ class Browser : public CWebBrowserEventHandler {
   }
   void NavigateComplete2(CWebBrowserUI*, const CDuiString& url) override { complete.push_back(url); }
   void NavigateError(CWebBrowserUI*, const CDuiString& url, int status, bool&) override { errors.push_back({url, status}); }
-  std::vector<CDuiString> before, complete;
+  void NewWindow3(CWebBrowserUI*, bool& cancel, const CDuiString& url) override { cancel = true; newWindows.push_back(url); }
+  void CommandStateChange(long command, bool enable) override { commands.push_back({command, enable}); }
+  HRESULT GetHostInfo(TBrowserHostInfo* info) override {
+    if (!info) return E_INVALIDARG;
+    info->cbSize = sizeof(*info);
+    info->dwFlags = 0x40007;
+    return S_OK;
+  }
+  std::vector<CDuiString> before, complete, newWindows;
   std::vector<std::pair<CDuiString, int>> errors;
+  std::vector<std::pair<long, bool>> commands;
 };
 }  // namespace
 
@@ -120,6 +129,21 @@ TEST_F(QenuiTest, BrowserShellRecordsNavigationsAndFiresEvents) {
   EXPECT_EQ(handler.complete, std::vector<CDuiString>{u"http://127.0.0.1/market"});
   ASSERT_EQ(handler.errors.size(), 1u);
   EXPECT_EQ(handler.errors[0].second, 404);
+  // A cancelled new window navigates nowhere.
+  view->OpenNewWindow(u"http://127.0.0.1/x?vorn=down&mavoid=7");
+  EXPECT_EQ(handler.newWindows.size(), 1u);
+  EXPECT_EQ(view->Navigations().size(), 3u);
+  view->ChangeCommandState(2, true);
+  EXPECT_EQ(handler.commands, (std::vector<std::pair<long, bool>>{{2, true}}));
+  view->SetElementAttribute(u"info_7", u"name", u"游戏");
+  CDuiString value;
+  EXPECT_TRUE(web->GetElementAttribute(u"info_7", u"name", &value));
+  EXPECT_EQ(value, u"游戏");
+  EXPECT_FALSE(web->GetElementAttribute(u"info_7", u"ico", &value));
+  TBrowserHostInfo info{};
+  EXPECT_EQ(web->QueryHostInfo(&info), S_OK);
+  EXPECT_EQ(info.cbSize, 20u);
+  EXPECT_EQ(web->QueryHostInfo(nullptr), E_INVALIDARG);
   DestroyWindow(h);
 }
 

@@ -36,6 +36,9 @@ class IBrowserViewEvents {
   virtual void OnNavigateComplete(const CDuiString& url) = 0;
   virtual void OnNavigateError(const CDuiString& url, int status) = 0;
   virtual void OnNewWindow(const CDuiString& url) = 0;
+  // command 1 = forward, 2 = back; enable = whether that command is possible now.
+  virtual void OnCommandStateChange(long command, bool enable) = 0;
+  virtual void OnProgressChange(long progress, long progressMax) = 0;
 };
 
 class IBrowserView {
@@ -47,6 +50,10 @@ class IBrowserView {
   virtual void Refresh() = 0;
   virtual void SetBounds(const RECT& rcClient, bool visible) = 0;
   virtual CDuiString GetUrl() const = 0;
+  // Reads an attribute of the element with the given id in the current page,
+  // looking into the frames one level down when the page itself has none.
+  // False when there is no such element or attribute.
+  virtual bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value) = 0;
 };
 
 // An edit control that has the keyboard focus, seen by the back end's
