@@ -68,7 +68,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      times[run.benchmark_name()] = run.GetAdjustedRealTime();
+      // Single runs, or the median when repetitions are asked for.
+      if (run.aggregate_name.empty() || run.aggregate_name == "median") {
+        times[run.run_name.str()] = run.GetAdjustedRealTime();
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
