@@ -166,6 +166,26 @@ TEST(BaseSock, TcpConnectAcceptReadWriteOnceClose) {
   EXPECT_EQ(client.Count("close"), 1) << "close is raised once";
 }
 
+TEST(BaseSock, ResetByPeerReportsTheError) {
+  Recorder listener;
+  const uint16_t port = Listen(listener);
+  ASSERT_TRUE(listener.SelectEvent(BASE_FD_ACCEPT));
+  Recorder client;
+  ASSERT_TRUE(client.Create(SOCK_STREAM, 0, 0));
+  ASSERT_TRUE(client.SelectEvent(BASE_FD_CONNECT | BASE_FD_CLOSE));
+  sockaddr_in to = Loopback(port);
+  ASSERT_TRUE(client.Connect(&to));
+  ASSERT_TRUE(listener.WaitFor("accept"));
+  ASSERT_TRUE(client.WaitFor("connect"));
+  // An abortive close: the peer answers with a reset.
+  const int accepted = listener.AcceptedHandle();
+  linger abort{1, 0};
+  ASSERT_EQ(setsockopt(accepted, SOL_SOCKET, SO_LINGER, &abort, sizeof(abort)), 0);
+  close(accepted);
+  ASSERT_TRUE(client.WaitFor("close"));
+  EXPECT_EQ(client.CodeOf("close"), BASE_WSAECONNRESET);
+}
+
 TEST(BaseSock, ConnectToClosedPortReportsRefusal) {
   uint16_t port;
   {
