@@ -72,6 +72,7 @@ class FileStream {
     for (const ByteOrderMark& mark : kMarks) {
       if (head.size() >= mark.length && head.compare(0, mark.length, mark.bytes) == 0) {
         flags_ |= mark.flag;
+        markFlag_ = mark.flag;
         bytesPerChar_ = mark.bytesPerChar;
         encoding_ = mark.encoding;
         markLength_ = static_cast<long long>(mark.length);
@@ -96,6 +97,7 @@ class FileStream {
     for (const ByteOrderMark& mark : kMarks) {
       if (flags_ & mark.flag) {
         encoding_ = mark.encoding;
+        markFlag_ = mark.flag;
         bytesPerChar_ = mark.bytesPerChar;
         if (std::fwrite(mark.bytes, 1, mark.length, file_) != mark.length) return Fail(errno);
         Record(u"bom");
@@ -140,6 +142,8 @@ class FileStream {
   uint32_t Flags() const { return flags_ & ~kStreamFlags; }
   std::u16string& Encoding() { return encoding_; }
   int BytesPerChar() const { return bytesPerChar_; }
+  // The mark read or written (0 = none).
+  uint32_t MarkFlag() const { return markFlag_; }
 
  private:
   std::u16string* result_;
@@ -149,6 +153,7 @@ class FileStream {
   long long size_ = 0;
   long long markLength_ = 0;
   int bytesPerChar_ = 1;
+  uint32_t markFlag_ = 0;
 };
 
 }  // namespace
@@ -172,7 +177,7 @@ bool CXmlDocument::ReadTextFile(const std::string& path, std::u16string& text,
       stream.Record(u"read", &stream.Encoding(), xml::kRecordEncoding | xml::kRecordLength,
                     static_cast<int>(chars));
       if (wide) {
-        const bool bigEndian = (stream.Flags() & XML_DOC_UTF16BE) != 0;
+        const bool bigEndian = stream.MarkFlag() == XML_DOC_UTF16BE;
         text.reserve(chars);
         int nulls = 0;
         for (size_t i = 0; i < chars; ++i) {
@@ -230,8 +235,8 @@ bool CXmlDocument::WriteTextFile(const std::string& path, const std::u16string& 
     }
     std::string bytes;
     size_t chars = 0;
-    if (stream.Flags() & (XML_DOC_UTF16LE | XML_DOC_UTF16BE)) {
-      const bool bigEndian = !(stream.Flags() & XML_DOC_UTF16LE);
+    if (stream.BytesPerChar() == 2) {
+      const bool bigEndian = stream.MarkFlag() == XML_DOC_UTF16BE;
       bytes.reserve(text.size() * 2);
       for (const char16_t u : text) {
         const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
