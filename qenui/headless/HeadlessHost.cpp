@@ -184,7 +184,14 @@ void CHeadlessHost::SetNativeWindowTitle(HWND hWnd, const CDuiString& title) {
   auto it = m_windows.find(hWnd);
   if (it != m_windows.end()) it->second.title = title;
 }
-void CHeadlessHost::SetNativeWindowShape(HWND, int) {}
+void CHeadlessHost::SetNativeWindowShape(HWND hWnd, int roundCorner) {
+  auto it = m_windows.find(hWnd);
+  if (it != m_windows.end()) it->second.roundCorner = roundCorner;
+}
+void CHeadlessHost::SetNativeWindowOpacity(HWND hWnd, BYTE alpha) {
+  auto it = m_windows.find(hWnd);
+  if (it != m_windows.end()) it->second.opacity = alpha;
+}
 void CHeadlessHost::InvalidateNativeWindow(HWND hWnd, const RECT&) {
   auto it = m_windows.find(hWnd);
   if (it != m_windows.end()) ++it->second.invalidations;

@@ -60,7 +60,16 @@ class CHeadlessHost : public IWindowHost {
   ITextInputClient* TextInputClient() const { return m_textClient; }
 
   // ---- native window mirror ----
-  struct NativeWindow { HWND parent = 0; CDuiString title; RECT rc; bool visible = false; int shown = -1; int invalidations = 0; };
+  struct NativeWindow {
+    HWND parent = 0;
+    CDuiString title;
+    RECT rc;
+    bool visible = false;
+    int shown = -1;          // last SW_* command
+    int invalidations = 0;
+    int roundCorner = 0;
+    BYTE opacity = 255;
+  };
   const NativeWindow* Native(HWND h) const;
 
   // ---- IWindowHost ----
@@ -71,6 +80,7 @@ class CHeadlessHost : public IWindowHost {
   void MoveNativeWindow(HWND hWnd, const RECT& rcScreen, HWND hInsertAfter) override;
   void SetNativeWindowTitle(HWND hWnd, const CDuiString& title) override;
   void SetNativeWindowShape(HWND hWnd, int roundCorner) override;
+  void SetNativeWindowOpacity(HWND hWnd, BYTE alpha) override;
   void InvalidateNativeWindow(HWND hWnd, const RECT& rcClient) override;
   void ActivateNativeWindow(HWND hWnd) override;
   uint64_t NowMs() override;

@@ -59,6 +59,9 @@ TEST_F(QenuiTest, ScriptedMessageBoxesChoosersTrayAndShell) {
   EXPECT_FALSE(host->HasTrayIcon(107));
   EXPECT_FALSE(host->ClickTray(107, WM_LBUTTONDOWN));
 
+  EXPECT_TRUE(SetLayeredWindowAttributes(h, 0, 200, LWA_ALPHA));
+  EXPECT_EQ(host->Native(h)->opacity, 200);
+  EXPECT_FALSE(SetLayeredWindowAttributes(h, 0xFF00FF, 0, LWA_COLORKEY));
   EXPECT_TRUE(ShellOpen(u"/tmp/out"));
   EXPECT_EQ(host->ShellOpened().back(), u"/tmp/out");
   DestroyWindow(h);

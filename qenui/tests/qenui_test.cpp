@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "qenui/UIlib.h"
+#include "qenui/core/UIImage.h"
 #include "qenui/core/UIText.h"
 #include "qenui/headless/UITestDriver.h"
 #include "qenui/tests/test_window.h"
@@ -295,4 +296,43 @@ TEST_F(QenuiTest, MenuPostsCommandToOwner) {
   EXPECT_FALSE(IsIconic(ho));
   EXPECT_TRUE(IsWindowVisible(ho));
   DestroyWindow(ho);
+}
+
+TEST_F(QenuiTest, ImageStringsAndNineSliceDrawing) {
+  struct Case { const char16_t* in; const char* file; RECT src; RECT corner; RECT dest; bool hasDest; };
+  const Case cases[] = {
+      {u"png/a.png", "png/a.png", {}, {}, {}, false},
+      {u"file='png/btn.png' source='0,0,40,20' corner='4,4,4,4'", "png/btn.png", {0, 0, 40, 20}, {4, 4, 4, 4}, {}, false},
+      {u"file='png/ICON_BIG_OK.png' dest='9,9,41,41'", "png/ICON_BIG_OK.png", {}, {}, {9, 9, 41, 41}, true},
+      {u"file='x.png' corner='1,2,3,4' fade='128'", "x.png", {}, {1, 2, 3, 4}, {}, false},
+  };
+  for (const Case& c : cases) {
+    TDrawInfo d = ParseDrawInfo(c.in);
+    EXPECT_EQ(d.sFile.ToUtf8(), c.file);
+    EXPECT_EQ(d.rcSource.right, c.src.right);
+    EXPECT_EQ(d.rcCorner.left, c.corner.left);
+    EXPECT_EQ(d.rcCorner.bottom, c.corner.bottom);
+    EXPECT_EQ(d.bHasDest, c.hasDest);
+    EXPECT_EQ(d.rcDest.right, c.dest.right);
+  }
+  EXPECT_EQ(ParseColor(u"#FF1F6FD1"), 0xFF1F6FD1u);
+  EXPECT_EQ(ParseColor(u"#1F6FD1"), 0xFF1F6FD1u);
+  EXPECT_EQ(ParseColor(u"0x80000000"), 0x80000000u);
+
+  TImageInfo img;
+  img.nX = 12;
+  img.nY = 12;
+  img.pixels.assign(144, 0xFF000000u);
+  CRecordingRenderTarget rt;
+  DrawImageSliced(&rt, img, MakeRect(0, 0, 100, 50), RECT(), MakeRect(4, 4, 4, 4), 255, false);
+  ASSERT_EQ(rt.Ops().size(), 9u);  // four corners, four edges, the middle
+  EXPECT_EQ(rt.Ops()[0].rc.right, 4);   // top-left corner keeps its size
+  EXPECT_EQ(rt.Ops()[4].rc.left, 4);    // the middle stretches
+  EXPECT_EQ(rt.Ops()[4].rc.right, 96);
+  CRecordingRenderTarget hole;
+  DrawImageSliced(&hole, img, MakeRect(0, 0, 100, 50), RECT(), MakeRect(4, 4, 4, 4), 255, true);
+  EXPECT_EQ(hole.Ops().size(), 8u);
+  CRecordingRenderTarget plain;
+  DrawImageSliced(&plain, img, MakeRect(0, 0, 100, 50), MakeRect(0, 0, 6, 6), RECT(), 255, false);
+  EXPECT_EQ(plain.Ops().size(), 1u);
 }

@@ -77,6 +77,7 @@ class IWindowHost {
   virtual void MoveNativeWindow(HWND hWnd, const RECT& rcScreen, HWND hInsertAfter) = 0;
   virtual void SetNativeWindowTitle(HWND hWnd, const CDuiString& title) = 0;
   virtual void SetNativeWindowShape(HWND hWnd, int roundCorner) = 0;
+  virtual void SetNativeWindowOpacity(HWND hWnd, BYTE alpha) = 0;     // 255 = opaque
   virtual void InvalidateNativeWindow(HWND hWnd, const RECT& rcClient) = 0;
   virtual void ActivateNativeWindow(HWND hWnd) = 0;
 

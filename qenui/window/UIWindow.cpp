@@ -372,6 +372,11 @@ HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName) {
   return best;
 }
 bool IsHungAppWindow(HWND) { return false; }
+bool SetLayeredWindowAttributes(HWND h, DWORD, BYTE bAlpha, DWORD dwFlags) {
+  if (!IsWindow(h) || !(dwFlags & LWA_ALPHA)) return false;
+  Host()->SetNativeWindowOpacity(h, bAlpha);
+  return true;
+}
 bool GetCursorPos(POINT* pt) { *pt = Host()->GetCursorPos(); return true; }
 short GetKeyState(int vk) { return Host()->IsKeyDown(static_cast<UINT>(vk)) ? static_cast<short>(0x8000) : 0; }
 

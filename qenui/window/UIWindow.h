@@ -67,6 +67,9 @@ bool BringWindowToTop(HWND hWnd);
 HWND GetForegroundWindow();
 HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName);
 bool IsHungAppWindow(HWND hWnd);  // windows of this process are never hung
+enum : DWORD { LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2 };
+// Window opacity (LWA_ALPHA); a colour key is not supported and fails.
+bool SetLayeredWindowAttributes(HWND hWnd, DWORD crKey, BYTE bAlpha, DWORD dwFlags);
 bool GetCursorPos(POINT* pt);
 short GetKeyState(int vk);
 
