@@ -12,9 +12,6 @@ using xml::ElemPos;
 
 namespace {
 
-// Offsets are 32-bit: longer texts are refused.
-constexpr size_t kMaxTextLength = 0x7FFFFFF0;
-
 bool IsPathNameUnit(char16_t c) {
   return c && c != u'/' && c != u'[' && c != u']' && c != u'@' && c != u'=' && c != u'"' &&
          c != u'\'' && !xml::IsXmlSpace(c);
@@ -112,7 +109,7 @@ bool CXmlDocument::SetDocument(const char* text) {
 }
 
 void CXmlDocument::Parse() {
-  if (text_.size() > kMaxTextLength) text_.clear();
+  if (text_.size() > xml::kMaxTextLength) text_.clear();
   SetCursor(0, 0, 0);
   freeList_ = 0;
   const xml::ParseOutcome outcome =

@@ -167,6 +167,7 @@ bool CXmlDocument::SetAttributeAt(int index, const std::u16string& name,
     at = scanEnd;
     replacement = u" " + name + u"=" + quoted;
   }
+  if (text_.size() + replacement.size() > xml::kMaxTextLength) return false;
   const int delta = static_cast<int>(replacement.size()) - oldLength;
   if (e.StartTagLen() + static_cast<long>(delta) > xml::kMaxStartTagLen) return false;
   ReplaceText(at, oldLength, replacement);
@@ -264,7 +265,7 @@ bool CXmlDocument::AddNode(const std::u16string& name, const std::u16string& dat
     replacement = (emptyContent && breaks ? kCrLf : u"") + element;
     newStart = at + ((emptyContent && breaks) ? 2 : 0);
   }
-  if (text_.size() + replacement.size() > 0x7FFFFFF0) return false;
+  if (text_.size() + replacement.size() > xml::kMaxTextLength) return false;
 
   const int index = table_.TakeIndex(nextFree_);
   const int delta = static_cast<int>(replacement.size()) - oldLength;

@@ -3,6 +3,7 @@
 // page (index >> 16) and a slot (index & 0xFFFF).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -19,6 +20,9 @@ enum : uint32_t {
   kElemIllData = 0x200000,    // an error was recorded inside this element
   kElemIllFormed = 0x800000,  // an error was recorded below the parse start
 };
+
+// Offsets are 32-bit: the longest document text (in UTF-16 units) and file.
+constexpr size_t kMaxTextLength = 0x7FFFFFF0;
 
 // Largest start-tag and end-tag lengths a record can hold.
 constexpr int kMaxStartTagLen = 0x3FFFFF;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "foundation/base/code_page.h"
+#include "foundation/xml/xml_element_table.h"
 #include "foundation/xml/xml_text.h"
 #include "foundation/xml/xml_tokenizer.h"
 
@@ -394,7 +395,7 @@ std::string TextConverter::FromUtf16(const std::u16string& text, const std::u16s
 }
 
 std::u16string DeclaredEncoding(const char16_t* text, size_t length) {
-  const int n = length > 0x7FFFFFF0 ? 0x7FFFFFF0 : static_cast<int>(length);
+  const int n = static_cast<int>(length > kMaxTextLength ? kMaxTextLength : length);
   Tokenizer tokenizer(text, n);
   Node node;
   bool inHtml = false;

@@ -30,8 +30,7 @@ constexpr ByteOrderMark kMarks[] = {
 };
 constexpr uint32_t kMarkFlags = XML_DOC_UTF8BOM | XML_DOC_UTF16LE | XML_DOC_UTF16BE;
 constexpr uint32_t kStreamFlags = XML_DOC_READING | XML_DOC_WRITING;
-// Document offsets are 32-bit.
-constexpr long long kMaxFileBytes = 0x7FFFFFF0;
+constexpr long long kMaxFileBytes = static_cast<long long>(xml::kMaxTextLength);
 
 // One whole-file transfer. Owns its FILE handle; used by one thread.
 class FileStream {
