@@ -27,6 +27,9 @@ std::unique_ptr<IWindowHost> g_defaultHost;
 
 constexpr UINT kAsyncNotifyMsg = WM_APP + 3002;
 
+// Window → paint manager, per UI thread (managers live on their window's thread).
+thread_local std::map<HWND, CPaintManagerUI*> t_managers;
+
 std::u16string ImageKey(LPCTSTR name, DWORD mask) {
   std::u16string key = Utf8ToUtf16(FoldSkinName(Utf16ToUtf8(name ? name : u"")));
   if (mask) key += u"#" + CDuiString::FromInt(mask).str();
@@ -56,6 +59,8 @@ CPaintManagerUI::CPaintManagerUI() {
 }
 
 CPaintManagerUI::~CPaintManagerUI() {
+  auto it = t_managers.find(m_hWndPaint);
+  if (it != t_managers.end() && it->second == this) t_managers.erase(it);
   RemoveAllTimers();
   for (auto* p : m_delayedCleanup) delete p;
   m_delayedCleanup.clear();
@@ -141,7 +146,18 @@ void CPaintManagerUI::Term() {
 
 // ---- binding ----
 
-void CPaintManagerUI::Init(HWND hWnd) { m_hWndPaint = hWnd; }
+void CPaintManagerUI::Init(HWND hWnd) {
+  auto it = t_managers.find(m_hWndPaint);
+  if (it != t_managers.end() && it->second == this) t_managers.erase(it);
+  m_hWndPaint = hWnd;
+  if (hWnd) t_managers[hWnd] = this;
+}
+
+CPaintManagerUI* CPaintManagerUI::GetManagerOf(HWND hWnd) {
+  if (!IsWindow(hWnd)) return nullptr;
+  auto it = t_managers.find(hWnd);
+  return it == t_managers.end() ? nullptr : it->second;
+}
 
 bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
   if (!pControl) return false;

@@ -64,6 +64,8 @@ class CPaintManagerUI {
   // ---- window binding ----
   void Init(HWND hWnd);
   HWND GetPaintWindow() const { return m_hWndPaint; }
+  // The paint manager bound to a window of the calling thread, or null.
+  static CPaintManagerUI* GetManagerOf(HWND hWnd);
   bool AttachDialog(CControlUI* pControl);
   bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
   CControlUI* GetRoot() const { return m_pRoot; }

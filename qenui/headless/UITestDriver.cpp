@@ -30,6 +30,11 @@ bool ClickControl(CControlUI* p, UINT keyState) {
 
 bool ClickControl(CPaintManagerUI& pm, LPCTSTR name, UINT keyState) { return ClickControl(pm.FindControl(name), keyState); }
 
+bool ClickControl(HWND hWnd, LPCTSTR name) {
+  CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(hWnd);
+  return pm && ClickControl(pm->FindControl(name));
+}
+
 bool DoubleClickControl(CControlUI* p) {
   HWND h; LPARAM l;
   if (!CenterOf(p, &h, &l)) return false;

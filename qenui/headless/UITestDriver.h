@@ -13,6 +13,8 @@ namespace DuiLib {
 // Sends the mouse messages of a click at the centre of the control to its window.
 bool ClickControl(CControlUI* pControl, UINT keyState = 0);
 bool ClickControl(CPaintManagerUI& pm, LPCTSTR name, UINT keyState = 0);
+// Clicks the named control of a window (e.g. "okbtn" of a modal box from a modal script).
+bool ClickControl(HWND hWnd, LPCTSTR name);
 bool DoubleClickControl(CControlUI* pControl);
 bool RightClickControl(CControlUI* pControl);
 bool HoverControl(CControlUI* pControl);

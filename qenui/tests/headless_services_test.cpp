@@ -287,3 +287,36 @@ TEST_F(QenuiTest, NativeTextInputAndCaptionHitTest) {
   EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(100 + 10, 200 + 120)), HTCLIENT);
   DestroyWindow(h);
 }
+
+namespace {
+// A small modal box: okbtn ends it with 1, cancelbtn and closebtn with 2.
+class Box : public WindowImplBaseNew {
+ public:
+  Box() { InitWinParam(u"wnd_xml\\box_wnd.xml"); }
+  LPCTSTR GetWindowClassName() const override { return u"BoxWnd"; }
+  void ClickNotify(TNotifyUI& msg) override {
+    if (msg.pSender->GetName() == u"okbtn") Close(IDOK);
+    else Close(IDCANCEL);
+  }
+};
+}  // namespace
+
+TEST_F(QenuiTest, ScriptedModalBoxAnswersThroughItsButtons) {
+  TestWindow owner;
+  HWND ho = owner.Create(0, u"owner", WS_POPUP, 0);
+  for (const char16_t* button : {u"okbtn", u"closebtn", u"cancelbtn"}) {
+    Box box;
+    HWND hb = box.Create(ho, u"QENMsgBox", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 600, 400);
+    ASSERT_NE(hb, 0u);
+    // The layout (with its included caption part) sets the size.
+    RECT rc;
+    GetWindowRect(hb, &rc);
+    EXPECT_EQ(rc.Width(), 302);
+    EXPECT_NE(box.GetPaintManager()->FindControl(u"caption_band"), nullptr);
+    box.CenterWindow();
+    host->PushModalScript([button](HWND h) { EXPECT_TRUE(ClickControl(h, button)); });
+    UINT result = box.ShowModal();
+    EXPECT_EQ(result, CDuiString(button) == u"okbtn" ? 1u : 2u) << CDuiString(button).ToUtf8();
+  }
+  DestroyWindow(ho);
+}
