@@ -218,6 +218,7 @@ void CListElementUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_DBLCLICK) {
     if (IsEnabled()) {
       if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMDBCLICK);
+      if (m_pManager && m_pManager->IsControlRemoved(this)) return;
       if (m_pOwner) m_pOwner->DoubleClickItem(m_iIndex);
       Activate();
     }
@@ -246,6 +247,7 @@ void CListLabelElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_BUTTONDOWN: case UIEVENT_RBUTTONDOWN:
       if (IsEnabled()) {
         if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+        if (m_pManager && m_pManager->IsControlRemoved(this)) return;  // the handler took the row away
         Select();
         Invalidate();
       }
@@ -320,6 +322,7 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_DBLCLICK:
       if (IsEnabled()) {
         if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMDBCLICK);
+        if (m_pManager && m_pManager->IsControlRemoved(this)) return;
         if (m_pOwner) m_pOwner->DoubleClickItem(m_iIndex);
       }
       return;
@@ -333,6 +336,7 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_BUTTONDOWN: case UIEVENT_RBUTTONDOWN:
       if (IsEnabled()) {
         if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+        if (m_pManager && m_pManager->IsControlRemoved(this)) return;  // the handler took the row away
         Select();
         Invalidate();
       }

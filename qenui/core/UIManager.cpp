@@ -674,8 +674,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
   }
 }
 
-bool CPaintManagerUI::IsReaped(CControlUI* p) const {
-  return std::find(m_delayedCleanup.begin(), m_delayedCleanup.end(), p) != m_delayedCleanup.end();
+bool CPaintManagerUI::IsReaped(CControlUI* p) const { return IsControlRemoved(p); }
+
+bool CPaintManagerUI::IsControlRemoved(CControlUI* p) const {
+  for (; p; p = p->GetParent())
+    if (std::find(m_delayedCleanup.begin(), m_delayedCleanup.end(), p) != m_delayedCleanup.end()) return true;
+  return false;
 }
 
 }  // namespace DuiLib

@@ -151,6 +151,9 @@ class CPaintManagerUI {
   // forgets it and deletes it once the current event or notification is done.
   void ReapObjects(CControlUI* pControl);
   void AddDelayedCleanup(CControlUI* pControl);
+  // True for a control (or one inside a control) taken out of the tree during
+  // the current event; code that continues after a notification checks it.
+  bool IsControlRemoved(CControlUI* pControl) const;
   void NameChanged(CControlUI* pControl);
 
   // ---- the window procedure of the tree ----

@@ -42,6 +42,8 @@ class CDuiString {
   friend bool operator!=(const CDuiString& a, const CDuiString& b) { return a.s_ != b.s_; }
   friend bool operator==(const CDuiString& a, const char16_t* b) { return a.s_ == (b ? b : u""); }
   friend bool operator!=(const CDuiString& a, const char16_t* b) { return !(a == b); }
+  friend bool operator==(const char16_t* a, const CDuiString& b) { return b == a; }
+  friend bool operator!=(const char16_t* a, const CDuiString& b) { return !(b == a); }
   friend bool operator<(const CDuiString& a, const CDuiString& b) { return a.s_ < b.s_; }
 
   int Compare(const char16_t* s) const;

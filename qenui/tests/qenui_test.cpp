@@ -336,3 +336,58 @@ TEST_F(QenuiTest, ImageStringsAndNineSliceDrawing) {
   DrawImageSliced(&plain, img, MakeRect(0, 0, 100, 50), MakeRect(0, 0, 6, 6), RECT(), 255, false);
   EXPECT_EQ(plain.Ops().size(), 1u);
 }
+
+TEST_F(QenuiTest, RowRemovedByItsItemClickHandlerSelectsNothing) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
+  for (int i = 0; i < 3; ++i) {
+    auto* row = new CListLabelElementUI;
+    row->SetName(u"r");
+    row->SetUserData(i);
+    row->SetFixedHeight(20);
+    list->Add(row);
+  }
+  struct Remover : INotifyUI {
+    CListUI* list;
+    void Notify(TNotifyUI& msg) override {
+      if (msg.sType == DUI_MSGTYPE_ITEMCLICK) list->Remove(msg.pSender);
+    }
+  } remover;
+  remover.list = list;
+  w.PM().AddNotifier(&remover);
+  CNotifyRecorder rec(&w.PM());
+  ClickControl(list->GetItemAt(0));
+  w.PM().RemoveNotifier(&remover);
+  EXPECT_EQ(list->GetCount(), 2);
+  EXPECT_EQ(list->GetCurSel(), -1);  // the stale index 0 must not select the next row
+  EXPECT_EQ(rec.Summary(), "itemclick:r");
+  DestroyWindow(h);
+}
+
+TEST_F(QenuiTest, StringFormatAndFontTable) {
+  struct Case { CDuiString got; const char16_t* want; };
+  CDuiString a, b, c, d, e, f;
+  a.Format(u"%d-%u-%lu", -5, 7u, 123456789ul);
+  b.Format(u"%s|%ls|%hs", u"宽", u"wide", "narrow");
+  c.Format(u"%.2lfK/s", 3.14159);
+  d.Format(u"%5s|%-3s|", u"ab", u"x");
+  e.Format(u"%I64d %x %%", static_cast<long long>(1) << 40, 255u);
+  f.Format(u"{f %d}%s{/f}", 10, u"链接");
+  const Case cases[] = {{a, u"-5-7-123456789"}, {b, u"宽|wide|narrow"}, {c, u"3.14K/s"},
+                        {d, u"   ab|x  |"}, {e, u"1099511627776 ff %"}, {f, u"{f 10}链接{/f}"}};
+  for (const Case& k : cases) EXPECT_EQ(k.got, k.want);
+  EXPECT_TRUE(u"abc" == CDuiString(u"abc"));
+  EXPECT_EQ(CDuiString(u"Market_Index_Optn").CompareNoCase(u"market_index_optn"), 0);
+  EXPECT_EQ(CDuiString::FromUtf8("Zelvik手游助手").ToUtf8(), "Zelvik手游助手");
+  EXPECT_EQ(ParseInt(u"  42abc"), 42);
+
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  TFontInfo* title = w.PM().GetFontInfo(10);
+  EXPECT_EQ(title->iSize, 16);
+  EXPECT_TRUE(title->bBold);
+  EXPECT_EQ(title->tm.tmHeight, 20);  // fixed headless metrics: size + 4
+  EXPECT_EQ(w.PM().GetFontInfo(99)->iSize, 12);  // unknown index: the default font
+  DestroyWindow(h);
+}

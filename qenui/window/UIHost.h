@@ -16,6 +16,8 @@ struct TFileChooser {
   CDuiString sFilterName;   // e.g. "Image Files (*.jpg;*.png)"
   CDuiString sPattern;      // e.g. "*.jpg;*.png"
   bool bMultiSelect = false;
+  bool bSave = false;       // a save chooser (one file; sFileName is the proposed name)
+  CDuiString sFileName;
 };
 
 struct TTrayIcon {

@@ -1,0 +1,613 @@
+#include "qenui/gtk/GtkHost.h"
+
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "qenui/core/UIManager.h"
+#include "qenui/gtk/GtkKeys.h"
+#include "qenui/gtk/GtkTray.h"
+#include "qenui/window/UIWindow.h"
+
+namespace DuiLib {
+
+// One library window on screen: a GtkWindow holding an overlay whose main
+// child is the painted area; a GtkFixed on top carries the edit entry and
+// browser views at client coordinates.
+struct CGtkHost::Native {
+  CGtkHost* host = nullptr;
+  HWND h = 0;
+  GtkWidget* window = nullptr;
+  GtkWidget* overlay = nullptr;
+  GtkWidget* area = nullptr;
+  GtkWidget* fixed = nullptr;
+  GtkWidget* entry = nullptr;
+  GtkCssProvider* entryCss = nullptr;
+  ITextInputClient* textClient = nullptr;
+  bool settingEntryText = false;
+  cairo_surface_t* backing = nullptr;   // the window's pixels, painted by the library
+  int roundCorner = 0;
+  DWORD exStyle = 0;
+  bool dragging = false;                // moving the window by its caption band
+  double dragRootX = 0, dragRootY = 0;
+  RECT dragStartRect;
+  bool pointerInside = false;
+
+  ~Native() {
+    if (backing) cairo_surface_destroy(backing);
+    if (entryCss) g_object_unref(entryCss);
+  }
+};
+
+namespace {
+
+CGtkHost* g_gtkHost = nullptr;
+
+LPARAM ClientPoint(double x, double y) { return MAKELPARAM(static_cast<int>(x), static_cast<int>(y)); }
+
+RECT NativeRect(HWND h) {
+  RECT rc;
+  if (!GetWindowRect(h, &rc)) rc = MakeRect(0, 0, 0, 0);
+  return rc;
+}
+
+}  // namespace
+
+// Signal handlers of the native windows. Each looks its window up again by
+// handle after dispatching, since a message may have destroyed it.
+struct NativeEvents {
+  static CGtkHost::Native* Alive(CGtkHost* host, HWND h) { return host->Find(h); }
+
+  static gboolean Draw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    int w = gtk_widget_get_allocated_width(widget), h = gtk_widget_get_allocated_height(widget);
+    if (w <= 0 || h <= 0) return TRUE;
+    if (!n->backing || cairo_image_surface_get_width(n->backing) != w || cairo_image_surface_get_height(n->backing) != h) {
+      if (n->backing) cairo_surface_destroy(n->backing);
+      n->backing = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+      gtk_widget_queue_draw(widget);  // the whole new surface needs the library's paint
+    }
+    GdkRectangle clip;
+    if (!gdk_cairo_get_clip_rectangle(cr, &clip)) clip = GdkRectangle{0, 0, w, h};
+    RECT rcPaint = MakeRect(clip.x, clip.y, clip.x + clip.width, clip.y + clip.height);
+    cairo_t* bc = cairo_create(n->backing);
+    cairo_rectangle(bc, clip.x, clip.y, clip.width, clip.height);
+    cairo_clip(bc);
+    cairo_set_source_rgb(bc, 1, 1, 1);
+    cairo_paint(bc);
+    {
+      CCairoRenderTarget rt(bc, n->host->Images());
+      PaintWindow(n->h, &rt, rcPaint);
+    }
+    cairo_destroy(bc);
+    cairo_set_source_surface(cr, n->backing, 0, 0);
+    cairo_paint(cr);
+    return TRUE;
+  }
+
+  static gboolean Motion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    CGtkHost* host = n->host;
+    host->m_buttons = ev->state;
+    if (n->dragging) {
+      long dx = static_cast<long>(ev->x_root - n->dragRootX), dy = static_cast<long>(ev->y_root - n->dragRootY);
+      RECT rc = n->dragStartRect;
+      rc = MakeRect(rc.left + dx, rc.top + dy, rc.right + dx, rc.bottom + dy);
+      gtk_window_move(GTK_WINDOW(n->window), static_cast<int>(rc.left), static_cast<int>(rc.top));
+      NotifyNativeWindowRect(n->h, rc);
+      return TRUE;
+    }
+    n->pointerInside = true;
+    DispatchNativeMessage(n->h, WM_MOUSEMOVE, GdkStateToMouseKeys(ev->state), ClientPoint(ev->x, ev->y));
+    return TRUE;
+  }
+
+  static gboolean Crossing(GtkWidget*, GdkEventCrossing* ev, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    if (ev->type == GDK_ENTER_NOTIFY) {
+      n->pointerInside = true;
+      DispatchNativeMessage(n->h, WM_MOUSEMOVE, GdkStateToMouseKeys(ev->state), ClientPoint(ev->x, ev->y));
+    } else if (ev->mode == GDK_CROSSING_NORMAL || ev->mode == GDK_CROSSING_UNGRAB) {
+      // A leave while a button holds the implicit grab comes again at release.
+      if (ev->state & (GDK_BUTTON1_MASK | GDK_BUTTON3_MASK)) return TRUE;
+      n->pointerInside = false;
+      DispatchNativeMessage(n->h, WM_MOUSELEAVE, 0, 0);
+    }
+    return TRUE;
+  }
+
+  static gboolean Button(GtkWidget* widget, GdkEventButton* ev, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    CGtkHost* host = n->host;
+    HWND h = n->h;
+    host->m_buttons = ev->state;
+    WPARAM keys = GdkStateToMouseKeys(ev->state);
+    LPARAM pt = ClientPoint(ev->x, ev->y);
+    if (!gtk_widget_has_focus(widget) && !(n->entry && gtk_widget_has_focus(n->entry))) gtk_widget_grab_focus(widget);
+    if (ev->type == GDK_BUTTON_PRESS) {
+      if (ev->button == 1) {
+        keys |= MK_LBUTTON;
+        LRESULT hit = SendMessage(h, WM_NCHITTEST, 0,
+                                  MAKELPARAM(static_cast<int>(ev->x_root), static_cast<int>(ev->y_root)));
+        if (hit == HTCAPTION && IsWindowEnabled(h)) {
+          n->dragging = true;
+          n->dragRootX = ev->x_root;
+          n->dragRootY = ev->y_root;
+          n->dragStartRect = NativeRect(h);
+          return TRUE;
+        }
+        DispatchNativeMessage(h, WM_LBUTTONDOWN, keys, pt);
+      } else if (ev->button == 3) {
+        DispatchNativeMessage(h, WM_RBUTTONDOWN, keys | MK_RBUTTON, pt);
+      }
+    } else if (ev->type == GDK_2BUTTON_PRESS) {
+      if (ev->button == 1) DispatchNativeMessage(h, WM_LBUTTONDBLCLK, keys | MK_LBUTTON, pt);
+      else if (ev->button == 3) DispatchNativeMessage(h, WM_RBUTTONDBLCLK, keys | MK_RBUTTON, pt);
+    } else if (ev->type == GDK_BUTTON_RELEASE) {
+      if (ev->button == 1) {
+        if (n->dragging) { n->dragging = false; return TRUE; }
+        DispatchNativeMessage(h, WM_LBUTTONUP, keys & ~static_cast<WPARAM>(MK_LBUTTON), pt);
+      } else if (ev->button == 3) {
+        DispatchNativeMessage(h, WM_RBUTTONUP, keys & ~static_cast<WPARAM>(MK_RBUTTON), pt);
+        if (Alive(host, h))
+          DispatchNativeMessage(h, WM_CONTEXTMENU, h,
+                                MAKELPARAM(static_cast<int>(ev->x_root), static_cast<int>(ev->y_root)));
+      }
+      // The pointer may have left while the button was held.
+      if (CGtkHost::Native* still = Alive(host, h)) {
+        int w = gtk_widget_get_allocated_width(widget), hh = gtk_widget_get_allocated_height(widget);
+        if (ev->x < 0 || ev->y < 0 || ev->x >= w || ev->y >= hh) {
+          still->pointerInside = false;
+          DispatchNativeMessage(h, WM_MOUSELEAVE, 0, 0);
+        }
+      }
+    }
+    return TRUE;
+  }
+
+  static gboolean Scroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    int delta = 0;
+    if (ev->direction == GDK_SCROLL_UP) delta = 120;
+    else if (ev->direction == GDK_SCROLL_DOWN) delta = -120;
+    else if (ev->direction == GDK_SCROLL_SMOOTH) delta = static_cast<int>(-ev->delta_y * 120);
+    if (delta == 0) return TRUE;
+    WPARAM w = (static_cast<WPARAM>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16) |
+               GdkStateToMouseKeys(ev->state);
+    DispatchNativeMessage(n->h, WM_MOUSEWHEEL, w,
+                          MAKELPARAM(static_cast<int>(ev->x_root), static_cast<int>(ev->y_root)));
+    return TRUE;
+  }
+
+  static gboolean Key(GtkWidget*, GdkEventKey* ev, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    CGtkHost* host = n->host;
+    HWND h = n->h;
+    UINT vk = GdkKeyvalToVk(ev->keyval);
+    bool down = ev->type == GDK_KEY_PRESS;
+    if (vk) {
+      if (down) host->m_keysDown.insert(vk);
+      else host->m_keysDown.erase(vk);
+    }
+    bool entryFocused = n->entry && gtk_widget_is_visible(n->entry) && gtk_widget_has_focus(n->entry);
+    if (entryFocused) {
+      // The entry edits the text; the keys the library acts on still reach it.
+      bool libraryKey = vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_UP || vk == VK_DOWN || vk == VK_TAB;
+      if (!libraryKey) return FALSE;
+      if (down) DispatchNativeMessage(h, WM_KEYDOWN, vk, 1);
+      else DispatchNativeMessage(h, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+      return TRUE;
+    }
+    if (!down) {
+      if (vk) DispatchNativeMessage(h, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+      return TRUE;
+    }
+    if (vk) DispatchNativeMessage(h, WM_KEYDOWN, vk, 1);
+    if (!Alive(host, h)) return TRUE;
+    gunichar c = gdk_keyval_to_unicode(ev->keyval);
+    if (vk == VK_RETURN) c = 13;
+    else if (vk == VK_BACK) c = 8;
+    else if (vk == VK_ESCAPE) c = 27;
+    else if (vk == VK_TAB) c = 9;
+    if (ev->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) c = 0;
+    if (c > 0 && c < 0x10000) DispatchNativeMessage(h, WM_CHAR, c, 1);
+    return TRUE;
+  }
+
+  static gboolean Focus(GtkWidget*, GdkEventFocus* ev, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    HWND h = n->h;
+    if (ev->in) {
+      DispatchNativeMessage(h, WM_NCACTIVATE, 1, 0);
+      if (Alive(n->host, h)) DispatchNativeMessage(h, WM_SETFOCUS, 0, 0);
+    } else {
+      n->host->m_keysDown.clear();
+      DispatchNativeMessage(h, WM_NCACTIVATE, 0, 0);
+      if (Alive(n->host, h)) DispatchNativeMessage(h, WM_KILLFOCUS, 0, 0);
+    }
+    return FALSE;
+  }
+
+  static gboolean Delete(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    // The window manager's close button: as the system menu's "close".
+    DispatchNativeMessage(n->h, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;
+  }
+
+  static void EntryChanged(GtkEditable* e, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    if (n->settingEntryText || !n->textClient) return;
+    n->textClient->OnTextInput(CDuiString::FromUtf8(gtk_entry_get_text(GTK_ENTRY(e))));
+  }
+};
+
+// ---------------- host ----------------
+
+CGtkHost::CGtkHost() = default;
+
+CGtkHost::~CGtkHost() {
+  if (m_timerSource) g_source_remove(m_timerSource);
+  m_tray.reset();
+  for (auto& [h, n] : m_windows)
+    if (n->window) gtk_widget_destroy(n->window);
+  m_windows.clear();
+  m_dead.clear();
+  if (g_gtkHost == this) g_gtkHost = nullptr;
+}
+
+CGtkHost* GetGtkHost() { return g_gtkHost; }
+
+CGtkHost* UseGtkHost(std::string* error) {
+  if (g_gtkHost) return g_gtkHost;
+  // Windows are placed in screen coordinates: that needs X11.
+  gdk_set_allowed_backends("x11");
+  if (!gtk_init_check(nullptr, nullptr)) {
+    if (error) *error = "cannot open the X display (DISPLAY is \"" +
+                        std::string(g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "") + "\")";
+    return nullptr;
+  }
+  static CGtkHost host;
+  g_gtkHost = &host;
+  CPaintManagerUI::SetHost(&host);
+  return &host;
+}
+
+CGtkHost::Native* CGtkHost::Find(HWND h) const {
+  auto it = m_windows.find(h);
+  return it == m_windows.end() ? nullptr : it->second.get();
+}
+
+GtkWidget* CGtkHost::NativeWindow(HWND h) const { Native* n = Find(h); return n ? n->window : nullptr; }
+GtkWidget* CGtkHost::NativeOverlay(HWND h) const { Native* n = Find(h); return n ? n->fixed : nullptr; }
+GtkWidget* CGtkHost::NativeEntry(HWND h) const { Native* n = Find(h); return n ? n->entry : nullptr; }
+
+bool CGtkHost::CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& title, DWORD style, DWORD exStyle,
+                                  const RECT& rc) {
+  auto n = std::make_unique<Native>();
+  n->host = this;
+  n->h = hWnd;
+  n->exStyle = exStyle;
+  n->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWindow* w = GTK_WINDOW(n->window);
+  gtk_window_set_title(w, title.ToUtf8().c_str());
+  // Every window draws its own caption band.
+  gtk_window_set_decorated(w, FALSE);
+  gtk_window_set_resizable(w, (style & WS_THICKFRAME) != 0);
+  if (exStyle & WS_EX_TOOLWINDOW) {
+    gtk_window_set_skip_taskbar_hint(w, TRUE);
+    gtk_window_set_skip_pager_hint(w, TRUE);
+    gtk_window_set_type_hint(w, GDK_WINDOW_TYPE_HINT_UTILITY);
+  } else if ((style & WS_POPUP) && !(style & WS_CAPTION) && hParent) {
+    gtk_window_set_skip_taskbar_hint(w, TRUE);
+    gtk_window_set_type_hint(w, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
+  }
+  if (exStyle & WS_EX_TOPMOST) gtk_window_set_keep_above(w, TRUE);
+  if (Native* parent = Find(hParent)) gtk_window_set_transient_for(w, GTK_WINDOW(parent->window));
+  gtk_window_move(w, static_cast<int>(rc.left), static_cast<int>(rc.top));
+  gtk_window_set_default_size(w, std::max(1L, rc.Width()), std::max(1L, rc.Height()));
+
+  n->overlay = gtk_overlay_new();
+  n->area = gtk_drawing_area_new();
+  gtk_widget_set_can_focus(n->area, TRUE);
+  gtk_widget_add_events(n->area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                     GDK_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                     GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
+  n->fixed = gtk_fixed_new();
+  gtk_widget_set_halign(n->fixed, GTK_ALIGN_FILL);
+  gtk_widget_set_valign(n->fixed, GTK_ALIGN_FILL);
+  gtk_container_add(GTK_CONTAINER(n->overlay), n->area);
+  gtk_overlay_add_overlay(GTK_OVERLAY(n->overlay), n->fixed);
+  // The fixed layer lets the pointer through to the painted area, except over its children.
+  gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(n->overlay), n->fixed, TRUE);
+  gtk_container_add(GTK_CONTAINER(n->window), n->overlay);
+
+  Native* raw = n.get();
+  g_signal_connect(n->area, "draw", G_CALLBACK(NativeEvents::Draw), raw);
+  g_signal_connect(n->area, "motion-notify-event", G_CALLBACK(NativeEvents::Motion), raw);
+  g_signal_connect(n->area, "enter-notify-event", G_CALLBACK(NativeEvents::Crossing), raw);
+  g_signal_connect(n->area, "leave-notify-event", G_CALLBACK(NativeEvents::Crossing), raw);
+  g_signal_connect(n->area, "button-press-event", G_CALLBACK(NativeEvents::Button), raw);
+  g_signal_connect(n->area, "button-release-event", G_CALLBACK(NativeEvents::Button), raw);
+  g_signal_connect(n->area, "scroll-event", G_CALLBACK(NativeEvents::Scroll), raw);
+  g_signal_connect(n->window, "key-press-event", G_CALLBACK(NativeEvents::Key), raw);
+  g_signal_connect(n->window, "key-release-event", G_CALLBACK(NativeEvents::Key), raw);
+  g_signal_connect(n->window, "focus-in-event", G_CALLBACK(NativeEvents::Focus), raw);
+  g_signal_connect(n->window, "focus-out-event", G_CALLBACK(NativeEvents::Focus), raw);
+  g_signal_connect(n->window, "delete-event", G_CALLBACK(NativeEvents::Delete), raw);
+  gtk_widget_show(n->area);
+  gtk_widget_show(n->fixed);
+  gtk_widget_show(n->overlay);
+  gtk_widget_realize(n->window);
+  m_windows[hWnd] = std::move(n);
+  return true;
+}
+
+void CGtkHost::DestroyNativeWindow(HWND hWnd) {
+  auto it = m_windows.find(hWnd);
+  if (it == m_windows.end()) return;
+  std::unique_ptr<Native> n = std::move(it->second);
+  m_windows.erase(it);
+  n->textClient = nullptr;
+  if (m_tray) m_tray->OwnerDestroyed(hWnd);
+  g_signal_handlers_disconnect_matched(n->area, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, n.get());
+  g_signal_handlers_disconnect_matched(n->window, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, n.get());
+  if (n->entry) g_signal_handlers_disconnect_matched(n->entry, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, n.get());
+  gtk_widget_destroy(n->window);
+  n->window = nullptr;
+  // A signal handler of this window may still be on the stack: free it later.
+  m_dead.push_back(std::move(n));
+  Wake();
+}
+
+void CGtkHost::Reap() { m_dead.clear(); }
+
+void CGtkHost::ShowNativeWindow(HWND hWnd, int nCmdShow) {
+  Native* n = Find(hWnd);
+  if (!n) return;
+  GtkWindow* w = GTK_WINDOW(n->window);
+  switch (nCmdShow) {
+    case SW_HIDE:
+      // A window hidden to the tray stays reachable: without a tray it is minimised instead.
+      if (m_tray && m_tray->IsOwner(hWnd) && !m_tray->Embedded()) { gtk_window_iconify(w); return; }
+      gtk_widget_hide(n->window);
+      return;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+      gtk_widget_show(n->window);
+      gtk_window_iconify(w);
+      return;
+    case SW_SHOWNA:
+    case SW_SHOWNOACTIVATE:
+      gtk_window_set_focus_on_map(w, FALSE);
+      gtk_widget_show(n->window);
+      gtk_window_set_focus_on_map(w, TRUE);
+      return;
+    default: {
+      RECT rc = NativeRect(hWnd);
+      gtk_window_move(w, static_cast<int>(rc.left), static_cast<int>(rc.top));
+      gtk_window_deiconify(w);
+      gtk_widget_show(n->window);
+      gtk_window_present(w);
+      return;
+    }
+  }
+}
+
+void CGtkHost::MoveNativeWindow(HWND hWnd, const RECT& rc, HWND hInsertAfter) {
+  Native* n = Find(hWnd);
+  if (!n) return;
+  GtkWindow* w = GTK_WINDOW(n->window);
+  gtk_window_move(w, static_cast<int>(rc.left), static_cast<int>(rc.top));
+  int cw = static_cast<int>(std::max(1L, rc.Width())), ch = static_cast<int>(std::max(1L, rc.Height()));
+  gtk_window_set_default_size(w, cw, ch);
+  gtk_window_resize(w, cw, ch);
+  if (hInsertAfter == HWND_TOPMOST) gtk_window_set_keep_above(w, TRUE);
+  else if (hInsertAfter == HWND_NOTOPMOST) gtk_window_set_keep_above(w, FALSE);
+  if (n->roundCorner > 0) ApplyRoundShape(n);
+}
+
+void CGtkHost::SetNativeWindowTitle(HWND hWnd, const CDuiString& title) {
+  if (Native* n = Find(hWnd)) gtk_window_set_title(GTK_WINDOW(n->window), title.ToUtf8().c_str());
+}
+
+void CGtkHost::SetNativeWindowShape(HWND hWnd, int roundCorner) {
+  Native* n = Find(hWnd);
+  if (!n) return;
+  n->roundCorner = std::max(0, roundCorner);
+  ApplyRoundShape(n);
+}
+
+void CGtkHost::ApplyRoundShape(Native* n) {
+  RECT rc = NativeRect(n->h);
+  int w = static_cast<int>(rc.Width()), h = static_cast<int>(rc.Height());
+  if (w <= 0 || h <= 0) return;
+  if (n->roundCorner <= 0) { gtk_widget_shape_combine_region(n->window, nullptr); return; }
+  // The window's shape: a rounded rectangle, one span per row near the corners.
+  cairo_region_t* region = cairo_region_create();
+  int r = std::min(n->roundCorner, std::min(w, h) / 2);
+  for (int y = 0; y < h; ++y) {
+    int inset = 0;
+    double dy = y < r ? r - y - 0.5 : (y >= h - r ? y - (h - r) + 0.5 : -1);
+    if (dy >= 0) inset = static_cast<int>(std::ceil(r - std::sqrt(std::max(0.0, r * r - dy * dy)) - 0.25));
+    cairo_rectangle_int_t span = {inset, y, w - 2 * inset, 1};
+    if (span.width > 0) cairo_region_union_rectangle(region, &span);
+  }
+  gtk_widget_shape_combine_region(n->window, region);
+  cairo_region_destroy(region);
+}
+
+void CGtkHost::SetNativeWindowOpacity(HWND hWnd, int alpha) {
+  if (Native* n = Find(hWnd)) gtk_widget_set_opacity(n->window, std::clamp(alpha, 0, 255) / 255.0);
+}
+
+void CGtkHost::InvalidateNativeWindow(HWND hWnd, const RECT& rc) {
+  Native* n = Find(hWnd);
+  if (!n) return;
+  if (rc.IsEmpty()) gtk_widget_queue_draw(n->area);
+  else gtk_widget_queue_draw_area(n->area, static_cast<int>(rc.left), static_cast<int>(rc.top),
+                                  static_cast<int>(rc.Width()), static_cast<int>(rc.Height()));
+}
+
+void CGtkHost::ActivateNativeWindow(HWND hWnd) {
+  Native* n = Find(hWnd);
+  if (n && gtk_widget_get_visible(n->window)) gtk_window_present(GTK_WINDOW(n->window));
+}
+
+// ---------------- waiting, posting and timers ----------------
+
+uint64_t CGtkHost::NowMs() { return static_cast<uint64_t>(g_get_monotonic_time() / 1000); }
+
+void CGtkHost::Wake() {
+  // At most one drain source is pending; g_idle_add_full is safe from any thread.
+  if (m_drainArmed.exchange(true)) return;
+  g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &CGtkHost::OnIdleDrain, this, nullptr);
+}
+
+gboolean CGtkHost::OnIdleDrain(gpointer self) {
+  auto* host = static_cast<CGtkHost*>(self);
+  host->m_drainArmed = false;
+  host->Drain();
+  return G_SOURCE_REMOVE;
+}
+
+gboolean CGtkHost::OnTimerDue(gpointer self) {
+  auto* host = static_cast<CGtkHost*>(self);
+  host->m_timerSource = 0;
+  host->m_timerDue = 0;
+  host->Drain();
+  return G_SOURCE_REMOVE;
+}
+
+void CGtkHost::Drain() {
+  PumpPendingMessages();
+  Reap();
+  RescheduleTimer();
+}
+
+void CGtkHost::RescheduleTimer() {
+  uint64_t due = GetNextTimerDue();
+  if (due == m_timerDue && (m_timerSource || due == 0)) return;
+  if (m_timerSource) g_source_remove(m_timerSource);
+  m_timerSource = 0;
+  m_timerDue = due;
+  if (due == 0) return;
+  uint64_t now = NowMs();
+  guint delay = due > now ? static_cast<guint>(std::min<uint64_t>(due - now, 0x7FFFFFFF)) : 0;
+  m_timerSource = g_timeout_add_full(G_PRIORITY_DEFAULT, delay, &CGtkHost::OnTimerDue, this, nullptr);
+}
+
+void CGtkHost::WaitForWork(uint64_t) {
+  Reap();
+  RescheduleTimer();
+  g_main_context_iteration(nullptr, TRUE);
+}
+
+void CGtkHost::PumpGtk() {
+  while (g_main_context_iteration(nullptr, FALSE)) {}
+}
+
+// ---------------- screen, pointer, keys, text ----------------
+
+RECT CGtkHost::GetWorkArea() {
+  GdkDisplay* d = gdk_display_get_default();
+  GdkMonitor* m = d ? gdk_display_get_primary_monitor(d) : nullptr;
+  if (!m && d) m = gdk_display_get_monitor(d, 0);
+  if (!m) return MakeRect(0, 0, 1280, 800);
+  GdkRectangle r;
+  gdk_monitor_get_workarea(m, &r);
+  return MakeRect(r.x, r.y, r.x + r.width, r.y + r.height);
+}
+
+POINT CGtkHost::GetCursorPos() {
+  GdkDisplay* d = gdk_display_get_default();
+  GdkSeat* seat = d ? gdk_display_get_default_seat(d) : nullptr;
+  GdkDevice* p = seat ? gdk_seat_get_pointer(seat) : nullptr;
+  int x = 0, y = 0;
+  if (p) gdk_device_get_position(p, nullptr, &x, &y);
+  return MakePoint(x, y);
+}
+
+bool CGtkHost::IsKeyDown(UINT vk) {
+  GdkDisplay* d = gdk_display_get_default();
+  guint mods = d ? gdk_keymap_get_modifier_state(gdk_keymap_get_for_display(d)) : 0;
+  switch (vk) {
+    case VK_SHIFT: return (mods & GDK_SHIFT_MASK) != 0 || m_keysDown.count(vk);
+    case VK_CONTROL: return (mods & GDK_CONTROL_MASK) != 0 || m_keysDown.count(vk);
+    case VK_MENU: return (mods & GDK_MOD1_MASK) != 0 || m_keysDown.count(vk);
+    case VK_LBUTTON: return (m_buttons & GDK_BUTTON1_MASK) != 0;
+    case VK_RBUTTON: return (m_buttons & GDK_BUTTON3_MASK) != 0;
+    default: return m_keysDown.count(vk) != 0;
+  }
+}
+
+SIZE CGtkHost::MeasureText(const std::u16string& text, const TFontInfo& font) { return MeasureTextPango(text, font); }
+
+// ---------------- the edit entry ----------------
+
+void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text, bool password,
+                              ITextInputClient* client) {
+  Native* n = Find(hWnd);
+  if (!n || !client) return;
+  if (!n->entry) {
+    n->entry = gtk_entry_new();
+    gtk_entry_set_has_frame(GTK_ENTRY(n->entry), FALSE);
+    n->entryCss = gtk_css_provider_new();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(n->entry), GTK_STYLE_PROVIDER(n->entryCss),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_signal_connect(n->entry, "changed", G_CALLBACK(NativeEvents::EntryChanged), n);
+    gtk_fixed_put(GTK_FIXED(n->fixed), n->entry, 0, 0);
+  }
+  n->textClient = client;
+  // The entry takes the edit's place: its rectangle, its face and colours.
+  int fontSize = 12;
+  std::string family = FontFamilyList(u"");
+  char css[512];
+  std::snprintf(css, sizeof(css),
+                "entry { min-height: 0; min-width: 0; padding: 0 4px; margin: 0; border: none; border-radius: 0;"
+                " box-shadow: none; background: #FFFFFF; color: #222222; font-family: %s; font-size: %dpx; }",
+                family.c_str(), fontSize);
+  gtk_css_provider_load_from_data(n->entryCss, css, -1, nullptr);
+  n->settingEntryText = true;
+  gtk_entry_set_text(GTK_ENTRY(n->entry), text.ToUtf8().c_str());
+  n->settingEntryText = false;
+  gtk_entry_set_visibility(GTK_ENTRY(n->entry), !password);
+  gtk_entry_set_width_chars(GTK_ENTRY(n->entry), 1);
+  gtk_widget_set_size_request(n->entry, static_cast<int>(std::max(1L, rc.Width())),
+                              static_cast<int>(std::max(1L, rc.Height())));
+  gtk_fixed_move(GTK_FIXED(n->fixed), n->entry, static_cast<int>(rc.left), static_cast<int>(rc.top));
+  gtk_widget_show(n->entry);
+  gtk_widget_grab_focus(n->entry);
+  gtk_editable_set_position(GTK_EDITABLE(n->entry), -1);
+}
+
+void CGtkHost::EndTextInput(HWND hWnd, ITextInputClient* client) {
+  Native* n = Find(hWnd);
+  if (!n || !n->entry || n->textClient != client) return;
+  n->textClient = nullptr;
+  bool hadFocus = gtk_widget_has_focus(n->entry);
+  gtk_widget_hide(n->entry);
+  if (hadFocus) gtk_widget_grab_focus(n->area);
+}
+
+// ---------------- offscreen painting ----------------
+
+cairo_surface_t* CGtkHost::RenderOffscreen(HWND hWnd) {
+  RECT rc;
+  if (!GetClientRect(hWnd, &rc) || rc.IsEmpty()) return nullptr;
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(rc.Width()),
+                                                  static_cast<int>(rc.Height()));
+  cairo_t* cr = cairo_create(s);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  {
+    CCairoRenderTarget rt(cr, &m_images);
+    PaintWindow(hWnd, &rt, rc);
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(s);
+  return s;
+}
+
+}  // namespace DuiLib
