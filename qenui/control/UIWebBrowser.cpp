@@ -64,11 +64,4 @@ void CWebBrowserUI::OnNewWindow(const CDuiString& url) {
   if (m_pEventHandler) m_pEventHandler->NewWindow3(this, cancel, url);
   if (!cancel) Navigate2(url);
 }
-void CWebBrowserUI::OnProgressChange(long progress, long progressMax) {
-  if (m_pEventHandler) m_pEventHandler->ProgressChange(progress, progressMax);
-}
-void CWebBrowserUI::OnCommandStateChange(long command, bool enable) {
-  if (m_pEventHandler) m_pEventHandler->CommandStateChange(command, enable);
-}
-
 }  // namespace DuiLib
