@@ -54,7 +54,7 @@ uint64_t CHeadlessHost::NowMs() {
 void CHeadlessHost::WaitForWork(uint64_t deadlineMs) {
   std::unique_lock<std::mutex> lock(m_mu);
   if (m_woken) { m_woken = false; return; }
-  if (deadlineMs != 0) {
+  if (deadlineMs != 0 && m_autoAdvance) {
     // Idle with a timer pending: the virtual clock jumps to it.
     if (deadlineMs > m_now) m_now = deadlineMs;
     return;

@@ -30,6 +30,10 @@ class CHeadlessHost : public IWindowHost {
   // message and every timer that falls due on the way, in time order.
   void Advance(uint64_t ms);
   void SetIdleTimeoutMs(int ms) { m_idleTimeoutMs = ms; }  // real time a waiting loop tolerates with no work
+  // When on (the default), a message loop with nothing to do but a pending
+  // timer jumps the clock to that timer. When off, a waiting loop waits in
+  // real time for posts from other threads and timers run only in Advance.
+  void SetAutoAdvance(bool on) { m_autoAdvance = on; }
 
   // ---- fake screen and input ----
   void SetWorkArea(const RECT& rc) { m_workArea = rc; }
@@ -109,6 +113,7 @@ class CHeadlessHost : public IWindowHost {
   uint64_t m_now = 1000;
   bool m_woken = false;
   int m_idleTimeoutMs = 10000;
+  bool m_autoAdvance = true;
   RECT m_workArea;
   POINT m_cursor;
   std::set<UINT> m_keysDown;

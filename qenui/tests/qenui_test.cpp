@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "qenui/UIlib.h"
@@ -389,5 +390,23 @@ TEST_F(QenuiTest, StringFormatAndFontTable) {
   EXPECT_TRUE(title->bBold);
   EXPECT_EQ(title->tm.tmHeight, 20);  // fixed headless metrics: size + 4
   EXPECT_EQ(w.PM().GetFontInfo(99)->iSize, 12);  // unknown index: the default font
+  DestroyWindow(h);
+}
+
+TEST_F(QenuiTest, LoopWaitsInRealTimeForWorkerPostsWhenTheClockIsManual) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  host->SetAutoAdvance(false);
+  SetTimer(h, 5, 1000);  // must not run: the clock stands still
+  std::thread worker([h] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    PostMessage(h, WM_USER + 203, 0, 7);
+  });
+  EXPECT_TRUE(RunMessageLoopUntil([&] { return !w.received.empty(); }));
+  worker.join();
+  EXPECT_EQ(w.received[0].l, 7);
+  EXPECT_TRUE(w.timerTicks.empty());
+  host->Advance(1000);
+  EXPECT_EQ(w.timerTicks.size(), 1u);
   DestroyWindow(h);
 }

@@ -64,6 +64,7 @@ class QenuiTest : public ::testing::Test {
     host = UseHeadlessHost();
     ASSERT_TRUE(CPaintManagerUI::SetResourceZipEmbedded());
     ResetQuit();
+    host->SetAutoAdvance(true);
   }
   CHeadlessHost* host = nullptr;
 };
