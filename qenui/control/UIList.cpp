@@ -35,6 +35,15 @@ void CListBodyUI::SetScrollPos(SIZE szPos) {
   SetPos(m_rcItem, true);
   if (old != target && m_pManager) m_pManager->SendNotify(m_pOwner, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(target), 0);
 }
+void CListBodyUI::SetPos(RECT rc, bool bNeedInvalidate) {
+  if (!m_bTile) { CVerticalLayoutUI::SetPos(rc, bNeedInvalidate); return; }
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  int scrollY = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
+  int cyNeeded = 0;
+  LayoutTiles(m_items, GetInnerRect(), m_nColumns, m_szItem, m_iChildPadding, scrollY, &cyNeeded);
+  ProcessScrollBar(m_rcItem, 0, cyNeeded + m_rcInset.top + m_rcInset.bottom);
+}
+
 void CListBodyUI::DoEvent(TEventUI& event) {
   if (m_pOwner && event.Type != UIEVENT_SCROLLWHEEL) { m_pOwner->DoEvent(event); return; }
   CVerticalLayoutUI::DoEvent(event);
@@ -183,6 +192,14 @@ void CListUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
   else if (Is(n, u"itemselectedbkcolor")) m_dwSelectedBkColor = ParseColor(v);
   else if (Is(n, u"itemhotbkcolor")) m_dwHotBkColor = ParseColor(v);
   else if (Is(n, u"itemshowhtml")) SetItemShowHtml(IsTrue(v));
+  else if (Is(n, u"tile")) { m_bTile = IsTrue(v); m_pList->SetTile(m_bTile, m_nColumns, m_szTileItem); }
+  else if (Is(n, u"columns")) { m_nColumns = static_cast<int>(ParseInt(v)); m_pList->SetTile(m_bTile, m_nColumns, m_szTileItem); }
+  else if (Is(n, u"itemsize")) {
+    RECT r = ParseRect(v);
+    m_szTileItem = MakeSize(r.left, r.top);
+    m_pList->SetTile(m_bTile, m_nColumns, m_szTileItem);
+  }
+  else if (Is(n, u"childpadding")) m_pList->SetChildPadding(static_cast<int>(ParseInt(v)));
   else CVerticalLayoutUI::SetAttribute(n, v);
 }
 void CListUI::SetPos(RECT rc, bool bNeedInvalidate) { CVerticalLayoutUI::SetPos(rc, bNeedInvalidate); }

@@ -51,9 +51,15 @@ class CListBodyUI : public CVerticalLayoutUI {
   explicit CListBodyUI(CListUI* pOwner) : m_pOwner(pOwner) {}
   void SetScrollPos(SIZE szPos) override;
   void DoEvent(TEventUI& event) override;
+  void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+  // Tile mode: rows flow left to right in cells ("tile", "columns", "itemsize" of the list).
+  void SetTile(bool bTile, int columns, SIZE itemSize) { m_bTile = bTile; m_nColumns = columns; m_szItem = itemSize; NeedUpdate(); }
 
  private:
   CListUI* m_pOwner;
+  bool m_bTile = false;
+  int m_nColumns = 0;
+  SIZE m_szItem;
 };
 
 class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
@@ -111,6 +117,9 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   DWORD m_dwItemTextColor = 0;
   DWORD m_dwSelectedBkColor = 0xFFDCE9FB;
   DWORD m_dwHotBkColor = 0xFFEEF4FD;
+  bool m_bTile = false;
+  int m_nColumns = 0;
+  SIZE m_szTileItem;
   void ReIndex();
   int FindSelectableIn(int iIndex, bool bForward) const;
 };

@@ -426,6 +426,63 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   }
 }
 
+// ---------------- CTileLayoutUI ----------------
+
+void LayoutTiles(const std::vector<CControlUI*>& items, RECT rc, int columns, SIZE itemSize, int childPadding,
+                 int scrollY, int* cyNeeded) {
+  std::vector<CControlUI*> tiles;
+  for (auto* p : items)
+    if (p->IsVisible() && !p->IsFloat()) tiles.push_back(p);
+  long width = rc.Width();
+  long cellW = itemSize.cx;
+  if (cellW <= 0 && !tiles.empty()) cellW = tiles[0]->GetFixedWidth();
+  int cols = columns;
+  if (cols <= 0) cols = cellW > 0 ? static_cast<int>(std::max<long>(1, (width + childPadding) / (cellW + childPadding))) : 1;
+  if (cellW <= 0) cellW = std::max<long>(0, (width - (cols - 1) * childPadding) / cols);
+  long y = rc.top - scrollY;
+  int total = 0;
+  for (size_t i = 0; i < tiles.size(); i += static_cast<size_t>(cols)) {
+    long rowH = itemSize.cy;
+    for (size_t j = i; j < tiles.size() && j < i + static_cast<size_t>(cols); ++j) {
+      RECT pad = tiles[j]->GetPadding();
+      rowH = std::max<long>(rowH, tiles[j]->GetFixedHeight() + pad.top + pad.bottom);
+    }
+    long x = rc.left;
+    for (size_t j = i; j < tiles.size() && j < i + static_cast<size_t>(cols); ++j) {
+      CControlUI* p = tiles[j];
+      RECT pad = p->GetPadding();
+      long w = p->GetFixedWidth() > 0 ? p->GetFixedWidth() : cellW - pad.left - pad.right;
+      long h = p->GetFixedHeight() > 0 ? p->GetFixedHeight() : rowH - pad.top - pad.bottom;
+      p->SetPos(MakeRect(x + pad.left, y + pad.top, x + pad.left + w, y + pad.top + h), false);
+      x += cellW + childPadding;
+    }
+    y += rowH + childPadding;
+    total += static_cast<int>(rowH) + childPadding;
+  }
+  if (total > 0) total -= childPadding;
+  if (cyNeeded) *cyNeeded = total;
+}
+
+LPCTSTR CTileLayoutUI::GetClass() const { return u"TileLayoutUI"; }
+void* CTileLayoutUI::GetInterface(LPCTSTR n) {
+  if (CompareNoCase(n, u"TileLayout") == 0) return this;
+  return CContainerUI::GetInterface(n);
+}
+void CTileLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  int scrollY = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
+  int cyNeeded = 0;
+  LayoutTiles(m_items, GetInnerRect(), m_nColumns, m_szItem, m_iChildPadding, scrollY, &cyNeeded);
+  for (int i = 0; i < ItemCount(); ++i)
+    if (m_items[i]->IsFloat()) SetFloatPos(i);
+  ProcessScrollBar(m_rcItem, 0, cyNeeded + m_rcInset.top + m_rcInset.bottom);
+}
+void CTileLayoutUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
+  if (CompareNoCase(n, u"columns") == 0) SetColumns(static_cast<int>(ParseInt(v)));
+  else if (CompareNoCase(n, u"itemsize") == 0) { RECT r = ParseRect(v); SetItemSize(MakeSize(r.left, r.top)); }
+  else CContainerUI::SetAttribute(n, v);
+}
+
 // ---------------- CHorizontalLayoutUI ----------------
 
 LPCTSTR CHorizontalLayoutUI::GetClass() const { return u"HorizontalLayoutUI"; }

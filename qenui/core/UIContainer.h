@@ -162,6 +162,28 @@ class CTabLayoutUI : public CContainerUI {
   int m_iCurSel = -1;
 };
 
+// Children in rows of equal cells, left to right: "columns" fixes the count,
+// else it follows from the first child's fixed width ("itemsize" may give both).
+class CTileLayoutUI : public CContainerUI {
+ public:
+  LPCTSTR GetClass() const override;
+  void* GetInterface(LPCTSTR pstrName) override;
+  void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+  void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
+  int GetColumns() const { return m_nColumns; }
+  void SetColumns(int nCols) { m_nColumns = nCols < 0 ? 0 : nCols; NeedUpdate(); }
+  SIZE GetItemSize() const { return m_szItem; }
+  void SetItemSize(SIZE sz) { m_szItem = sz; NeedUpdate(); }
+
+ protected:
+  int m_nColumns = 0;
+  SIZE m_szItem;
+};
+
+// Places items as tiles inside rc; returns the content height in *cyNeeded.
+void LayoutTiles(const std::vector<CControlUI*>& items, RECT rc, int columns, SIZE itemSize, int childPadding,
+                 int scrollY, int* cyNeeded);
+
 // Distinguishes a layout's child placement: shared by the vertical and
 // horizontal layouts. Exposed for the list body.
 void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rcInner, int childPadding,

@@ -15,6 +15,7 @@ CControlUI* CDialogBuilder::CreateBuiltinControl(LPCTSTR c) {
       {u"VerticalLayout", [] () -> CControlUI* { return new CVerticalLayoutUI; }},
       {u"HorizontalLayout", [] () -> CControlUI* { return new CHorizontalLayoutUI; }},
       {u"TabLayout", [] () -> CControlUI* { return new CTabLayoutUI; }},
+      {u"TileLayout", [] () -> CControlUI* { return new CTileLayoutUI; }},
       {u"Label", [] () -> CControlUI* { return new CLabelUI; }},
       {u"Text", [] () -> CControlUI* { return new CTextUI; }},
       {u"Button", [] () -> CControlUI* { return new CButtonUI; }},

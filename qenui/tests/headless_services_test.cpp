@@ -320,3 +320,36 @@ TEST_F(QenuiTest, ScriptedModalBoxAnswersThroughItsButtons) {
   }
   DestroyWindow(ho);
 }
+
+TEST_F(QenuiTest, TileListPlacesRowsAsAGridAndScrolls) {
+  TestWindow w;
+  HWND h = w.Create(0, u"t", WS_POPUP, 0);
+  auto* grid = new CListUI;
+  grid->SetName(u"picsub_list");
+  grid->SetAttribute(u"tile", u"true");
+  grid->SetAttribute(u"vscrollbar", u"true");
+  grid->SetAttribute(u"childpadding", u"4");
+  grid->SetFloat(true);
+  grid->SetAttribute(u"pos", u"0,0,392,200");  // 384 px inside the 8-px scroll bar
+  static_cast<CContainerUI*>(w.PM().GetRoot())->Add(grid);
+  for (int i = 0; i < 7; ++i) {
+    auto* cell = new CListContainerElementUI;
+    cell->SetFixedWidth(120);
+    cell->SetFixedHeight(100);
+    cell->SetUserData(i);
+    grid->Add(cell);
+  }
+  w.PM().UpdateLayout();
+  // 384 px wide with 120 px cells and 4 px gaps: three columns.
+  EXPECT_EQ(grid->GetItemAt(0)->GetPos().left, 0);
+  EXPECT_EQ(grid->GetItemAt(1)->GetPos().left, 124);
+  EXPECT_EQ(grid->GetItemAt(2)->GetPos().left, 248);
+  EXPECT_EQ(grid->GetItemAt(3)->GetPos().left, 0);
+  EXPECT_EQ(grid->GetItemAt(3)->GetPos().top, 104);
+  EXPECT_EQ(grid->GetScrollRange().cy, 3 * 100 + 2 * 4 - 200);
+  CNotifyRecorder rec(&w.PM());
+  grid->EnsureVisible(6);
+  EXPECT_EQ(rec.Summary(), "scroll:picsub_list");
+  EXPECT_LE(grid->GetItemAt(6)->GetPos().bottom, 200);
+  DestroyWindow(h);
+}
