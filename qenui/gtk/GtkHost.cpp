@@ -3,6 +3,7 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "qenui/core/UIManager.h"
@@ -438,8 +439,8 @@ void CGtkHost::ApplyRoundShape(Native* n) {
   cairo_region_destroy(region);
 }
 
-void CGtkHost::SetNativeWindowOpacity(HWND hWnd, int alpha) {
-  if (Native* n = Find(hWnd)) gtk_widget_set_opacity(n->window, std::clamp(alpha, 0, 255) / 255.0);
+void CGtkHost::SetNativeWindowOpacity(HWND hWnd, BYTE alpha) {
+  if (Native* n = Find(hWnd)) gtk_widget_set_opacity(n->window, alpha / 255.0);
 }
 
 void CGtkHost::InvalidateNativeWindow(HWND hWnd, const RECT& rc) {

@@ -69,7 +69,7 @@ class CGtkHost : public IWindowHost {
   // Paints the window's control tree into an image surface of its size.
   cairo_surface_t* RenderOffscreen(HWND hWnd);
   // Sets a window's opacity (0..255); 255 is opaque.
-  void SetNativeWindowOpacity(HWND hWnd, int alpha);
+  void SetNativeWindowOpacity(HWND hWnd, BYTE alpha) override;
   // Runs one GTK iteration without blocking (tests).
   void PumpGtk();
   // Runs a nested GTK loop (dialogs) with posted messages still flowing.
