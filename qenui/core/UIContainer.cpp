@@ -213,47 +213,84 @@ void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate) {
   }
 }
 
-void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rc, int childPadding,
-                    int scrollY, int* cyNeeded) {
-  SIZE avail = MakeSize(rc.Width(), rc.Height());
-  int adjustables = 0, cyFixed = 0, estimated = 0;
-  for (auto* p : items) {
+namespace {
+
+// Sizes along the layout's axis for the visible, non-floating items: fixed
+// sizes are kept (within min/max); the rest share what is left. An item whose
+// share breaks its min or max takes that bound and the others share again.
+std::vector<long> ShareAxis(const std::vector<CControlUI*>& items, SIZE avail, int childPadding, bool vertical) {
+  std::vector<long> size(items.size(), -1);
+  std::vector<bool> flexible(items.size(), false);
+  long used = 0;
+  int count = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    CControlUI* p = items[i];
     if (!p->IsVisible() || p->IsFloat()) continue;
+    ++count;
     SIZE sz = p->EstimateSize(avail);
     RECT pad = p->GetPadding();
-    if (sz.cy == 0) {
-      ++adjustables;
-    } else {
-      sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
-      sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
-    }
-    cyFixed += sz.cy + pad.top + pad.bottom;
-    ++estimated;
+    long fixed = vertical ? sz.cy : sz.cx;
+    long lo = vertical ? p->GetMinHeight() : p->GetMinWidth();
+    long hi = vertical ? p->GetMaxHeight() : p->GetMaxWidth();
+    used += vertical ? pad.top + pad.bottom : pad.left + pad.right;
+    if (fixed == 0) { flexible[i] = true; continue; }
+    size[i] = std::max(lo, std::min(hi, fixed));
+    used += size[i];
   }
-  if (estimated > 1) cyFixed += (estimated - 1) * childPadding;
-  int cyExpand = adjustables > 0 ? std::max(0, static_cast<int>((avail.cy - cyFixed) / adjustables)) : 0;
+  if (count > 1) used += static_cast<long>(count - 1) * childPadding;
+  long space = vertical ? avail.cy : avail.cx;
+  for (bool changed = true; changed;) {
+    changed = false;
+    int n = 0;
+    for (size_t i = 0; i < items.size(); ++i)
+      if (flexible[i]) ++n;
+    if (n == 0) break;
+    long share = std::max<long>(0, (space - used) / n);
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (!flexible[i]) continue;
+      CControlUI* p = items[i];
+      long lo = vertical ? p->GetMinHeight() : p->GetMinWidth();
+      long hi = vertical ? p->GetMaxHeight() : p->GetMaxWidth();
+      long clamped = std::max(lo, std::min(hi, share));
+      if (clamped != share) {
+        flexible[i] = false;
+        size[i] = clamped;
+        used += clamped;
+        changed = true;
+      }
+    }
+    if (!changed) {
+      for (size_t i = 0; i < items.size(); ++i)
+        if (flexible[i]) size[i] = share;
+    }
+  }
+  return size;
+}
+
+}  // namespace
+
+void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rc, int childPadding,
+                    int scrollY, int* cyNeeded) {
+  (void)owner;
+  SIZE avail = MakeSize(rc.Width(), rc.Height());
+  std::vector<long> heights = ShareAxis(items, avail, childPadding, true);
   long y = rc.top - scrollY;
   int total = 0;
   for (size_t i = 0; i < items.size(); ++i) {
     CControlUI* p = items[i];
-    if (!p->IsVisible()) continue;
-    if (p->IsFloat()) continue;
+    if (!p->IsVisible() || p->IsFloat()) continue;
     RECT pad = p->GetPadding();
     SIZE sz = p->EstimateSize(avail);
-    if (sz.cy == 0) sz.cy = cyExpand;
-    sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
-    sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
+    long cy = heights[i];
     if (sz.cx == 0) sz.cx = avail.cx - pad.left - pad.right;
     sz.cx = std::max<long>(sz.cx, p->GetMinWidth());
     sz.cx = std::min<long>(sz.cx, p->GetMaxWidth());
     sz.cx = std::min<long>(sz.cx, std::max<long>(0, avail.cx - pad.left - pad.right));
-    RECT r = MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + sz.cx, y + pad.top + sz.cy);
-    p->SetPos(r, false);
-    y += sz.cy + pad.top + pad.bottom + childPadding;
-    total += sz.cy + pad.top + pad.bottom + childPadding;
+    p->SetPos(MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + sz.cx, y + pad.top + cy), false);
+    y += cy + pad.top + pad.bottom + childPadding;
+    total += static_cast<int>(cy + pad.top + pad.bottom) + childPadding;
   }
   if (total > 0) total -= childPadding;
-  (void)owner;
   if (cyNeeded) *cyNeeded = total;
 }
 
@@ -494,18 +531,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   CControlUI::SetPos(rc, bNeedInvalidate);
   RECT inner = GetInnerRect();
   SIZE avail = MakeSize(inner.Width(), inner.Height());
-  int adjustables = 0, cxFixed = 0, estimated = 0;
-  for (auto* p : m_items) {
-    if (!p->IsVisible() || p->IsFloat()) continue;
-    SIZE sz = p->EstimateSize(avail);
-    RECT pad = p->GetPadding();
-    if (sz.cx == 0) ++adjustables;
-    else { sz.cx = std::max<long>(sz.cx, p->GetMinWidth()); sz.cx = std::min<long>(sz.cx, p->GetMaxWidth()); }
-    cxFixed += sz.cx + pad.left + pad.right;
-    ++estimated;
-  }
-  if (estimated > 1) cxFixed += (estimated - 1) * m_iChildPadding;
-  int cxExpand = adjustables > 0 ? std::max(0, static_cast<int>((avail.cx - cxFixed) / adjustables)) : 0;
+  std::vector<long> widths = ShareAxis(m_items, avail, m_iChildPadding, false);
   long x = inner.left;
   for (int i = 0; i < ItemCount(); ++i) {
     CControlUI* p = m_items[i];
@@ -513,16 +539,13 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     if (p->IsFloat()) { SetFloatPos(i); continue; }
     RECT pad = p->GetPadding();
     SIZE sz = p->EstimateSize(avail);
-    if (sz.cx == 0) sz.cx = cxExpand;
-    sz.cx = std::max<long>(sz.cx, p->GetMinWidth());
-    sz.cx = std::min<long>(sz.cx, p->GetMaxWidth());
+    long cx = widths[i];
     if (sz.cy == 0) sz.cy = avail.cy - pad.top - pad.bottom;
     sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
     sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
     sz.cy = std::min<long>(sz.cy, std::max<long>(0, avail.cy - pad.top - pad.bottom));
-    RECT r = MakeRect(x + pad.left, inner.top + pad.top, x + pad.left + sz.cx, inner.top + pad.top + sz.cy);
-    p->SetPos(r, false);
-    x += sz.cx + pad.left + pad.right + m_iChildPadding;
+    p->SetPos(MakeRect(x + pad.left, inner.top + pad.top, x + pad.left + cx, inner.top + pad.top + sz.cy), false);
+    x += cx + pad.left + pad.right + m_iChildPadding;
   }
 }
 

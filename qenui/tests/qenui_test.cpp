@@ -410,3 +410,55 @@ TEST_F(QenuiTest, LoopWaitsInRealTimeForWorkerPostsWhenTheClockIsManual) {
   EXPECT_EQ(w.timerTicks.size(), 1u);
   DestroyWindow(h);
 }
+
+TEST_F(QenuiTest, VerticalAndHorizontalLayoutSizes) {
+  CDialogBuilder b;
+  CControlUI* root = b.CreateFromText(
+      u"<VerticalLayout childpadding=\"5\" inset=\"10,10,10,10\">"
+      u"<Control name=\"fixed\" height=\"50\" padding=\"4,0,4,0\"/>"
+      u"<Control name=\"grow\" minheight=\"30\"/>"
+      u"<Control name=\"capped\" maxheight=\"20\" width=\"100\"/>"
+      u"<HorizontalLayout name=\"row\" height=\"40\">"
+      u"<Control name=\"left\" width=\"60\"/><Control name=\"mid\"/><Control name=\"right\" width=\"60\" maxwidth=\"40\"/>"
+      u"</HorizontalLayout>"
+      u"<Control name=\"hidden\" height=\"500\" visible=\"false\"/>"
+      u"</VerticalLayout>");
+  ASSERT_NE(root, nullptr);
+  root->SetPos(MakeRect(0, 0, 300, 240));
+  auto pos = [&](LPCTSTR n) {
+    CControlUI* c = static_cast<CContainerUI*>(root)->FindSubControl(n);
+    return c ? c->GetPos() : RECT();
+  };
+  struct Case { LPCTSTR name; long l, t, r, b; };
+  // Inner 280x220 with 3 gaps of 5: fixed 50, row 40; "capped" would get half of
+  // the 115 left but stops at 20, so "grow" takes the other 95.
+  const Case cases[] = {
+      {u"fixed", 14, 10, 286, 60},
+      {u"grow", 10, 65, 290, 160},
+      {u"capped", 10, 165, 110, 185},
+      {u"row", 10, 190, 290, 230},
+      {u"left", 10, 190, 70, 230},
+      {u"mid", 70, 190, 250, 230},   // 280 - 60 - 40
+      {u"right", 250, 190, 290, 230},
+  };
+  for (const Case& c : cases) {
+    RECT r = pos(c.name);
+    EXPECT_EQ(r.left, c.l) << CDuiString(c.name).ToUtf8();
+    EXPECT_EQ(r.top, c.t) << CDuiString(c.name).ToUtf8();
+    EXPECT_EQ(r.right, c.r) << CDuiString(c.name).ToUtf8();
+    EXPECT_EQ(r.bottom, c.b) << CDuiString(c.name).ToUtf8();
+  }
+  delete root;
+}
+
+TEST_F(QenuiTest, MessageLoopEndsWhenTheMainWindowQuits) {
+  struct MainWnd : TestWindow {
+    void OnFinalMessage(HWND h) override { TestWindow::OnFinalMessage(h); PostQuitMessage(3); }
+  } w;
+  HWND h = w.Create(0, u"main", WS_POPUP, 0);
+  SetTimer(h, 1, 1000);
+  PostMessage(h, WM_CLOSE, 0, 1000);
+  host->Advance(0);
+  EXPECT_FALSE(IsWindow(h));
+  EXPECT_EQ(RunMessageLoop(), 3);
+}
