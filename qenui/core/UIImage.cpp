@@ -12,6 +12,8 @@ namespace DuiLib {
 
 namespace {
 std::atomic<uint64_t> g_imageSerial{1};
+// Largest picture decoded: 64 megapixels (256 MB of pixels).
+constexpr uint64_t kMaxPixels = 64ull << 20;
 
 void SkipBlanks(const char16_t*& p) { while (*p == u' ' || *p == u'\t' || *p == u'\r' || *p == u'\n') ++p; }
 }  // namespace
@@ -114,7 +116,8 @@ bool DecodePngRaw(const std::string* bytes, std::vector<uint8_t>* rgba, std::vec
   png_read_info(png, info);
   *w = png_get_image_width(png, info);
   *h = png_get_image_height(png, info);
-  if (*w == 0 || *h == 0 || *w > 16384 || *h > 16384) png_error(png, "bad size");
+  if (*w == 0 || *h == 0 || *w > 16384 || *h > 16384 || static_cast<uint64_t>(*w) * *h > kMaxPixels)
+    png_error(png, "bad size");
   png_set_expand(png);
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);
@@ -170,7 +173,7 @@ bool DecodeJpegRaw(const std::string* bytes, std::vector<uint8_t>* rgb, int* w, 
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
   if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 16384 || cinfo.output_height > 16384 ||
-      cinfo.output_components != 3) {
+      static_cast<uint64_t>(cinfo.output_width) * cinfo.output_height > kMaxPixels || cinfo.output_components != 3) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }

@@ -18,6 +18,7 @@ namespace {
 // skipped. Character references and the five named entities are decoded.
 class LayoutReader {
  public:
+  static constexpr size_t kMaxDepth = 200;
   explicit LayoutReader(const std::u16string& s) : s_(s) {}
 
   bool Parse(CMarkupNode* root, std::string* error) {
@@ -65,7 +66,10 @@ class LayoutReader {
         i_ = end + 1;
       }
       stack.back()->children.push_back(std::move(node));
-      if (!empty) stack.push_back(&stack.back()->children.back());
+      if (!empty) {
+        if (stack.size() > kMaxDepth) return Fail(error, "elements nested too deep");
+        stack.push_back(&stack.back()->children.back());
+      }
     }
     if (stack.size() != 1) return Fail(error, "unclosed element");
     if (doc.children.size() != 1) return Fail(error, "layout needs exactly one root element");
@@ -139,10 +143,15 @@ bool CMarkup::Load(const std::u16string& text) {
 }
 
 bool CMarkup::LoadFromBytes(const std::string& bytes) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+  const bool le = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
+  const bool be = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF;
+  if (le || be) {
     std::u16string t;
-    for (size_t k = 2; k + 1 < bytes.size(); k += 2)
-      t += static_cast<char16_t>(static_cast<unsigned char>(bytes[k]) | (static_cast<unsigned char>(bytes[k + 1]) << 8));
+    for (size_t k = 2; k + 1 < bytes.size(); k += 2) {
+      unsigned lo = static_cast<unsigned char>(bytes[le ? k : k + 1]);
+      unsigned hi = static_cast<unsigned char>(bytes[le ? k + 1 : k]);
+      t += static_cast<char16_t>(lo | (hi << 8));
+    }
     return Load(t);
   }
   size_t skip = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;

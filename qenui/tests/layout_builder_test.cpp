@@ -57,9 +57,14 @@ TEST_F(QenuiTest, BuilderCachesLayoutAndRejectsBadInput) {
   CDialogBuilder bad;
   EXPECT_EQ(bad.Create(u"wnd_xml/missing.xml"), nullptr);
   EXPECT_FALSE(bad.GetMarkup()->IsValid());
-  for (const char16_t* text : {u"<Window><Label></Window>", u"<Label text=\"x></Label>", u"<A/><B/>", u"<Label text=x/>"}) {
+  std::u16string deep;
+  for (int i = 0; i < 1000; ++i) deep += u"<Container>";
+  for (int i = 0; i < 1000; ++i) deep += u"</Container>";
+  for (const std::u16string& text : {std::u16string(u"<Window><Label></Window>"), std::u16string(u"<Label text=\"x></Label>"),
+                                     std::u16string(u"<A/><B/>"), std::u16string(u"<Label text=x/>"), std::u16string(u""), deep}) {
     CDialogBuilder t;
-    EXPECT_EQ(t.CreateFromText(text), nullptr) << CDuiString(text).ToUtf8();
+    EXPECT_EQ(t.CreateFromText(text), nullptr) << CDuiString(text).Left(40).ToUtf8();
+    EXPECT_FALSE(t.GetLastError().empty());
   }
 }
 
