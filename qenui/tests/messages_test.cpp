@@ -156,3 +156,17 @@ TEST_F(QenuiTest, MessageLoopEndsWhenTheMainWindowQuits) {
   EXPECT_FALSE(IsWindow(h));
   EXPECT_EQ(RunMessageLoop(), 3);
 }
+
+TEST_F(QenuiTest, WindowObjectDeletedWhileItsWindowLivesLeavesNothingBehind) {
+  auto* w = new TestWindow;
+  HWND h = w->Create(0, u"t", WS_POPUP, 0);
+  SetTimer(h, 1, 10);
+  bool freed = false;
+  PostMessage(h, WM_USER + 1, 0, 0, [&](UINT, WPARAM, LPARAM) { freed = true; });
+  delete w;  // no DestroyWindow first
+  EXPECT_TRUE(freed);
+  EXPECT_FALSE(IsWindow(h));
+  EXPECT_EQ(host->Native(h), nullptr);
+  EXPECT_EQ(GetNextTimerDue(), 0u);
+  host->Advance(100);  // nothing left to dispatch to freed memory
+}

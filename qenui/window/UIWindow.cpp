@@ -454,13 +454,33 @@ bool DestroyWindow(HWND h) {
 CWindowWnd::CWindowWnd() = default;
 
 CWindowWnd::~CWindowWnd() {
-  // A window object deleted while its window lives: forget the handle so
-  // nothing is dispatched to freed memory.
-  if (m_hWnd) {
-    HWND h = m_hWnd;
+  // A window object deleted while its window lives: forget the handle, its
+  // timers and its queued messages (freeing what they carry), so nothing is
+  // dispatched to freed memory.
+  if (!m_hWnd) return;
+  HWND h = m_hWnd;
+  std::deque<Posted> dropped;
+  bool erased = false;
+  {
     std::lock_guard<std::mutex> lock(g_mu);
     auto it = g_windows.find(h);
-    if (it != g_windows.end() && it->second.wnd == this) g_windows.erase(it);
+    if (it != g_windows.end() && it->second.wnd == this) {
+      std::shared_ptr<ThreadQueue> q = it->second.queue;
+      g_windows.erase(it);
+      erased = true;
+      std::lock_guard<std::mutex> qlock(q->mu);
+      q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hWnd == h; }),
+                      q->timers.end());
+      for (auto pit = q->posted.begin(); pit != q->posted.end();) {
+        if (pit->hWnd == h) { dropped.push_back(std::move(*pit)); pit = q->posted.erase(pit); }
+        else ++pit;
+      }
+    }
+  }
+  for (auto& p : dropped) FreePosted(p);
+  if (erased) {
+    Host()->DestroyNativeWindow(h);
+    if (g_foreground == h) g_foreground = 0;
   }
 }
 
