@@ -1,6 +1,6 @@
 // CMarkup: a parsed layout file, kept as a tree of elements with their
 // attributes in file order. The parse goes through one small element-walk
-// adapter (UIMarkup.cpp), so the XML reader behind it can change in one place.
+// adapter (UILayoutReader.h), so the XML reader behind it can change in one place.
 #pragma once
 
 #include <memory>
