@@ -74,6 +74,22 @@ TEST_F(QenuiTest, TimersRunOnTheVirtualClock) {
   anim->StopAnimation();
   host->Advance(500);
   EXPECT_EQ(anim->GetCurrentFrame(), 0);
+  // The image sequence starts with Sequence(100) and stops at its next call.
+  auto* seq = new CSequenceUI;
+  seq->SetAttribute(u"frames", u"png/a.png;png/b.png;png/c.png");
+  static_cast<CContainerUI*>(w.PM().GetRoot())->Add(seq);
+  seq->Sequence(100);
+  EXPECT_TRUE(seq->IsPlaying());
+  host->Advance(100);
+  EXPECT_EQ(seq->GetCurrentFrame(), 1);
+  seq->Sequence(100);
+  EXPECT_FALSE(seq->IsPlaying());
+  host->Advance(300);
+  EXPECT_EQ(seq->GetCurrentFrame(), 0);
+  auto* progress = new CProgressUI;
+  progress->SetValue(150);
+  EXPECT_EQ(progress->GetValue(), 100);  // kept within min..max
+  delete progress;
   DestroyWindow(h);
 }
 
