@@ -1,5 +1,6 @@
 #include "detector.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <libudev.h>
 #include <unistd.h>
@@ -44,6 +45,7 @@ bool Detector::Arm(UdCallback callback, uintptr_t context) {
   udev_ = udev_new();
   if (!udev_) return false;
   monitor_ = udev_monitor_new_from_netlink(udev_, source.c_str());
+  if (monitor_) udev_monitor_set_receive_buffer_size(monitor_, 1 << 20);  // a burst of plugs; best effort
   if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "usb", nullptr) < 0 ||
       udev_monitor_enable_receiving(monitor_) < 0) {
     if (monitor_) udev_monitor_unref(monitor_);
@@ -99,8 +101,14 @@ int Detector::DrainMonitor() {
   int count = 0;
   // The monitor's socket is non-blocking: read until it is empty.
   while (monitor_) {
+    errno = 0;
     udev_device* dev = udev_monitor_receive_device(monitor_);
-    if (!dev) break;
+    if (!dev) {
+      // The socket overflowed and events were lost: the table is made right
+      // again from what is present now.
+      if (errno == ENOBUFS) Deliver(table_.Rescan(ReadPresentDevices(sysfs_root_)));
+      break;
+    }
     ++count;
     const char* action = udev_device_get_action(dev);
     const char* devpath = udev_device_get_devpath(dev);
