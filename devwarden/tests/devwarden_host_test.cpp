@@ -415,6 +415,30 @@ TEST_F(HostTest, RemovalWhileTheQueryCallbackCallsAnExportDoesNotDeadlock) {
   host_.on_event = nullptr;
 }
 
+TEST_F(HostTest, ExportsRacingRemovalsUseLiveDevices) {
+  ASSERT_EQ(InitAndStart(), 1);
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    char16_t text[64];
+    std::vector<char16_t> dump(512);
+    while (!done.load()) {
+      api_.PNP_GetDeviceSerialNumber(90, text);
+      int capacity = static_cast<int>(dump.size());
+      api_.PNP_Dump_DeviceHwIDs(90, dump.data(), &capacity);
+      api_.PNP_GetDeviceStatus(90);
+    }
+  });
+  for (int round = 0; round < 50; ++round) {
+    fakes_.inject_arrival(0, 90, 0x18d1, 0x4ee7, kAdbPhone, 2, u"S", u"M", u"P");
+    fakes_.inject_removal(90);
+  }
+  EXPECT_TRUE(fakes_.wait_delivered(10000));
+  done = true;
+  reader.join();
+  EXPECT_EQ(host_.Count(PNP_EVENT_REMOVAL), 50);
+  EXPECT_EQ(api_.PNP_GetDeviceStatus(90), -1);
+}
+
 TEST_F(HostTest, UnInitIsIdempotentAndUnloadAfterItIsQuiet) {
   ASSERT_EQ(InitAndStart(), 1);
   Arrive(70, 0x18d1, 0x4ee7, kAdbPhone, 2);
