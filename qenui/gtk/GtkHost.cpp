@@ -34,6 +34,7 @@ struct CGtkHost::Native {
   double dragRootX = 0, dragRootY = 0;
   RECT dragStartRect;
   bool pointerInside = false;
+  bool opacityApplied = false;
 
   ~Native() {
     if (backing) cairo_surface_destroy(backing);
@@ -368,6 +369,13 @@ void CGtkHost::ShowNativeWindow(HWND hWnd, int nCmdShow) {
   Native* n = Find(hWnd);
   if (!n) return;
   GtkWindow* w = GTK_WINDOW(n->window);
+  // A layout's window opacity ("alpha") applies from the first show on.
+  if (!n->opacityApplied && nCmdShow != SW_HIDE) {
+    n->opacityApplied = true;
+    CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(hWnd);
+    if (pm && pm->GetTransparent() > 0 && pm->GetTransparent() < 255)
+      SetNativeWindowOpacity(hWnd, static_cast<BYTE>(pm->GetTransparent()));
+  }
   switch (nCmdShow) {
     case SW_HIDE:
       // A window hidden to the tray stays reachable: without a tray it is minimised instead.

@@ -1,1 +1,331 @@
+// Real windows under a private Xvfb: layout windows appear, clicks and typed
+// text arrive through the X server (XTest), the caption band drags, posts
+// and timers flow through GLib (also in modal loops), screenshots match the
+// offscreen rendering, and the browser control loads a loopback page.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+#include "qenui/UIlib.h"
+#include "qenui/gtk/GtkHost.h"
+#include "qenui/gtk/GtkScreenshot.h"
+#include "qenui/headless/UITestDriver.h"
+#include "xtest_input.h"
+#include "xvfb_session.h"
+
+namespace {
+
+using namespace DuiLib;
+using qenui_gtk_test::XvfbSession;
+
+XvfbSession* g_xvfb = nullptr;
+std::string g_skipReason;
+
+class XvfbEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    // WebKit's sandbox and compositing need what a bare Xvfb (often as root) lacks.
+    setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 1);
+    setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 1);
+    unsetenv("http_proxy");
+    unsetenv("HTTP_PROXY");
+    g_xvfb = new XvfbSession;
+    std::string err;
+    if (!g_xvfb->Start(&err)) { g_skipReason = err; return; }
+    if (!UseGtkHost(&err)) { g_skipReason = err; return; }
+    if (!CPaintManagerUI::SetResourceZipEmbedded()) g_skipReason = "test skin missing";
+  }
+  void TearDown() override {
+    if (g_xvfb) g_xvfb->Stop();
+  }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+// Runs GTK and the library's messages until cond() or the time-out.
+bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    while (g_main_context_iteration(nullptr, FALSE)) {}
+    PumpPendingMessages();
+    if (cond()) return true;
+    g_usleep(2000);
+  }
+  return cond();
+}
+void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
+
+class LayoutWnd : public WindowImplBaseNew {
+ public:
+  explicit LayoutWnd(LPCTSTR layout) { InitWinParam(layout); }
+  std::vector<CDuiString> clicks;
+  std::vector<UINT> posted;
+  int timerTicks = 0;
+  LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, bool& bHandled) override {
+    bHandled = wParam < 0x1000;  // larger ids are the paint manager's control timers
+    if (bHandled) ++timerTicks;
+    return 0;
+  }
+  LPCTSTR GetWindowClassName() const override { return u"GtkTestWnd"; }
+  CPaintManagerUI& PM() { return m_PaintManager; }
+  void ClickNotify(TNotifyUI& msg) override { clicks.push_back(msg.pSender->GetName()); }
+  LRESULT HandleCustomMessage(UINT uMsg, WPARAM, LPARAM, bool& bHandled) override {
+    bHandled = uMsg >= WM_USER && uMsg < WM_APP;
+    if (bHandled) posted.push_back(uMsg);
+    return 0;
+  }
+};
+
+class GtkWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!g_skipReason.empty()) GTEST_SKIP() << "no X server for GTK tests: " << g_skipReason;
+    if (!m_input.Open(g_xvfb->Display())) GTEST_SKIP() << "the X server lacks XTest";
+  }
+
+  // Creates and shows a layout window at (x, y) and waits until it is painted.
+  std::unique_ptr<LayoutWnd> Show(LPCTSTR layout, int x = 60, int y = 60, DWORD exStyle = 0) {
+    auto w = std::make_unique<LayoutWnd>(layout);
+    EXPECT_NE(w->Create(0, u"测试", WS_POPUP, exStyle, x, y, 0, 0), 0u);
+    DuiLib::SetWindowPos(*w, 0, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    w->ShowWindow(true);
+    GtkWidget* gw = GetGtkHost()->NativeWindow(*w);
+    EXPECT_TRUE(PumpUntil([&] { return gw && gtk_widget_get_mapped(gw); }));
+    PumpFor(300);
+    return w;
+  }
+  // The screen point at the centre of a named control.
+  POINT CentreOf(LayoutWnd& w, LPCTSTR name) {
+    CControlUI* c = w.PM().FindControl(name);
+    EXPECT_NE(c, nullptr);
+    RECT rc = c ? c->GetPos() : RECT();
+    POINT pt = MakePoint((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    ClientToScreen(w, &pt);
+    return pt;
+  }
+  void MoveTo(POINT pt) {
+    m_input.MoveTo(static_cast<int>(pt.x), static_cast<int>(pt.y));
+    PumpFor(50);
+  }
+  void Button(unsigned b, bool down) {
+    m_input.Button(b, down);
+    PumpFor(50);
+  }
+  void Click(POINT pt) { MoveTo(pt); Button(1, true); Button(1, false); }
+  void Key(const char* keysym) {
+    m_input.Key(keysym, true);
+    m_input.Key(keysym, false);
+    PumpFor(30);
+  }
+
+  qenui_gtk_test::XTestInput m_input;
+};
+
+std::string ScreenshotPath(const std::string& name) {
+  std::string dir = QENUI_GTK_SCREENSHOT_DIR;
+  mkdir(dir.c_str(), 0755);
+  return dir + "/" + name + "-" + std::to_string(getpid()) + ".png";
+}
+
+TEST_F(GtkWindowTest, ClickOnNamedButtonReachesItsHandler) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  Click(CentreOf(*w, u"connectbtn"));
+  ASSERT_TRUE(PumpUntil([&] { return !w->clicks.empty(); }));
+  EXPECT_EQ(w->clicks.front(), u"connectbtn");
+  // A click on a label reaches no handler; one on the close button does.
+  w->clicks.clear();
+  Click(CentreOf(*w, u"hint"));
+  Click(CentreOf(*w, u"closebtn"));
+  ASSERT_TRUE(PumpUntil([&] { return !w->clicks.empty(); }));
+  EXPECT_EQ(w->clicks, std::vector<CDuiString>{u"closebtn"});
+  DestroyWindow(*w);
+}
+
+TEST_F(GtkWindowTest, EditReceivesTypedTextThroughTheEntry) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  CNotifyRecorder rec(&w->PM());
+  Click(CentreOf(*w, u"search"));
+  GtkWidget* entry = GetGtkHost()->NativeEntry(*w);
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_visible(entry) && gtk_widget_has_focus(entry); }));
+  for (const char* k : {"a", "b", "c", "1"}) Key(k);
+  CControlUI* edit = w->PM().FindControl(u"search");
+  ASSERT_TRUE(PumpUntil([&] { return edit->GetText() == u"abc1"; })) << edit->GetText().ToUtf8();
+  Key("BackSpace");
+  EXPECT_TRUE(PumpUntil([&] { return edit->GetText() == u"abc"; }));
+  Key("Return");
+  EXPECT_TRUE(PumpUntil([&] { return rec.Summary().find("return:search") != std::string::npos; })) << rec.Summary();
+  EXPECT_NE(rec.Summary().find("textchanged:search"), std::string::npos);
+  // Clicking elsewhere takes the focus away: the entry goes, the text stays.
+  Click(CentreOf(*w, u"hint"));
+  EXPECT_TRUE(PumpUntil([&] { return !gtk_widget_get_visible(entry); }));
+  EXPECT_EQ(edit->GetText(), u"abc");
+  DestroyWindow(*w);
+}
+
+TEST_F(GtkWindowTest, CaptionBandDragsTheWindow) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml", 100, 80);
+  RECT before;
+  GetWindowRect(*w, &before);
+  POINT title = CentreOf(*w, u"title");
+  MoveTo(title);
+  Button(1, true);
+  MoveTo(MakePoint(title.x + 20, title.y + 10));
+  MoveTo(MakePoint(title.x + 40, title.y + 30));
+  Button(1, false);
+  RECT after;
+  GetWindowRect(*w, &after);
+  EXPECT_EQ(after.left, before.left + 40);
+  EXPECT_EQ(after.top, before.top + 30);
+  EXPECT_TRUE(w->clicks.empty());
+  int gx = 0, gy = 0;
+  PumpFor(100);
+  gdk_window_get_origin(gtk_widget_get_window(GetGtkHost()->NativeWindow(*w)), &gx, &gy);
+  EXPECT_EQ(gx, after.left);
+  EXPECT_EQ(gy, after.top);
+  DestroyWindow(*w);
+}
+
+TEST_F(GtkWindowTest, ScreenshotMatchesOffscreenRenderingAndIsNotBlank) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  std::string shot = ScreenshotPath("demo-window"), off = ScreenshotPath("demo-offscreen");
+  std::string err;
+  ASSERT_TRUE(SaveWindowScreenshot(*w, shot, &err)) << err;
+  ASSERT_TRUE(SaveWindowOffscreen(*w, off, &err)) << err;
+  GError* gerr = nullptr;
+  GdkPixbuf* a = gdk_pixbuf_new_from_file(shot.c_str(), &gerr);
+  GdkPixbuf* b = gdk_pixbuf_new_from_file(off.c_str(), &gerr);
+  ASSERT_TRUE(a && b);
+  ASSERT_EQ(gdk_pixbuf_get_width(a), gdk_pixbuf_get_width(b));
+  ASSERT_EQ(gdk_pixbuf_get_height(a), gdk_pixbuf_get_height(b));
+  int width = gdk_pixbuf_get_width(a), height = gdk_pixbuf_get_height(a);
+  auto px = [](GdkPixbuf* p, int x, int y) {
+    const guchar* d = gdk_pixbuf_read_pixels(p) + y * gdk_pixbuf_get_rowstride(p) + x * gdk_pixbuf_get_n_channels(p);
+    return (uint32_t(d[0]) << 16) | (uint32_t(d[1]) << 8) | d[2];
+  };
+  std::set<uint32_t> colours;
+  int differing = 0;
+  // The round corners are outside the window's shape: compare inside them.
+  for (int y = 8; y < height - 8; ++y)
+    for (int x = 8; x < width - 8; ++x) {
+      colours.insert(px(a, x, y));
+      if (px(a, x, y) != px(b, x, y)) ++differing;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(colours.size(), 20u);                  // text is antialiased: many shades
+  EXPECT_EQ(px(a, width / 2, 25), 0x1F6FD1u);      // the caption band
+  EXPECT_EQ(px(a, width / 2, 60), 0xF5F7FAu);      // the window background
+  g_object_unref(a);
+  g_object_unref(b);
+  DestroyWindow(*w);
+}
+
+TEST_F(GtkWindowTest, LayoutOpacityAndToolWindowReachTheNativeWindow) {
+  auto w = Show(u"wnd_xml\\small_wnd.xml", 300, 300, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+  GtkWidget* gw = GetGtkHost()->NativeWindow(*w);
+  EXPECT_NEAR(gtk_widget_get_opacity(gw), 200.0 / 255.0, 0.01);
+  EXPECT_TRUE(gtk_window_get_skip_taskbar_hint(GTK_WINDOW(gw)));
+  EXPECT_FALSE(gtk_window_get_decorated(GTK_WINDOW(gw)));
+  DestroyWindow(*w);
+}
+
+TEST_F(GtkWindowTest, WorkerPostsAndTimersFlowInModalLoops) {
+  auto owner = Show(u"wnd_xml\\demo_wnd.xml");
+  auto box = std::make_unique<LayoutWnd>(u"wnd_xml\\small_wnd.xml");
+  ASSERT_NE(box->Create(*owner, u"box", WS_POPUP, 0, 200, 200, 0, 0), 0u);
+  HWND ownerH = *owner, boxH = *box;
+  constexpr int kPosts = 2000;
+  std::atomic<bool> go{false};
+  std::thread worker([&] {
+    while (!go) std::this_thread::yield();
+    for (int i = 0; i < kPosts; ++i) PostMessage(ownerH, WM_USER + 1);
+    PostMessage(ownerH, WM_USER + 2);
+  });
+  SetTimer(ownerH, 7, 20);
+  int ticks = 0;
+  go = true;
+  // A GLib timeout closes the box once every post is in and the owner's timer ticked twice.
+  struct Ctx { LayoutWnd* owner; HWND box; int* ticks; } ctx{owner.get(), boxH, &ticks};
+  g_timeout_add(10, [](gpointer p) -> gboolean {
+    auto* c = static_cast<Ctx*>(p);
+    ++*c->ticks;
+    bool allPosts = !c->owner->posted.empty() && c->owner->posted.back() == WM_USER + 2;
+    if (allPosts && c->owner->timerTicks >= 2) {
+      PostMessage(c->box, WM_CLOSE);
+      return G_SOURCE_REMOVE;
+    }
+    return *c->ticks < 1000 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+  }, &ctx);
+  box->ShowModal();
+  worker.join();
+  EXPECT_EQ(owner->posted.size(), static_cast<size_t>(kPosts + 1));
+  EXPECT_FALSE(IsWindow(boxH));
+  // The owner's timer kept firing inside the modal loop.
+  EXPECT_GT(owner->timerTicks, 0);
+  KillTimer(ownerH, 7);
+  DestroyWindow(ownerH);
+}
+
+TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
+  httplib::Server server;
+  server.Get("/appmarket/game/Home.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<html><body><div id='info_7' name='宝石消除' package='com.example.gems'>x</div>"
+                    "<a id='l' href='/next.html'>next</a></body></html>", "text/html; charset=utf-8");
+  });
+  server.Get("/next.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<html><body>next</body></html>", "text/html");
+  });
+  int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread serving([&] { server.listen_after_bind(); });
+
+  struct Handler : public CWebBrowserEventHandler {
+    std::vector<CDuiString> completed, errors;
+    std::vector<int> statuses;
+    long lastProgress = -1;
+    bool back = false;
+    void NavigateComplete2(CWebBrowserUI*, const CDuiString& url) override { completed.push_back(url); }
+    void NavigateError(CWebBrowserUI*, const CDuiString& url, int status, bool& cancel) override {
+      errors.push_back(url); statuses.push_back(status); cancel = true;
+    }
+    void ProgressChange(long p, long) override { lastProgress = p; }
+    void CommandStateChange(long cmd, bool enable) override { if (cmd == 2) back = enable; }
+  } handler;
+
+  auto w = Show(u"wnd_xml\\browser_wnd.xml");
+  auto* browser = static_cast<CWebBrowserUI*>(w->PM().FindControl(u"game_market"));
+  ASSERT_NE(browser, nullptr);
+  browser->SetWebBrowserEventHandler(&handler);
+  std::string base = "http://127.0.0.1:" + std::to_string(port);
+  browser->Navigate2(CDuiString::FromUtf8(base + "/appmarket/game/Home.html"));
+  ASSERT_TRUE(PumpUntil([&] { return !handler.completed.empty() || !handler.errors.empty(); }, 60000));
+  ASSERT_EQ(handler.errors.size(), 0u) << handler.errors[0].ToUtf8();
+  EXPECT_EQ(handler.completed[0].ToUtf8(), base + "/appmarket/game/Home.html");
+  EXPECT_EQ(handler.lastProgress, 10000);
+  CDuiString name;
+  EXPECT_TRUE(browser->GetElementAttribute(u"info_7", u"name", &name));
+  EXPECT_EQ(name, u"宝石消除");
+  EXPECT_FALSE(browser->GetElementAttribute(u"info_8", u"name", &name));
+
+  // A second page enables "back"; a missing page is an error, not a completion.
+  browser->Navigate2(CDuiString::FromUtf8(base + "/next.html"));
+  ASSERT_TRUE(PumpUntil([&] { return handler.completed.size() == 2; }, 30000));
+  EXPECT_TRUE(PumpUntil([&] { return handler.back; }, 5000));
+  browser->Navigate2(CDuiString::FromUtf8(base + "/missing.html"));
+  ASSERT_TRUE(PumpUntil([&] { return !handler.errors.empty(); }, 30000));
+  EXPECT_EQ(handler.statuses[0], 404);
+  EXPECT_EQ(handler.completed.size(), 2u);
+
+  DestroyWindow(*w);
+  server.stop();
+  serving.join();
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+// Pointer and key input through the X server's XTest extension, kept apart
+// from the tests so Xlib's macros stay out of them.
+#pragma once
+
+#include <string>
+
+namespace qenui_gtk_test {
+
+class XTestInput {
+ public:
+  // False when the display cannot be opened or lacks XTest.
+  bool Open(const std::string& display);
+  ~XTestInput();
+  void MoveTo(int x, int y);
+  void Button(unsigned button, bool down);
+  void Key(const char* keysym, bool down);
+
+ private:
+  void* m_dpy = nullptr;
+};
+
+}  // namespace qenui_gtk_test

@@ -1,0 +1,25 @@
+// A private X server for one test process: Xvfb picks a free display itself
+// (-displayfd), listens on no TCP port and needs no xauth file.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace qenui_gtk_test {
+
+class XvfbSession {
+ public:
+  // Starts Xvfb and points DISPLAY at it; false (with the reason) when Xvfb
+  // is missing or does not come up.
+  bool Start(std::string* error);
+  void Stop();
+  ~XvfbSession() { Stop(); }
+  const std::string& Display() const { return m_display; }
+
+ private:
+  pid_t m_pid = 0;
+  std::string m_display;
+};
+
+}  // namespace qenui_gtk_test
