@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bindings/download_interfaces.h"
 #include "bindings/kitfinder_interface.h"
 #include "bindings/portsniffer_interface.h"
 #include "test_records.h"
@@ -143,6 +144,34 @@ TEST(KitfinderBindingTest, UsbQueryFallsBackAndMissingProceduresAreNeutral) {
   EXPECT_EQ(kf.CheckPeripheralDevice(u"", &count), 3);
   EXPECT_FALSE(kf.Bind("/nonexistent-folder"));
   EXPECT_EQ(kf.DGGetLocalUsbDrvInfo, nullptr);
+}
+
+}  // namespace
+}  // namespace devwarden
+
+namespace devwarden {
+namespace {
+
+TEST(DownloadBindingTest, BoundFromAFolderOrNeutral) {
+  WebpullerInterface none;
+  EXPECT_EQ(none.Status(1), -1);
+  EXPECT_EQ(none.Downloaded(1), 0u);
+  EXPECT_EQ(none.Speed(1), 0);
+  EXPECT_EQ(none.Start(nullptr), 0);
+  EXPECT_EQ(none.FileName(1), u"");
+  KitplanterInterface no_setup;
+  EXPECT_EQ(no_setup.Install(u"USB\\VID_18d1&PID_4ee7"), -15);
+  EXPECT_FALSE(no_setup.Bind("/nonexistent-folder"));
+
+  WebpullerInterface web;
+  ASSERT_TRUE(web.Bind(FAKES_DIR));
+  const uint8_t key[16] = {};
+  EXPECT_EQ(web.Start(key), 0);
+  EXPECT_EQ(web.Status(3), 7);
+  EXPECT_EQ(web.DLGetTotalSize, nullptr);  // the fake lacks it: that slot alone stays empty
+  KitplanterInterface setup;
+  ASSERT_TRUE(setup.Bind(FAKES_DIR));
+  EXPECT_EQ(setup.Install(u"USB\\VID_18d1&PID_4ee7"), 0);
 }
 
 }  // namespace
