@@ -125,8 +125,9 @@ int PNPDeviceMangement::Start() {
   const int monitor = ud.UD_GetMonitorDescriptor ? ud.UD_GetMonitorDescriptor() : -1;
   if (!ud.UD_OnDeviceChangeMessage || !window_.Arm(monitor) || !window_.Start()) {
     PD_LOG_ERROR("UD_Init Faild");
-    if (ud.UD_UnInit) ud.UD_UnInit();
     window_.StopWindow();
+    if (ud.UD_UnInit) ud.UD_UnInit();
+    ClearDevices();  // those UD_Init reported
     return 0;
   }
   PD_LOG_TRACE("PNPDeviceMangement: Start");
@@ -140,14 +141,17 @@ void PNPDeviceMangement::Stop() {
   window_.StopWindow();
   const PortsnifferInterface& ud = Portsniffer();
   if (ud.UD_UnInit) ud.UD_UnInit();
+  ClearDevices();
+  PD_LOG_TRACE("PNPDeviceMangement: Stop");
+}
+
+void PNPDeviceMangement::ClearDevices() {
   std::vector<std::shared_ptr<USBDevice>> gone;
   {
     ListLock hold(list_lock_);
     gone.swap(devices_);
   }
-  for (auto& device : gone) device->StopQuery();
-  gone.clear();
-  PD_LOG_TRACE("PNPDeviceMangement: Stop");
+  for (auto& device : gone) device->StopQuery();  // outside the lock
 }
 
 void PNPDeviceMangement::UnInit() {

@@ -44,6 +44,7 @@ class PNPDeviceMangement {
 
  private:
   void Stop();
+  void ClearDevices();
   void OnArrival(int event, const DetectedDeviceRecord& record);
   void OnRemoval(const DetectedDeviceRecord& record);
   void OnChange(const DetectedDeviceRecord& record);
