@@ -41,6 +41,7 @@ bool IntersectRect(RECT* out, const RECT& a, const RECT& b);
 inline bool PtInRect(const RECT* rc, POINT pt) { return rc->Contains(pt); }
 inline WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 inline WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline WPARAM MAKEWPARAM(int lo, int hi) { return (static_cast<WPARAM>(hi & 0xFFFF) << 16) | static_cast<WPARAM>(lo & 0xFFFF); }
 inline LPARAM MAKELPARAM(int lo, int hi) { return static_cast<LPARAM>((static_cast<uint32_t>(hi & 0xFFFF) << 16) | static_cast<uint32_t>(lo & 0xFFFF)); }
 inline long GET_X_LPARAM(LPARAM l) { return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(l))); }
 inline long GET_Y_LPARAM(LPARAM l) { return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(l))); }
