@@ -1,0 +1,332 @@
+#include "app/startup/single_instance.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "foundation/base/code_page.h"
+#include "foundation/base/log.h"
+#include "platform/user_folders.h"
+
+namespace {
+
+constexpr uint32_t kWmSysCommand = 0x0112;
+constexpr uintptr_t kScRestore = 0xF120;
+constexpr uint32_t kWakeUp = 35768;        // WM_APP + 3000
+constexpr uint32_t kQuitRequest = 1295;    // WM_USER + 271
+constexpr size_t kMaxLine = 64;
+constexpr int kMaxLinesPerClient = 8;
+
+// What a local client may post to the main window: the wake-up pair of a
+// second start and the quit request. Nothing that carries a pointer.
+bool IsAcceptedMessage(uint32_t message, uintptr_t wParam) {
+  if (message == kWmSysCommand) return (wParam & 0xFFF0) == kScRestore;
+  return message == kWakeUp || message == kQuitRequest;
+}
+
+// A file or socket name from a mutex or class name: letters, digits and
+// "-_.{}" kept, everything else '_'.
+std::string SafeName(const char16_t* name) {
+  std::string out;
+  for (const char16_t* p = name; p && *p; ++p) {
+    char16_t c = *p;
+    bool keep = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' ||
+                c == u'_' || c == u'.' || c == u'{' || c == u'}';
+    out += keep ? static_cast<char>(c) : '_';
+  }
+  if (out.empty() || out[0] == '.') out.insert(out.begin(), '_');
+  return out;
+}
+
+bool FillAddress(const std::string& path, sockaddr_un* addr) {
+  std::memset(addr, 0, sizeof(*addr));
+  addr->sun_family = AF_UNIX;
+  if (path.size() >= sizeof(addr->sun_path)) return false;
+  std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Reads one '\n'-terminated line (without it) before `deadline`. False on
+// time-out, end of stream, error or a line longer than kMaxLine.
+bool ReadLine(int fd, std::string* buffer, std::string* line, int64_t deadline) {
+  for (;;) {
+    size_t nl = buffer->find('\n');
+    if (nl != std::string::npos) {
+      *line = buffer->substr(0, nl);
+      buffer->erase(0, nl + 1);
+      return line->size() <= kMaxLine;
+    }
+    if (buffer->size() > kMaxLine) return false;
+    int64_t left = deadline - NowMs();
+    if (left <= 0) return false;
+    pollfd pfd{fd, POLLIN, 0};
+    int r = poll(&pfd, 1, static_cast<int>(left));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    char chunk[128];
+    ssize_t n = recv(fd, chunk, sizeof(chunk), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    buffer->append(chunk, static_cast<size_t>(n));
+  }
+}
+
+bool SendAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// "post <msg> <wParam> <lParam>" with decimal numbers and nothing after them.
+bool ParsePostLine(const std::string& line, uint32_t* message, uintptr_t* wParam, intptr_t* lParam) {
+  std::istringstream in(line);
+  std::string verb;
+  unsigned long long m = 0, w = 0;
+  long long l = 0;
+  if (!(in >> verb >> m >> w >> l) || verb != "post") return false;
+  std::string rest;
+  if (in >> rest) return false;
+  if (m > 0xFFFFFFFFull) return false;
+  *message = static_cast<uint32_t>(m);
+  *wParam = static_cast<uintptr_t>(w);
+  *lParam = static_cast<intptr_t>(l);
+  return true;
+}
+
+std::mutex g_poster_lock;  // guards g_poster (set on the main thread, read on the listener's)
+CSingleInstance::Poster g_poster;
+
+bool Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  CSingleInstance::Poster poster;
+  {
+    std::lock_guard<std::mutex> hold(g_poster_lock);
+    poster = g_poster;
+  }
+  return poster ? poster(message, wParam, lParam) : false;
+}
+
+}  // namespace
+
+// The first instance's end of the socket: one thread that accepts clients
+// one at a time, each bounded by kAnswerTimeoutMs and kMaxLinesPerClient.
+// Stopped through a pipe that wakes its poll.
+class CInstanceListener {
+ public:
+  ~CInstanceListener() { Stop(); }
+
+  bool Start(const std::string& path) {
+    path_ = path;
+    sockaddr_un addr;
+    if (!FillAddress(path, &addr)) {
+      PD_LOG_ERROR("single instance: socket path too long: %s", path.c_str());
+      return false;
+    }
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return false;
+    unlink(path.c_str());  // we hold the lock: a socket file left here is stale
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(fd_, 4) != 0) {
+      PD_LOG_ERROR("single instance: cannot listen on %s: %s", path.c_str(), std::strerror(errno));
+      close(fd_);
+      fd_ = -1;
+      return false;
+    }
+    chmod(path.c_str(), 0600);
+    if (pipe2(wake_, O_CLOEXEC) != 0) {
+      close(fd_);
+      fd_ = -1;
+      return false;
+    }
+    thread_ = std::thread([this] { Run(); });
+    return true;
+  }
+
+  void Stop() {
+    if (thread_.joinable()) {
+      char b = 1;
+      ssize_t ignored = write(wake_[1], &b, 1);
+      (void)ignored;
+      thread_.join();
+    }
+    if (fd_ >= 0) {
+      close(fd_);
+      fd_ = -1;
+      unlink(path_.c_str());
+    }
+    for (int& w : wake_) {
+      if (w >= 0) close(w);
+      w = -1;
+    }
+  }
+
+ private:
+  void Run() {
+    for (;;) {
+      pollfd pfds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+      int r = poll(pfds, 2, -1);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0 || (pfds[1].revents & POLLIN)) return;
+      if (!(pfds[0].revents & POLLIN)) continue;
+      int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) continue;
+      Serve(client);
+      close(client);
+    }
+  }
+
+  void Serve(int client) {
+    ucred cred{};
+    socklen_t len = sizeof(cred);
+    if (getsockopt(client, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != getuid()) {
+      PD_LOG_WARNING("single instance: refused a client of another user");
+      return;
+    }
+    int64_t deadline = NowMs() + CSingleInstance::kAnswerTimeoutMs;
+    std::string buffer, line;
+    for (int i = 0; i < kMaxLinesPerClient; ++i) {
+      if (!ReadLine(client, &buffer, &line, deadline)) return;
+      uint32_t message = 0;
+      uintptr_t wParam = 0;
+      intptr_t lParam = 0;
+      if (line == "probe") {
+        if (!SendAll(client, "alive\n")) return;
+      } else if (ParsePostLine(line, &message, &wParam, &lParam) && IsAcceptedMessage(message, wParam)) {
+        PD_LOG_TRACE("single instance: message %u (%lu) from a second start", message,
+                     static_cast<unsigned long>(wParam));
+        Deliver(message, wParam, lParam);
+      } else {
+        PD_LOG_WARNING("single instance: refused request \"%s\"", line.c_str());
+        return;
+      }
+    }
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  int wake_[2] = {-1, -1};
+  std::thread thread_;
+};
+
+int CSingleInstance::lock_fd_ = -1;
+std::unique_ptr<CInstanceListener> CSingleInstance::listener_;
+
+std::string CSingleInstance::RuntimeDir() {
+  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+  struct stat st;
+  if (xdg && xdg[0] == '/' && stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
+  std::string dir = platform::TempDir() + "/phonedeck-" + std::to_string(getuid());
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    PD_LOG_ERROR("single instance: cannot make %s: %s", dir.c_str(), std::strerror(errno));
+  }
+  return dir;
+}
+
+std::string CSingleInstance::LockPath(const char16_t* mutex_name) {
+  return RuntimeDir() + "/" + SafeName(mutex_name) + ".lock";
+}
+
+std::string CSingleInstance::SocketPath(const char16_t* window_class) {
+  return RuntimeDir() + "/" + SafeName(window_class) + "-" + std::to_string(getuid()) + ".sock";
+}
+
+void CSingleInstance::SetPoster(Poster poster) {
+  std::lock_guard<std::mutex> hold(g_poster_lock);
+  g_poster = std::move(poster);
+}
+
+bool CSingleInstance::SendToRunningInstance(const char16_t* window_class, const std::string& lines) {
+  std::string path = SocketPath(window_class);
+  sockaddr_un addr;
+  if (!FillAddress(path, &addr)) return false;
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  bool ok = false;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+    PD_LOG_INFO("single instance: no window to restore (%s)", std::strerror(errno));
+  } else {
+    // The listener answers the probe at once unless its process is stopped
+    // or stuck: then it counts as hung and gets nothing.
+    std::string buffer, answer;
+    if (SendAll(fd, "probe\n") && ReadLine(fd, &buffer, &answer, NowMs() + kAnswerTimeoutMs) && answer == "alive") {
+      ok = SendAll(fd, lines);
+    } else {
+      PD_LOG_WARNING("single instance: the running instance does not answer; nothing sent");
+    }
+  }
+  close(fd);
+  return ok;
+}
+
+bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_class, const char16_t* window_name,
+                            bool restore) {
+  (void)window_name;  // the socket stands for the window of the class; titles are not matched
+  std::string path = LockPath(mutex_name);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // Not knowing is not "alone": a second copy must not start beside a first.
+    PD_LOG_ERROR("single instance: cannot open %s: %s; not starting a second copy", path.c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    close(fd);
+    if (err != EWOULDBLOCK) {
+      PD_LOG_ERROR("single instance: cannot lock %s: %s; not starting a second copy", path.c_str(),
+                   std::strerror(err));
+      return false;
+    }
+    if (restore) {
+      char lines[96];
+      std::snprintf(lines, sizeof(lines), "post %u %lu 0\npost %u 100 0\n", kWmSysCommand,
+                    static_cast<unsigned long>(kScRestore), kWakeUp);
+      SendToRunningInstance(window_class, lines);
+    }
+    return false;
+  }
+  lock_fd_ = fd;
+  listener_ = std::make_unique<CInstanceListener>();
+  if (!listener_->Start(SocketPath(window_class))) {
+    // Still the only instance; a second start just finds no window.
+    listener_.reset();
+  }
+  return true;
+}
+
+void CSingleInstance::Close() {
+  listener_.reset();
+  if (lock_fd_ >= 0) {
+    close(lock_fd_);  // releases the lock; the file stays for the next start
+    lock_fd_ = -1;
+  }
+}
+
+namespace {
+// Closes the lock at exit, as a start-up that returns without Close would
+// leave it; a later start then becomes the first instance again.
+struct SingleInstanceAtExit {
+  ~SingleInstanceAtExit() { CSingleInstance::Close(); }
+} g_single_instance_at_exit;
+}  // namespace

@@ -1,0 +1,184 @@
+// CMainFrame: the program's one top-level window. It loads the main layout,
+// owns every page controller and popup, keeps the connection area in step
+// with the connection state, runs the tray icon, the store search box and
+// the close rule, and routes the window's own messages (message_ids.h):
+// those it handles itself first, then each page controller in a fixed order
+// until one takes the message, then the library's default handling.
+//
+// Threading: UI thread only. Workers reach it only by posting messages.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qenui/UIlib.h"
+#include "ui/pages/app_search_thread.h"
+#include "ui/pages/auto_task_dlg.h"
+#include "ui/pages/contact_dlg.h"
+#include "ui/pages/music_dlg.h"
+#include "ui/pages/phone_app_dlg.h"
+#include "ui/pages/phone_info_dlg.h"
+#include "ui/pages/picture_dlg.h"
+#include "ui/pages/search_menu.h"
+#include "ui/pages/side_windows.h"
+#include "ui/pages/sms_dlg.h"
+#include "ui/pages/video_dlg.h"
+#include "ui/pages/web_browser_dlg.h"
+
+class CMainFrame : public DuiLib::WindowImplBaseNew {
+ public:
+  static constexpr DuiLib::UINT kTrayIconId = 107;
+  static constexpr DuiLib::UINT kConnectTimer = 10;
+  static constexpr DuiLib::UINT kConnectTimerElapse = 300;
+  static constexpr int kStoreIndex = 0;  // browser page of the store home
+
+  CMainFrame();
+  ~CMainFrame() override;
+
+  DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
+
+  // The page controllers and windows (tests and popups reach them here).
+  CPhoneInfoDlg& PhoneInfo() { return *phone_info_; }
+  CPhoneAppDlg& PhoneApp() { return *phone_app_; }
+  CContactDlg& Contact() { return *contact_; }
+  CSmsDlg& Sms() { return *sms_; }
+  CPictureDlg& Picture() { return *picture_; }
+  CMusicDlg& Music() { return *music_; }
+  CVideoDlg& Video() { return *video_; }
+  CAutoTaskDlg& AutoTask() { return *auto_task_; }
+  CWebBrowserDlg& Browser(int index) { return *browsers_[index]; }
+  CSearchMenu& SearchMenu() { return *search_menu_; }
+  CAdbTipsWnd& AdbTips() { return *adb_tips_; }
+  COfflineTipsWnd& OfflineTips() { return *offline_tips_; }
+  CDrvProgressWnd& DrvProgress() { return *drv_progress_; }
+  CDownGifWnd& DownGif() { return *down_gif_; }
+  CAppSearchThread& AppSearch() { return *app_search_; }
+  std::vector<std::u16string>& Suggestions() { return suggestions_; }
+  int ConnectStep() const { return connect_step_; }
+  bool HasTrayIcon() const { return tray_added_; }
+
+  // The contact menu's chosen field group, for the contacts page.
+  void OnContactMenuGroup(int group);
+
+  DuiLib::CControlUI* CreateControl(DuiLib::LPCTSTR pstrClass) override;
+
+ protected:
+  DuiLib::LPCTSTR GetWindowClassName() const override { return u"Shelfhub"; }
+  DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam) override;
+  void OnFinalMessage(DuiLib::HWND hWnd) override;
+  void InitAfterCreate() override;
+  DuiLib::LRESULT OnClose(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam, bool& bHandled) override;
+  DuiLib::LRESULT OnDestroy(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam, bool& bHandled) override;
+  DuiLib::LRESULT OnTimer(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam, bool& bHandled) override;
+  DuiLib::LRESULT OnMouseWheel(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam,
+                               bool& bHandled) override;
+  DuiLib::LRESULT OnSysCommand(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam,
+                               bool& bHandled) override;
+  DuiLib::LRESULT HandleCustomMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam,
+                                      bool& bHandled) override;
+  void KillFocusNotify(DuiLib::TNotifyUI& msg) override;
+  void SetFocusNotify(DuiLib::TNotifyUI& msg) override;
+  void ClickNotify(DuiLib::TNotifyUI& msg) override;
+  void SelectChangedNotify(DuiLib::TNotifyUI& msg) override;
+  void TextChangedNotify(DuiLib::TNotifyUI& msg) override;
+  void ItemSelectNotify(DuiLib::TNotifyUI& msg) override;
+  void ItemClickNotify(DuiLib::TNotifyUI& msg) override;
+  void ReturnNotify(DuiLib::TNotifyUI& msg) override;
+  void OtherNotify(DuiLib::TNotifyUI& msg) override;
+
+ private:
+  // Own messages.
+  bool HandleOwnMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam, DuiLib::LRESULT* result);
+  bool OfferToPages(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam);
+  void OnAgentLinkFailed();
+  void OnTrayIcon(DuiLib::LPARAM mouseMsg);
+  void OnQuitRequest();
+  void OnMenuCommand(DuiLib::WPARAM command);
+  void OnDownloadAnimation();
+  void OnSearchSuggestions();
+  void QuitForGood();
+
+  // Tray icon.
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+
+  // Page switching and the store search.
+  void SelectOption(DuiLib::CControlUI* option);
+  bool IsStoreHomeSelected() const;
+  void ShowPhonePage(DuiLib::LPCTSTR option);
+  void SearchStore(const std::u16string& keyword);
+  std::u16string SearchText() const;
+
+  // Connection display (connect_display.cpp).
+  void OnConnectState(int state);
+  void SetConnecting(bool on);
+  void SetConnected(bool yes);
+  void SetProgressStep(int step);
+  void ShowFailure(int state);
+  void ShowPopup(int which);
+  void PhoneTabHome();
+  void OnConnectTimer();
+  void ReopenSelectedPage();
+  void ClearPages();
+
+  // Page controllers (construction order; destroyed in reverse).
+  std::unique_ptr<CPhoneInfoDlg> phone_info_;
+  std::unique_ptr<CWebBrowserDlg> browsers_[4];
+  std::unique_ptr<CPhoneAppDlg> phone_app_;
+  std::unique_ptr<CContactDlg> contact_;
+  std::unique_ptr<CSmsDlg> sms_;
+  std::unique_ptr<CPictureDlg> picture_;
+  std::unique_ptr<CMusicDlg> music_;
+  std::unique_ptr<CVideoDlg> video_;
+  // Popups and small windows.
+  std::unique_ptr<CSearchMenu> search_menu_;
+  std::unique_ptr<CAdbTipsWnd> adb_tips_;
+  std::unique_ptr<COfflineTipsWnd> offline_tips_;
+  std::unique_ptr<CDrvProgressWnd> drv_progress_;
+  std::unique_ptr<CAutoTaskDlg> auto_task_;
+  std::unique_ptr<CDownGifWnd> down_gif_;
+  std::vector<std::u16string> suggestions_;
+  std::unique_ptr<CAppSearchThread> app_search_;
+
+  // Controls looked up once at start.
+  DuiLib::COptionUI* myphone_optn_ = nullptr;
+  DuiLib::COptionUI* myapp_optn_ = nullptr;
+  DuiLib::COptionUI* contact_optn_ = nullptr;
+  DuiLib::COptionUI* sms_optn_ = nullptr;
+  DuiLib::COptionUI* pic_optn_ = nullptr;
+  DuiLib::COptionUI* music_optn_ = nullptr;
+  DuiLib::COptionUI* video_optn_ = nullptr;
+  DuiLib::COptionUI* market_index_optn_ = nullptr;
+  DuiLib::COptionUI* market_choice_optn_ = nullptr;
+  DuiLib::COptionUI* market_ranking_optn_ = nullptr;
+  DuiLib::COptionUI* market_class_optn_ = nullptr;
+  DuiLib::CControlUI* autotask_btn_ = nullptr;
+  DuiLib::CControlUI* task_doing_animation_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_mainpage_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_phone_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_web_market_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_connect_pages_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_connect_status_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_connecting_status_ = nullptr;
+  DuiLib::CLabelUI* lbl_conn_failed_reason_ = nullptr;
+  DuiLib::CLabelUI* lbl_connect_ = nullptr;
+  DuiLib::CLabelUI* lbl_cnn_status_ = nullptr;
+  DuiLib::CControlUI* phones_btn_ = nullptr;
+  DuiLib::CAnimationUI* nodevices_animation_ = nullptr;
+  DuiLib::CAnimationUI* connecting_animation_ = nullptr;
+  DuiLib::CEditUI* search_edit_ = nullptr;
+  DuiLib::CProgressUI* connect_progress_ = nullptr;
+
+  bool suggestion_chosen_ = false;
+  int connect_step_ = 0;
+  bool tray_added_ = false;
+};
+
+// The one main window (null before it is constructed and after it is gone).
+CMainFrame* GetMainFrame();
+
+// The statistics ids of the main window's clicks and page options.
+namespace frame_stats {
+int ClickActionId(const std::u16string& control);   // 0 for controls without one
+}

@@ -1,0 +1,115 @@
+#include "ui/frame/run_main_window.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "app/core/message_ids.h"
+#include "app/startup/single_instance.h"
+#include "foundation/base/log.h"
+#include "qenui/UIlib.h"
+#include "qenui/gtk/GtkHost.h"
+#include "qenui/headless/HeadlessHost.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/window_poster.h"
+
+using namespace DuiLib;
+
+namespace {
+
+constexpr DWORD kMainStyle = 0x800A0000;   // WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX
+constexpr DWORD kMainExStyle = 0x100;      // WS_EX_WINDOWEDGE
+
+// The headless back end on the real clock, for running the program with no
+// display (and for tests that start it as a process): timers wait in real
+// time and an idle loop waits for posts instead of ending.
+class CRealTimeHeadlessHost : public CHeadlessHost {
+ public:
+  uint64_t NowMs() override {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+  }
+  void WaitForWork(uint64_t deadlineMs) override {
+    std::unique_lock<std::mutex> hold(mu_);
+    auto woken = [this] { return woken_; };
+    if (deadlineMs == 0) {
+      cv_.wait(hold, woken);
+    } else {
+      uint64_t now = NowMs();
+      if (deadlineMs > now) cv_.wait_for(hold, std::chrono::milliseconds(deadlineMs - now), woken);
+    }
+    woken_ = false;
+  }
+  void Wake() override {
+    {
+      std::lock_guard<std::mutex> hold(mu_);
+      woken_ = true;
+    }
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex mu_;  // guards woken_
+  std::condition_variable cv_;
+  bool woken_ = false;
+};
+
+void UseRealTimeHeadlessHost() {
+  static CRealTimeHeadlessHost host;
+  CPaintManagerUI::SetHost(&host);
+}
+
+// Where a second start's messages go: the main window of this process.
+bool PostToMainWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return DuiLib::PostMessage(FindWindow(u"Shelfhub", nullptr), message, wParam, lParam);
+}
+
+}  // namespace
+
+bool SelectUiBackEnd() {
+  const char* headless = std::getenv("PHONEDECK_HEADLESS");
+  if (headless && std::string(headless) == "1") {
+    UseRealTimeHeadlessHost();
+    return true;
+  }
+  std::string error;
+  if (UseGtkHost(&error)) return true;
+  std::fprintf(stderr,
+               "Phonedeck: no display can be opened (%s).\n"
+               "Phonedeck: running without windows; start it on a desktop (or under xvfb-run) to see them.\n",
+               error.c_str());
+  PD_LOG_WARNING("no display (%s): running headless", error.c_str());
+  UseRealTimeHeadlessHost();
+  return true;
+}
+
+UiResult RunMainWindow(bool hide) {
+  CPaintManagerUI::SetInstance(nullptr);
+  CPaintManagerUI::SetResourcePath((CPaintManagerUI::GetInstancePath() + u"skin/").GetData());
+  if (!CPaintManagerUI::SetResourceZipEmbedded()) PD_LOG_ERROR("the program carries no skin");
+  InstallWindowPoster();
+  CSingleInstance::SetPoster(PostToMainWindow);
+
+  CMainFrame* frame = new (std::nothrow) CMainFrame;
+  if (!frame) return UiResult::kNoWindow;
+  frame->InitWinParam(u"wnd_xml\\main_frame.xml");
+  if (frame->Create(0, u"Shelfhub", kMainStyle, kMainExStyle)) {
+    SetWindowText(frame->GetHWND(), u"Zelvik手游助手");
+    frame->CenterWindow();
+    if (!hide) frame->ShowWindow(true, true);
+    CPaintManagerUI::MessageLoop();
+  } else {
+    PD_LOG_ERROR("the main window cannot be created");
+  }
+  delete frame;
+  CSingleInstance::SetPoster(nullptr);
+  UninstallWindowPoster();
+  CPaintManagerUI::Term();
+  WindowImplBaseNew::Cleanup();
+  return UiResult::kRan;
+}

@@ -1,0 +1,93 @@
+#include "ui/menu/popup_menus.h"
+
+#include "ui/frame/main_frame.h"
+
+using namespace DuiLib;
+
+namespace {
+
+CMainMenu* g_main_menu = nullptr;        // UI thread only
+CContactMenu* g_contact_menu = nullptr;  // UI thread only
+
+struct MenuItem {
+  const char16_t* text;
+  UINT_PTR value;
+};
+
+constexpr MenuItem kMainItems[] = {{u"设置", 105}, {u"关于", 106}, {u"退出", 107}};
+constexpr MenuItem kContactItems[] = {{u"电话", 0}, {u"邮箱", 1}, {u"聊天工具", 2}, {u"地址", 3}};
+
+}  // namespace
+
+CMainMenu* OpenMainMenu() { return g_main_menu; }
+CContactMenu* OpenContactMenu() { return g_contact_menu; }
+
+void CMainMenu::InitItem() {
+  CMenuImplBase::InitItem();
+  for (const MenuItem& item : kMainItems) {
+    if (item.value == 107 && !with_exit_) continue;
+    AddMenuItem(item.text, item.value, kMenuItemHeight);
+  }
+}
+
+void CMainMenu::OnFinalMessage(HWND hWnd) {
+  CMenuImplBase::OnFinalMessage(hWnd);
+  if (g_main_menu == this) g_main_menu = nullptr;
+  delete this;
+}
+
+void CContactMenu::InitItem() {
+  CMenuImplBase::InitItem();
+  for (const MenuItem& item : kContactItems) {
+    CListLabelElementUI* row = AddMenuItem(item.text, 0, kMenuItemHeight);
+    if (row) row->SetUserData(static_cast<int>(item.value));
+  }
+}
+
+void CContactMenu::Notify(TNotifyUI& msg) {
+  if (msg.sType == DUI_MSGTYPE_ITEMCLICK && msg.pSender && msg.pSender->GetInterface(u"ListItem")) {
+    int group = static_cast<int>(ParseInt(msg.pSender->GetUserData()));
+    Close(IDOK);
+    if (CMainFrame* frame = GetMainFrame()) frame->OnContactMenuGroup(group);
+    return;
+  }
+  CMenuImplBase::Notify(msg);
+}
+
+void CContactMenu::OnFinalMessage(HWND hWnd) {
+  CMenuImplBase::OnFinalMessage(hWnd);
+  if (g_contact_menu == this) g_contact_menu = nullptr;
+  delete this;
+}
+
+void ShowMainMenu(HWND owner, bool with_exit) {
+  if (g_main_menu) DestroyWindow(g_main_menu->GetHWND());  // one at a time
+  auto* menu = new CMainMenu(with_exit);
+  menu->InitParam(owner, kMenuLayout);
+  g_main_menu = menu;  // cleared by the menu when a failed create already deleted it
+  if (!menu->Create(owner, u"MainMenu", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) {
+    if (g_main_menu == menu) delete menu;
+    g_main_menu = nullptr;
+    return;
+  }
+  menu->ShowMenu();
+}
+
+void ShowContactMenu(HWND owner, POINT pt) {
+  if (g_contact_menu) DestroyWindow(g_contact_menu->GetHWND());
+  auto* menu = new CContactMenu;
+  menu->InitParam(owner, kMenuLayout);
+  g_contact_menu = menu;  // cleared by the menu when a failed create already deleted it
+  if (!menu->Create(owner, u"ContactMenu", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) {
+    if (g_contact_menu == menu) delete menu;
+    g_contact_menu = nullptr;
+    return;
+  }
+  RECT rc;
+  GetWindowRect(menu->GetHWND(), &rc);
+  int count = menu->GetMenuList() ? menu->GetMenuList()->GetCount() : 0;
+  int height = count * kMenuItemHeight + 4;
+  SetWindowPos(menu->GetHWND(), HWND_TOPMOST, static_cast<int>(pt.x), static_cast<int>(pt.y),
+               static_cast<int>(rc.Width()), height, SWP_SHOWWINDOW);
+  SetForegroundWindow(menu->GetHWND());
+}

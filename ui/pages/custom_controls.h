@@ -1,0 +1,28 @@
+// The custom controls that the main window's layout names by class (stubs
+// until each control is built): each is the library control it extends,
+// under its own class name.
+#pragma once
+
+#include "qenui/UIlib.h"
+
+#define PD_STUB_CONTROL(Name, Base, ClassText)                                       \
+  class Name : public Base {                                                          \
+   public:                                                                            \
+    DuiLib::LPCTSTR GetClass() const override { return ClassText; }                   \
+  };
+
+PD_STUB_CONTROL(CListGroudUI, DuiLib::CVerticalLayoutUI, u"ListGroudUI")
+PD_STUB_CONTROL(CLinkTextUI, DuiLib::CTextUI, u"LinkTextUI")
+PD_STUB_CONTROL(CMyAppList, DuiLib::CListUI, u"MyAppListUI")
+PD_STUB_CONTROL(CContactList, DuiLib::CListUI, u"ContactListUI")
+PD_STUB_CONTROL(CConstomNewList, DuiLib::CListUI, u"ConstomNewListUI")
+PD_STUB_CONTROL(CConstomEditList, DuiLib::CListUI, u"ConstomEditListUI")
+PD_STUB_CONTROL(CConstomInfoList, DuiLib::CListUI, u"ConstomInfoListUI")
+PD_STUB_CONTROL(CSmsList, DuiLib::CListUI, u"SmsListUI")
+PD_STUB_CONTROL(CSmsDetaiList, DuiLib::CListUI, u"SmsDetailListUI")
+PD_STUB_CONTROL(CPictureList, DuiLib::CListUI, u"PictureListUI")
+PD_STUB_CONTROL(CPictureSubList, DuiLib::CListUI, u"PictureSubListUI")
+PD_STUB_CONTROL(CMusicList, DuiLib::CListUI, u"MusicListUI")
+PD_STUB_CONTROL(CVideoList, DuiLib::CListUI, u"VideoListUI")
+
+#undef PD_STUB_CONTROL
