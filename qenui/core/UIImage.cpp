@@ -12,6 +12,7 @@ namespace DuiLib {
 
 namespace {
 std::atomic<uint64_t> g_imageSerial{1};
+std::atomic<PictureDecoder> g_pictureDecoder{nullptr};
 // Largest picture decoded: 64 megapixels (256 MB of pixels).
 constexpr uint64_t kMaxPixels = 64ull << 20;
 
@@ -204,11 +205,25 @@ std::shared_ptr<TImageInfo> DecodeJpeg(const std::string& bytes, std::string* er
 
 }  // namespace
 
+void SetPictureDecoder(PictureDecoder decoder) { g_pictureDecoder = decoder; }
+
 std::shared_ptr<TImageInfo> DecodeImage(const std::string& bytes, DWORD mask, std::string* error) {
   std::string dummy;
   if (!error) error = &dummy;
   std::shared_ptr<TImageInfo> img;
-  if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8) == 0) img = DecodePng(bytes, error);
+  int w = 0, h = 0;
+  std::vector<uint32_t> argb;
+  PictureDecoder decoder = g_pictureDecoder.load();
+  if (decoder && decoder(bytes, &w, &h, &argb) && w > 0 && h > 0 && w <= 16384 && h <= 16384 &&
+      static_cast<uint64_t>(w) * static_cast<uint64_t>(h) <= kMaxPixels &&
+      argb.size() == static_cast<size_t>(w) * static_cast<size_t>(h)) {
+    img = std::make_shared<TImageInfo>();
+    img->nX = w;
+    img->nY = h;
+    img->pixels = std::move(argb);
+    for (uint32_t px : img->pixels)
+      if ((px >> 24) != 0xFF) { img->bAlpha = true; break; }
+  } else if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8) == 0) img = DecodePng(bytes, error);
   else if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xD8) img = DecodeJpeg(bytes, error);
   else { *error = "unknown image format"; return nullptr; }
   if (!img) return nullptr;

@@ -26,7 +26,13 @@ struct TDrawInfo {
 TDrawInfo ParseDrawInfo(const CDuiString& s);
 
 // Decodes PNG or JPEG bytes; null (with a reason in *error) for anything else.
+// A back end's picture decoder, when set, is tried first.
 std::shared_ptr<TImageInfo> DecodeImage(const std::string& bytes, DWORD mask, std::string* error);
+
+// A back end's picture decoder (GTK: gdk-pixbuf, which also reads BMP and GIF).
+// Fills the size and straight ARGB pixels, row-major; false to decline.
+using PictureDecoder = bool (*)(const std::string& bytes, int* width, int* height, std::vector<uint32_t>* argb);
+void SetPictureDecoder(PictureDecoder decoder);
 
 // Draws `image` into rcDest with 9-slice corners through the render target.
 void DrawImageSliced(IRenderTarget* rt, const TImageInfo& image, const RECT& rcDest, const RECT& rcSource,

@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "qenui/core/UIManager.h"
+#include "qenui/core/UIImage.h"
+#include "qenui/gtk/GdkPictures.h"
 #include "qenui/gtk/GtkKeys.h"
 #include "qenui/gtk/GtkTray.h"
 #include "qenui/window/UIWindow.h"
@@ -272,6 +274,7 @@ CGtkHost* UseGtkHost(std::string* error) {
   }
   static CGtkHost host;
   g_gtkHost = &host;
+  SetPictureDecoder(&DecodePictureGdk);
   CPaintManagerUI::SetHost(&host);
   return &host;
 }

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "qenui/core/UIImage.h"
 #include "qenui/gtk/CairoRender.h"
+#include "qenui/gtk/GdkPictures.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkKeys.h"
 
@@ -149,6 +151,60 @@ TEST_F(RenderTest, ChineseTextLeavesInkInItsBox) {
     for (int x = 0; x < 40; ++x) ink += Px(x, y) != 0xFFFFFFu;
   EXPECT_GT(ink, 40);
   EXPECT_EQ(Px(60, 60), 0xFFFFFFu);
+}
+
+std::string EncodePicture(const char* type, int w, int h, bool alpha) {
+  GdkPixbuf* pb = gdk_pixbuf_new(GDK_COLORSPACE_RGB, alpha, 8, w, h);
+  gdk_pixbuf_fill(pb, 0x1F6FD180);
+  gchar* buf = nullptr;
+  gsize len = 0;
+  EXPECT_TRUE(gdk_pixbuf_save_to_buffer(pb, &buf, &len, type, nullptr, nullptr));
+  std::string out(buf, len);
+  g_free(buf);
+  g_object_unref(pb);
+  return out;
+}
+
+TEST(GdkPictures, DecodesEveryFormatOfThePhoneAndRefusesBadOrHugePictures) {
+  // A 2x1 GIF: first pixel blue, second red.
+  static const unsigned char kGif[] = {
+      'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0x1F, 0x6F, 0xD1, 0xE5, 0x39, 0x35,
+      ',', 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x44, 0x0A, 0, ';'};
+  struct Case { const char* name; std::string bytes; int w, h; uint32_t first; } cases[] = {
+      {"png with alpha", EncodePicture("png", 5, 3, true), 5, 3, 0x801F6FD1u},
+      {"jpeg", EncodePicture("jpeg", 8, 8, false), 8, 8, 0},
+      {"bmp", EncodePicture("bmp", 4, 2, false), 4, 2, 0xFF1F6FD1u},
+      {"gif", std::string(reinterpret_cast<const char*>(kGif), sizeof(kGif)), 2, 1, 0xFF1F6FD1u},
+  };
+  for (const Case& c : cases) {
+    int w = 0, h = 0;
+    std::vector<uint32_t> px;
+    ASSERT_TRUE(DecodePictureGdk(c.bytes, &w, &h, &px)) << c.name;
+    EXPECT_EQ(w, c.w) << c.name;
+    EXPECT_EQ(h, c.h) << c.name;
+    ASSERT_EQ(px.size(), static_cast<size_t>(w * h)) << c.name;
+    if (c.first) {
+      EXPECT_EQ(px[0], c.first) << c.name;
+    }
+  }
+  // Through the library: the back end's decoder gives BMP pictures to the image cache.
+  SetPictureDecoder(&DecodePictureGdk);
+  std::string err;
+  auto img = DecodeImage(cases[2].bytes, 0, &err);
+  ASSERT_TRUE(img) << err;
+  EXPECT_EQ(img->nX, 4);
+  EXPECT_NE(img->serial, 0u);
+  EXPECT_FALSE(img->bAlpha);
+  SetPictureDecoder(nullptr);
+  // Broken, truncated and giant pictures are refused.
+  std::string bmp = cases[2].bytes, giant = bmp;
+  int32_t side = 20000;
+  std::memcpy(&giant[18], &side, 4);
+  std::memcpy(&giant[22], &side, 4);
+  int w = 0, h = 0;
+  std::vector<uint32_t> px;
+  for (const std::string& bad : {std::string(), std::string("not a picture"), bmp.substr(0, 20), giant})
+    EXPECT_FALSE(DecodePictureGdk(bad, &w, &h, &px));
 }
 
 // "open" starts xdg-open with the target as one argument, without a shell.
