@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "qenui/control/UIControls.h"
 #include "qenui/core/UIManager.h"
 #include "qenui/core/UIImage.h"
 #include "qenui/gtk/GdkPictures.h"
@@ -28,6 +29,8 @@ struct CGtkHost::Native {
   GtkWidget* entry = nullptr;
   GtkCssProvider* entryCss = nullptr;
   ITextInputClient* textClient = nullptr;
+  CControlUI* textControl = nullptr;    // the focused edit the entry stands over
+  RECT entryRect;
   bool settingEntryText = false;
   cairo_surface_t* backing = nullptr;   // the window's pixels, painted by the library
   int roundCorner = 0;
@@ -58,13 +61,21 @@ RECT NativeRect(HWND h) {
 
 }  // namespace
 
-// Signal handlers of the native windows. Each looks its window up again by
-// handle after dispatching, since a message may have destroyed it.
+// Signal handlers of the native windows. A message may destroy the window
+// (or run a nested loop that destroys it): after dispatching, a handler uses
+// only the host and the handle it saved, and looks the window up again.
+// Destroyed windows are freed only when no handler is on the stack.
 struct NativeEvents {
+  struct Scope {
+    CGtkHost* host;
+    explicit Scope(CGtkHost* h) : host(h) { ++host->m_handlerDepth; }
+    ~Scope() { --host->m_handlerDepth; }
+  };
   static CGtkHost::Native* Alive(CGtkHost* host, HWND h) { return host->Find(h); }
 
   static gboolean Draw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
+    Scope scope(n->host);
     int w = gtk_widget_get_allocated_width(widget), h = gtk_widget_get_allocated_height(widget);
     if (w <= 0 || h <= 0) return TRUE;
     if (!n->backing || cairo_image_surface_get_width(n->backing) != w || cairo_image_surface_get_height(n->backing) != h) {
@@ -85,6 +96,7 @@ struct NativeEvents {
       PaintWindow(n->h, &rt, rcPaint);
     }
     cairo_destroy(bc);
+    n->host->FollowEditRect(n);
     cairo_set_source_surface(cr, n->backing, 0, 0);
     cairo_paint(cr);
     return TRUE;
@@ -93,6 +105,7 @@ struct NativeEvents {
   static gboolean Motion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
     CGtkHost* host = n->host;
+    Scope scope(host);
     host->m_buttons = ev->state;
     if (n->dragging) {
       long dx = static_cast<long>(ev->x_root - n->dragRootX), dy = static_cast<long>(ev->y_root - n->dragRootY);
@@ -109,6 +122,7 @@ struct NativeEvents {
 
   static gboolean Crossing(GtkWidget*, GdkEventCrossing* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
+    Scope scope(n->host);
     if (ev->type == GDK_ENTER_NOTIFY) {
       n->pointerInside = true;
       DispatchNativeMessage(n->h, WM_MOUSEMOVE, GdkStateToMouseKeys(ev->state), ClientPoint(ev->x, ev->y));
@@ -124,6 +138,7 @@ struct NativeEvents {
   static gboolean Button(GtkWidget* widget, GdkEventButton* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
     CGtkHost* host = n->host;
+    Scope scope(host);
     HWND h = n->h;
     host->m_buttons = ev->state;
     WPARAM keys = GdkStateToMouseKeys(ev->state);
@@ -172,6 +187,7 @@ struct NativeEvents {
 
   static gboolean Scroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
+    Scope scope(n->host);
     int delta = 0;
     if (ev->direction == GDK_SCROLL_UP) delta = 120;
     else if (ev->direction == GDK_SCROLL_DOWN) delta = -120;
@@ -187,6 +203,7 @@ struct NativeEvents {
   static gboolean Key(GtkWidget*, GdkEventKey* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
     CGtkHost* host = n->host;
+    Scope scope(host);
     HWND h = n->h;
     UINT vk = GdkKeyvalToVk(ev->keyval);
     bool down = ev->type == GDK_KEY_PRESS;
@@ -221,20 +238,23 @@ struct NativeEvents {
 
   static gboolean Focus(GtkWidget*, GdkEventFocus* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
+    CGtkHost* host = n->host;
+    Scope scope(host);
     HWND h = n->h;
     if (ev->in) {
       DispatchNativeMessage(h, WM_NCACTIVATE, 1, 0);
-      if (Alive(n->host, h)) DispatchNativeMessage(h, WM_SETFOCUS, 0, 0);
+      if (Alive(host, h)) DispatchNativeMessage(h, WM_SETFOCUS, 0, 0);
     } else {
-      n->host->m_keysDown.clear();
+      host->m_keysDown.clear();
       DispatchNativeMessage(h, WM_NCACTIVATE, 0, 0);
-      if (Alive(n->host, h)) DispatchNativeMessage(h, WM_KILLFOCUS, 0, 0);
+      if (Alive(host, h)) DispatchNativeMessage(h, WM_KILLFOCUS, 0, 0);
     }
     return FALSE;
   }
 
   static gboolean Delete(GtkWidget*, GdkEvent*, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
+    Scope scope(n->host);
     // The window manager's close button: as the system menu's "close".
     DispatchNativeMessage(n->h, WM_SYSCOMMAND, SC_CLOSE, 0);
     return TRUE;
@@ -243,6 +263,7 @@ struct NativeEvents {
   static void EntryChanged(GtkEditable* e, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
     if (n->settingEntryText || !n->textClient) return;
+    Scope scope(n->host);
     n->textClient->OnTextInput(CDuiString::FromUtf8(gtk_entry_get_text(GTK_ENTRY(e))));
   }
 };
@@ -366,7 +387,9 @@ void CGtkHost::DestroyNativeWindow(HWND hWnd) {
   Wake();
 }
 
-void CGtkHost::Reap() { m_dead.clear(); }
+void CGtkHost::Reap() {
+  if (m_handlerDepth == 0) m_dead.clear();
+}
 
 void CGtkHost::ShowNativeWindow(HWND hWnd, int nCmdShow) {
   Native* n = Find(hWnd);
@@ -573,34 +596,72 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
   }
   n->textClient = client;
   // The entry takes the edit's place: its rectangle, its face and colours.
-  int fontSize = 12;
-  std::string family = FontFamilyList(u"");
+  TFontInfo font;
+  DWORD colour = 0xFF222222;
+  n->textControl = nullptr;
+  if (CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(hWnd)) {
+    CControlUI* focus = pm->GetFocus();
+    if (focus && focus->GetInterface(u"Edit")) {
+      n->textControl = focus;
+      auto* label = static_cast<CLabelUI*>(focus->GetInterface(u"Label"));
+      if (label) {
+        font = *pm->GetFontInfo(label->GetFont());
+        if (label->GetTextColor()) colour = label->GetTextColor();
+      }
+    }
+  }
   char css[512];
   std::snprintf(css, sizeof(css),
                 "entry { min-height: 0; min-width: 0; padding: 0 4px; margin: 0; border: none; border-radius: 0;"
-                " box-shadow: none; background: #FFFFFF; color: #222222; font-family: %s; font-size: %dpx; }",
-                family.c_str(), fontSize);
+                " box-shadow: none; background: #FFFFFF; color: #%06X; font-family: %s; font-size: %dpx;"
+                " font-weight: %s; }",
+                static_cast<unsigned>(colour & 0xFFFFFF), FontFamilyList(font.sFontName).c_str(),
+                std::max(1, font.iSize), font.bBold ? "bold" : "normal");
   gtk_css_provider_load_from_data(n->entryCss, css, -1, nullptr);
   n->settingEntryText = true;
   gtk_entry_set_text(GTK_ENTRY(n->entry), text.ToUtf8().c_str());
   n->settingEntryText = false;
   gtk_entry_set_visibility(GTK_ENTRY(n->entry), !password);
   gtk_entry_set_width_chars(GTK_ENTRY(n->entry), 1);
-  gtk_widget_set_size_request(n->entry, static_cast<int>(std::max(1L, rc.Width())),
-                              static_cast<int>(std::max(1L, rc.Height())));
-  gtk_fixed_move(GTK_FIXED(n->fixed), n->entry, static_cast<int>(rc.left), static_cast<int>(rc.top));
+  PlaceEntry(n, rc);
   gtk_widget_show(n->entry);
   gtk_widget_grab_focus(n->entry);
   gtk_editable_set_position(GTK_EDITABLE(n->entry), -1);
+}
+
+void CGtkHost::PlaceEntry(Native* n, const RECT& rc) {
+  n->entryRect = rc;
+  gtk_widget_set_size_request(n->entry, static_cast<int>(std::max(1L, rc.Width())),
+                              static_cast<int>(std::max(1L, rc.Height())));
+  gtk_fixed_move(GTK_FIXED(n->fixed), n->entry, static_cast<int>(rc.left), static_cast<int>(rc.top));
+}
+
+void CGtkHost::FollowEditRect(Native* n) {
+  // An edit that moved (layout change, scrolling) takes its entry along.
+  if (!n->textClient || !n->textControl) return;
+  CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(n->h);
+  if (!pm || pm->GetFocus() != n->textControl) return;
+  RECT rc = n->textControl->GetPos();
+  if (rc.left != n->entryRect.left || rc.top != n->entryRect.top || rc.right != n->entryRect.right ||
+      rc.bottom != n->entryRect.bottom)
+    PlaceEntry(n, rc);
 }
 
 void CGtkHost::EndTextInput(HWND hWnd, ITextInputClient* client) {
   Native* n = Find(hWnd);
   if (!n || !n->entry || n->textClient != client) return;
   n->textClient = nullptr;
+  n->textControl = nullptr;
   bool hadFocus = gtk_widget_has_focus(n->entry);
   gtk_widget_hide(n->entry);
   if (hadFocus) gtk_widget_grab_focus(n->area);
+}
+
+// ---------------- modal windows ----------------
+
+void CGtkHost::OnModalLoopStarted(HWND hWnd) {
+  // The window manager keeps a modal window above its owner and the owner out of reach.
+  if (Native* n = Find(hWnd)) gtk_window_set_modal(GTK_WINDOW(n->window), TRUE);
 }
 
 // ---------------- offscreen painting ----------------

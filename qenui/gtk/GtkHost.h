@@ -61,6 +61,7 @@ class CGtkHost : public IWindowHost {
   void BeginTextInput(HWND hWnd, const RECT& rcClient, const CDuiString& text, bool password,
                       ITextInputClient* client) override;
   void EndTextInput(HWND hWnd, ITextInputClient* client) override;
+  void OnModalLoopStarted(HWND hWnd) override;
 
   // ---- for the back end's own parts, tests and screenshots ----
   GtkWidget* NativeWindow(HWND hWnd) const;    // the GtkWindow, or null
@@ -88,10 +89,13 @@ class CGtkHost : public IWindowHost {
   static gboolean OnIdleDrain(gpointer self);
   static gboolean OnTimerDue(gpointer self);
   void ApplyRoundShape(Native* n);
+  void PlaceEntry(Native* n, const RECT& rc);
+  void FollowEditRect(Native* n);
   void Reap();
 
   std::map<HWND, std::unique_ptr<Native>> m_windows;
   std::vector<std::unique_ptr<Native>> m_dead;   // destroyed windows, freed outside their signal handlers
+  int m_handlerDepth = 0;                        // native signal handlers on the stack (UI thread)
   CImageSurfaceCache m_images;
   std::atomic<bool> m_drainArmed{false};         // an idle drain source is pending (any thread sets it)
   guint m_timerSource = 0;                       // UI thread only
