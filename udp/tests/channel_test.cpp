@@ -216,6 +216,16 @@ TEST_F(UdpChannelTest, ServerModeBindsTheNextFreePort) {
   for (int fd : holders) close(fd);
 }
 
+TEST_F(UdpChannelTest, AFirstTryBindIsTheCurrentPort) {
+  uint16_t port = FreeUdpPort();
+  unsigned short asked = port;
+  ASSERT_TRUE(UDPInit(1, &asked));
+  EXPECT_TRUE(PortTaken(port));
+  ASSERT_TRUE(UDPReset(1));
+  EXPECT_TRUE(PortTaken(uint16_t(port + 1)));
+  EXPECT_FALSE(PortTaken(port));
+}
+
 std::mutex g_remoteMutex;
 std::vector<std::string> g_remote;
 bool IsRemote(unsigned char first) { return first == 'R'; }
