@@ -1,0 +1,63 @@
+#include "app/web/easy_curl_get.h"
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+size_t CurlWriteCallback(char* data, size_t size, size_t count, void* binding_pointer) {
+  auto* binding = static_cast<CurlWriteBinding*>(binding_pointer);
+  if (binding == nullptr) return 0;
+  if (binding->sink != nullptr) return binding->sink->OnData(data, size, count, binding->buffer);
+  CurlResponseBuffer* buffer = binding->buffer;
+  if (buffer == nullptr) return 0;
+  if (count != 0 && size > (SIZE_MAX - 1 - buffer->length) / count) return 0;
+  const size_t n = size * count;
+  char* grown = static_cast<char*>(std::realloc(buffer->data, buffer->length + n + 1));
+  if (grown == nullptr) return 0;
+  std::memcpy(grown + buffer->length, data, n);
+  buffer->data = grown;
+  buffer->length += n;
+  buffer->data[buffer->length] = '\0';
+  return n;
+}
+
+EasyCurlGet::EasyCurlGet() { handle_.binding.buffer = &response_; }
+
+EasyCurlGet::~EasyCurlGet() {
+  FreeResponse();
+  if (handle_.curl != nullptr) {
+    curl_easy_cleanup(static_cast<CURL*>(handle_.curl));
+    curl_global_cleanup();
+  }
+}
+
+void EasyCurlGet::FreeResponse() {
+  std::free(response_.data);
+  response_.data = nullptr;
+  response_.length = 0;
+}
+
+bool EasyCurlGet::Perform(const char* url) {
+  if (handle_.curl == nullptr) {
+    // Paired with the cleanup in the destructor, once per handle made.
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
+    handle_.curl = curl_easy_init();
+    if (handle_.curl == nullptr) {
+      curl_global_cleanup();
+      return false;
+    }
+  }
+  FreeResponse();
+  CURL* curl = static_cast<CURL*>(handle_.curl);
+  curl_easy_setopt(curl, CURLOPT_URL, url != nullptr ? url : "");
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &handle_.binding);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CurlWriteCallback);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTimeoutSeconds);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  return curl_easy_perform(curl) == CURLE_OK;
+}
