@@ -166,6 +166,24 @@ bool CXmlDocument::OutOfElement() {
   return true;
 }
 
+std::u16string CXmlDocument::GetTagName() const {
+  if (!IsLiveElement(pos_) || nodeType_ != 1) return std::u16string();
+  int nameStart = 0, nameLength = 0;
+  xml::TagNameAt(text_.c_str(), static_cast<int>(text_.size()), table_[pos_].start, &nameStart,
+                 &nameLength);
+  return text_.substr(nameStart, nameLength);
+}
+
+std::u16string CXmlDocument::GetAttributeName(int n) const {
+  if (!IsLiveElement(pos_) || nodeType_ != 1) return std::u16string();
+  const ElemPos& e = table_[pos_];
+  xml::AttributeSpan a;
+  if (!xml::AttributeAtIndex(text_.c_str(), e.start + e.StartTagLen(), e.start, n, &a)) {
+    return std::u16string();
+  }
+  return text_.substr(a.nameStart, a.nameLength);
+}
+
 std::u16string CXmlDocument::GetAttribute(const std::u16string& name) const {
   return GetAttributeAt(pos_, name);
 }

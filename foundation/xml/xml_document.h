@@ -65,10 +65,16 @@ class CXmlDocument {
   int GetCurrentParent() const { return parent_; }
   int GetCurrentPosition() const { return pos_; }
   int GetCurrentChild() const { return child_; }
+  // Tag name of the current position, as the find operation reads it;
+  // empty when there is no current element.
+  std::u16string GetTagName() const;
 
   // Attributes (values decoded on reading, escaped on writing).
   std::u16string GetAttribute(const std::u16string& name) const;
   std::u16string GetAttributeAt(int index, const std::u16string& name) const;
+  // Name of the n-th (from 0) attribute of the current position in the
+  // order written; empty past the last one. Its value is GetAttribute(name).
+  std::u16string GetAttributeName(int n) const;
   bool SetAttribute(const std::u16string& name, const std::u16string& value, int flags = 0);
   bool SetAttribute(const std::u16string& name, int value, int flags = 0);
   bool SetAttributeAt(int index, const std::u16string& name, const std::u16string& value,

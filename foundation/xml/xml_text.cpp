@@ -166,63 +166,99 @@ void TagNameAt(const char16_t* text, int length, int start, int* nameStart, int*
   *nameLength = i - from;
 }
 
-bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* name,
-                    AttributeSpan* found, int* scanEnd, bool ignoreCase) {
-  const char16_t* t = text;
+namespace {
+
+// Moves `*j` past the tag name of the tag at text[start] ('<'), as the
+// parse reads it (so an insertion never splits it).
+int SkipTagName(const char16_t* t, int limit, int start) {
   int j = start + 1;
   if (j < limit && t[j] == u'?') ++j;
-  auto endsName = [](char16_t c) {
-    return IsXmlSpace(c) || c == u'/' || c == u'=' || c == u'>' || c == u'?';
-  };
-  // The tag name, as the parse reads it (so an insertion never splits it).
   while (j < limit && !IsXmlSpace(t[j]) && t[j] != u'/' && t[j] != u'>' &&
          !(t[start + 1] == u'?' && t[j] == u'?')) {
     ++j;
   }
-  int lastEnd = j;
-  for (;;) {
+  return j;
+}
+
+// Reads the attribute at or after `*j` into `a` and moves `*j` past it;
+// false at the end of the tag.
+bool NextAttribute(const char16_t* t, int limit, int* pos, AttributeSpan* out) {
+  auto endsName = [](char16_t c) {
+    return IsXmlSpace(c) || c == u'/' || c == u'=' || c == u'>' || c == u'?';
+  };
+  int j = *pos;
+  while (j < limit && IsXmlSpace(t[j])) ++j;
+  if (j >= limit || t[j] == u'>' || t[j] == u'/' || t[j] == u'?') {
+    *pos = j;
+    return false;
+  }
+  AttributeSpan a;
+  a.nameStart = j;
+  while (j < limit && !endsName(t[j])) ++j;
+  a.nameLength = j - a.nameStart;
+  a.end = j;
+  int k = j;
+  while (k < limit && IsXmlSpace(t[k])) ++k;
+  if (k < limit && t[k] == u'=') {
+    a.hasValue = true;
+    j = k + 1;
     while (j < limit && IsXmlSpace(t[j])) ++j;
-    if (j >= limit || t[j] == u'>' || t[j] == u'/' || t[j] == u'?') break;
-    AttributeSpan a;
-    a.nameStart = j;
-    while (j < limit && !endsName(t[j])) ++j;
-    a.nameLength = j - a.nameStart;
-    a.end = j;
-    int k = j;
-    while (k < limit && IsXmlSpace(t[k])) ++k;
-    if (k < limit && t[k] == u'=') {
-      a.hasValue = true;
-      j = k + 1;
-      while (j < limit && IsXmlSpace(t[j])) ++j;
-      if (j < limit && (t[j] == u'"' || t[j] == u'\'')) {
-        const char16_t quote = t[j];
-        a.quoted = true;
-        a.valueStart = j + 1;
-        int q = j + 1;
-        while (q < limit && t[q] != quote) ++q;
-        a.valueLength = q - a.valueStart;
-        j = q < limit ? q + 1 : limit;
-      } else {
-        a.valueStart = j;
-        while (j < limit && !IsXmlSpace(t[j]) && t[j] != u'>') ++j;
-        // As in the parse, a slash right before '>' closes an empty
-        // element unless the value has a unit before it.
-        if (j < limit && t[j] == u'>' && j > a.valueStart && t[j - 1] == u'/') {
-          const char16_t before = t[j - 2];
-          if (IsXmlSpace(before) || before == u'"' || before == u'\'') --j;
-        }
-        a.valueLength = j - a.valueStart;
+    if (j < limit && (t[j] == u'"' || t[j] == u'\'')) {
+      const char16_t quote = t[j];
+      a.quoted = true;
+      a.valueStart = j + 1;
+      int q = j + 1;
+      while (q < limit && t[q] != quote) ++q;
+      a.valueLength = q - a.valueStart;
+      j = q < limit ? q + 1 : limit;
+    } else {
+      a.valueStart = j;
+      while (j < limit && !IsXmlSpace(t[j]) && t[j] != u'>') ++j;
+      // As in the parse, a slash right before '>' closes an empty
+      // element unless the value has a unit before it.
+      if (j < limit && t[j] == u'>' && j > a.valueStart && t[j - 1] == u'/') {
+        const char16_t before = t[j - 2];
+        if (IsXmlSpace(before) || before == u'"' || before == u'\'') --j;
       }
-      a.end = j;
+      a.valueLength = j - a.valueStart;
     }
+    a.end = j;
+  }
+  *pos = j;
+  *out = a;
+  return true;
+}
+
+}  // namespace
+
+bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* name,
+                    AttributeSpan* found, int* scanEnd, bool ignoreCase) {
+  int j = SkipTagName(text, limit, start);
+  int lastEnd = j;
+  AttributeSpan a;
+  while (NextAttribute(text, limit, &j, &a)) {
     lastEnd = a.end;
-    if (name && NameMatches(t + a.nameStart, a.nameLength, name, ignoreCase)) {
+    if (name && NameMatches(text + a.nameStart, a.nameLength, name, ignoreCase)) {
       if (found) *found = a;
       if (scanEnd) *scanEnd = lastEnd;
       return true;
     }
   }
   if (scanEnd) *scanEnd = lastEnd;
+  return false;
+}
+
+bool AttributeAtIndex(const char16_t* text, int limit, int start, int n, AttributeSpan* found) {
+  if (n < 0) return false;
+  int j = SkipTagName(text, limit, start);
+  AttributeSpan a;
+  while (NextAttribute(text, limit, &j, &a)) {
+    if (a.nameLength == 0) continue;  // a stray '=' names nothing
+    if (n-- == 0) {
+      *found = a;
+      return true;
+    }
+  }
   return false;
 }
 

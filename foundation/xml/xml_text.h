@@ -49,4 +49,8 @@ struct AttributeSpan {
 bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* name,
                     AttributeSpan* found, int* scanEnd, bool ignoreCase = false);
 
+// The n-th (from 0) named attribute of the tag starting at text[start], in
+// the order written, read as ScanAttributes reads them; false past the end.
+bool AttributeAtIndex(const char16_t* text, int limit, int start, int n, AttributeSpan* found);
+
 }  // namespace xml
