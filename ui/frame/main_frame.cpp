@@ -242,7 +242,13 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   bool handled = HandleOwnMessage(uMsg, wParam, lParam, &result);
   if (!handled) handled = OfferToPages(uMsg, wParam, lParam);
   if (handled) return result;
-  return WindowImplBaseNew::HandleMessage(uMsg, wParam, lParam);
+  result = WindowImplBaseNew::HandleMessage(uMsg, wParam, lParam);
+  if (uMsg == WM_PAINT && first_paint_hook_) {
+    std::function<void()> hook = std::move(first_paint_hook_);
+    first_paint_hook_ = nullptr;
+    hook();
+  }
+  return result;
 }
 
 bool CMainFrame::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* result) {

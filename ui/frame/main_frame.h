@@ -8,6 +8,7 @@
 // Threading: UI thread only. Workers reach it only by posting messages.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   std::vector<std::u16string>& Suggestions() { return suggestions_; }
   int ConnectStep() const { return connect_step_; }
   bool HasTrayIcon() const { return tray_added_; }
+
+  // Called once, after the window's first paint (start-up timing, screenshots).
+  void SetFirstPaintHook(std::function<void()> hook) { first_paint_hook_ = std::move(hook); }
 
   // The contact menu's chosen field group, for the contacts page.
   void OnContactMenuGroup(int group);
@@ -173,6 +177,7 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   bool suggestion_chosen_ = false;
   int connect_step_ = 0;
   bool tray_added_ = false;
+  std::function<void()> first_paint_hook_;
 };
 
 // The one main window (null before it is constructed and after it is gone).

@@ -1,10 +1,13 @@
 #include "ui/frame/run_main_window.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -13,6 +16,7 @@
 #include "foundation/base/log.h"
 #include "qenui/UIlib.h"
 #include "qenui/gtk/GtkHost.h"
+#include "qenui/gtk/GtkScreenshot.h"
 #include "qenui/headless/HeadlessHost.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_poster.h"
@@ -69,6 +73,39 @@ bool PostToMainWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   return DuiLib::PostMessage(FindWindow(u"Shelfhub", nullptr), message, wParam, lParam);
 }
 
+double MonotonicMs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+// Logs when the main window was first painted (CLOCK_MONOTONIC, the clock
+// every process shares, so a launcher can measure start to first paint).
+// With PHONEDECK_SCREENSHOT set and a display, the window is then saved as
+// a PNG there (for checking the look under Xvfb).
+void OnFirstPaint(HWND hWnd) {
+  PD_LOG_INFO("first paint at monotonic %.3f ms", MonotonicMs());
+  const char* shot = std::getenv("PHONEDECK_SCREENSHOT");
+  if (!shot || !*shot || !GetGtkHost()) return;
+  struct Request {
+    HWND hWnd;
+    std::string path;
+  };
+  g_timeout_add(
+      300,
+      [](gpointer data) -> gboolean {
+        std::unique_ptr<Request> request(static_cast<Request*>(data));
+        std::string error;
+        if (SaveWindowScreenshot(request->hWnd, request->path, &error)) {
+          PD_LOG_INFO("screenshot saved: %s", request->path.c_str());
+        } else {
+          PD_LOG_ERROR("screenshot failed: %s", error.c_str());
+        }
+        return G_SOURCE_REMOVE;
+      },
+      new Request{hWnd, shot});
+}
+
 }  // namespace
 
 bool SelectUiBackEnd() {
@@ -99,6 +136,8 @@ UiResult RunMainWindow(bool hide) {
   if (!frame) return UiResult::kNoWindow;
   frame->InitWinParam(u"wnd_xml\\main_frame.xml");
   if (frame->Create(0, u"Shelfhub", kMainStyle, kMainExStyle)) {
+    PD_LOG_INFO("main window created");
+    frame->SetFirstPaintHook([frame] { OnFirstPaint(frame->GetHWND()); });
     SetWindowText(frame->GetHWND(), u"Zelvik手游助手");
     frame->CenterWindow();
     if (!hide) frame->ShowWindow(true, true);

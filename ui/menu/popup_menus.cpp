@@ -17,6 +17,15 @@ struct MenuItem {
 constexpr MenuItem kMainItems[] = {{u"设置", 105}, {u"关于", 106}, {u"退出", 107}};
 constexpr MenuItem kContactItems[] = {{u"电话", 0}, {u"邮箱", 1}, {u"聊天工具", 2}, {u"地址", 3}};
 
+// The layout is one row high; the menu grows to hold its rows.
+void FitToItems(CMenuImplBase* menu) {
+  RECT rc;
+  GetWindowRect(menu->GetHWND(), &rc);
+  int count = menu->GetMenuList() ? menu->GetMenuList()->GetCount() : 0;
+  SetWindowPos(menu->GetHWND(), 0, 0, 0, static_cast<int>(rc.Width()), count * kMenuItemHeight + 4,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 CMainMenu* OpenMainMenu() { return g_main_menu; }
@@ -70,6 +79,7 @@ void ShowMainMenu(HWND owner, bool with_exit) {
     g_main_menu = nullptr;
     return;
   }
+  FitToItems(menu);
   menu->ShowMenu();
 }
 

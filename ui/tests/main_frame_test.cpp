@@ -1,0 +1,355 @@
+// The main window headless: its set-up and teardown, the message table, the
+// close rule and the tray, the popup menus, page switching, the connection
+// display, and messages that carry a heap object.
+#include <map>
+#include <memory>
+
+#include "app/core/message_ids.h"
+#include "app/core/message_payloads.h"
+#include "app/core/phone_message.h"
+#include "ui/frame/window_poster.h"
+#include "ui/menu/popup_menus.h"
+#include "ui/pages/dialogs.h"
+#include "ui/tests/frame_fixture.h"
+
+namespace ui_test {
+namespace {
+
+std::string Join(const std::vector<std::string>& v) {
+  std::string out;
+  for (const auto& s : v) out += (out.empty() ? "" : ",") + s;
+  return out;
+}
+
+bool Has(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+
+TEST_F(TempUserTest, SetUpAndTeardownReachThePhoneSideInOrder) {
+  FakeBackend backend;
+  SetFrameBackend(&backend);
+  auto* frame = new CMainFrame;
+  frame->InitWinParam(u"wnd_xml\\main_frame.xml");
+  HWND h = frame->Create(0, u"Shelfhub", 0x800A0000, 0x100);
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(GetMainFrame(), frame);
+  EXPECT_EQ(CConfigMgr::Instance()->GetMainWnd(), h);
+  EXPECT_EQ(Join(backend.calls), "StartConnection,InitTasks");
+  for (CPageStub* page : std::initializer_list<CPageStub*>{&frame->PhoneInfo(), &frame->PhoneApp(), &frame->Contact(),
+                                                           &frame->Sms(), &frame->Picture(), &frame->Music(),
+                                                           &frame->Video()})
+    EXPECT_EQ(page->Inits(), 1);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(frame->Browser(i).GetIndex(), i);
+    EXPECT_EQ(frame->Browser(i).Inits(), 1);
+  }
+  // Store home selected, "not connected" shown, placeholder in the search box, tray icon there.
+  CPaintManagerUI& pm = frame->PaintManager();
+  EXPECT_TRUE(static_cast<COptionUI*>(pm.FindControl(u"market_index_optn")->GetInterface(u"Option"))->IsSelected());
+  EXPECT_EQ(static_cast<CTabLayoutUI*>(pm.FindControl(u"tab_mainpage")->GetInterface(u"TabLayout"))->GetCurSel(), 1);
+  EXPECT_EQ(pm.FindControl(u"lbl_connect")->GetText(), u"请连接手机");
+  EXPECT_FALSE(pm.FindControl(u"phones_btn")->IsEnabled());
+  EXPECT_EQ(pm.FindControl(u"search_edit")->GetText(), u"应用市场搜索");
+  ASSERT_TRUE(host->HasTrayIcon(CMainFrame::kTrayIconId));
+  const auto& add = host->TrayCalls().back();
+  EXPECT_EQ(add.op, NIM_ADD);
+  EXPECT_EQ(add.icon.uCallbackMessage, 1294u);
+  EXPECT_EQ(add.icon.sTip, u"Zelvik手游助手");
+  EXPECT_EQ(add.icon.uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+
+  backend.calls.clear();
+  DestroyWindow(h);
+  delete frame;
+  EXPECT_EQ(GetMainFrame(), nullptr);
+  EXPECT_EQ(Join(backend.calls), "ReleaseConnection,ReleaseTasks");
+  EXPECT_FALSE(host->HasTrayIcon(CMainFrame::kTrayIconId));
+  SetFrameBackend(nullptr);
+}
+
+TEST_F(FrameTest, CustomControlsOfTheLayoutAreBuiltByClass) {
+  struct Case {
+    const char16_t* name;
+    const char16_t* cls;
+  } cases[] = {
+      {u"myapplist", u"MyAppListUI"},       {u"contactlist", u"ContactListUI"},
+      {u"constomlist_new", u"ConstomNewListUI"}, {u"constomlist_edit", u"ConstomEditListUI"},
+      {u"constomlist_info", u"ConstomInfoListUI"}, {u"smslist", u"SmsListUI"},
+      {u"smsdetailist", u"SmsDetailListUI"}, {u"picturehomelist", u"PictureListUI"},
+      {u"picsub_list", u"PictureSubListUI"}, {u"mymusiclist", u"MusicListUI"},
+      {u"myvideolist", u"VideoListUI"},
+  };
+  for (const Case& c : cases) {
+    CControlUI* control = PM().FindControl(c.name);
+    ASSERT_NE(control, nullptr) << CDuiString(c.name).ToUtf8();
+    EXPECT_EQ(std::u16string(control->GetClass()), c.cls);
+  }
+  EXPECT_EQ(frame->CreateControl(u"NoSuchClass"), nullptr);
+}
+
+// Each own number reaches exactly its receiver; the page walk stops at the
+// first controller that takes it; numbers nobody takes reach the library.
+TEST_F(FrameTest, EveryNumberReachesExactlyOneReceiver) {
+  enum Who { kMain, kDefault, kInfo, kApp, kContact, kSms, kTask, kPicture, kMusic, kVideo };
+  std::map<UINT, Who> expected;
+  // 35768 is the window base's own (restore, show, raise): no page sees it.
+  for (UINT n : {1225u, 1226u, 1227u, 1261u, 1289u, 1294u, 1295u, 35768u, 35769u}) expected[n] = kMain;
+  for (UINT n : {1230u, 1239u, 1252u, 1268u, 1290u, 1291u, 1292u, 1293u}) expected[n] = kDefault;
+  for (UINT n : {1228u, 1229u, 1231u, 1232u, 1233u, 1234u, 1235u, 1236u, 1237u, 1238u, 1240u}) expected[n] = kInfo;
+  for (UINT n = 1241; n <= 1251; ++n) expected[n] = kApp;
+  expected[1253] = kApp;
+  for (UINT n = 1254; n <= 1260; ++n) expected[n] = kTask;
+  for (UINT n = 1262; n <= 1266; ++n) expected[n] = kContact;
+  expected[1267] = kSms;
+  for (UINT n = 1269; n <= 1273; ++n) expected[n] = kSms;
+  for (UINT n = 1274; n <= 1280; ++n) expected[n] = kPicture;
+  for (UINT n = 1281; n <= 1284; ++n) expected[n] = kMusic;
+  for (UINT n = 1285; n <= 1288; ++n) expected[n] = kVideo;
+  ASSERT_EQ(expected.size(), 73u);  // 1225-1295 and the two private numbers
+
+  CPageStub* pages[] = {&frame->PhoneInfo(), &frame->PhoneApp(), &frame->Contact(), &frame->Sms(),
+                        &frame->AutoTask(),  &frame->Picture(),  &frame->Music(),   &frame->Video()};
+  const Who page_who[] = {kInfo, kApp, kContact, kSms, kTask, kPicture, kMusic, kVideo};
+  for (const auto& [number, who] : expected) {
+    size_t before[8];
+    for (int i = 0; i < 8; ++i) before[i] = pages[i]->Received().size();
+    size_t defaulted_before = frame->defaulted.size();
+    SendMessage(hwnd, number, 0, 0);
+    std::vector<Who> reached;
+    for (int i = 0; i < 8; ++i)
+      if (pages[i]->Received().size() != before[i]) reached.push_back(page_who[i]);
+    if (frame->defaulted.size() != defaulted_before) reached.push_back(kDefault);
+    if (who == kMain) {
+      EXPECT_TRUE(reached.empty()) << number;
+    } else {
+      ASSERT_EQ(reached.size(), 1u) << number;
+      EXPECT_EQ(reached[0], who) << number;
+    }
+  }
+}
+
+TEST_F(FrameTest, CloseRule) {
+  struct Case {
+    const char* what;
+    int close_type;
+    std::function<void(FrameTest*)> act;
+    bool alive, visible, tray;
+    int stat;
+  } cases[] = {
+      {"close button, to the tray", 0, [](FrameTest* t) { ClickControl(t->PM(), u"close_btn"); }, true, false, true, 21},
+      {"close button, quit", 1, [](FrameTest* t) { ClickControl(t->PM(), u"close_btn"); }, false, false, false, 21},
+      {"WM_CLOSE 1000", 0, [](FrameTest* t) { PostMessage(t->hwnd, WM_CLOSE, 0, 1000); }, false, false, false, 0},
+      {"quit request 1295", 0, [](FrameTest* t) { PostMessage(t->hwnd, 1295, 0, 0); }, false, false, false, 0},
+      {"menu exit", 0, [](FrameTest* t) { PostMessage(t->hwnd, 35769, 107, 0); }, false, false, false, 44},
+      {"minimise button", 0, [](FrameTest* t) { ClickControl(t->PM(), u"min_btn"); }, true, true, true, 22},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    CConfigMgr::Instance()->SetCloseType(c.close_type);
+    c.act(this);
+    Pump();
+    EXPECT_EQ(IsWindow(hwnd), c.alive);
+    EXPECT_EQ(IsWindowVisible(hwnd), c.visible);
+    EXPECT_EQ(host->HasTrayIcon(CMainFrame::kTrayIconId), c.tray);
+    EXPECT_EQ(IsQuitPending(), !c.alive);
+    if (c.stat) {
+      EXPECT_TRUE(Has(backend.actions, c.stat));
+    }
+  }
+}
+
+TEST_F(FrameTest, HiddenToTrayComesBackOnTrayClick) {
+  ClickControl(PM(), u"close_btn");
+  Pump();
+  ASSERT_FALSE(IsWindowVisible(hwnd));
+  ASSERT_TRUE(host->ClickTray(CMainFrame::kTrayIconId, WM_LBUTTONDOWN));
+  Pump();
+  EXPECT_TRUE(IsWindowVisible(hwnd));
+  EXPECT_FALSE(IsIconic(hwnd));
+  EXPECT_EQ(GetForegroundWindow(), hwnd);
+}
+
+TEST_F(FrameTest, MainMenuFromButtonAndTray) {
+  struct Case {
+    const char* from;
+    std::function<void(FrameTest*)> open;
+    std::vector<std::u16string> items;
+  } cases[] = {
+      {"options button", [](FrameTest* t) { ClickControl(t->PM(), u"option_btn"); }, {u"设置", u"关于"}},
+      {"tray icon", [](FrameTest* t) { t->host->ClickTray(CMainFrame::kTrayIconId, WM_RBUTTONUP); },
+       {u"设置", u"关于", u"退出"}},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    c.open(this);
+    Pump();
+    CMainMenu* menu = OpenMainMenu();
+    ASSERT_NE(menu, nullptr);
+    CListUI* list = menu->GetMenuList();
+    ASSERT_EQ(list->GetCount(), static_cast<int>(c.items.size()));
+    for (int i = 0; i < list->GetCount(); ++i) EXPECT_EQ(list->GetItemAt(i)->GetText().str(), c.items[i]);
+    // "关于" posts 35769 with 106 to the main window.
+    int opened = dialogs::OpenedCount();
+    backend.actions.clear();
+    ASSERT_TRUE(ClickControl(list->GetItemAt(1)));
+    Pump();
+    EXPECT_EQ(OpenMainMenu(), nullptr);  // the menu is gone and deleted itself
+    EXPECT_EQ(dialogs::OpenedCount(), opened + 1);
+    EXPECT_TRUE(Has(backend.actions, 45));
+  }
+}
+
+TEST_F(FrameTest, ContactMenuHandsTheGroupToTheContactsPage) {
+  ShowContactMenu(hwnd, MakePoint(100, 120));
+  CContactMenu* menu = OpenContactMenu();
+  ASSERT_NE(menu, nullptr);
+  RECT rc;
+  GetWindowRect(menu->GetHWND(), &rc);
+  EXPECT_EQ(rc.left, 100);
+  EXPECT_EQ(rc.top, 120);
+  EXPECT_EQ(rc.Height(), 4 * 25 + 4);
+  CListUI* list = menu->GetMenuList();
+  ASSERT_EQ(list->GetCount(), 4);
+  EXPECT_EQ(list->GetItemAt(3)->GetText(), u"地址");
+  ASSERT_TRUE(ClickControl(list->GetItemAt(3)));
+  Pump();
+  EXPECT_EQ(frame->Contact().Groups(), std::vector<int>{3});
+  EXPECT_EQ(OpenContactMenu(), nullptr);
+}
+
+TEST_F(FrameTest, PhonePagesNeedAPhone) {
+  auto select = [&](const char16_t* name) {
+    static_cast<COptionUI*>(PM().FindControl(name)->GetInterface(u"Option"))->Selected(true);
+  };
+  select(u"myapp_optn");
+  EXPECT_EQ(TabOf(u"tab_phone"), 0);
+  EXPECT_EQ(frame->PhoneApp().Shows(), 0);
+  EXPECT_FALSE(Has(backend.actions, 122));
+
+  backend.connected = true;
+  select(u"sms_optn");
+  EXPECT_EQ(TabOf(u"tab_mainpage"), 0);
+  EXPECT_EQ(TabOf(u"tab_phone"), 3);
+  EXPECT_EQ(frame->Sms().Shows(), 1);
+  EXPECT_TRUE(Has(backend.actions, 124));
+
+  select(u"market_class_optn");
+  EXPECT_EQ(TabOf(u"tab_mainpage"), 1);
+  EXPECT_EQ(TabOf(u"tab_web_market"), 2);
+  EXPECT_TRUE(Has(backend.actions, 129));
+
+  // The home view's shortcut buttons select their page.
+  select(u"myphone_optn");
+  SendMessage(hwnd, 1227, 0, 13);  // connected: the phone view shows
+  ClickControl(PM(), u"video_btn");
+  Pump();
+  EXPECT_TRUE(Has(backend.actions, 87));
+  EXPECT_EQ(TabOf(u"tab_phone"), 6);
+}
+
+TEST_F(FrameTest, ConnectionDisplay) {
+  auto state = [&](int s) { SendMessage(hwnd, msg::kConnectionState, 0, s); };
+  for (int s : {0, 6, 20}) {
+    state(s);
+    EXPECT_EQ(TextOf(u"lbl_connect"), u"请连接手机") << s;
+  }
+  state(1);
+  EXPECT_EQ(TextOf(u"lbl_connect"), u"连接手机中...");
+  EXPECT_EQ(TabOf(u"tab_connect_status"), 1);
+  state(8);
+  EXPECT_EQ(TextOf(u"lbl_conn_failed_reason"), u"安装Andriod助手失败");
+  EXPECT_EQ(TabOf(u"tab_connecting_status"), 1);
+
+  state(1);
+  state(17);
+  EXPECT_EQ(backend.calls.back(), "CreatePhone");
+  host->Advance(5000);  // the progress timer fills the bar, then shows the phone
+  EXPECT_EQ(TextOf(u"lbl_connect"), u"已连接手机");
+  EXPECT_EQ(TabOf(u"tab_connect_pages"), 1);
+  EXPECT_TRUE(PM().FindControl(u"phones_btn")->IsEnabled());
+
+  // Cancelled: failure text only; removed: every page clears.
+  state(18);
+  EXPECT_EQ(frame->Music().Clears(), 0);
+  state(19);
+  for (CPageStub* page : std::initializer_list<CPageStub*>{&frame->PhoneInfo(), &frame->PhoneApp(), &frame->Contact(),
+                                                           &frame->Sms(), &frame->Picture(), &frame->Music(),
+                                                           &frame->Video()})
+    EXPECT_EQ(page->Clears(), 1);
+  EXPECT_EQ(TextOf(u"lbl_connect"), u"请连接手机");
+}
+
+TEST_F(FrameTest, AgentLinkFailureReconnects) {
+  backend.reconnect_answer = false;
+  SendMessage(hwnd, msg::kAgentLinkFailed, 0, 0);
+  EXPECT_EQ(backend.calls.back(), "ReConnect");
+  EXPECT_EQ(TextOf(u"lbl_conn_failed_reason"), u"与手机通讯失败");
+  backend.reconnect_answer = true;
+  SendMessage(hwnd, msg::kAgentLinkFailed, 0, 0);
+  EXPECT_EQ(TextOf(u"lbl_connect"), u"连接手机中...");
+}
+
+// Messages that own a heap object: delivered ones are freed by their
+// receiver, queued ones whose window dies by the post layer, and a post to
+// a dead window leaves the object with the sender. (Leaks show under ASan.)
+TEST_F(FrameTest, CarriedObjectsAreFreedOnEveryPath) {
+  InstallWindowPoster();
+  ASSERT_EQ(CConfigMgr::Instance()->GetMainWnd(), hwnd);
+  // Delivered.
+  EXPECT_TRUE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::make_unique<DriverDownloadProgress>()));
+  EXPECT_TRUE(PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(new ScreenBitmap), 0));
+  Pump();
+  EXPECT_EQ(frame->DrvProgress().ProgressReports(), 1);
+  EXPECT_EQ(frame->PhoneInfo().Received().back(), msg::kScreenshotInMemory);
+  // Queued, then the window goes.
+  EXPECT_TRUE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::make_unique<DriverDownloadProgress>()));
+  EXPECT_TRUE(PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(new ScreenBitmap), 0));
+  DestroyWindow(hwnd);
+  Pump();
+  // Posted after the window is gone: refused, the sender keeps (and frees) it.
+  EXPECT_FALSE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::make_unique<DriverDownloadProgress>()));
+  auto* bitmap = new ScreenBitmap;
+  if (!PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(bitmap), 0)) delete bitmap;
+  UninstallWindowPoster();
+}
+
+TEST_F(FrameTest, KeysStopAtTheMainWindow) {
+  size_t before = frame->defaulted.size();
+  SendMessage(hwnd, WM_KEYDOWN, 'A', 0);
+  SendMessage(hwnd, WM_KEYDOWN, VK_DOWN, 0);  // looked at, then passed on
+  EXPECT_EQ(frame->defaulted.size(), before);  // (numbers below WM_USER are not recorded)
+  for (CPageStub* page : std::initializer_list<CPageStub*>{&frame->PhoneInfo(), &frame->Video()})
+    EXPECT_TRUE(page->Received().empty());
+}
+
+TEST_F(FrameTest, StoreSearchBox) {
+  auto* edit = Control<CEditUI>(u"search_edit", u"Edit");
+  ASSERT_NE(edit, nullptr);
+  // The search button with the placeholder does nothing.
+  ClickControl(PM(), u"search_btn");
+  EXPECT_FALSE(Has(backend.actions, 28));
+  // Focus clears the placeholder; typing asks for completions; leaving empty restores it.
+  PM().SetFocus(edit);
+  EXPECT_EQ(edit->GetText(), u"");
+  edit->ReplaceTextFromInput(u"王者");
+  EXPECT_EQ(frame->AppSearch().LastQuery(), u"王者");
+  // Suggestions arrive (1289): the popup shows them; taking one starts no new query.
+  frame->Suggestions() = {u"王者荣耀", u"王者之剑"};
+  SendMessage(hwnd, msg::kSearchSuggestions, 0, 0);
+  EXPECT_TRUE(frame->SearchMenu().IsVisible());
+  EXPECT_EQ(frame->SearchMenu().Items().size(), 2u);
+  int queries = frame->AppSearch().Queries();
+  std::u16string chosen = u"王者荣耀";
+  PM().SendNotify(edit, u"searchitem_click", reinterpret_cast<WPARAM>(chosen.c_str()));
+  EXPECT_EQ(edit->GetText(), u"王者荣耀");
+  EXPECT_EQ(frame->AppSearch().Queries(), queries);
+  // The store home is selected: the browser page does not search.
+  EXPECT_TRUE(frame->Browser(0).Searches().empty());
+  static_cast<COptionUI*>(PM().FindControl(u"market_choice_optn")->GetInterface(u"Option"))->Selected(true);
+  ClickControl(PM(), u"search_btn");
+  ASSERT_EQ(frame->Browser(0).Searches().size(), 1u);
+  EXPECT_EQ(frame->Browser(0).Searches()[0], u"王者荣耀");
+  PM().SetFocus(nullptr);
+}
+
+}  // namespace
+}  // namespace ui_test
