@@ -21,20 +21,6 @@ bool CMarkup::Load(const std::u16string& text) {
   return m_bValid;
 }
 
-bool CMarkup::LoadFromBytes(const std::string& bytes) {
-  const bool le = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
-  const bool be = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF;
-  if (le || be) {
-    std::u16string t;
-    for (size_t k = 2; k + 1 < bytes.size(); k += 2) {
-      unsigned lo = static_cast<unsigned char>(bytes[le ? k : k + 1]);
-      unsigned hi = static_cast<unsigned char>(bytes[le ? k + 1 : k]);
-      t += static_cast<char16_t>(lo | (hi << 8));
-    }
-    return Load(t);
-  }
-  size_t skip = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  return Load(Utf8ToUtf16(bytes.substr(skip)));
-}
+bool CMarkup::LoadFromBytes(const std::string& bytes) { return Load(DecodeLayoutBytes(bytes)); }
 
 }  // namespace DuiLib
