@@ -1,0 +1,132 @@
+#include "app/connect/check_tcp_thread.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "app/adb/phone_ports.h"
+#include "foundation/base/log.h"
+
+namespace {
+
+class Socket {
+ public:
+  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+  ~Socket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+void SetTimeouts(int fd, int ms) {
+  timeval tv{ms / 1000, (ms % 1000) * 1000};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+}
+
+// Connects within `ms`; the socket is left blocking with its time-outs set.
+bool ConnectWithin(int fd, int port, int ms) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = inet_addr(adb::kAgentHost);
+  const int flags = ::fcntl(fd, F_GETFL, 0);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (!connected && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    int rc;
+    do {
+      rc = ::poll(&p, 1, ms);
+    } while (rc < 0 && errno == EINTR);
+    int error = 0;
+    socklen_t length = sizeof error;
+    connected = rc > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    if (!connected && error != 0) errno = error;
+    if (rc == 0) errno = ETIMEDOUT;
+  }
+  ::fcntl(fd, F_SETFL, flags);
+  if (connected) SetTimeouts(fd, ms);
+  return connected;
+}
+
+uint32_t TickCount() {
+  return static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+}  // namespace
+
+CCheckTcpThread::CCheckTcpThread(int port) : base::WinThread(u"check_tcp_thread"), port_(port) {}
+
+CCheckTcpThread::~CCheckTcpThread() { Stop(); }
+
+void CCheckTcpThread::Run() {
+  do {
+    WaitForStop(kIntervalMs);
+    if (CheckTcp() < 0) {
+      failed_.store(1);
+      PD_LOG_INFO("check_tcp failed tcp error! ");
+    }
+  } while (failed_.load() != 1 && !WaitForStop(0));
+  PD_LOG_INFO("check_tcp_thread keep_alive exit! ");
+}
+
+int CCheckTcpThread::CheckTcp() {
+  const int port = port_ != 0 ? port_ : adb::AgentPort();
+  Socket probe;
+  if (probe.fd() < 0) {
+    PD_LOG_ERROR("socket failed! ");
+    return -1;
+  }
+  if (!ConnectWithin(probe.fd(), port, kSocketTimeoutMs)) {
+    PD_LOG_ERROR("connect failed: %d", errno);
+    return -1;
+  }
+  PD_LOG_TRACE("connect succs! ");
+
+  char text[512];
+  std::snprintf(text, sizeof text, "sever alive on:%u", TickCount());
+
+  Socket link;
+  if (link.fd() < 0) {
+    PD_LOG_ERROR("socket failed! ");
+    return -1;
+  }
+  if (!ConnectWithin(link.fd(), port, kSocketTimeoutMs)) {
+    PD_LOG_ERROR("connect failed: %d", errno);
+    return -1;
+  }
+  PD_LOG_TRACE("send keep_alive package! ");
+  const size_t length = std::strlen(text) + 1;  // with its NUL byte
+  if (::send(link.fd(), text, length, MSG_NOSIGNAL) != static_cast<ssize_t>(length)) {
+    PD_LOG_ERROR("send failed: %d", errno);
+    return -1;
+  }
+  ssize_t received;
+  char block[512];
+  do {
+    received = ::recv(link.fd(), block, sizeof block, 0);
+  } while (received > 0 || (received < 0 && errno == EINTR));
+  if (received == 0) {
+    PD_LOG_TRACE("send connection closed ");
+    return 0;
+  }
+  PD_LOG_ERROR("recv failed: %d", errno);
+  return -1;
+}

@@ -1,0 +1,39 @@
+// CCheckTcpThread: every 3000 ms proves that the agent's command port
+// (127.0.0.1, the agent port, forwarded by adb) still answers, and ends with
+// its failed flag set at the first failed check. The socket-thread manager
+// owns it, starts it and reads the flag.
+//
+// One check: a first connection proves that the port accepts; a second
+// carries the keep-alive text "sever alive on:<tick>" with its NUL byte and
+// reads until the agent closes. Both connections carry 3000 ms time-outs
+// (connect, send and receive), so a hung agent fails the check instead of
+// holding the thread, and both are closed before the check returns.
+//
+// Threading: the failed flag is written by the thread and read by others.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "foundation/base/win_thread.h"
+
+class CCheckTcpThread : public base::WinThread {
+ public:
+  static constexpr uint32_t kIntervalMs = 3000;
+  static constexpr int kSocketTimeoutMs = 3000;
+
+  // `port` 0: the configured agent port (adb::AgentPort()).
+  explicit CCheckTcpThread(int port = 0);
+  ~CCheckTcpThread() override;
+
+  int32_t GetFailed() const { return failed_.load(); }
+  // One check: 0 when the agent accepted the text and closed, negative on failure.
+  int CheckTcp();
+
+ protected:
+  void Run() override;
+
+ private:
+  int port_;
+  std::atomic<int32_t> failed_{0};
+};
