@@ -23,7 +23,7 @@ struct CMarkupNode {
 class CMarkup {
  public:
   bool Load(const std::u16string& text);
-  bool LoadFromBytes(const std::string& bytes);  // UTF-8 (or UTF-16 with a BOM)
+  bool LoadFromBytes(const std::string& bytes);  // see DecodeLayoutBytes (UILayoutReader.h)
   bool IsValid() const { return m_bValid; }
   void Release() { m_root = CMarkupNode(); m_bValid = false; }
   const CMarkupNode& GetRoot() const { return m_root; }
