@@ -34,11 +34,12 @@ class FakeTarget : public CBaseResponse {
     const unsigned char* data = response.reply.GetData();
     r.bytes.assign(reinterpret_cast<const char*>(data), response.reply.GetLength());
     // The buffer keeps a zero behind its content.
-    terminated_ = terminated_ && data != nullptr && data[response.reply.GetLength()] == 0;
+    const bool terminated = data != nullptr && data[response.reply.GetLength()] == 0;
     CXmlDocument document;
     r.checked = CheckResponseStatus(response) && CheckResponse(document, response.reply);
     r.document = document.GetDocument();
     std::lock_guard<std::mutex> hold(lock_);
+    terminated_ = terminated_ && terminated;
     replies_.push_back(std::move(r));
     arrived_.notify_all();
   }
@@ -52,13 +53,16 @@ class FakeTarget : public CBaseResponse {
     std::lock_guard<std::mutex> hold(lock_);
     return replies_;
   }
-  bool AllTerminated() const { return terminated_; }
+  bool AllTerminated() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return terminated_;
+  }
 
  private:
   std::mutex lock_;
   std::condition_variable arrived_;
   std::vector<ReceivedReply> replies_;
-  bool terminated_ = true;
+  bool terminated_ = true;  // guarded by lock_ too
 };
 
 }  // namespace testing_support
