@@ -9,6 +9,7 @@
 #include "bindings/download_interfaces.h"
 #include "bindings/kitfinder_interface.h"
 #include "bindings/portsniffer_interface.h"
+#include "driver_package.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
 #include "package_pool.h"
@@ -98,6 +99,7 @@ int PNPDeviceMangement::Init(PnpDeviceCallback device_callback, uintptr_t device
     kf.SetLocalSystemInfo(GetOsId(), GetLanguageId(), IsLaptopByAcAdapter());
   }
   // 6. The package pool.
+  AllowInstallWaits();
   PackagePool* pool = PackagePool::GetInstance();
   pool->SetCallback(download_callback, download_context);
   pool->Start();
@@ -158,6 +160,7 @@ void PNPDeviceMangement::UnInit() {
   std::lock_guard<std::mutex> lifecycle(lifecycle_mu_);
   PD_LOG_TRACE("PNPDeviceMangement: UnInit Begin");
   if (initialized_.exchange(0)) {
+    AbortInstallWaits();  // an install waiting for the compatible package returns now
     Stop();
     if (GetSettings().Enabled(PNP_WORKMODE_DRVQUERY)) Kitfinder().Close();
     PackagePool::GetInstance()->Stop();

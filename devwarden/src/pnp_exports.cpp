@@ -156,9 +156,10 @@ PNP_API int PNP_QueryAndroidModelInfo(int device, AndroidModelInfo* info) {
 }
 
 PNP_API int PNP_QueryAndroidModel(const char16_t* brand, const char16_t* model, AndroidModelInfo* info) {
-  if (!Manager().IsInitialized() || !info) return 0;
-  const uint16_t vendor = devwarden::FindVendorIdByName(brand ? brand : u"");
-  return devwarden::GetMobileProductInfo(vendor, 0, model ? model : u"", model ? model : u"", u"123456", info);
+  // Without a model name there is nothing to ask for.
+  if (!Manager().IsInitialized() || !info || !model || !model[0]) return 0;
+  const uint16_t vendor = devwarden::FindVendorIdByName(brand);
+  return devwarden::GetMobileProductInfo(vendor, 0, model, model, u"123456", info);
 }
 
 PNP_API int PNP_QueryAndroidModelFromOther(const char16_t* brand, const char16_t* model, AndroidModelInfo* info)

@@ -31,6 +31,18 @@ bool ContainsNoCase(const std::u16string& text, const std::u16string& part) {
 
 size_t GroupLength(const std::u16string& multi) { return multi.size(); }
 
+constexpr size_t kMatchedIdCapacity = 1024;
+constexpr size_t kDescriptionCapacity = 260;
+constexpr size_t kClassNameCapacity = 32;
+
+// A fixed text field as a string, ending at its terminator or its end.
+template <size_t N>
+std::u16string Terminated(const char16_t (&field)[N]) {
+  size_t n = 0;
+  while (n < N && field[n]) ++n;
+  return std::u16string(field, n);
+}
+
 }  // namespace
 
 USBDevice::USBDevice(const DetectedDeviceRecord& record) : handle_(record.handle), record_(record) {
@@ -78,6 +90,11 @@ int USBDevice::AndroidMode() const {
 size_t USBDevice::PackageCount() const {
   std::lock_guard<std::mutex> lock(mu_);
   return package_keys_.size();
+}
+
+std::vector<PackageKey> USBDevice::PackageKeys() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return package_keys_;
 }
 
 void USBDevice::ReplaceRecord(const DetectedDeviceRecord& record) {
@@ -258,18 +275,75 @@ int USBDevice::GetAdvanceInfo(AndroidModelInfo* record, int size) {
 }
 
 int USBDevice::QueryDrivers() {
-  // The driver query through kitfinder comes with the driver package code;
-  // until then a device gets no package and the query ends without one.
-  return PackageCount() > 0 ? 1 : 0;
+  // 1. The hardware-ID dump: the bus id group and one group per row.
+  int count = 0;
+  DumpHwIDs(nullptr, &count);
+  if (count <= 0) return 0;
+  std::vector<char16_t> dump(static_cast<size_t>(count) + 1, 0);
+  int capacity = count + 1;
+  if (!DumpHwIDs(dump.data(), &capacity)) return 0;
+  const size_t groups = std::min<size_t>(hwids_.rows.size() + 1, 255);
+  PD_LOG_TRACE("QueryDrivers: Begin QueryDrivers ids_cnt=%d device0x%X ", static_cast<int>(groups),
+               static_cast<unsigned>(handle_));
+
+  // 2. The driver query.
+  char16_t matched[kMatchedIdCapacity] = {};
+  char16_t description[kDescriptionCapacity] = {};
+  char16_t class_name[kClassNameCapacity] = {};
+  SDrvInfo* records = nullptr;
+  uint8_t record_count = 0;
+  const int result = Kitfinder().GetLocalUsbDrvInfo(GetClass(), dump.data(), static_cast<uint8_t>(groups), matched,
+                                                    &records, &record_count, description, class_name);
+  // Whatever the library wrote, these texts end inside their buffers.
+  matched[kMatchedIdCapacity - 1] = 0;
+  description[kDescriptionCapacity - 1] = 0;
+  class_name[kClassNameCapacity - 1] = 0;
+
+  if (result == 0 && records && record_count > 0) {
+    const SDrvInfo& first = records[0];  // only the first record becomes a package
+    auto package = std::make_unique<DriverPackage>(first);
+    package->SetBusId(hwids_.bus_id.c_str());
+    // The matched IDs are read within their own buffer, never past it.
+    if (matched[0]) package->SetHwIdsForPackage(matched, std::min<size_t>(dump.size(), kMatchedIdCapacity));
+    PD_LOG_TRACE("szDevDrvDes[%s]", ToUtf8(description).c_str());
+    PD_LOG_TRACE("szDevClass[%s]", ToUtf8(class_name).c_str());
+    PD_LOG_TRACE("szBrandStr[%s]", ToUtf8(Terminated(first.szBrandStr)).c_str());
+    PD_LOG_TRACE("szVendorStr[%s]", ToUtf8(Terminated(first.szVendorStr)).c_str());
+    PD_LOG_TRACE("szFileExt[%s]", ToUtf8(Terminated(first.szFileExt)).c_str());
+    PD_LOG_TRACE("szPopularVer[%s]", ToUtf8(Terminated(first.szPopularVer)).c_str());
+    PD_LOG_TRACE("szDrvName[%s]", ToUtf8(Terminated(first.szDrvName)).c_str());
+    PD_LOG_TRACE("szDrvClassName[%s]", ToUtf8(Terminated(first.szDrvClassName)).c_str());
+    const PackageKey key = package->GetKey();
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      DetectedDeviceRecord& r = record_.raw();
+      PD_LOG_TRACE("_manufacturer[%s]", ToUtf8(Terminated(r.manufacturer)).c_str());
+      PD_LOG_TRACE("_product[%s]", ToUtf8(Terminated(r.product)).c_str());
+      PD_LOG_TRACE("_desc[%s]", ToUtf8(Terminated(r.description)).c_str());
+      // The names the device did not give itself come from the driver record.
+      if (!r.manufacturer[0]) CopyWideText(r.manufacturer, 64, Terminated(first.szBrandStr).c_str());
+      if (!r.product[0]) CopyWideText(r.product, 64, Terminated(first.szVendorStr).c_str());
+      if (!r.description[0]) {
+        const std::u16string name = Terminated(first.szDrvName);
+        CopyWideText(r.description, 64, name.empty() ? description : name.c_str());
+      }
+      if (class_bits_ == 0) {
+        if (ContainsNoCase(class_name, u"Net")) class_bits_ = PNP_CLASS_NETWORK;
+        else if (ContainsNoCase(class_name, u"Bluetooth")) class_bits_ = PNP_CLASS_BLUETOOTH;
+      }
+      package_keys_.push_back(key);
+    }
+    PackagePool::GetInstance()->AddPackage(std::move(package));
+  }
+  if (result == 0 && records) Kitfinder().FreeDrvInfo(records, record_count);
+  const int held = PackageCount() > 0 ? 1 : 0;
+  PD_LOG_TRACE("QueryDrivers: End QueryDrivers device0x%X drvcount=%d", static_cast<unsigned>(handle_),
+               static_cast<int>(record_count));
+  return held;
 }
 
 int USBDevice::DownloadDrivers() {
-  std::vector<PackageKey> keys;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    keys = package_keys_;
-  }
-  for (const auto& key : keys) {
+  for (const auto& key : PackageKeys()) {
     if (!PackagePool::GetInstance()->StartDownLoad(handle_, key)) return 0;
   }
   return 1;
@@ -277,18 +351,16 @@ int USBDevice::DownloadDrivers() {
 
 int USBDevice::Update() {
   PD_LOG_TRACE("Update Begin:");
-  std::vector<PackageKey> keys;
-  int class_bits;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    keys = package_keys_;
-    class_bits = class_bits_;
-  }
+  const std::vector<PackageKey> keys = PackageKeys();
+  const int class_bits = GetClass();
+  PackagePool* pool = PackagePool::GetInstance();
   int result = 1;
   for (const auto& key : keys) {
-    if (!PackagePool::GetInstance()->AllFinished(key)) result = 0;
+    if (!pool->AllFinished(key)) result = 0;
   }
-  for (size_t i = 0; result && i < keys.size(); ++i) result &= PackagePool::GetInstance()->Install(keys[i], class_bits);
+  // Installed against this device's own bus id: a package that several
+  // phone models share was stored with the first one's.
+  for (size_t i = 0; result && i < keys.size(); ++i) result &= pool->Install(keys[i], class_bits, hwids_.bus_id);
   PD_LOG_TRACE("Update End: %d", result);
   return result;
 }

@@ -18,12 +18,12 @@
 
 #include "detected_device_record.h"
 #include "devwarden.h"
+#include "driver_package.h"
 #include "hardware_ids.h"
 
 namespace devwarden {
 
 class QueryDriverThread;
-using PackageKey = std::array<uint8_t, 16>;
 
 // The operations of a listed device, in the order the exports use them.
 class IPnpDevice {
@@ -86,6 +86,7 @@ class USBDevice : public IPnpDevice {
   uint16_t VendorId() const;
   uint16_t ProductId() const;
   size_t PackageCount() const;
+  std::vector<PackageKey> PackageKeys() const;
   const std::u16string& BusId() const { return hwids_.bus_id; }
   // A change event: the record is replaced whole (the handle stays).
   void ReplaceRecord(const DetectedDeviceRecord& record);

@@ -9,11 +9,9 @@
 #include <cstdint>
 #include <string>
 
-namespace devwarden {
+#include "kitfinder/driver_records.h"
 
-// Driver records of the driver information service (completed by the driver
-// package code); here only passed through and freed.
-struct SDrvInfo;
+namespace devwarden {
 
 struct KitfinderInterface {
   using Proc = void();  // a procedure devwarden binds but never calls
