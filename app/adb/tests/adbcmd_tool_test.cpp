@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "app/adb/phone_ports.h"
 #include "app/adb/tests/temp_folder.h"
 #include "app/config/config_mgr.h"
 #include "foundation/base/code_page.h"
@@ -136,6 +137,22 @@ TEST(AdbCmdToolTest, MissingAdbFailsEveryCommand) {
   EXPECT_EQ(tool.InstallApk(u"/tmp/a.apk", true, false), -1);
   EXPECT_FALSE(tool.IsPackageInstalled(u"com.x"));
   unsetenv("PHONEDECK_ADB");
+}
+
+TEST(AdbCmdToolTest, ToolsFromEnvironmentThenProgramFolderThenPath) {
+  TempFolder dir;
+  mkdir(dir.File("adb").c_str(), 0755);
+  const std::string own = dir.Script("adb/adb", "echo own\n");
+  setenv("PHONEDECK_PROGRAM_DIR", dir.path().c_str(), 1);
+  unsetenv("PHONEDECK_ADB");
+  unsetenv("PHONEDECK_AAPT");
+  EXPECT_EQ(adb::AdbProgram(), own);
+  EXPECT_EQ(adb::AaptProgram(), "aapt");  // no copy of its own: Debian's
+  setenv("PHONEDECK_ADB", "/opt/x/adb", 1);
+  EXPECT_EQ(adb::AdbProgram(), "/opt/x/adb");
+  unsetenv("PHONEDECK_ADB");
+  unsetenv("PHONEDECK_PROGRAM_DIR");
+  EXPECT_EQ(adb::AdbProgram(), "adb");
 }
 
 // The real aapt on the packages the build makes.

@@ -81,7 +81,7 @@ TEST_F(AgentE2eTest, OneCommandOfEachFamily) {
                              u"environment",  u"sms_list",      u"sms_count",    u"music_list",
                              u"music_count",  u"video_list",    u"video_count",  u"image_list",
                              u"image_count"};
-  for (const char16_t* command : lists) CSocketThreadMgr::Instance()->RunAsync(Package(command, &target));
+  for (const char16_t* command : lists) SendGetCommand(&target, command);
   ASSERT_TRUE(target.WaitFor(std::size(lists)));
   ExecuteRequest(Package(u"contact_info", &target, u"GET", {{u"contact", u"id", u"1"}}));
   ExecuteRequest(Package(u"music_info", &target, u"GET", {{u"m", u"id", u"3"}}));

@@ -83,6 +83,18 @@ TEST_F(SocketThreadTest, LargeReplyArrivesWhole) {
   EXPECT_EQ(LinkFailedPosts(), 0);
 }
 
+TEST_F(SocketThreadTest, LargeRequestArrivesWhole) {
+  FakeAgent agent([](const std::string&, const std::string&) { return AgentAnswer{AgentAnswer::kReply, SuccessReply()}; });
+  PointAt(agent.port());
+  FakeTarget target;
+  const std::u16string value(3000000, u'v');
+  ExecuteRequest(Package(u"package_info", &target, value), nullptr);
+  ASSERT_EQ(target.Replies().size(), 1u);
+  EXPECT_TRUE(target.Replies()[0].checked);
+  EXPECT_NE(agent.LastRequest().find(std::string(3000000, 'v') + "\""), std::string::npos);
+  EXPECT_NE(agent.LastRequest().find("</request>"), std::string::npos);
+}
+
 TEST_F(SocketThreadTest, RepliesOfExactlyTheBufferSizeStayTerminated) {
   for (size_t size : {511u, 512u, 4096u, 4608u}) {
     std::string reply = SuccessReply();
