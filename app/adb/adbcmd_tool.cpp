@@ -53,8 +53,12 @@ bool CAdbCmdTool::RunProcess(const std::string& program, const std::vector<std::
   PD_LOG_INFO("cmd code: %s ", line.c_str());
   PD_LOG_INFO("ReadFile start!");
   adb::ChildResult run = adb::RunChildProcess(program, args, timeout_ms_);
+  if (run.pipe_failed) {
+    PD_LOG_ERROR("CreatePipe failed(%d)", run.error_code);
+    return false;
+  }
   if (!run.started) {
-    PD_LOG_ERROR("CreateProcess failed(%s)(%s)", line.c_str(), run.error.c_str());
+    PD_LOG_ERROR("CreateProcess failed(%s)(%d)", line.c_str(), run.error_code);
     return false;
   }
   if (run.timed_out) {

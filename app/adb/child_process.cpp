@@ -82,7 +82,9 @@ ChildResult RunChildProcess(const std::string& program, const std::vector<std::s
   ChildResult result;
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    result.error_code = errno;
     result.error = std::string("pipe: ") + strerror(errno);
+    result.pipe_failed = true;
     return result;
   }
 
@@ -105,6 +107,7 @@ ChildResult RunChildProcess(const std::string& program, const std::vector<std::s
   close(pipe_fds[1]);
   if (rc != 0) {
     close(pipe_fds[0]);
+    result.error_code = rc;
     result.error = strerror(rc);
     return result;
   }

@@ -28,6 +28,8 @@ struct ChildResult {
   int exit_code = -1;       // exit status, or 128 + signal
   std::string output;       // raw bytes of standard output and error
   std::string error;        // why it could not be started
+  int error_code = 0;       // errno of that failure
+  bool pipe_failed = false; // the failure was creating the pipe
 };
 
 // `program`: a path, or a bare name looked up on PATH. `args` exclude the

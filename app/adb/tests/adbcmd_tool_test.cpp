@@ -9,6 +9,7 @@
 #include "app/adb/tests/temp_folder.h"
 #include "app/config/config_mgr.h"
 #include "foundation/base/code_page.h"
+#include "foundation/base/log.h"
 
 namespace {
 
@@ -128,15 +129,29 @@ TEST_F(FakeAdbTest, HungAdbFailsAtTheTimeOut) {
   EXPECT_EQ(tool_.InstallApk(u"/tmp/a.apk", true, false), -1);
 }
 
-TEST(AdbCmdToolTest, MissingAdbFailsEveryCommand) {
+TEST(AdbCmdToolTest, MissingAdbFailsEveryCommandAndSaysSo) {
+  TempFolder dir;
+  mkdir(dir.File("log").c_str(), 0755);
+  setenv("PHONEDECK_PROGRAM_DIR", dir.path().c_str(), 1);
+  ASSERT_TRUE(base::BaseLog::GetInstance()->Open("log/adb.log"));
   setenv("PHONEDECK_ADB", "/nonexistent/adb", 1);
-  CAdbCmdTool tool;
-  tool.SetSerial(u"S1");
-  EXPECT_EQ(tool.GetDeviceState(u"S1"), 2);
-  EXPECT_FALSE(tool.ListDevices());
-  EXPECT_EQ(tool.InstallApk(u"/tmp/a.apk", true, false), -1);
-  EXPECT_FALSE(tool.IsPackageInstalled(u"com.x"));
+  {
+    CAdbCmdTool tool;
+    tool.SetSerial(u"S1");
+    EXPECT_EQ(tool.GetDeviceState(u"S1"), 2);
+    EXPECT_FALSE(tool.ListDevices());
+    EXPECT_EQ(tool.InstallApk(u"/tmp/a b.apk", true, false), -1);
+    EXPECT_FALSE(tool.IsPackageInstalled(u"com.x"));
+  }
+  base::BaseLog::GetInstance()->Close();
   unsetenv("PHONEDECK_ADB");
+  unsetenv("PHONEDECK_PROGRAM_DIR");
+  const std::string log = dir.Read("log/adb.log");
+  EXPECT_NE(log.find("(adbcmd_tool:"), std::string::npos);
+  EXPECT_NE(log.find("cmd code: \"/nonexistent/adb\" devices "), std::string::npos) << log;
+  EXPECT_NE(log.find("CreateProcess failed(\"/nonexistent/adb\" -s S1 install -r \"/tmp/a b.apk\")(2)"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("RunAdbCmd failed: "), std::string::npos);
 }
 
 TEST(AdbCmdToolTest, ToolsFromEnvironmentThenProgramFolderThenPath) {
