@@ -15,6 +15,7 @@
 #include "app/core/message_ids.h"
 #include "app/core/phone_message.h"
 #include "app/ftp/ftpcmd_tool.h"
+#include "foundation/base/log.h"
 
 namespace {
 
@@ -181,15 +182,32 @@ TEST_F(FtpE2eTest, PlainDownloadHttpAndFtp) {
   EXPECT_TRUE(tool_.DeleteFile("sdcard/via ftp.txt"));
 }
 
-TEST(FtpOfflineTest, NothingListening) {
-  CFtpCmdTool tool;
+TEST(FtpOfflineTest, NothingListeningAndTheLogSaysWhy) {
   TempFolder dir;
-  tool.SetHost("ftp://127.0.0.1", "8:8", 1);  // port 1: refused
-  const std::string local = dir.Write("a.txt", "a");
-  EXPECT_FALSE(tool.UploadFile("sdcard/a.txt", local.c_str(), nullptr));
-  EXPECT_FALSE(tool.DownloadFileWithProgress("sdcard/a.txt", dir.File("b.txt").c_str(), nullptr));
-  EXPECT_FALSE(Exists(dir.File("b.txt")));
-  EXPECT_FALSE(tool.DeleteFile("sdcard/a.txt"));
+  mkdir(dir.File("log").c_str(), 0755);
+  setenv("PHONEDECK_PROGRAM_DIR", dir.path().c_str(), 1);
+  ASSERT_TRUE(base::BaseLog::GetInstance()->Open("log/ftp.log"));
+  {
+    CFtpCmdTool tool;
+    tool.SetHost("ftp://127.0.0.1", "8:8", 1);  // port 1: refused
+    EXPECT_FALSE(tool.UploadFile("sdcard/a.txt", dir.File("missing.txt").c_str(), nullptr));
+    const std::string local = dir.Write("a.txt", "a");
+    EXPECT_FALSE(tool.UploadFile("sdcard/a.txt", local.c_str(), nullptr));
+    EXPECT_FALSE(tool.DownloadFileWithProgress("sdcard/a.txt", dir.File("b.txt").c_str(), nullptr));
+    EXPECT_FALSE(Exists(dir.File("b.txt")));
+    EXPECT_FALSE(tool.DeleteFile("sdcard/a.txt"));
+  }
+  base::BaseLog::GetInstance()->Close();
+  unsetenv("PHONEDECK_PROGRAM_DIR");
+  const std::string log = dir.Read("log/ftp.log");
+  for (const std::string& line :
+       {"Couldnt open '" + dir.File("missing.txt") + "': No such file or directory",
+        std::string("curl_easy_perform() failed=Couldn't connect to server Ftphost_url=ftp://127.0.0.1:1/sdcard/a.txt"),
+        std::string("curl upload over"), std::string("curl download over"),
+        std::string("curl_easy_perform() failed=Couldn't connect to server file_path=sdcard/a.txt"),
+        std::string("(ftpcmd_tool:")}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
 }
 
 }  // namespace
