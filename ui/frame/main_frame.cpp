@@ -229,6 +229,7 @@ void CMainFrame::InitAfterCreate() {
   // 7. Search popup, store home, "not connected".
   search_menu_->Create(m_hWnd);
   if (market_index_optn_) market_index_optn_->Selected(true);
+  CreateConnectDisplay();
   SetConnected(false);
   // 8. Icons and the tray.
   SetIcon(kTrayIconId);
@@ -383,7 +384,8 @@ void CMainFrame::OnDownloadAnimation() {
   target.y -= 5;
   POINT from;
   GetCursorPos(&from);
-  down_gif_->Fly(target, from);
+  down_gif_->SetTarget(target);
+  down_gif_->FlyTo(from);
 }
 
 void CMainFrame::OnSearchSuggestions() {

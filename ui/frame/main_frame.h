@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "qenui/UIlib.h"
+#include "ui/connect_display/connect_display.h"
 #include "ui/pages/app_search_thread.h"
 #include "ui/pages/auto_task_dlg.h"
 #include "ui/pages/contact_dlg.h"
@@ -56,7 +57,7 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   CDownGifWnd& DownGif() { return *down_gif_; }
   CAppSearchThread& AppSearch() { return *app_search_; }
   std::vector<std::u16string>& Suggestions() { return suggestions_; }
-  int ConnectStep() const { return connect_step_; }
+  int ConnectStep() const { return connect_display_ ? connect_display_->ProgressStep() : 0; }
   bool HasTrayIcon() const { return tray_added_; }
 
   // Called once, after the window's first paint (start-up timing, screenshots).
@@ -114,17 +115,13 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   void SearchStore(const std::u16string& keyword);
   std::u16string SearchText() const;
 
-  // Connection display (connect_display.cpp).
+  // Connection display (connect_display.cpp hands it to CConnectDisplay).
+  class DisplayOwner;
+  void CreateConnectDisplay();
   void OnConnectState(int state);
   void SetConnecting(bool on);
   void SetConnected(bool yes);
-  void SetProgressStep(int step);
-  void ShowFailure(int state);
-  void ShowPopup(int which);
-  void PhoneTabHome();
   void OnConnectTimer();
-  void ReopenSelectedPage();
-  void ClearPages();
 
   // Page controllers (construction order; destroyed in reverse).
   std::unique_ptr<CPhoneInfoDlg> phone_info_;
@@ -175,7 +172,8 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   DuiLib::CProgressUI* connect_progress_ = nullptr;
 
   bool suggestion_chosen_ = false;
-  int connect_step_ = 0;
+  std::unique_ptr<IConnectDisplayOwner> display_owner_;
+  std::unique_ptr<CConnectDisplay> connect_display_;
   bool tray_added_ = false;
   std::function<void()> first_paint_hook_;
 };

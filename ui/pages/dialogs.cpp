@@ -1,6 +1,7 @@
 #include "ui/pages/dialogs.h"
 
 #include "foundation/base/log.h"
+#include "ui/small_windows/about_wnd.h"
 
 namespace {
 int g_opened = 0;  // UI thread only
@@ -8,7 +9,7 @@ int g_opened = 0;  // UI thread only
 
 namespace dialogs {
 void ShowSettings(DuiLib::HWND) { ++g_opened; PD_LOG_INFO("settings window: not built yet"); }
-void ShowAbout(DuiLib::HWND) { ++g_opened; PD_LOG_INFO("About window: not built yet"); }
+void ShowAbout(DuiLib::HWND owner) { ++g_opened; ShowAboutWindow(owner); }
 void ShowFeedback(DuiLib::HWND) { ++g_opened; PD_LOG_INFO("feedback window: not built yet"); }
 int OpenedCount() { return g_opened; }
 }  // namespace dialogs

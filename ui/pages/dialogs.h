@@ -1,6 +1,7 @@
 // Windows that the main window's menu and buttons open (stubs until each is
 // built): the settings window, the About window and the feedback window.
-// Each stub logs that it is not there yet and returns.
+// Each stub logs that it is not there yet and returns; the About window is
+// the real one (modal).
 #pragma once
 
 #include "qenui/UIlib.h"

@@ -190,8 +190,14 @@ TEST_F(FrameTest, MainMenuFromButtonAndTray) {
     // "关于" posts 35769 with 106 to the main window.
     int opened = dialogs::OpenedCount();
     backend.actions.clear();
+    int about_boxes = 0;
+    host->PushModalScript([&](HWND box) {
+      ++about_boxes;
+      ClickControl(box, u"close_btn");
+    });
     ASSERT_TRUE(ClickControl(list->GetItemAt(1)));
     Pump();
+    EXPECT_EQ(about_boxes, 1);
     EXPECT_EQ(OpenMainMenu(), nullptr);  // the menu is gone and deleted itself
     EXPECT_EQ(dialogs::OpenedCount(), opened + 1);
     EXPECT_TRUE(Has(backend.actions, 45));
@@ -295,10 +301,13 @@ TEST_F(FrameTest, CarriedObjectsAreFreedOnEveryPath) {
   InstallWindowPoster();
   ASSERT_EQ(CConfigMgr::Instance()->GetMainWnd(), hwnd);
   // Delivered.
-  EXPECT_TRUE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::make_unique<DriverDownloadProgress>()));
+  SendMessage(hwnd, msg::kConnectionState, 0, 10);  // the driver window shows
+  auto finished = std::make_unique<DriverDownloadProgress>();
+  finished->status = 6;
+  EXPECT_TRUE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::move(finished)));
   EXPECT_TRUE(PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(new ScreenBitmap), 0));
   Pump();
-  EXPECT_EQ(frame->DrvProgress().ProgressReports(), 1);
+  EXPECT_EQ(frame->DrvProgress().Progress(), 50);
   EXPECT_EQ(frame->PhoneInfo().Received().back(), msg::kScreenshotInMemory);
   // Queued, then the window goes.
   EXPECT_TRUE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::make_unique<DriverDownloadProgress>()));
