@@ -267,7 +267,10 @@ void CSocketThreadMgr::Release() {
 
 CSocketThreadMgr::CSocketThreadMgr() = default;
 
-CSocketThreadMgr::~CSocketThreadMgr() { StopAll(); }
+CSocketThreadMgr::~CSocketThreadMgr() {
+  StopAll();
+  check_tcp_.Stop();
+}
 
 void CSocketThreadMgr::SetHost(const std::string& host, int port) {
   std::lock_guard<std::mutex> hold(endpoint_lock_);

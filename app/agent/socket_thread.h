@@ -16,6 +16,7 @@
 
 #include "app/agent/buffer_t.h"
 #include "app/agent/cmd_package.h"
+#include "app/connect/check_tcp_thread.h"
 #include "foundation/base/locks.h"
 #include "foundation/base/win_thread.h"
 
@@ -94,9 +95,14 @@ class CSocketThreadMgr {
   void StopAll();
   size_t ThreadCount();
 
+  // The keep-alive thread of the agent link, held here; whoever starts it
+  // reads its failed flag here too. Stopped when the manager goes.
+  CCheckTcpThread& CheckTcpThread() { return check_tcp_; }
+
  private:
   void PurgeFinished();
 
+  CCheckTcpThread check_tcp_;
   base::CCriticalSection lock_;
   std::list<CSocketThread*> threads_;
   std::mutex endpoint_lock_;
