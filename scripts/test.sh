@@ -3,6 +3,7 @@
 # the full suite in build/, then the unit tests again under ASan+UBSan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$(pwd)"
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 jobs="$(nproc)"
 
@@ -17,7 +18,7 @@ echo "== sanitizer build (ASan+UBSan)"
 scripts/build.sh build-asan -DPHONEDECK_SANITIZE=ON -DPHONEDECK_BENCHMARKS=OFF
 echo "== unit tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-   LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
+   LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \
    ctest -j "$jobs" -L unit --output-on-failure --timeout 600)
 
 if [ -x scripts/fuzz.sh ]; then
