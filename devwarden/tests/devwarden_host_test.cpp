@@ -50,6 +50,9 @@ struct Api {
   DECLARE(PNP_IsNeedUpdate);
   DECLARE(PNP_AndroidReport);
   DECLARE(PNP_QueryAndroidModel);
+  DECLARE(PNP_QueryAndroidModelInfo);
+  DECLARE(PNP_SetDownLoadPath);
+  DECLARE(PNP_GetDeviceDriverDesc);
 };
 #undef DECLARE
 
@@ -67,6 +70,13 @@ struct Fakes {
   void (*reset)();
   int (*kf_calls)(const char*);
   void (*kf_reset)();
+  void (*kf_set_driver_answer)(int, int, int, const uint8_t*, int64_t, int, const char16_t*);
+  void (*kf_set_model_answer)(int, const char16_t*);
+  int (*kf_records_alive)();
+  void (*dl_accept_starts)(int);
+  void (*kp_set_code)(int);
+  int (*kp_bus_id)(int, char16_t*);
+  void (*kp_reset)();
 };
 
 struct Event {
@@ -90,7 +100,23 @@ struct Host {
     self->changed.notify_all();
     return event == PNP_EVENT_REMOVAL ? self->removal_answer : 0;
   }
-  static int Download(int, int*, uint64_t*, uint64_t*, int*, uintptr_t) { return 0; }
+  static int Download(int device, int* status, uint64_t*, uint64_t*, int*, uintptr_t context) {
+    Host* self = reinterpret_cast<Host*>(context);
+    if (!self) return 0;
+    std::lock_guard<std::mutex> lock(self->mu);
+    self->downloads.push_back({device, *status});
+    self->changed.notify_all();
+    return 0;
+  }
+  bool WaitForDownload(int device, int status, int timeout_ms = 5000) {
+    std::unique_lock<std::mutex> lock(mu);
+    return changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+      for (const Event& e : downloads)
+        if (e.event == device && e.handle == status) return true;
+      return false;
+    });
+  }
+  std::vector<Event> downloads;  // {device, status} of each download report
 
   bool WaitFor(int event, int handle, int timeout_ms = 5000) {
     std::unique_lock<std::mutex> lock(mu);
@@ -126,6 +152,7 @@ class HostTest : public ::testing::Test {
                                "/' && mkdir '" + folder_ + "/log'";
     ASSERT_EQ(system(copies.c_str()), 0);
     setenv("PHONEDECK_PROGRAM_DIR", folder_.c_str(), 1);
+    setenv("PHONEDECK_STRAY_ADB_NAMES", "", 1);  // model queries never stop a real adb here
   }
   static void TearDownTestSuite() { system(("rm -rf '" + folder_ + "'").c_str()); }
 
@@ -146,14 +173,29 @@ class HostTest : public ::testing::Test {
     Bind(detection_, fakes_.reset, "FakeUd_Reset");
     Bind(kitfinder_, fakes_.kf_calls, "FakeKf_Calls");
     Bind(kitfinder_, fakes_.kf_reset, "FakeKf_Reset");
+    Bind(kitfinder_, fakes_.kf_set_driver_answer, "FakeKf_SetDriverAnswer");
+    Bind(kitfinder_, fakes_.kf_set_model_answer, "FakeKf_SetModelAnswer");
+    Bind(kitfinder_, fakes_.kf_records_alive, "FakeKf_RecordsAlive");
+    download_ = dlopen((folder_ + "/libwebpuller.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    setup_ = dlopen((folder_ + "/libKitplanter.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(download_, nullptr) << dlerror();
+    ASSERT_NE(setup_, nullptr) << dlerror();
+    Bind(download_, fakes_.dl_accept_starts, "FakeDl_AcceptStarts");
+    Bind(setup_, fakes_.kp_set_code, "FakeKp_SetCode");
+    Bind(setup_, fakes_.kp_bus_id, "FakeKp_BusId");
+    Bind(setup_, fakes_.kp_reset, "FakeKp_Reset");
     fakes_.reset();
     fakes_.kf_reset();
+    fakes_.dl_accept_starts(0);
+    fakes_.kp_reset();
     Load();
   }
 
   void TearDown() override {
     Unload();  // without PNP_UnInit: the library's unload shuts it down
     EXPECT_EQ(fakes_.has_callback(), 0) << "the detection library still calls an unloaded devwarden";
+    dlclose(setup_);
+    dlclose(download_);
     dlclose(kitfinder_);
     dlclose(detection_);
   }
@@ -168,6 +210,7 @@ class HostTest : public ::testing::Test {
     BIND(PNP_GetAndroidCurrentMode); BIND(PNP_GetDevicePort); BIND(PNP_GetDeviceProperty);
     BIND(PNP_GetUpdateDriverCount); BIND(PNP_DownLoadDriver); BIND(PNP_UpdateDrvier); BIND(PNP_GetDownLoadInfo);
     BIND(PNP_GetDeviceAdvanceInfo); BIND(PNP_IsNeedUpdate); BIND(PNP_AndroidReport); BIND(PNP_QueryAndroidModel);
+    BIND(PNP_QueryAndroidModelInfo); BIND(PNP_SetDownLoadPath); BIND(PNP_GetDeviceDriverDesc);
 #undef BIND
   }
 
@@ -187,7 +230,9 @@ class HostTest : public ::testing::Test {
   }
 
   int InitAndStart(int detect_class = PNP_CLASS_ANDROID) {
-    if (!api_.PNP_Init(Host::Callback, reinterpret_cast<uintptr_t>(&host_), Host::Download, 0)) return -1;
+    if (!api_.PNP_Init(Host::Callback, reinterpret_cast<uintptr_t>(&host_), Host::Download,
+                       reinterpret_cast<uintptr_t>(&host_)))
+      return -1;
     api_.PNP_SetDetectClass(detect_class);
     return api_.PNP_Start();
   }
@@ -209,6 +254,8 @@ class HostTest : public ::testing::Test {
   void* devwarden_ = nullptr;
   void* detection_ = nullptr;
   void* kitfinder_ = nullptr;
+  void* download_ = nullptr;
+  void* setup_ = nullptr;
   Api api_;
   Fakes fakes_{};
   Host host_;
@@ -460,6 +507,90 @@ TEST_F(HostTest, UnloadWithoutUnInitStopsEveryThread) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(fakes_.kf_calls("DGClose"), 1);
   EXPECT_NE(Log().find("===============devwarden.log End==============="), std::string::npos);
+}
+
+const uint8_t kPackageKey[16] = {0xa1, 0xb2, 0xc3, 0xd4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10};
+
+TEST_F(HostTest, APhoneRemovedDuringASlowQueryHearsEvent4AfterItsRemoval) {
+  fakes_.kf_set_driver_answer(0, 1, 600, kPackageKey, 1000, 1, u"AndroidUsbDeviceClass");
+  ASSERT_EQ(InitAndStart(), 1);
+  Arrive(30, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  fakes_.inject_removal(30);
+  ASSERT_TRUE(fakes_.wait_delivered(10000));  // the removal waited for the query
+  std::vector<int> order;
+  for (const Event& e : host_.Snapshot())
+    if (e.handle == 30) order.push_back(e.event);
+  const auto removal = std::find(order.begin(), order.end(), PNP_EVENT_REMOVAL);
+  ASSERT_NE(removal, order.end());
+  EXPECT_NE(std::find(removal, order.end(), PNP_EVENT_QUERY_FINISHED), order.end())
+      << "event 4 comes during the removal, after event 3";
+  EXPECT_EQ(api_.PNP_GetDeviceStatus(30), -1);
+  EXPECT_EQ(fakes_.kf_records_alive(), 0);
+}
+
+TEST_F(HostTest, OnlyTheFirstOfSeveralDriversBecomesAPackage) {
+  fakes_.kf_set_driver_answer(0, 3, 0, kPackageKey, 1000, 1, u"AndroidUsbDeviceClass");
+  ASSERT_EQ(InitAndStart(), 1);
+  Arrive(31, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 31));
+  EXPECT_EQ(api_.PNP_GetUpdateDriverCount(31), 1);
+  EXPECT_EQ(fakes_.kf_records_alive(), 0) << "every record handed out was freed";
+  EXPECT_NE(Log().find("QueryDrivers: End QueryDrivers device0x1F drvcount=3"), std::string::npos);
+  // A query that succeeds without records leaves the device without packages.
+  fakes_.kf_set_driver_answer(0, 0, 0, kPackageKey, 1000, 1, u"");
+  Arrive(32, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 32));
+  EXPECT_EQ(api_.PNP_GetUpdateDriverCount(32), 0);
+}
+
+TEST_F(HostTest, ASharedPackageIsInstalledForTheCallingPhone) {
+  fakes_.kf_set_driver_answer(0, 1, 0, kPackageKey, 1000, 1, u"AndroidUsbDeviceClass");
+  fakes_.dl_accept_starts(6);  // every download finishes at once
+  fakes_.kp_set_code(1);
+  ASSERT_EQ(InitAndStart(), 1);
+  Arrive(33, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  Arrive(34, 0x18d1, 0x4ee2, kAdbPhone, 2);  // another model, the same package
+  ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 33));
+  ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 34));
+  EXPECT_EQ(api_.PNP_UpdateDrvier(34), 0) << "nothing downloaded yet";
+  ASSERT_EQ(api_.PNP_DownLoadDriver(33), 1);
+  ASSERT_EQ(api_.PNP_DownLoadDriver(34), 1);
+  EXPECT_TRUE(host_.WaitForDownload(33, 6));
+  EXPECT_TRUE(host_.WaitForDownload(34, 6));
+  EXPECT_EQ(api_.PNP_UpdateDrvier(34), 1);
+  char16_t bus_id[64] = {};
+  ASSERT_EQ(fakes_.kp_bus_id(0, bus_id), 1);
+  EXPECT_EQ(std::u16string(bus_id), u"USB\\VID_18d1&PID_4ee2");
+  // A failed install of an Android phone's driver is retried once with the
+  // compatible package, which fails here as well.
+  fakes_.kp_set_code(0);
+  EXPECT_EQ(api_.PNP_UpdateDrvier(33), 0);
+  EXPECT_EQ(fakes_.kp_bus_id(2, bus_id), 1);
+  EXPECT_EQ(fakes_.kp_bus_id(3, bus_id), 0);
+  EXPECT_NE(Log().find("first setup error,and try to download compatpackage"), std::string::npos);
+}
+
+TEST_F(HostTest, ModelInformationFromTheDriverService) {
+  fakes_.kf_set_model_answer(0, u"<Infos><Info><BrandName>Google</BrandName><DeviceName1>Pixel 7</DeviceName1>"
+                                u"</Info></Infos>");
+  ASSERT_EQ(InitAndStart(), 1);
+  Arrive(35, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  AndroidModelInfo info{};
+  info.version = PNP_MODEL_INFO_VERSION;
+  info.size = PNP_MODEL_INFO_SIZE;
+  EXPECT_EQ(api_.PNP_GetDeviceAdvanceInfo(35, &info), 1);
+  EXPECT_EQ(std::u16string(info.BrandName), u"Google");
+  AndroidModelInfo own{};
+  EXPECT_EQ(api_.PNP_QueryAndroidModelInfo(35, &own), 1);
+  EXPECT_EQ(std::u16string(own.DeviceName1), u"Pixel 7");
+  AndroidModelInfo named{};
+  EXPECT_EQ(api_.PNP_QueryAndroidModel(u"google", u"Pixel 7", &named), 1);
+  EXPECT_EQ(named.size, 2184);
+  EXPECT_EQ(api_.PNP_QueryAndroidModel(u"google", u"", &named), 0);
+  EXPECT_EQ(api_.PNP_QueryAndroidModel(u"google", nullptr, &named), 0);
+  fakes_.kf_set_model_answer(6, u"");
+  EXPECT_EQ(api_.PNP_GetDeviceAdvanceInfo(35, &info), 0);
+  EXPECT_EQ(std::u16string(info.BrandName), u"Google") << "the caller's record is untouched";
 }
 
 }  // namespace
