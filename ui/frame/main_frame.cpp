@@ -421,7 +421,6 @@ LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
   // Whatever path closed the window (the quit request included), the tray
   // icon goes with it.
   RemoveTrayIcon();
-  if (CConfigMgr::Instance()->GetMainWnd() == m_hWnd) CConfigMgr::Instance()->SetMainWnd(0);
   bHandled = false;
   return 0;
 }
@@ -438,10 +437,7 @@ LRESULT CMainFrame::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& 
   UINT command = static_cast<UINT>(wParam & 0xFFF0);
   if (command != SC_CLOSE && was_zoomed != IsZoomed(m_hWnd)) {
     bool zoomed = IsZoomed(m_hWnd);
-    if (auto* tab = static_cast<CTabLayoutUI*>(
-            m_PaintManager.FindControl(u"tabesize") ? m_PaintManager.FindControl(u"tabesize")->GetInterface(u"TabLayout")
-                                                   : nullptr))
-      tab->SelectItem(zoomed ? 1 : 0);
+    if (auto* tab = Find<CTabLayoutUI>(m_PaintManager, u"tabesize", u"TabLayout")) tab->SelectItem(zoomed ? 1 : 0);
     if (CControlUI* max = m_PaintManager.FindControl(u"max_btn")) max->SetVisible(!zoomed);
     if (CControlUI* restore = m_PaintManager.FindControl(u"restore_btn")) restore->SetVisible(zoomed);
   } else if (command == SC_MINIMIZE && lParam == kMinimizeToTray) {

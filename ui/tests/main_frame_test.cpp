@@ -168,6 +168,22 @@ TEST_F(FrameTest, HiddenToTrayComesBackOnTrayClick) {
   EXPECT_EQ(GetForegroundWindow(), hwnd);
 }
 
+TEST_F(FrameTest, MaximiseAndRestoreSwapTheirButtons) {
+  ClickControl(PM(), u"max_btn");
+  Pump();
+  EXPECT_TRUE(IsZoomed(hwnd));
+  EXPECT_EQ(TabOf(u"tabesize"), 1);
+  EXPECT_FALSE(PM().FindControl(u"max_btn")->IsVisible());
+  EXPECT_TRUE(PM().FindControl(u"restore_btn")->IsVisible());
+  ClickControl(PM(), u"restore_btn");
+  Pump();
+  EXPECT_FALSE(IsZoomed(hwnd));
+  EXPECT_EQ(TabOf(u"tabesize"), 0);
+  EXPECT_TRUE(PM().FindControl(u"max_btn")->IsVisible());
+  EXPECT_TRUE(Has(backend.actions, 23));
+  EXPECT_TRUE(Has(backend.actions, 24));
+}
+
 TEST_F(FrameTest, MainMenuFromButtonAndTray) {
   struct Case {
     const char* from;
