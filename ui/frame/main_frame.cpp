@@ -16,6 +16,7 @@ using namespace DuiLib;
 namespace {
 
 CMainFrame* g_main_frame = nullptr;  // UI thread only
+std::function<bool()> g_tray_shown;   // UI thread only
 
 constexpr char16_t kSearchPlaceholder[] = u"应用市场搜索";
 constexpr char16_t kTrayTip[] = u"Zelvik手游助手";
@@ -92,6 +93,8 @@ T* Find(CPaintManagerUI& pm, const char16_t* name, const char16_t* iface) {
 }  // namespace
 
 CMainFrame* GetMainFrame() { return g_main_frame; }
+
+void CMainFrame::SetTrayShownQuery(std::function<bool()> query) { g_tray_shown = std::move(query); }
 
 int frame_stats::ClickActionId(const std::u16string& control) {
   for (const ClickAction& a : kClickActions)
@@ -441,8 +444,8 @@ LRESULT CMainFrame::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& 
     if (CControlUI* max = m_PaintManager.FindControl(u"max_btn")) max->SetVisible(!zoomed);
     if (CControlUI* restore = m_PaintManager.FindControl(u"restore_btn")) restore->SetVisible(zoomed);
   } else if (command == SC_MINIMIZE && lParam == kMinimizeToTray) {
-    DuiLib::ShowWindow(m_hWnd, SW_HIDE);
     AddTrayIcon();
+    if (!g_tray_shown || g_tray_shown()) DuiLib::ShowWindow(m_hWnd, SW_HIDE);
   }
   return r;
 }

@@ -63,6 +63,11 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   // Called once, after the window's first paint (start-up timing, screenshots).
   void SetFirstPaintHook(std::function<void()> hook) { first_paint_hook_ = std::move(hook); }
 
+  // Whether the desktop shows tray icons (a back end without a notification
+  // area answers false; then closing to the tray only minimises, so the
+  // window can still be reached). Unset means it does.
+  static void SetTrayShownQuery(std::function<bool()> query);
+
   // The contact menu's chosen field group, for the contacts page.
   void OnContactMenuGroup(int group);
 

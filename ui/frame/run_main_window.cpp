@@ -132,6 +132,7 @@ UiResult RunMainWindow(bool hide) {
   InstallWindowPoster();
   CSingleInstance::SetPoster(PostToMainWindow);
 
+  if (GetGtkHost()) CMainFrame::SetTrayShownQuery([] { return GetGtkHost() && GetGtkHost()->TrayEmbedded(); });
   CMainFrame* frame = new (std::nothrow) CMainFrame;
   if (!frame) return UiResult::kNoWindow;
   frame->InitWinParam(u"wnd_xml\\main_frame.xml");
@@ -147,6 +148,7 @@ UiResult RunMainWindow(bool hide) {
   }
   delete frame;
   CSingleInstance::SetPoster(nullptr);
+  CMainFrame::SetTrayShownQuery(nullptr);
   UninstallWindowPoster();
   CPaintManagerUI::Term();
   WindowImplBaseNew::Cleanup();

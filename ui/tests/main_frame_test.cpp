@@ -184,6 +184,16 @@ TEST_F(FrameTest, MaximiseAndRestoreSwapTheirButtons) {
   EXPECT_TRUE(Has(backend.actions, 24));
 }
 
+TEST_F(FrameTest, WithoutATrayClosingOnlyMinimises) {
+  CMainFrame::SetTrayShownQuery([] { return false; });
+  ClickControl(PM(), u"close_btn");
+  Pump();
+  CMainFrame::SetTrayShownQuery(nullptr);
+  EXPECT_TRUE(IsWindow(hwnd));
+  EXPECT_TRUE(IsWindowVisible(hwnd));
+  EXPECT_TRUE(IsIconic(hwnd));
+}
+
 TEST_F(FrameTest, MainMenuFromButtonAndTray) {
   struct Case {
     const char* from;
