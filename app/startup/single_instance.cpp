@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -191,6 +192,8 @@ class CInstanceListener {
       if (!(pfds[0].revents & POLLIN)) continue;
       int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
       if (client < 0) continue;
+      timeval send_limit{CSingleInstance::kAnswerTimeoutMs / 1000, 0};
+      setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &send_limit, sizeof(send_limit));
       Serve(client);
       close(client);
     }
@@ -260,12 +263,16 @@ bool CSingleInstance::SendToRunningInstance(const char16_t* window_class, const 
   std::string path = SocketPath(window_class);
   sockaddr_un addr;
   if (!FillAddress(path, &addr)) return false;
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Non-blocking connect: a listener whose queue is full does not hold us.
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
+  timeval send_limit{kAnswerTimeoutMs / 1000, (kAnswerTimeoutMs % 1000) * 1000};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &send_limit, sizeof(send_limit));
   bool ok = false;
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
     PD_LOG_INFO("single instance: no window to restore (%s)", std::strerror(errno));
   } else {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // sends are bounded by SO_SNDTIMEO
     // The listener answers the probe at once unless its process is stopped
     // or stuck: then it counts as hung and gets nothing.
     std::string buffer, answer;
