@@ -2,8 +2,10 @@
 // 0, 1 or 3 driver records.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bindings/kitfinder_interface.h"
@@ -184,6 +186,28 @@ TEST_F(QueryFixture, AnUnclassifiedDeviceTakesItsClassFromTheDriverClassName) {
     device.QueryDrivers();
     EXPECT_EQ(device.GetClass(), c.after) << std::string(c.class_name.begin(), c.class_name.end());
   }
+}
+
+TEST_F(QueryFixture, ExportsReadWhileTheQueryWritesNamesClassAndKeys) {
+  g_answer.class_name = u"Net";
+  USBDevice device = Phone(0);
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    char16_t name[64];
+    while (!done.load()) {
+      device.GetManufName(name);
+      device.GetDriverDesc(name);
+      (void)device.GetClass();
+      (void)device.PackageKeys();
+      int count = 0;
+      device.DumpHwIDs(nullptr, &count);
+    }
+  });
+  for (int i = 0; i < 50; ++i) device.QueryDrivers();
+  done = true;
+  reader.join();
+  EXPECT_EQ(device.PackageCount(), 50u);
+  EXPECT_EQ(device.GetClass(), 8);
 }
 
 }  // namespace
