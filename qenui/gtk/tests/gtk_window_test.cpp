@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <cstdio>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -37,15 +38,25 @@ class XvfbEnvironment : public ::testing::Environment {
     setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 1);
     unsetenv("http_proxy");
     unsetenv("HTTP_PROXY");
+    // GTK's settings and recent files stay in memory and in a folder of this run.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    char tmpl[] = "/tmp/qenui_gtk_home_XXXXXX";
+    if (mkdtemp(tmpl)) {
+      m_home = tmpl;
+      for (const char* v : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) setenv(v, tmpl, 1);
+    }
     g_xvfb = new XvfbSession;
     std::string err;
     if (!g_xvfb->Start(&err)) { g_skipReason = err; return; }
     if (!UseGtkHost(&err)) { g_skipReason = err; return; }
+    g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
     if (!CPaintManagerUI::SetResourceZipEmbedded()) g_skipReason = "test skin missing";
   }
   void TearDown() override {
     if (g_xvfb) g_xvfb->Stop();
+    if (!m_home.empty()) g_spawn_command_line_sync(("rm -rf " + m_home).c_str(), nullptr, nullptr, nullptr, nullptr);
   }
+  std::string m_home;
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
 
@@ -271,6 +282,142 @@ TEST_F(GtkWindowTest, WorkerPostsAndTimersFlowInModalLoops) {
   EXPECT_GT(owner->timerTicks, 0);
   KillTimer(ownerH, 7);
   DestroyWindow(ownerH);
+}
+
+// Finds the shown dialog of a GTK type among the toplevels.
+GtkWidget* FindDialog(GType type) {
+  GList* all = gtk_window_list_toplevels();
+  GtkWidget* found = nullptr;
+  for (GList* l = all; l; l = l->next)
+    if (G_TYPE_CHECK_INSTANCE_TYPE(l->data, type) && gtk_widget_get_visible(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
+  g_list_free(all);
+  return found;
+}
+
+// Answers the next chooser or box from a GLib timeout while its nested loop runs.
+struct DialogScript {
+  std::function<bool(GtkWidget*)> step;  // true once it answered
+  GType type;
+  LayoutWnd* owner = nullptr;
+  bool postsSeen = false;
+  bool folderSet = false;
+  int ticks = 0;
+  void Arm() {
+    g_timeout_add(20, [](gpointer p) -> gboolean {
+      auto* d = static_cast<DialogScript*>(p);
+      if (++d->ticks > 500) return G_SOURCE_REMOVE;
+      GtkWidget* dlg = FindDialog(d->type);
+      if (!dlg) return G_SOURCE_CONTINUE;
+      if (d->owner && !d->owner->posted.empty()) d->postsSeen = true;
+      return d->step(dlg) ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    }, this);
+  }
+};
+
+TEST_F(GtkWindowTest, FileAndFolderChoosersAnswerThroughGtkDialogs) {
+  char tmpl[] = "/tmp/qenui_gtk_choose_XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  std::string dir = tmpl;
+  for (const char* f : {"a.jpg", "b.PNG", "c.txt"}) fclose(fopen((dir + "/" + f).c_str(), "w"));
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+
+  // Multi-select open: two pictures chosen; a message posted meanwhile still arrives.
+  PostMessage(*w, WM_USER + 5);
+  DialogScript pick;
+  pick.type = GTK_TYPE_FILE_CHOOSER_DIALOG;
+  pick.owner = w.get();
+  pick.step = [&](GtkWidget* dlg) {
+    if (!pick.postsSeen) return false;  // answer only once the post arrived in the dialog's loop
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(dlg);
+    if (!pick.folderSet) {
+      pick.folderSet = true;
+      gtk_file_chooser_set_current_folder(fc, dir.c_str());
+      return false;
+    }
+    // Everything the filter shows: the two pictures, not the text file.
+    gtk_file_chooser_select_all(fc);
+    GSList* sel = gtk_file_chooser_get_filenames(fc);
+    guint n = g_slist_length(sel);
+    g_slist_free_full(sel, g_free);
+    if (n < 2) return false;
+    EXPECT_TRUE(gtk_file_chooser_get_select_multiple(fc));
+    gtk_dialog_response(GTK_DIALOG(dlg), GTK_RESPONSE_ACCEPT);
+    return true;
+  };
+  pick.Arm();
+  TFileChooser req;
+  req.sTitle = u"选择图片";
+  req.sFilterName = u"图片文件";
+  req.sPattern = u"*.jpg;*.png";
+  req.bMultiSelect = true;
+  std::vector<CDuiString> paths;
+  ASSERT_TRUE(GetOpenFileNames(*w, req, &paths));
+  ASSERT_EQ(paths.size(), 2u);
+  std::set<std::string> got{paths[0].ToUtf8(), paths[1].ToUtf8()};
+  EXPECT_EQ(got, (std::set<std::string>{dir + "/a.jpg", dir + "/b.PNG"}));
+  EXPECT_TRUE(pick.postsSeen);
+
+  // Cancel: no paths, false.
+  DialogScript cancel;
+  cancel.type = GTK_TYPE_FILE_CHOOSER_DIALOG;
+  cancel.step = [](GtkWidget* dlg) { gtk_dialog_response(GTK_DIALOG(dlg), GTK_RESPONSE_CANCEL); return true; };
+  cancel.Arm();
+  EXPECT_FALSE(GetOpenFileNames(*w, req, &paths));
+  EXPECT_TRUE(paths.empty());
+
+  // Folder chooser starting in the given folder.
+  DialogScript folder;
+  folder.type = GTK_TYPE_FILE_CHOOSER_DIALOG;
+  folder.step = [&](GtkWidget* dlg) {
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(dlg);
+    EXPECT_EQ(gtk_file_chooser_get_action(fc), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER);
+    // It opens in the folder given: accepting it as it stands answers that folder.
+    char* current = gtk_file_chooser_get_current_folder(fc);
+    bool there = current && dir == current;
+    g_free(current);
+    if (!there) return false;
+    gtk_dialog_response(GTK_DIALOG(dlg), GTK_RESPONSE_ACCEPT);
+    return true;
+  };
+  folder.Arm();
+  CDuiString chosen = CDuiString::FromUtf8(dir);
+  ASSERT_TRUE(BrowseForFolder(*w, u"下载目录", &chosen));
+  EXPECT_EQ(chosen.ToUtf8(), dir);
+
+  // A yes/no box answers with the button pressed.
+  DialogScript box;
+  box.type = GTK_TYPE_MESSAGE_DIALOG;
+  box.step = [](GtkWidget* dlg) { gtk_dialog_response(GTK_DIALOG(dlg), IDYES); return true; };
+  box.Arm();
+  EXPECT_EQ(MessageBox(*w, u"确定要删除吗？", u"提示", MB_YESNO | MB_ICONQUESTION), IDYES);
+
+  DestroyWindow(*w);
+  for (const char* f : {"a.jpg", "b.PNG", "c.txt"}) unlink((dir + "/" + f).c_str());
+  rmdir(dir.c_str());
+}
+
+TEST_F(GtkWindowTest, WithoutANotificationAreaHidingToTheTrayMinimises) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  GtkWidget* gw = GetGtkHost()->NativeWindow(*w);
+  TTrayIcon icon;
+  icon.hWnd = *w;
+  icon.uID = 1;
+  icon.uFlags = NIF_MESSAGE | NIF_TIP | NIF_ICON;
+  icon.uCallbackMessage = WM_USER + 100;
+  icon.sTip = u"手机助手";
+  ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, icon));
+  EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, icon));   // the same id twice
+  PumpFor(200);
+  ASSERT_FALSE(GetGtkHost()->TrayEmbedded());       // Xvfb runs no tray
+  DuiLib::ShowWindow(*w, SW_HIDE);
+  PumpFor(100);
+  EXPECT_TRUE(gtk_widget_get_visible(gw));          // still reachable
+  EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, icon));
+  EXPECT_FALSE(Shell_NotifyIcon(NIM_MODIFY, icon));
+  DuiLib::ShowWindow(*w, SW_HIDE);
+  PumpFor(100);
+  EXPECT_FALSE(gtk_widget_get_visible(gw));
+  DestroyWindow(*w);
 }
 
 TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
