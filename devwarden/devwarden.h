@@ -90,16 +90,27 @@ struct AndroidModelInfo {
   char16_t S[64];
 };
 static_assert(sizeof(AndroidModelInfo) == 2184, "the model record is 2184 bytes");
+static_assert(offsetof(AndroidModelInfo, Key) == 8, "model record layout");
+static_assert(offsetof(AndroidModelInfo, BrandName) == 136, "model record layout");
+static_assert(offsetof(AndroidModelInfo, DeviceName1) == 264, "model record layout");
+static_assert(offsetof(AndroidModelInfo, DeviceName2) == 392, "model record layout");
+static_assert(offsetof(AndroidModelInfo, Size) == 520, "model record layout");
 static_assert(offsetof(AndroidModelInfo, URL) == 648, "model record layout");
+static_assert(offsetof(AndroidModelInfo, P) == 1672, "model record layout");
+static_assert(offsetof(AndroidModelInfo, Q) == 1800, "model record layout");
+static_assert(offsetof(AndroidModelInfo, R) == 1928, "model record layout");
 static_assert(offsetof(AndroidModelInfo, S) == 2056, "model record layout");
 enum : int { PNP_MODEL_INFO_VERSION = 1, PNP_MODEL_INFO_SIZE = 2184 };
 
 // Device events: (event, device handle, context). The result matters only
 // for PNP_EVENT_REMOVAL.
 typedef int (*PnpDeviceCallback)(int event, int device, uintptr_t context);
-// Download progress of a device's package, about once a second: status (4
-// downloading, 6 finished, 1, 5, 7, 10 final), total bytes, downloaded
-// bytes, bytes per second.
+// Download progress of a device's package, about once a second on the
+// download pool's thread: status (4 downloading; final: 6 finished, 5
+// stopped, 7 failed, 1 and 10), total bytes, downloaded bytes, bytes per
+// second. Each download is reported once with its final status, then no
+// more. devwarden's pool is locked meanwhile: a callback that waits for
+// another thread calling PNP_ download exports would wait for itself.
 typedef int (*PnpDownloadCallback)(int device, int* status, uint64_t* total, uint64_t* downloaded, int* speed,
                                    uintptr_t context);
 
@@ -133,6 +144,8 @@ PNP_API int PNP_GetDevicePort(int device);
 PNP_API int PNP_GetDeviceProperty(int device, int id, void* buffer, unsigned size, int* needed);
 PNP_API int PNP_GetDeviceAdvanceInfo(int device, AndroidModelInfo* info);
 PNP_API int PNP_QueryAndroidModelInfo(int device, AndroidModelInfo* info);
+// A phone named by the host: the maker's vendor id from the brand, the model
+// text as the adb name and product; 0 for a null or empty model.
 PNP_API int PNP_QueryAndroidModel(const char16_t* brand, const char16_t* model, AndroidModelInfo* info);
 PNP_API int PNP_QueryAndroidModelFromOther(const char16_t* brand, const char16_t* model, AndroidModelInfo* info);
 
