@@ -6,6 +6,7 @@
 #include "base/base_proc.h"
 #include "base/base_string.h"
 #include "foundation/base/log.h"
+#include "platform/dynamic_library.h"
 #include "pnp_settings.h"
 
 namespace devwarden {
@@ -149,7 +150,8 @@ bool DriverPackage::StartDownload() {
   if (!bound_) {
     const std::string folder = GetModuleDir();
     if (!download_.Bind(folder)) {
-      PD_LOG_ERROR("error _http_dl.InitInterface[%s/webpuller.dll]", folder.c_str());
+      PD_LOG_ERROR("error _http_dl.InitInterface[%s/%s]", folder.c_str(),
+                   platform::LibraryFileName("webpuller.dll").c_str());
       return false;
     }
     bound_ = true;
@@ -282,7 +284,8 @@ int InstallDrv(DriverPackage* package, int class_bits, const char16_t* bus_id, i
   const std::string folder = GetModuleDir();
   KitplanterInterface setup;
   if (!setup.Bind(folder)) {
-    PD_LOG_ERROR("error infsetup.InitInterface[%s/Kitplanter.dll]", folder.c_str());
+    PD_LOG_ERROR("error infsetup.InitInterface[%s/%s]", folder.c_str(),
+                 platform::LibraryFileName("Kitplanter.dll").c_str());
     return 0;
   }
   return InstallWith(package, setup, class_bits, bus_id, reboot);
