@@ -76,7 +76,8 @@ int Setup(const std::u16string& bus_id) {
   }
 
   const std::string udevadm = Env("KITPLANTER_UDEVADM", "udevadm");
-  const std::chrono::milliseconds timeout(std::atoi(Env("KITPLANTER_TIMEOUT_MS", "10000").c_str()));
+  const int timeout_ms = std::atoi(Env("KITPLANTER_TIMEOUT_MS", "10000").c_str());
+  const std::chrono::milliseconds timeout(timeout_ms > 0 ? timeout_ms : 10000);
   char vendor_match[32];
   std::snprintf(vendor_match, sizeof vendor_match, "idVendor=%04x", id->vendor_id);
   if (RunTool({udevadm, "control", "--reload-rules"}, timeout) != 0 ||
