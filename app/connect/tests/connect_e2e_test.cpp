@@ -12,7 +12,6 @@
 
 #include "app/adb/adbcmd_tool.h"
 #include "app/adb/phone_ports.h"
-#include "app/adb/tests/free_port.h"
 #include "app/adb/tests/phone_sim_process.h"
 #include "app/connect/adb_screenshot.h"
 #include "app/connect/check_tcp_thread.h"
@@ -34,13 +33,15 @@ constexpr int32_t kHandle = 0x4001;
 class ConnectE2eTest : public ::testing::Test {
  protected:
   // Starts the phone with `flags` (plus any faults set before plugging) and
-  // the back end; the phone's agent ports are forwarded by the program.
-  void Begin(const std::vector<std::string>& flags, const std::vector<std::string>& faults = {}) {
+  // the back end. The simulator picks free PC ports for the agent forwards
+  // (checked when it makes them); the program forwards the same ports again.
+  void Begin(std::vector<std::string> flags, const std::vector<std::string>& faults = {}) {
     unsetenv("PHONEDECK_ADB");
-    for (const char* name : {"PHONEDECK_AGENT_PORT", "PHONEDECK_FTP_PORT", "PHONEDECK_FTP_PASSIVE_PORT"}) {
-      setenv(name, std::to_string(testing_support::FreePort()).c_str(), 1);
-    }
+    flags.push_back("--forward");
     ASSERT_TRUE(sim_.Start(flags));
+    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
+    setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
+    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
     for (const std::string& fault : faults) ASSERT_EQ(sim_.Control("fault " + fault).rfind("OK", 0), 0u) << fault;
     const std::string apk_folder = setup_.folder().path() + "/apk";
     ASSERT_EQ(std::system(("mkdir -p '" + apk_folder + "' && cp '" + testing_support::AgentApkPath() + "' '" +
