@@ -306,6 +306,8 @@ bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_c
       return false;
     }
     if (restore) {
+      // The first instance's window restores, shows and raises itself when
+      // it handles 35768, so no separate raise is sent.
       char lines[96];
       std::snprintf(lines, sizeof(lines), "post %u %lu 0\npost %u 100 0\n", kWmSysCommand,
                     static_cast<unsigned long>(kScRestore), kWakeUp);
