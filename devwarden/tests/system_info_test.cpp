@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <fstream>
 #include <initializer_list>
 #include <string>
@@ -122,6 +123,26 @@ TEST(SmbiosTest, BrokenTablesEndTheWalkSafely) {
   bool found = true;
   ParseSmbiosTable(nullptr, 10, &found);
   EXPECT_FALSE(found);
+}
+
+// Every cut of a good table, and random bytes, stay within the data (the
+// sanitizer builds watch the reads).
+TEST(SmbiosTest, CutAndRandomTablesAreReadWithinTheirBytes) {
+  const Bytes good = Join({System24("Maker", "Box", "1"), Enclosure(10), Structure(127, {}, {})});
+  for (size_t n = 0; n <= good.size(); ++n) {
+    Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+    cut.shrink_to_fit();
+    ParseSmbiosTable(cut.data(), cut.size());
+  }
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, static_cast<uint8_t>(seed >> 16); };
+  for (int round = 0; round < 2000; ++round) {
+    Bytes bytes(next() % 64 + next() % 64);
+    for (auto& b : bytes) b = next() % 4 == 0 ? 0 : next();
+    if (bytes.size() > 1) bytes[0] = next() % 2 ? 1 : 3;
+    ParseSmbiosTable(bytes.data(), bytes.size());
+  }
+  SUCCEED();
 }
 
 class FirmwareFolderTest : public ::testing::Test {
