@@ -174,7 +174,7 @@ void CConnectMgr::OnArrival(int32_t handle) {
   api_.Dump_DeviceHwIDs(handle, nullptr, &count);
   if (count > 0 && count <= kMaxHardwareIdChars) {
     std::u16string ids(static_cast<size_t>(count) + 1, u'\0');
-    int size = count;
+    int size = count + 1;
     if (api_.Dump_DeviceHwIDs(handle, &ids[0], &size) != 0) {
       ParseVidPid(ids.substr(0, ids.find(u'\0')), &info.vendor_id, &info.product_id);
     }

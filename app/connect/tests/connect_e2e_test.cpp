@@ -92,6 +92,10 @@ TEST_F(ConnectE2eTest, PhoneWithCurrentAgentReachesSuccessAndStaysAlive) {
   Begin({"--agent", "current"});
   EXPECT_EQ(Attempt(Serial()), kReady);
   for (const PostedMessage& m : posts_.All()) EXPECT_EQ(m.wParam, static_cast<uintptr_t>(kHandle));
+  std::u16string serial, manufacturer, product, vid, pid;
+  manager_->GetCurrentDeviceStrings(serial, manufacturer, product, vid, pid);
+  EXPECT_EQ(WStringToAnsi(serial + u"|" + manufacturer + u"|" + product + u"|" + vid + u"|" + pid),
+            sim_.Field("serial") + "|Zelvik|Z1 Sim|18d1|4ee7");  // as devwarden writes the ids
   EXPECT_EQ(setup_.ConnectStatuses(), (std::vector<std::string>{"kConn_Start", "kConn_Sucess"}));
   EXPECT_TRUE(setup_.ApkStatBodies().empty()) << "nothing installed";
 

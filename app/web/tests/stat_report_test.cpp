@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "app/bindings/lettermill_interface.h"
+#include "app/bindings/stat_library.h"
 #include "app/connect/connect_state.h"
 #include "app/web/tests/loopback_server.h"
 
@@ -63,10 +64,12 @@ class StatReportPostTest : public ::testing::Test {
   static void SetUpTestSuite() {
     char pattern[] = "/tmp/stat_report_test_XXXXXX";
     folder_ = mkdtemp(pattern);
-    std::ifstream in(std::string(PD_BIN_DIR) + "/libLettermill.so", std::ios::binary);
-    std::ofstream out(folder_ + "/libLettermill.so", std::ios::binary);
-    out << in.rdbuf();
-    out.close();
+    for (const char* name : {"libLettermill.so", "libTallyhand.so"}) {
+      std::ifstream in(std::string(PD_BIN_DIR) + "/" + name, std::ios::binary);
+      std::ofstream out(folder_ + "/" + name, std::ios::binary);
+      out << in.rdbuf();
+    }
+    std::system(("mkdir -p '" + folder_ + "/log'").c_str());
     setenv("PHONEDECK_PROGRAM_DIR", folder_.c_str(), 1);
     setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
     CLettermillInterface::Instance()->InitPost();
@@ -101,6 +104,18 @@ TEST_F(StatReportPostTest, ReportsReachTheConfiguredHost) {
   EXPECT_NE(seen[0].content_type.find("application/json"), std::string::npos);
   EXPECT_EQ(seen[1].body, BuildConnectStatJson(kStatConnect, kConn_Sucess, "Zelvik", "Z1 Sim", "18d1", "4ee7", "SER"));
   EXPECT_EQ(ConnectStatUrl(1110), http.Base() + "/service/ClientRep.ashx?act=connectstat&uid=1110&hostmark=");
+}
+
+TEST_F(StatReportPostTest, UserActionsGoToTheStatisticsLibrary) {
+  unsetenv("PHONEDECK_STAT_URL");  // the library keeps its reports in its local file
+  ASSERT_TRUE(OpenStatLibrary());
+  ReportUserAction(0, 5, "never");
+  ReportUserAction(12, 5, "点击安装");
+  CloseStatLibrary();
+  std::ifstream in(folder_ + "/log/tallyhand.log", std::ios::binary);
+  const std::string reports((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(reports.find("点击安装"), std::string::npos) << reports;
+  EXPECT_EQ(reports.find("never"), std::string::npos) << "action 0 is not reported";
 }
 
 TEST(StatReport, HostDefaultsToLoopback) {
