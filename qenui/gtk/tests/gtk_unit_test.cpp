@@ -17,6 +17,10 @@
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkKeys.h"
 
+// Under the leak checker: fontconfig keeps its pattern cache (filled by
+// pango's font map) to the end of the process by design; it is not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 using namespace DuiLib;
