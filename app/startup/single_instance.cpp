@@ -216,7 +216,7 @@ class CInstanceListener {
       if (line == "probe") {
         if (!SendAll(client, "alive\n")) return;
       } else if (ParsePostLine(line, &message, &wParam, &lParam) && IsAcceptedMessage(message, wParam)) {
-        PD_LOG_TRACE("single instance: message %u (%lu) from a second start", message,
+        PD_LOG_TRACE("single instance: message %u (%lu) from another process", message,
                      static_cast<unsigned long>(wParam));
         Deliver(message, wParam, lParam);
       } else {

@@ -19,6 +19,7 @@
 #include "qenui/gtk/GtkScreenshot.h"
 #include "qenui/headless/HeadlessHost.h"
 #include "ui/frame/main_frame.h"
+#include "ui/frame/program_backend.h"
 #include "ui/frame/window_poster.h"
 
 using namespace DuiLib;
@@ -133,8 +134,13 @@ UiResult RunMainWindow(bool hide) {
   CSingleInstance::SetPoster(PostToMainWindow);
 
   if (GetGtkHost()) CMainFrame::SetTrayShownQuery([] { return GetGtkHost() && GetGtkHost()->TrayEmbedded(); });
+  CProgramFrameBackend backend;
+  SetFrameBackend(&backend);
   CMainFrame* frame = new (std::nothrow) CMainFrame;
-  if (!frame) return UiResult::kNoWindow;
+  if (!frame) {
+    SetFrameBackend(nullptr);
+    return UiResult::kNoWindow;
+  }
   frame->InitWinParam(u"wnd_xml\\main_frame.xml");
   if (frame->Create(0, u"Shelfhub", kMainStyle, kMainExStyle)) {
     PD_LOG_INFO("main window created");
@@ -146,7 +152,8 @@ UiResult RunMainWindow(bool hide) {
   } else {
     PD_LOG_ERROR("the main window cannot be created");
   }
-  delete frame;
+  delete frame;  // releases the connection manager
+  SetFrameBackend(nullptr);
   CSingleInstance::SetPoster(nullptr);
   CMainFrame::SetTrayShownQuery(nullptr);
   UninstallWindowPoster();
