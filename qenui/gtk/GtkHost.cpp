@@ -612,7 +612,7 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
   }
   char css[512];
   std::snprintf(css, sizeof(css),
-                "entry { min-height: 0; min-width: 0; padding: 0 4px; margin: 0; border: none; border-radius: 0;"
+                "entry { min-height: 0; min-width: 0; padding: 0 3px; margin: 0; border: none; border-radius: 0;"
                 " box-shadow: none; background: #FFFFFF; color: #%06X; font-family: %s; font-size: %dpx;"
                 " font-weight: %s; }",
                 static_cast<unsigned>(colour & 0xFFFFFF), FontFamilyList(font.sFontName).c_str(),
@@ -629,8 +629,11 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
   gtk_editable_set_position(GTK_EDITABLE(n->entry), -1);
 }
 
-void CGtkHost::PlaceEntry(Native* n, const RECT& rc) {
-  n->entryRect = rc;
+void CGtkHost::PlaceEntry(Native* n, const RECT& rcEdit) {
+  n->entryRect = rcEdit;
+  // Inside the edit's border, which stays painted by the library.
+  long b = n->textControl ? std::max(0, n->textControl->GetBorderSize()) : 0;
+  RECT rc = MakeRect(rcEdit.left + b, rcEdit.top + b, rcEdit.right - b, rcEdit.bottom - b);
   gtk_widget_set_size_request(n->entry, static_cast<int>(std::max(1L, rc.Width())),
                               static_cast<int>(std::max(1L, rc.Height())));
   gtk_fixed_move(GTK_FIXED(n->fixed), n->entry, static_cast<int>(rc.left), static_cast<int>(rc.top));

@@ -174,10 +174,15 @@ TEST_F(GtkWindowTest, EditReceivesTypedTextThroughTheEntry) {
   Key("Return");
   EXPECT_TRUE(PumpUntil([&] { return rec.Summary().find("return:search") != std::string::npos; })) << rec.Summary();
   EXPECT_NE(rec.Summary().find("textchanged:search"), std::string::npos);
+  // Text set by the program shows in the entry too (Chinese through the same face).
+  gtk_entry_set_text(GTK_ENTRY(entry), "abc 王者荣耀");
+  EXPECT_EQ(edit->GetText(), u"abc 王者荣耀");
+  std::string err;
+  EXPECT_TRUE(SaveWindowScreenshot(*w, ScreenshotPath("edit"), &err)) << err;
   // Clicking elsewhere takes the focus away: the entry goes, the text stays.
   Click(CentreOf(*w, u"hint"));
   EXPECT_TRUE(PumpUntil([&] { return !gtk_widget_get_visible(entry); }));
-  EXPECT_EQ(edit->GetText(), u"abc");
+  EXPECT_EQ(edit->GetText(), u"abc 王者荣耀");
   DestroyWindow(*w);
 }
 
@@ -427,14 +432,21 @@ TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
                     "<a id='l' href='/next.html'>next</a></body></html>", "text/html; charset=utf-8");
   });
   server.Get("/next.html", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("<html><body>next</body></html>", "text/html");
+    // One link over the whole page that asks for a new window.
+    res.set_content("<html><body style='margin:0'><a target='_blank' href='/dl?vorn=down&mavoid=7'"
+                    " style='display:block;width:100%;height:300px'>下载</a></body></html>",
+                    "text/html; charset=utf-8");
   });
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread serving([&] { server.listen_after_bind(); });
 
   struct Handler : public CWebBrowserEventHandler {
-    std::vector<CDuiString> completed, errors;
+    std::vector<CDuiString> completed, errors, newWindows;
+    void NewWindow3(CWebBrowserUI*, bool& cancel, const CDuiString& url) override {
+      newWindows.push_back(url);
+      cancel = true;
+    }
     std::vector<int> statuses;
     long lastProgress = -1;
     bool back = false;
@@ -459,12 +471,21 @@ TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
   CDuiString name;
   EXPECT_TRUE(browser->GetElementAttribute(u"info_7", u"name", &name));
   EXPECT_EQ(name, u"宝石消除");
+  std::string err;
+  EXPECT_TRUE(SaveWindowScreenshot(*w, ScreenshotPath("browser"), &err)) << err;
   EXPECT_FALSE(browser->GetElementAttribute(u"info_8", u"name", &name));
 
   // A second page enables "back"; a missing page is an error, not a completion.
   browser->Navigate2(CDuiString::FromUtf8(base + "/next.html"));
   ASSERT_TRUE(PumpUntil([&] { return handler.completed.size() == 2; }, 30000));
   EXPECT_TRUE(PumpUntil([&] { return handler.back; }, 5000));
+  // A click on a link for a new window reaches NewWindow3; no window opens, the page stays.
+  Click(CentreOf(*w, u"game_market"));
+  ASSERT_TRUE(PumpUntil([&] { return !handler.newWindows.empty(); }, 10000));
+  EXPECT_EQ(handler.newWindows[0].ToUtf8(), base + "/dl?vorn=down&mavoid=7");
+  PumpFor(300);
+  EXPECT_EQ(handler.completed.size(), 2u);
+  EXPECT_EQ(browser->GetCurrentUrl().ToUtf8(), base + "/next.html");
   browser->Navigate2(CDuiString::FromUtf8(base + "/missing.html"));
   ASSERT_TRUE(PumpUntil([&] { return !handler.errors.empty(); }, 30000));
   EXPECT_EQ(handler.statuses[0], 404);
