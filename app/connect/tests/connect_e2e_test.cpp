@@ -96,7 +96,7 @@ TEST_F(ConnectE2eTest, PhoneWithCurrentAgentReachesSuccessAndStaysAlive) {
   manager_->GetCurrentDeviceStrings(serial, manufacturer, product, vid, pid);
   EXPECT_EQ(WStringToAnsi(serial + u"|" + manufacturer + u"|" + product + u"|" + vid + u"|" + pid),
             sim_.Field("serial") + "|Zelvik|Z1 Sim|18d1|4ee7");  // as devwarden writes the ids
-  EXPECT_EQ(setup_.ConnectStatuses(), (std::vector<std::string>{"kConn_Start", "kConn_Sucess"}));
+  EXPECT_EQ(setup_.ConnectStatuses(2), (std::vector<std::string>{"kConn_Start", "kConn_Sucess"}));
   EXPECT_TRUE(setup_.ApkStatBodies().empty()) << "nothing installed";
 
   // The main window's answer to the success state.

@@ -146,7 +146,7 @@ TEST_P(ConnectAttemptTest, StatesInOrder) {
   EXPECT_GE(ElapsedMs(start), c.min_ms);
   EXPECT_EQ(posts_.States(), c.states);
   for (const PostedMessage& m : posts_.All()) EXPECT_EQ(m.wParam, 21u);
-  EXPECT_EQ(setup_.ConnectStatuses(), c.reports);
+  EXPECT_EQ(setup_.ConnectStatuses(c.reports.size()), c.reports);
 }
 
 FakeDevice With(int mode, int status, int drivers, int download) {
@@ -234,7 +234,7 @@ TEST_F(ConnectMgrTest, ReconnectNeedsAPhoneUnlessForced) {
   EXPECT_TRUE(manager_->ReConnect(false));
   ASSERT_TRUE(posts_.WaitFor());
   EXPECT_EQ(posts_.States(), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(setup_.ConnectStatuses(),
+  EXPECT_EQ(setup_.ConnectStatuses(3),
             (std::vector<std::string>{"kConn_ReStart", "kConn_Start", "kConn_Phone_Open_debug"}));
   EXPECT_EQ(manager_->GetPhone(), nullptr) << "an attempt drops the earlier phone";
 }

@@ -109,8 +109,18 @@ class ProgramSetup {
     unsetenv(kStatHostEnv);
   }
   const testing_support::TempFolder& folder() const { return folder_; }
-  // The "status" texts of the connectstat reports received.
-  std::vector<std::string> ConnectStatuses() {
+  // The "status" texts of the connectstat reports received, once there are
+  // at least `expected` of them (reports may follow the state they report).
+  std::vector<std::string> ConnectStatuses(size_t expected = 0, int timeout_ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::vector<std::string> statuses = ConnectStatusesNow();
+    while (statuses.size() < expected && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      statuses = ConnectStatusesNow();
+    }
+    return statuses;
+  }
+  std::vector<std::string> ConnectStatusesNow() {
     std::vector<std::string> out;
     for (const web_test::SeenRequest& r : stats_.Seen()) {
       if (r.target.find("act=connectstat") == std::string::npos) continue;
