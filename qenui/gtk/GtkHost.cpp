@@ -516,7 +516,12 @@ gboolean CGtkHost::OnTimerDue(gpointer self) {
 }
 
 void CGtkHost::Drain() {
-  PumpPendingMessages();
+  // A batch at a time: GTK's input and drawing (higher priorities) take
+  // their turns even while a worker floods the queue.
+  ++m_drainDepth;
+  int n = PumpPendingMessages(kDrainBatch);
+  --m_drainDepth;
+  if (n == kDrainBatch) Wake();
   Reap();
   RescheduleTimer();
 }
@@ -534,6 +539,9 @@ void CGtkHost::RescheduleTimer() {
 }
 
 void CGtkHost::WaitForWork(uint64_t) {
+  // A loop nested in a drain (a modal window opened by a posted message):
+  // the drain source is busy below us, so a fresh one takes the rest.
+  if (m_drainDepth > 0) Wake();
   Reap();
   RescheduleTimer();
   g_main_context_iteration(nullptr, TRUE);

@@ -48,6 +48,7 @@ class CGtkHost : public IWindowHost {
   uint64_t NowMs() override;
   void WaitForWork(uint64_t deadlineMs) override;
   void Wake() override;
+  bool DrainsPostedMessages() override { return true; }
   RECT GetWorkArea() override;
   POINT GetCursorPos() override;
   bool IsKeyDown(UINT vk) override;
@@ -98,6 +99,8 @@ class CGtkHost : public IWindowHost {
   int m_handlerDepth = 0;                        // native signal handlers on the stack (UI thread)
   CImageSurfaceCache m_images;
   std::atomic<bool> m_drainArmed{false};         // an idle drain source is pending (any thread sets it)
+  static constexpr int kDrainBatch = 256;        // messages per turn of the drain source
+  int m_drainDepth = 0;                          // drains on the stack (UI thread)
   guint m_timerSource = 0;                       // UI thread only
   uint64_t m_timerDue = 0;
   std::set<UINT> m_keysDown;                     // UI thread only

@@ -88,6 +88,10 @@ class IWindowHost {
   // Blocks until Wake, a native event was handled, or deadlineMs (0 = none).
   virtual void WaitForWork(uint64_t deadlineMs) = 0;
   virtual void Wake() = 0;                            // any thread
+  // True when the host dispatches posted messages and timers itself (from
+  // its event loop, with PumpPendingMessages); the library's loops then only
+  // wait in WaitForWork and check their end.
+  virtual bool DrainsPostedMessages() { return false; }
 
   // -- screen, pointer, keys, text --
   virtual RECT GetWorkArea() = 0;

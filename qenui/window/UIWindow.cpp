@@ -241,7 +241,10 @@ bool RunMessageLoopUntil(const std::function<bool()>& done) {
       if (q->quit) return false;
     }
     if (done && done()) return true;
-    if (DispatchOne(q)) continue;
+    // A host that drains the queue from its own event loop (GTK: an idle
+    // source) lets its events take turns with posted messages: here the
+    // loop only waits and checks.
+    if (!Host()->DrainsPostedMessages() && DispatchOne(q)) continue;
     Host()->WaitForWork(NextDue(q));
   }
 }
@@ -257,6 +260,13 @@ int PumpPendingMessages() {
   auto q = CurrentQueue();
   int n = 0;
   while (DispatchOne(q)) ++n;
+  return n;
+}
+
+int PumpPendingMessages(int maxMessages) {
+  auto q = CurrentQueue();
+  int n = 0;
+  while (n < maxMessages && DispatchOne(q)) ++n;
   return n;
 }
 

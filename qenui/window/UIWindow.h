@@ -37,6 +37,8 @@ int RunMessageLoop();
 bool RunMessageLoopUntil(const std::function<bool()>& done);
 // Dispatches what is ready now (posted messages and due timers) without waiting.
 int PumpPendingMessages();
+// The same, stopping after maxMessages (a host's idle source takes turns with its own events).
+int PumpPendingMessages(int maxMessages);
 // Due time of the calling thread's next timer (0 = none).
 uint64_t GetNextTimerDue();
 // True while WM_QUIT is pending on the calling thread.

@@ -289,6 +289,32 @@ TEST_F(GtkWindowTest, WorkerPostsAndTimersFlowInModalLoops) {
   DestroyWindow(ownerH);
 }
 
+// A worker flooding the queue does not freeze the window: GLib sources of
+// the UI thread still run between batches of posted messages.
+TEST_F(GtkWindowTest, FloodOfWorkerPostsLeavesGtkResponsive) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  HWND h = *w;
+  std::atomic<bool> stop{false};
+  std::atomic<int> sent{0};
+  std::thread worker([&] {
+    while (!stop) { PostMessage(h, WM_USER + 1); ++sent; }
+    PostMessage(h, WM_USER + 2);
+  });
+  int ticks = 0;
+  guint tick = g_timeout_add(10, [](gpointer p) -> gboolean { ++*static_cast<int*>(p); return G_SOURCE_CONTINUE; }, &ticks);
+  auto start = std::chrono::steady_clock::now();
+  g_timeout_add(300, [](gpointer p) -> gboolean { *static_cast<std::atomic<bool>*>(p) = true; return G_SOURCE_REMOVE; }, &stop);
+  RunMessageLoopUntil([&] { return !w->posted.empty() && w->posted.back() == WM_USER + 2; });
+  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  worker.join();
+  g_source_remove(tick);
+  EXPECT_EQ(w->posted.size(), static_cast<size_t>(sent + 1));
+  EXPECT_GE(ticks, 5);
+  std::printf("flood: %d posts in %.3f s (%.0f per second), %d GLib ticks meanwhile\n", sent.load(), secs,
+              sent / secs, ticks);
+  DestroyWindow(h);
+}
+
 // Finds the shown dialog of a GTK type among the toplevels.
 GtkWidget* FindDialog(GType type) {
   GList* all = gtk_window_list_toplevels();
