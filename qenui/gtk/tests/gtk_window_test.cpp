@@ -6,6 +6,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -87,10 +88,31 @@ class LayoutWnd : public WindowImplBaseNew {
   LPCTSTR GetWindowClassName() const override { return u"GtkTestWnd"; }
   CPaintManagerUI& PM() { return m_PaintManager; }
   void ClickNotify(TNotifyUI& msg) override { clicks.push_back(msg.pSender->GetName()); }
-  LRESULT HandleCustomMessage(UINT uMsg, WPARAM, LPARAM, bool& bHandled) override {
+  struct Input { UINT msg; WPARAM wParam; LPARAM lParam; };
+  std::vector<Input> input;    // mouse and key messages, in order
+  LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override {
     bHandled = uMsg >= WM_USER && uMsg < WM_APP;
     if (bHandled) posted.push_back(uMsg);
+    bool mouse = uMsg >= WM_MOUSEMOVE && uMsg <= WM_RBUTTONDBLCLK;
+    if (mouse || uMsg == WM_MOUSELEAVE || uMsg == WM_CONTEXTMENU || uMsg == WM_KEYDOWN || uMsg == WM_KEYUP ||
+        uMsg == WM_CHAR)
+      input.push_back({uMsg, wParam, lParam});
     return 0;
+  }
+  LRESULT OnMouseWheel(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override {
+    input.push_back({uMsg, wParam, lParam});
+    bHandled = false;
+    return 0;
+  }
+  // "down:13,char:13" etc. for the kinds asked, skipping the rest.
+  std::string Trace(std::initializer_list<UINT> kinds) const {
+    std::string out;
+    for (const Input& i : input) {
+      if (std::find(kinds.begin(), kinds.end(), i.msg) == kinds.end()) continue;
+      if (!out.empty()) out += ",";
+      out += std::to_string(i.msg) + ":" + std::to_string(i.wParam);
+    }
+    return out;
   }
 };
 
@@ -287,6 +309,48 @@ TEST_F(GtkWindowTest, WorkerPostsAndTimersFlowInModalLoops) {
   EXPECT_GT(owner->timerTicks, 0);
   KillTimer(ownerH, 7);
   DestroyWindow(ownerH);
+}
+
+// Pointer and keys arrive as the Win32 messages with their numbers.
+TEST_F(GtkWindowTest, InputArrivesAsWin32Messages) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  POINT hint = CentreOf(*w, u"hint");
+  RECT rc;
+  GetWindowRect(*w, &rc);
+  MoveTo(hint);
+  // Double click: down, up, double-click, up (the second press also comes as a down).
+  Button(1, true); Button(1, false); Button(1, true); Button(1, false);
+  ASSERT_TRUE(PumpUntil([&] { return w->Trace({WM_LBUTTONUP}).size() >= 7; }));
+  EXPECT_NE(w->Trace({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}).find("515:1,514:0"), std::string::npos)
+      << w->Trace({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK});
+  const auto& last = w->input.back();
+  EXPECT_EQ(GET_X_LPARAM(last.lParam), hint.x - rc.left);   // client coordinates
+  EXPECT_EQ(GET_Y_LPARAM(last.lParam), hint.y - rc.top);
+  // Right click: down, up, then the context menu at screen coordinates.
+  w->input.clear();
+  Button(3, true); Button(3, false);
+  ASSERT_TRUE(PumpUntil([&] { return !w->Trace({WM_CONTEXTMENU}).empty(); }));
+  EXPECT_EQ(w->Trace({WM_RBUTTONDOWN, WM_RBUTTONUP}), "516:2,517:0");
+  EXPECT_EQ(GET_X_LPARAM(w->input.back().lParam), hint.x);
+  // Wheel: one notch up, one down, at screen coordinates.
+  w->input.clear();
+  Button(4, true); Button(4, false); Button(5, true); Button(5, false);
+  ASSERT_TRUE(PumpUntil([&] { return w->Trace({WM_MOUSEWHEEL}).find(',') != std::string::npos; }));
+  ASSERT_EQ(w->input.size(), 2u);
+  EXPECT_EQ(static_cast<int16_t>(HIWORD(w->input[0].wParam)), 120);
+  EXPECT_EQ(static_cast<int16_t>(HIWORD(w->input[1].wParam)), -120);
+  EXPECT_EQ(GET_Y_LPARAM(w->input[0].lParam), hint.y);
+  // Keys: virtual-key numbers, and characters for what types.
+  w->input.clear();
+  for (const char* k : {"Return", "Escape", "Up", "Down", "a"}) Key(k);
+  ASSERT_TRUE(PumpUntil([&] { return w->Trace({WM_KEYUP}).size() >= 19; }));
+  EXPECT_EQ(w->Trace({WM_KEYDOWN}), "256:13,256:27,256:38,256:40,256:65");
+  EXPECT_EQ(w->Trace({WM_CHAR}), "258:13,258:27,258:97");
+  // Leaving the window.
+  w->input.clear();
+  MoveTo(MakePoint(rc.right + 50, rc.bottom + 50));
+  EXPECT_TRUE(PumpUntil([&] { return !w->Trace({WM_MOUSELEAVE}).empty(); }));
+  DestroyWindow(*w);
 }
 
 // A worker flooding the queue does not freeze the window: GLib sources of
