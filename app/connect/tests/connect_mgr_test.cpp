@@ -42,10 +42,10 @@ class ConnectMgrTest : public ::testing::Test {
     manager_ = std::make_unique<CConnectMgr>(FakeDevwardenApi());
     manager_->Start();
     const auto start = Clock::now();
-    while (FakeDevwardenState::Get().device_callback == nullptr && ElapsedMs(start) < 5000) {
+    while (FakeDevwardenState::Get().device_callback.load() == nullptr && ElapsedMs(start) < 5000) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_NE(FakeDevwardenState::Get().device_callback, nullptr);
+    ASSERT_NE(FakeDevwardenState::Get().device_callback.load(), nullptr);
   }
   void TearDown() override {
     manager_.reset();
@@ -67,10 +67,10 @@ class ConnectMgrTest : public ::testing::Test {
 TEST_F(ConnectMgrTest, DetectionStartsWithAndroidOnlyAndADriverFolder) {
   FakeDevwardenState& fake = FakeDevwardenState::Get();
   const auto start = Clock::now();
-  while (fake.download_path.empty() && ElapsedMs(start) < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ(fake.detect_class, PNP_CLASS_ANDROID);
+  while (fake.DownloadPath().empty() && ElapsedMs(start) < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(fake.detect_class.load(), PNP_CLASS_ANDROID);
   EXPECT_EQ(fake.starts.load(), 1);
-  EXPECT_EQ(fake.download_path, AnsiToWString(setup_.folder().path() + "/drivers"));
+  EXPECT_EQ(fake.DownloadPath(), AnsiToWString(setup_.folder().path() + "/drivers"));
   manager_.reset();
   EXPECT_EQ(fake.uninits.load(), 1) << "devwarden is stopped before the manager goes";
 }
@@ -116,7 +116,7 @@ TEST_F(ConnectMgrTest, DeviceListFollowsArrivalsAndRemovals) {
 TEST_F(ConnectMgrTest, DisplayNameFromTheModelRecord) {
   Plug(11);
   EXPECT_EQ(manager_->GetPhoneDisplayName(u"zsim"), u"Zelvik/Z1 Sim");
-  EXPECT_EQ(FakeDevwardenState::Get().adb_name, u"zsim");
+  EXPECT_EQ(FakeDevwardenState::Get().AdbName(), u"zsim");
   FakeDevice nameless;
   nameless.model = u"";
   FakeDevwardenState::Get().Add(11, nameless);

@@ -31,14 +31,14 @@ struct FakeDevice {
 struct FakeDevwardenState {
   std::mutex lock;
   std::map<int, FakeDevice> devices;
-  PnpDeviceCallback device_callback = nullptr;
-  uintptr_t device_context = 0;
-  PnpDownloadCallback download_callback = nullptr;
-  uintptr_t download_context = 0;
-  int init_result = 1;
+  std::atomic<PnpDeviceCallback> device_callback{nullptr};
+  std::atomic<uintptr_t> device_context{0};
+  std::atomic<PnpDownloadCallback> download_callback{nullptr};
+  std::atomic<uintptr_t> download_context{0};
+  int init_result = 1;  // under lock
   std::atomic<int> downloads{0}, updates{0}, refreshes{0}, uninits{0}, starts{0};
-  std::u16string download_path, adb_name;
-  int detect_class = 0;
+  std::u16string download_path, adb_name;  // under lock
+  std::atomic<int> detect_class{0};
 
   static FakeDevwardenState& Get() {
     static FakeDevwardenState state;
@@ -67,9 +67,17 @@ struct FakeDevwardenState {
     return true;
   }
   // Raises a device event as devwarden's thread would.
-  int Event(int event, int handle) { return device_callback(event, handle, device_context); }
+  int Event(int event, int handle) { return device_callback.load()(event, handle, device_context.load()); }
   int Download(int handle, int status, uint64_t total = 100, uint64_t done = 50, int speed = 7) {
-    return download_callback(handle, &status, &total, &done, &speed, download_context);
+    return download_callback.load()(handle, &status, &total, &done, &speed, download_context.load());
+  }
+  std::u16string DownloadPath() {
+    std::lock_guard<std::mutex> hold(lock);
+    return download_path;
+  }
+  std::u16string AdbName() {
+    std::lock_guard<std::mutex> hold(lock);
+    return adb_name;
   }
 };
 
@@ -92,8 +100,14 @@ inline DevwardenApi FakeDevwardenApi() {
   api.Start = [] { ++S::Get().starts; return 1; };
   api.Refresh = [] { ++S::Get().refreshes; return 1; };
   api.SetDetectClass = [](int mask) { S::Get().detect_class = mask; };
-  api.SetDownLoadPath = [](const char16_t* path) { S::Get().download_path = path; };
-  api.SetADBDeviceName = [](const char16_t* name) { S::Get().adb_name = name; };
+  api.SetDownLoadPath = [](const char16_t* path) {
+    std::lock_guard<std::mutex> hold(S::Get().lock);
+    S::Get().download_path = path;
+  };
+  api.SetADBDeviceName = [](const char16_t* name) {
+    std::lock_guard<std::mutex> hold(S::Get().lock);
+    S::Get().adb_name = name;
+  };
   api.GetDeviceClass = [](int h, int* bits) {
     FakeDevice d;
     if (!S::Get().Find(h, &d)) return 0;
