@@ -307,7 +307,14 @@ int ReadJpegExif(const std::u16string& path) {
   const std::string file_name = WStringToMultiByte(path, CP_UTF8);
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(file_name.c_str(), "rb"), std::fclose);
   if (!file) return 0;
-  std::vector<uint8_t> head(kJpegHeadLimit);
+  // The head of the file: the sections before the image data.
+  size_t want = kJpegHeadLimit;
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+    const long size = std::ftell(file.get());
+    if (size >= 0 && static_cast<unsigned long>(size) < want) want = static_cast<size_t>(size);
+    std::rewind(file.get());
+  }
+  std::vector<uint8_t> head(want);
   const size_t got = std::fread(head.data(), 1, head.size(), file.get());
   const JpegReadResult result = ReadJpegSections(head.data(), got);
   return RotationForOrientation(result.info.orientation);
