@@ -1,7 +1,5 @@
 #include "qenui/gtk/GtkHost.h"
 
-#include <gdk/gdkx.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -34,11 +32,9 @@ struct CGtkHost::Native {
   bool settingEntryText = false;
   cairo_surface_t* backing = nullptr;   // the window's pixels, painted by the library
   int roundCorner = 0;
-  DWORD exStyle = 0;
   bool dragging = false;                // moving the window by its caption band
   double dragRootX = 0, dragRootY = 0;
   RECT dragStartRect;
-  bool pointerInside = false;
   bool opacityApplied = false;
 
   ~Native() {
@@ -115,7 +111,6 @@ struct NativeEvents {
       NotifyNativeWindowRect(n->h, rc);
       return TRUE;
     }
-    n->pointerInside = true;
     DispatchNativeMessage(n->h, WM_MOUSEMOVE, GdkStateToMouseKeys(ev->state), ClientPoint(ev->x, ev->y));
     return TRUE;
   }
@@ -124,12 +119,10 @@ struct NativeEvents {
     auto* n = static_cast<CGtkHost::Native*>(data);
     Scope scope(n->host);
     if (ev->type == GDK_ENTER_NOTIFY) {
-      n->pointerInside = true;
       DispatchNativeMessage(n->h, WM_MOUSEMOVE, GdkStateToMouseKeys(ev->state), ClientPoint(ev->x, ev->y));
     } else if (ev->mode == GDK_CROSSING_NORMAL || ev->mode == GDK_CROSSING_UNGRAB) {
       // A leave while a button holds the implicit grab comes again at release.
       if (ev->state & (GDK_BUTTON1_MASK | GDK_BUTTON3_MASK)) return TRUE;
-      n->pointerInside = false;
       DispatchNativeMessage(n->h, WM_MOUSELEAVE, 0, 0);
     }
     return TRUE;
@@ -174,12 +167,9 @@ struct NativeEvents {
                                 MAKELPARAM(static_cast<int>(ev->x_root), static_cast<int>(ev->y_root)));
       }
       // The pointer may have left while the button was held.
-      if (CGtkHost::Native* still = Alive(host, h)) {
+      if (Alive(host, h)) {
         int w = gtk_widget_get_allocated_width(widget), hh = gtk_widget_get_allocated_height(widget);
-        if (ev->x < 0 || ev->y < 0 || ev->x >= w || ev->y >= hh) {
-          still->pointerInside = false;
-          DispatchNativeMessage(h, WM_MOUSELEAVE, 0, 0);
-        }
+        if (ev->x < 0 || ev->y < 0 || ev->x >= w || ev->y >= hh) DispatchNativeMessage(h, WM_MOUSELEAVE, 0, 0);
       }
     }
     return TRUE;
@@ -211,6 +201,9 @@ struct NativeEvents {
       if (down) host->m_keysDown.insert(vk);
       else host->m_keysDown.erase(vk);
     }
+    // A browser view with the focus gets its keys itself.
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(n->window));
+    if (focus && focus != n->area && focus != n->entry) return FALSE;
     bool entryFocused = n->entry && gtk_widget_is_visible(n->entry) && gtk_widget_has_focus(n->entry);
     if (entryFocused) {
       // The entry edits the text; the keys the library acts on still reach it.
@@ -314,13 +307,13 @@ bool CGtkHost::CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& tit
   auto n = std::make_unique<Native>();
   n->host = this;
   n->h = hWnd;
-  n->exStyle = exStyle;
   n->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   GtkWindow* w = GTK_WINDOW(n->window);
   gtk_window_set_title(w, title.ToUtf8().c_str());
   // Every window draws its own caption band.
   gtk_window_set_decorated(w, FALSE);
-  gtk_window_set_resizable(w, (style & WS_THICKFRAME) != 0);
+  // The library sizes every window itself (ResizeClient, maximise): GTK must let it.
+  gtk_window_set_resizable(w, TRUE);
   if (exStyle & WS_EX_TOOLWINDOW) {
     gtk_window_set_skip_taskbar_hint(w, TRUE);
     gtk_window_set_skip_pager_hint(w, TRUE);
