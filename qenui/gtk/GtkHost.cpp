@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "qenui/control/UIControls.h"
 #include "qenui/core/UIManager.h"
@@ -287,6 +288,7 @@ CGtkHost* UseGtkHost(std::string* error) {
     return nullptr;
   }
   static CGtkHost host;
+  host.m_uiThread = std::this_thread::get_id();
   g_gtkHost = &host;
   SetPictureDecoder(&DecodePictureGdk);
   CPaintManagerUI::SetHost(&host);
@@ -304,6 +306,10 @@ GtkWidget* CGtkHost::NativeEntry(HWND h) const { Native* n = Find(h); return n ?
 
 bool CGtkHost::CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& title, DWORD style, DWORD exStyle,
                                   const RECT& rc) {
+  if (std::this_thread::get_id() != m_uiThread) {
+    std::fprintf(stderr, "qenui: a window can only be created on the GTK thread\n");
+    return false;
+  }
   auto n = std::make_unique<Native>();
   n->host = this;
   n->h = hWnd;

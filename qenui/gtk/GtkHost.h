@@ -18,7 +18,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,6 +106,9 @@ class CGtkHost : public IWindowHost {
   std::set<UINT> m_keysDown;                     // UI thread only
   unsigned int m_buttons = 0;                    // GDK button mask last seen
   std::unique_ptr<CGtkTray> m_tray;
+  std::thread::id m_uiThread = std::this_thread::get_id();  // the thread that runs GTK
+
+  friend CGtkHost* UseGtkHost(std::string* error);
 };
 
 // Initialises GTK on the X11 back end and installs the GTK host for the
