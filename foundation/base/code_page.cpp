@@ -6,11 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/base/unicode.h"
+
 namespace {
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "UTF-16 units are handed to iconv as UTF-16LE");
 
-constexpr char16_t kReplacement = 0xFFFD;
+using unicode::kReplacement;
 constexpr char kDefaultChar = '?';
 
 bool IsUtf8Page(unsigned int page) { return page == CP_ACP || page == CP_UTF8; }
@@ -18,104 +20,6 @@ bool IsUtf8Page(unsigned int page) { return page == CP_ACP || page == CP_UTF8; }
 std::string IconvName(unsigned int page) {
   if (page == 54936) return "GB18030";
   return "CP" + std::to_string(page);
-}
-
-// UTF-8 to UTF-16; each maximal invalid subsequence becomes one U+FFFD.
-std::u16string DecodeUtf8(const char* text, size_t size) {
-  std::u16string out;
-  out.reserve(size);
-  const auto* s = reinterpret_cast<const unsigned char*>(text);
-  size_t i = 0;
-  while (i < size) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      out += static_cast<char16_t>(c);
-      ++i;
-      continue;
-    }
-    int extra;
-    uint32_t cp;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2;
-      cp = c & 0x0F;
-      if (c == 0xE0) lo = 0xA0;
-      if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-      cp = c & 0x07;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;
-    } else {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    size_t j = i + 1;
-    bool ok = true;
-    for (int k = 0; k < extra; ++k, ++j) {
-      unsigned char b = j < size ? s[j] : 0;
-      unsigned char low = k == 0 ? lo : 0x80, high = k == 0 ? hi : 0xBF;
-      if (j >= size || b < low || b > high) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (!ok) {
-      out += kReplacement;
-      i = j;  // skip the maximal subpart
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-    i = j;
-  }
-  return out;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string EncodeUtf8(const char16_t* text, size_t size) {
-  std::string out;
-  out.reserve(size * 3);
-  for (size_t i = 0; i < size; ++i) {
-    uint32_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < size && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
-    } else {
-      AppendUtf8(out, u);
-    }
-  }
-  return out;
 }
 
 class Iconv {
@@ -161,7 +65,7 @@ class Iconv {
 
 bool ToWide(const char* text, size_t size, unsigned int page, std::u16string* out) {
   if (IsUtf8Page(page)) {
-    *out = DecodeUtf8(text, size);
+    *out = unicode::Utf8ToUtf16(text, size);
     return true;
   }
   Iconv cd("UTF-16LE", IconvName(page));
@@ -180,7 +84,7 @@ bool ToWide(const char* text, size_t size, unsigned int page, std::u16string* ou
 
 bool FromWide(const char16_t* text, size_t size, unsigned int page, std::string* out) {
   if (IsUtf8Page(page)) {
-    *out = EncodeUtf8(text, size);
+    *out = unicode::Utf16ToUtf8(text, size);
     return true;
   }
   Iconv cd(IconvName(page), "UTF-16LE");

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "foundation/base/code_page.h"
+#include "foundation/base/unicode.h"
 #include "foundation/xml/xml_element_table.h"
 #include "foundation/xml/xml_text.h"
 #include "foundation/xml/xml_tokenizer.h"
@@ -14,83 +15,9 @@ namespace xml {
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-// Length of the valid UTF-8 sequence at bytes[i], or 0 when invalid; then
-// `*prefix` is how many bytes form the invalid start (at least 1) and
-// `*cut` whether the end of the buffer cut it.
-int Utf8SequenceAt(const unsigned char* s, size_t n, size_t i, uint32_t* value, int* prefix,
-                   bool* cut) {
-  const unsigned char b = s[i];
-  *cut = false;
-  *prefix = 1;
-  if (b < 0x80) {
-    *value = b;
-    return 1;
-  }
-  int need;
-  unsigned char lo = 0x80, hi = 0xBF;
-  uint32_t v;
-  if (b >= 0xC2 && b <= 0xDF) {
-    need = 1;
-    v = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    need = 2;
-    v = b & 0x0F;
-    if (b == 0xE0) lo = 0xA0;  // overlong
-    if (b == 0xED) hi = 0x9F;  // surrogates
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    need = 3;
-    v = b & 0x07;
-    if (b == 0xF0) lo = 0x90;  // overlong
-    if (b == 0xF4) hi = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;  // continuation byte, C0, C1 or F5-FF as a lead
-  }
-  for (int k = 1; k <= need; ++k) {
-    if (i + k >= n || s[i + k] == 0) {
-      *cut = true;
-      *prefix = k;
-      return 0;
-    }
-    const unsigned char c = s[i + k];
-    const unsigned char low = k == 1 ? lo : 0x80;
-    const unsigned char high = k == 1 ? hi : 0xBF;
-    if (c < low || c > high) {
-      *prefix = k;
-      return 0;
-    }
-    v = (v << 6) | (c & 0x3F);
-  }
-  *value = v;
-  return need + 1;
-}
-
-void AppendUtf16(std::u16string& out, uint32_t cp) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(cp);
-  }
-}
-
-// Code points of a UTF-16 text: pairs joined, a lone surrogate as -1.
-template <typename Fn>
-void ForEachCodePoint(const char16_t* t, size_t n, Fn fn) {
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t u = t[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
-      fn(0x10000 + ((u - 0xD800) << 10) + (t[i + 1] - 0xDC00u));
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      fn(UINT32_MAX);
-    } else {
-      fn(u);
-    }
-  }
-}
+using unicode::AppendUtf16;
+using unicode::ForEachCodePoint;
+using unicode::kReplacement;
 
 bool IsPageWithoutLossReport(int cp) {
   return (cp >= 50220 && cp <= 50222) || cp == 50225 || cp == 50227 || cp == 50229 ||
@@ -233,65 +160,17 @@ Utf8Test TestUtf8(const char* bytes, size_t length) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
   size_t i = 0;
   while (i < length && s[i]) {
-    uint32_t value;
-    int prefix;
-    bool cut;
-    const int n = Utf8SequenceAt(s, length, i, &value, &prefix, &cut);
-    if (n == 0) {
-      if (test.valid) test.truncated = cut;
+    const unicode::Utf8Sequence seq = unicode::ReadUtf8Sequence(s, length, i);
+    if (seq.length == 0) {
+      if (test.valid) test.truncated = seq.cut;
       test.valid = false;
-      i += prefix;
+      i += seq.prefix;
       continue;
     }
-    if (n > 1) ++test.multiByte;
-    i += n;
+    if (seq.length > 1) ++test.multiByte;
+    i += seq.length;
   }
   return test;
-}
-
-std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
-  std::u16string out;
-  out.reserve(length);
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
-  size_t i = 0;
-  while (i < length) {
-    uint32_t value;
-    int prefix;
-    bool cut;
-    const int n = Utf8SequenceAt(s, length, i, &value, &prefix, &cut);
-    if (n == 0) {
-      out += kReplacement;
-      i += prefix;
-    } else {
-      AppendUtf16(out, value);
-      i += n;
-    }
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(const char16_t* text, size_t length) {
-  std::string out;
-  out.reserve(length * 3);
-  ForEachCodePoint(text, length, [&out](uint32_t cp) {
-    if (cp == UINT32_MAX) cp = kReplacement;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  });
-  return out;
 }
 
 std::u16string TextConverter::ToUtf16(const std::string& bytes, const std::u16string& encoding) {
@@ -361,7 +240,7 @@ std::string TextConverter::FromUtf16(const std::u16string& text, const std::u16s
     case 12001:
       out.reserve(text.size() * 4);
       ForEachCodePoint(text.data(), text.size(), [&](uint32_t v) {
-        if (v == UINT32_MAX) {
+        if (v == unicode::kLoneSurrogate) {
           v = u'?';
           lostAny = true;
         }

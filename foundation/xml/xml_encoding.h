@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "foundation/base/unicode.h"
+
 namespace xml {
 
 // Internal code page of 32-bit code points (little-endian in files).
@@ -28,8 +30,8 @@ Utf8Test TestUtf8(const char* bytes, size_t length);
 
 // UTF-8 to UTF-16 (each invalid sequence becomes U+FFFD, as the system's
 // conversion does) and back (a lone surrogate becomes U+FFFD).
-std::u16string Utf8ToUtf16(const char* bytes, size_t length);
-std::string Utf16ToUtf8(const char16_t* text, size_t length);
+using unicode::Utf16ToUtf8;
+using unicode::Utf8ToUtf16;
 
 // Converts between UTF-16 and the 8-bit encodings named by text. Unknown
 // names fall back to the ANSI page.

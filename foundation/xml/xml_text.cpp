@@ -1,5 +1,6 @@
 #include "foundation/xml/xml_text.h"
 
+#include "foundation/base/unicode.h"
 #include "foundation/xml/xml_tokenizer.h"
 
 namespace xml {
@@ -25,16 +26,6 @@ size_t ReferenceLength(const char16_t* text, size_t length, size_t i) {
     }
   }
   return 0;
-}
-
-void AppendCodePoint(std::u16string& out, unsigned cp) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(cp);
-  }
 }
 
 // "#65" or "#x41": the code point, 0 when malformed or out of range.
@@ -121,7 +112,7 @@ std::u16string UnescapeText(const char16_t* text, long length) {
       cp = name[0] == u'#' ? NumericReference(name, k) : LookupEntity(name, k);
     }
     if (cp) {
-      AppendCodePoint(out, cp);
+      unicode::AppendUtf16(out, cp);
       i += k + 1;  // past the ';'
     } else {
       out += c;
