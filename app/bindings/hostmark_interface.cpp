@@ -1,33 +1,17 @@
 #include "app/bindings/hostmark_interface.h"
 
-#include <atomic>
-#include <thread>
-
+#include "app/bindings/bind_once.h"
 #include "app/bindings/outside_library.h"
 #include "foundation/base/log.h"
 #include "platform/dynamic_library.h"
 
 namespace {
 
-// 0 none, 1 being made, 2 made: the first caller makes the instance, the
-// others wait until it is stored.
-std::atomic<int> g_once{0};
-CHostmarkInterface* g_instance = nullptr;
+app::BindOnce<CHostmarkInterface> g_once;
 
 }  // namespace
 
-CHostmarkInterface* CHostmarkInterface::Instance() {
-  int expected = 0;
-  if (g_once.compare_exchange_strong(expected, 1)) {
-    auto* made = new CHostmarkInterface();
-    made->Load();
-    g_instance = made;
-    g_once.store(2);
-  } else {
-    while (g_once.load() != 2) std::this_thread::yield();
-  }
-  return g_instance;
-}
+CHostmarkInterface* CHostmarkInterface::Instance() { return g_once.Get(); }
 
 CHostmarkInterface::~CHostmarkInterface() {
   get_identify_ = nullptr;

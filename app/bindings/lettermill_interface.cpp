@@ -1,38 +1,19 @@
 #include "app/bindings/lettermill_interface.h"
 
-#include <atomic>
-#include <thread>
-
+#include "app/bindings/bind_once.h"
 #include "app/bindings/outside_library.h"
 #include "foundation/base/log.h"
 #include "platform/dynamic_library.h"
 
 namespace {
 
-// 0 none, 1 being made, 2 made (see CHostmarkInterface::Instance).
-std::atomic<int> g_once{0};
-CLettermillInterface* g_instance = nullptr;
+app::BindOnce<CLettermillInterface> g_once;
 
 }  // namespace
 
-CLettermillInterface* CLettermillInterface::Instance() {
-  int expected = 0;
-  if (g_once.compare_exchange_strong(expected, 1)) {
-    auto* made = new CLettermillInterface();
-    made->Load();
-    g_instance = made;
-    g_once.store(2);
-  } else {
-    while (g_once.load() != 2) std::this_thread::yield();
-  }
-  return g_instance;
-}
+CLettermillInterface* CLettermillInterface::Instance() { return g_once.Get(); }
 
-void CLettermillInterface::Release() {
-  delete g_instance;
-  g_instance = nullptr;
-  g_once.store(0);
-}
+void CLettermillInterface::Release() { delete g_once.Take(); }
 
 CLettermillInterface::~CLettermillInterface() {
   UinitPost();
