@@ -205,76 +205,108 @@ void CListUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
 }
 void CListUI::SetPos(RECT rc, bool bNeedInvalidate) { CVerticalLayoutUI::SetPos(rc, bNeedInvalidate); }
 
+// ---------------- CListItemBaseUI ----------------
+
+template <typename Base>
+void* CListItemBaseUI<Base>::GetInterface(LPCTSTR n) {
+  if (Is(n, u"ListItem")) return static_cast<IListItemUI*>(this);
+  return Base::GetInterface(n);
+}
+template <typename Base>
+void CListItemBaseUI<Base>::SetOwner(CControlUI* p) {
+  m_pOwner = p ? static_cast<IListOwnerUI*>(p->GetInterface(u"IList")) : nullptr;
+}
+template <typename Base>
+bool CListItemBaseUI<Base>::Select(bool bSelect, bool bTriggerEvent) {
+  if (!this->IsEnabled()) return false;
+  if (bSelect == m_bSelected) return true;
+  m_bSelected = bSelect;
+  if (bSelect && bTriggerEvent && m_pOwner) m_pOwner->SelectItem(m_iIndex);
+  this->Invalidate();
+  return true;
+}
+template <typename Base>
+void CListItemBaseUI<Base>::SetVisible(bool bVisible) {
+  Base::SetVisible(bVisible);
+  if (!this->IsVisible() && m_bSelected) { m_bSelected = false; if (m_pOwner) m_pOwner->SelectItem(-1); }
+}
+template <typename Base>
+DWORD CListItemBaseUI<Base>::ItemBkColor() const {
+  auto* list = m_pOwner ? dynamic_cast<CListUI*>(m_pOwner) : nullptr;
+  if (m_bSelected) return list ? list->GetSelectedItemBkColor() : 0xFFDCE9FB;
+  if (m_uButtonState & UISTATE_HOT) return list ? list->GetHotItemBkColor() : 0xFFEEF4FD;
+  return 0;
+}
+template <typename Base>
+void CListItemBaseUI<Base>::PassToOwner(TEventUI& event) {
+  if (m_pOwner) m_pOwner->DoEvent(event); else Base::DoEvent(event);
+}
+template <typename Base>
+bool CListItemBaseUI<Base>::PassOnWhenMouseDisabled(TEventUI& event) {
+  if (this->IsMouseEnabled() || event.Type <= UIEVENT__MOUSEBEGIN || event.Type >= UIEVENT__MOUSEEND) return false;
+  PassToOwner(event);
+  return true;
+}
+template <typename Base>
+bool CListItemBaseUI<Base>::DoubleClick() {
+  CPaintManagerUI* pm = this->m_pManager;
+  if (pm) pm->SendNotify(this, DUI_MSGTYPE_ITEMDBCLICK);
+  if (pm && pm->IsControlRemoved(this)) return false;
+  if (m_pOwner) m_pOwner->DoubleClickItem(m_iIndex);
+  return true;
+}
+template <typename Base>
+bool CListItemBaseUI<Base>::DoReturnKey(TEventUI& event) {
+  if (event.Type != UIEVENT_KEYDOWN || !this->IsEnabled() || event.chKey != VK_RETURN) return false;
+  this->Activate();
+  if (this->m_pManager) this->m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
+  return true;
+}
+template <typename Base>
+bool CListItemBaseUI<Base>::DoClickOrHover(TEventUI& event) {
+  CPaintManagerUI* pm = this->m_pManager;
+  switch (event.Type) {
+    case UIEVENT_BUTTONDOWN: case UIEVENT_RBUTTONDOWN:
+      if (this->IsEnabled()) {
+        if (pm) pm->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+        if (pm && pm->IsControlRemoved(this)) return true;  // the handler took the row away
+        Select();
+        this->Invalidate();
+      }
+      return true;
+    case UIEVENT_BUTTONUP: case UIEVENT_MOUSEMOVE: return true;
+    case UIEVENT_MOUSEENTER: if (this->IsEnabled()) SetHot(true); return true;
+    case UIEVENT_MOUSELEAVE: SetHot(false); return true;
+    default: return false;
+  }
+}
+
+template class CListItemBaseUI<CControlUI>;
+template class CListItemBaseUI<CHorizontalLayoutUI>;
+
 // ---------------- CListElementUI ----------------
 
 LPCTSTR CListElementUI::GetClass() const { return u"ListElementUI"; }
 void* CListElementUI::GetInterface(LPCTSTR n) {
-  if (Is(n, u"ListItem")) return static_cast<IListItemUI*>(this);
-  if (Is(n, u"ListElement")) return this;
-  return CControlUI::GetInterface(n);
-}
-void CListElementUI::SetOwner(CControlUI* p) {
-  m_pOwner = p ? static_cast<IListOwnerUI*>(p->GetInterface(u"IList")) : nullptr;
-}
-bool CListElementUI::Select(bool bSelect, bool bTriggerEvent) {
-  if (!IsEnabled()) return false;
-  if (bSelect == m_bSelected) return true;
-  m_bSelected = bSelect;
-  if (bSelect && bTriggerEvent && m_pOwner) m_pOwner->SelectItem(m_iIndex);
-  Invalidate();
-  return true;
-}
-void CListElementUI::SetVisible(bool bVisible) {
-  CControlUI::SetVisible(bVisible);
-  if (!IsVisible() && m_bSelected) { m_bSelected = false; if (m_pOwner) m_pOwner->SelectItem(-1); }
+  return Is(n, u"ListElement") ? this : CListItemBaseUI::GetInterface(n);
 }
 void CListElementUI::DoEvent(TEventUI& event) {
-  if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-    if (m_pOwner) m_pOwner->DoEvent(event); else CControlUI::DoEvent(event);
-    return;
-  }
+  if (PassOnWhenMouseDisabled(event)) return;
   if (event.Type == UIEVENT_DBLCLICK) {
-    if (IsEnabled()) {
-      if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMDBCLICK);
-      if (m_pManager && m_pManager->IsControlRemoved(this)) return;
-      if (m_pOwner) m_pOwner->DoubleClickItem(m_iIndex);
-      Activate();
-    }
+    if (IsEnabled() && DoubleClick()) Activate();
     return;
   }
-  if (event.Type == UIEVENT_KEYDOWN && IsEnabled() && event.chKey == VK_RETURN) {
-    Activate();
-    if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
-    return;
-  }
-  if (m_pOwner) m_pOwner->DoEvent(event); else CControlUI::DoEvent(event);
+  if (DoReturnKey(event)) return;
+  PassToOwner(event);
 }
 void CListElementUI::DrawItemBk(HDC hDC) {
-  auto* list = m_pOwner ? dynamic_cast<CListUI*>(m_pOwner) : nullptr;
-  DWORD c = 0;
-  if (m_bSelected) c = list ? list->GetSelectedItemBkColor() : 0xFFDCE9FB;
-  else if (m_uButtonState & UISTATE_HOT) c = list ? list->GetHotItemBkColor() : 0xFFEEF4FD;
-  if (c) hDC->FillRect(m_rcItem, c);
+  if (DWORD c = ItemBkColor()) hDC->FillRect(m_rcItem, c);
 }
 
 LPCTSTR CListLabelElementUI::GetClass() const { return u"ListLabelElementUI"; }
 void* CListLabelElementUI::GetInterface(LPCTSTR n) { return Is(n, u"ListLabelElement") ? this : CListElementUI::GetInterface(n); }
 void CListLabelElementUI::DoEvent(TEventUI& event) {
-  if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) { CListElementUI::DoEvent(event); return; }
-  switch (event.Type) {
-    case UIEVENT_BUTTONDOWN: case UIEVENT_RBUTTONDOWN:
-      if (IsEnabled()) {
-        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-        if (m_pManager && m_pManager->IsControlRemoved(this)) return;  // the handler took the row away
-        Select();
-        Invalidate();
-      }
-      return;
-    case UIEVENT_BUTTONUP: case UIEVENT_MOUSEMOVE: return;
-    case UIEVENT_MOUSEENTER: if (IsEnabled()) { m_uButtonState |= UISTATE_HOT; Invalidate(); } return;
-    case UIEVENT_MOUSELEAVE: m_uButtonState &= ~UISTATE_HOT; Invalidate(); return;
-    default: break;
-  }
+  if (PassOnWhenMouseDisabled(event) || DoClickOrHover(event)) return;
   CListElementUI::DoEvent(event);
 }
 SIZE CListLabelElementUI::EstimateSize(SIZE sz) {
@@ -312,68 +344,21 @@ void CListLabelElementUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
 
 LPCTSTR CListContainerElementUI::GetClass() const { return u"ListContainerElementUI"; }
 void* CListContainerElementUI::GetInterface(LPCTSTR n) {
-  if (Is(n, u"ListItem")) return static_cast<IListItemUI*>(this);
-  if (Is(n, u"ListContainerElement")) return this;
-  return CHorizontalLayoutUI::GetInterface(n);
-}
-void CListContainerElementUI::SetOwner(CControlUI* p) {
-  m_pOwner = p ? static_cast<IListOwnerUI*>(p->GetInterface(u"IList")) : nullptr;
-}
-bool CListContainerElementUI::Select(bool bSelect, bool bTriggerEvent) {
-  if (!IsEnabled()) return false;
-  if (bSelect == m_bSelected) return true;
-  m_bSelected = bSelect;
-  if (bSelect && bTriggerEvent && m_pOwner) m_pOwner->SelectItem(m_iIndex);
-  Invalidate();
-  return true;
-}
-void CListContainerElementUI::SetVisible(bool bVisible) {
-  CContainerUI::SetVisible(bVisible);
-  if (!IsVisible() && m_bSelected) { m_bSelected = false; if (m_pOwner) m_pOwner->SelectItem(-1); }
+  return Is(n, u"ListContainerElement") ? this : CListItemBaseUI::GetInterface(n);
 }
 void CListContainerElementUI::DoEvent(TEventUI& event) {
-  if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-    if (m_pOwner) m_pOwner->DoEvent(event); else CContainerUI::DoEvent(event);
+  if (PassOnWhenMouseDisabled(event)) return;
+  if (event.Type == UIEVENT_DBLCLICK) {
+    if (IsEnabled()) DoubleClick();
     return;
   }
-  switch (event.Type) {
-    case UIEVENT_DBLCLICK:
-      if (IsEnabled()) {
-        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMDBCLICK);
-        if (m_pManager && m_pManager->IsControlRemoved(this)) return;
-        if (m_pOwner) m_pOwner->DoubleClickItem(m_iIndex);
-      }
-      return;
-    case UIEVENT_KEYDOWN:
-      if (IsEnabled() && event.chKey == VK_RETURN) {
-        Activate();
-        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
-        return;
-      }
-      break;
-    case UIEVENT_BUTTONDOWN: case UIEVENT_RBUTTONDOWN:
-      if (IsEnabled()) {
-        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-        if (m_pManager && m_pManager->IsControlRemoved(this)) return;  // the handler took the row away
-        Select();
-        Invalidate();
-      }
-      return;
-    case UIEVENT_BUTTONUP: case UIEVENT_MOUSEMOVE: return;
-    case UIEVENT_MOUSEENTER: if (IsEnabled()) SetHot(true); return;
-    case UIEVENT_MOUSELEAVE: SetHot(false); return;
-    default: break;
-  }
-  if (m_pOwner) m_pOwner->DoEvent(event); else CContainerUI::DoEvent(event);
+  if (DoReturnKey(event) || DoClickOrHover(event)) return;
+  PassToOwner(event);
 }
 void CListContainerElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   RECT rc;
   if (!IntersectRect(&rc, rcPaint, m_rcItem)) return;
-  auto* list = m_pOwner ? dynamic_cast<CListUI*>(m_pOwner) : nullptr;
-  DWORD c = 0;
-  if (m_bSelected) c = list ? list->GetSelectedItemBkColor() : 0xFFDCE9FB;
-  else if (m_uButtonState & UISTATE_HOT) c = list ? list->GetHotItemBkColor() : 0xFFEEF4FD;
-  if (c) hDC->FillRect(m_rcItem, c);
+  if (DWORD c = ItemBkColor()) hDC->FillRect(m_rcItem, c);
   CHorizontalLayoutUI::DoPaint(hDC, rcPaint);
 }
 void CListContainerElementUI::SetAttribute(LPCTSTR n, LPCTSTR v) {

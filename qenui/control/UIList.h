@@ -124,10 +124,13 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   int FindSelectableIn(int iIndex, bool bForward) const;
 };
 
-// A row with text only.
-class CListElementUI : public CControlUI, public IListItemUI {
+// What both kinds of row share, over the control a row is made of (a
+// CControlUI for text rows, a CHorizontalLayoutUI for rows of controls): its
+// index and owner list, selection, the hot state, its background and the
+// events every row answers alike.
+template <typename Base>
+class CListItemBaseUI : public Base, public IListItemUI {
  public:
-  LPCTSTR GetClass() const override;
   void* GetInterface(LPCTSTR pstrName) override;
   UINT GetControlFlags() const override { return UIFLAG_WANTRETURN; }
   int GetIndex() const override { return m_iIndex; }
@@ -137,15 +140,38 @@ class CListElementUI : public CControlUI, public IListItemUI {
   bool IsSelected() const override { return m_bSelected; }
   bool Select(bool bSelect = true, bool bTriggerEvent = true) override;
   bool IsHot() const { return (m_uButtonState & UISTATE_HOT) != 0; }
+  void SetHot(bool bHot) { if (bHot) m_uButtonState |= UISTATE_HOT; else m_uButtonState &= ~UISTATE_HOT; this->Invalidate(); }
   void SetVisible(bool bVisible = true) override;
-  void DoEvent(TEventUI& event) override;
-  void DrawItemBk(HDC hDC);
 
  protected:
+  // The owner list's colour for a selected or hot row; 0 when neither.
+  DWORD ItemBkColor() const;
+  // The owner list takes the event (the row itself when it has none).
+  void PassToOwner(TEventUI& event);
+  // A mouse event while the row takes no mouse goes to the owner; true then.
+  bool PassOnWhenMouseDisabled(TEventUI& event);
+  // "itemdbclick", then the owner's DoubleClickItem; false when the handler
+  // took the row away. The caller checks IsEnabled().
+  bool DoubleClick();
+  // Return activates the row and sends "itemactivate"; true when handled.
+  bool DoReturnKey(TEventUI& event);
+  // A button press sends "itemclick" and selects the row; entering and
+  // leaving make it hot and cold. True when handled.
+  bool DoClickOrHover(TEventUI& event);
+
   int m_iIndex = -1;
   bool m_bSelected = false;
   UINT m_uButtonState = 0;
   IListOwnerUI* m_pOwner = nullptr;
+};
+
+// A row with text only.
+class CListElementUI : public CListItemBaseUI<CControlUI> {
+ public:
+  LPCTSTR GetClass() const override;
+  void* GetInterface(LPCTSTR pstrName) override;
+  void DoEvent(TEventUI& event) override;
+  void DrawItemBk(HDC hDC);
 };
 
 class CListLabelElementUI : public CListElementUI {
@@ -159,29 +185,15 @@ class CListLabelElementUI : public CListElementUI {
 };
 
 // A row holding other controls (the layouts' row files).
-class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
+class CListContainerElementUI : public CListItemBaseUI<CHorizontalLayoutUI> {
  public:
   LPCTSTR GetClass() const override;
   void* GetInterface(LPCTSTR pstrName) override;
-  UINT GetControlFlags() const override { return UIFLAG_WANTRETURN; }
-  int GetIndex() const override { return m_iIndex; }
-  void SetIndex(int i) override { m_iIndex = i; }
-  IListOwnerUI* GetOwner() override { return m_pOwner; }
-  void SetOwner(CControlUI* pOwner) override;
-  bool IsSelected() const override { return m_bSelected; }
-  bool Select(bool bSelect = true, bool bTriggerEvent = true) override;
-  bool IsHot() const { return (m_uButtonState & UISTATE_HOT) != 0; }
-  void SetHot(bool bHot) { if (bHot) m_uButtonState |= UISTATE_HOT; else m_uButtonState &= ~UISTATE_HOT; Invalidate(); }
-  void SetVisible(bool bVisible = true) override;
   void DoEvent(TEventUI& event) override;
   void DoPaint(HDC hDC, const RECT& rcPaint) override;
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
  protected:
-  int m_iIndex = -1;
-  bool m_bSelected = false;
-  UINT m_uButtonState = 0;
-  IListOwnerUI* m_pOwner = nullptr;
   bool m_bVertical = false;
 };
 
