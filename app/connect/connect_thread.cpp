@@ -47,14 +47,15 @@ void CConnectThread::Run() {
   adb_tool->SetSerial(serial.c_str());
 
   int adb_state = adb::kDeviceNotListed;
-  for (int i = 0; i < kAdbStateTries; ++i) {
+  bool stopping = false;  // the owner is going away: no further step
+  for (int i = 0; i < kAdbStateTries && !stopping; ++i) {
     adb_state = adb_tool->GetDeviceState(serial.c_str());
     if (adb_state == adb::kDeviceReady) break;
-    if (WaitForStop(kAdbStateWaitMs)) break;
+    stopping = WaitForStop(kAdbStateWaitMs);
   }
 
   int result = kConn_Failed;
-  switch (adb_state) {
+  switch (stopping ? -1 : adb_state) {
     case adb::kDeviceReady:
       result = CheckPhoneServer();
       break;
