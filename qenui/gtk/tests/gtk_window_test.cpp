@@ -376,6 +376,27 @@ TEST_F(GtkWindowTest, FloodOfWorkerPostsLeavesGtkResponsive) {
   EXPECT_GE(ticks, 5);
   std::printf("flood: %d posts in %.3f s (%.0f per second), %d GLib ticks meanwhile\n", sent.load(), secs,
               sent / secs, ticks);
+  // Latency of single posts from a waiting worker to the window, the UI thread asleep in GLib.
+  constexpr int kRounds = 200;
+  std::atomic<int> asked{0};
+  std::atomic<int64_t> postedAt{0};
+  std::thread poster([&] {
+    for (int i = 1; i <= kRounds; ++i) {
+      while (asked < i) std::this_thread::yield();
+      g_usleep(200);  // let the UI thread fall asleep
+      postedAt = g_get_monotonic_time();
+      PostMessage(h, WM_USER + 3);
+    }
+  });
+  size_t before = w->posted.size();
+  int64_t totalUs = 0;
+  for (int i = 1; i <= kRounds; ++i) {
+    asked = i;
+    RunMessageLoopUntil([&] { return w->posted.size() == before + i; });
+    totalUs += g_get_monotonic_time() - postedAt;
+  }
+  poster.join();
+  std::printf("single posts: %.1f us on average from PostMessage to delivery\n", static_cast<double>(totalUs) / kRounds);
   DestroyWindow(h);
 }
 
@@ -389,7 +410,10 @@ GtkWidget* FindDialog(GType type) {
   return found;
 }
 
-// Answers the next chooser or box from a GLib timeout while its nested loop runs.
+// Answers the next chooser or box from a GLib timeout while its nested loop
+// runs. The step repeats until the dialog is gone (a chooser may ignore an
+// answer while it still loads its folder); after ten seconds the dialog is
+// cancelled so a failing test ends instead of hanging.
 struct DialogScript {
   std::function<bool(GtkWidget*)> step;  // true once it answered
   GType type;
@@ -397,15 +421,30 @@ struct DialogScript {
   bool postsSeen = false;
   bool folderSet = false;
   int ticks = 0;
+  GtkWidget* dialog = nullptr;   // the dialog this script answers (weak)
+  bool found = false;
+  guint source = 0;
   void Arm() {
-    g_timeout_add(20, [](gpointer p) -> gboolean {
+    source = g_timeout_add(20, [](gpointer p) -> gboolean {
       auto* d = static_cast<DialogScript*>(p);
-      if (++d->ticks > 500) return G_SOURCE_REMOVE;
-      GtkWidget* dlg = FindDialog(d->type);
-      if (!dlg) return G_SOURCE_CONTINUE;
+      ++d->ticks;
+      if (!d->dialog) {
+        if (d->found || d->ticks > 1000) { d->source = 0; return G_SOURCE_REMOVE; }  // answered and gone
+        d->dialog = FindDialog(d->type);
+        if (!d->dialog) return G_SOURCE_CONTINUE;
+        d->found = true;
+        g_object_add_weak_pointer(G_OBJECT(d->dialog), reinterpret_cast<gpointer*>(&d->dialog));
+      }
+      if (!gtk_widget_get_visible(d->dialog)) return G_SOURCE_CONTINUE;
       if (d->owner && !d->owner->posted.empty()) d->postsSeen = true;
-      return d->step(dlg) ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+      if (d->ticks > 500) gtk_dialog_response(GTK_DIALOG(d->dialog), GTK_RESPONSE_CANCEL);
+      else d->step(d->dialog);
+      return G_SOURCE_CONTINUE;
     }, this);
+  }
+  ~DialogScript() {
+    if (source) g_source_remove(source);
+    if (dialog) g_object_remove_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&dialog));
   }
 };
 
@@ -459,6 +498,29 @@ TEST_F(GtkWindowTest, FileAndFolderChoosersAnswerThroughGtkDialogs) {
   cancel.Arm();
   EXPECT_FALSE(GetOpenFileNames(*w, req, &paths));
   EXPECT_TRUE(paths.empty());
+
+  // Save chooser: one file under the proposed name.
+  DialogScript save;
+  save.type = GTK_TYPE_FILE_CHOOSER_DIALOG;
+  save.step = [&](GtkWidget* dlg) {
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(dlg);
+    EXPECT_EQ(gtk_file_chooser_get_action(fc), GTK_FILE_CHOOSER_ACTION_SAVE);
+    char* name = gtk_file_chooser_get_current_name(fc);
+    EXPECT_STREQ(name, "屏幕截图.png");
+    g_free(name);
+    gtk_file_chooser_set_current_folder(fc, dir.c_str());
+    gtk_dialog_response(GTK_DIALOG(dlg), GTK_RESPONSE_ACCEPT);
+    return true;
+  };
+  save.Arm();
+  TFileChooser saveReq;
+  saveReq.sTitle = u"保存截图";
+  saveReq.sPattern = u"*.png";
+  saveReq.bSave = true;
+  saveReq.sFileName = u"屏幕截图.png";
+  ASSERT_TRUE(GetOpenFileNames(*w, saveReq, &paths));
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_EQ(paths[0].ToUtf8(), dir + "/屏幕截图.png");
 
   // Folder chooser starting in the given folder.
   DialogScript folder;
