@@ -262,6 +262,16 @@ TEST_F(GtkWindowTest, ScreenshotMatchesOffscreenRenderingAndIsNotBlank) {
   EXPECT_EQ(px(a, width / 2, 60), 0xF5F7FAu);      // the window background
   g_object_unref(a);
   g_object_unref(b);
+  // The layout's round corners cut the window's shape: on the screen, the
+  // corner pixel is not the caption's, a pixel further in is.
+  RECT rc;
+  GetWindowRect(*w, &rc);
+  GdkPixbuf* screen = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
+                                                 static_cast<int>(rc.top), 16, 16);
+  ASSERT_NE(screen, nullptr);
+  EXPECT_NE(px(screen, 0, 0), 0x1F6FD1u);
+  EXPECT_EQ(px(screen, 8, 8), 0x1F6FD1u);
+  g_object_unref(screen);
   DestroyWindow(*w);
 }
 
