@@ -78,6 +78,7 @@ class CGtkHost : public IWindowHost {
   void ArmDrainForNestedLoop() { Wake(); }
   // The tray keeps its owner reachable: true when a tray shows the icon.
   bool TrayEmbedded() const;
+  GtkStatusIcon* TrayStatusIcon(UINT id) const;  // the tray icon's GTK object (tests)
   CImageSurfaceCache* Images() { return &m_images; }
 
   struct Native;

@@ -156,5 +156,6 @@ bool CGtkHost::TrayIcon(UINT op, const TTrayIcon& icon) {
 }
 
 bool CGtkHost::TrayEmbedded() const { return m_tray && m_tray->Embedded(); }
+GtkStatusIcon* CGtkHost::TrayStatusIcon(UINT id) const { return m_tray ? m_tray->StatusIcon(id) : nullptr; }
 
 }  // namespace DuiLib

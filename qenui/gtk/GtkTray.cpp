@@ -91,6 +91,11 @@ void CGtkTray::OwnerDestroyed(HWND owner) {
   }
 }
 
+GtkStatusIcon* CGtkTray::StatusIcon(UINT id) const {
+  auto it = m_icons.find(id);
+  return it == m_icons.end() ? nullptr : it->second->status;
+}
+
 gboolean CGtkTray::OnButton(GtkStatusIcon*, GdkEventButton* ev, gpointer data) {
   auto* icon = static_cast<Icon*>(data);
   UINT mouse = 0;

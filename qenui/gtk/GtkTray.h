@@ -23,6 +23,7 @@ class CGtkTray {
   // True when a notification area shows the icons.
   bool Embedded() const;
   void OwnerDestroyed(HWND owner);
+  GtkStatusIcon* StatusIcon(UINT id) const;  // null when no such icon
 
  private:
   struct Icon { TTrayIcon info; GtkStatusIcon* status = nullptr; };

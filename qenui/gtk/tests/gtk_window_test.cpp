@@ -90,9 +90,10 @@ class LayoutWnd : public WindowImplBaseNew {
   void ClickNotify(TNotifyUI& msg) override { clicks.push_back(msg.pSender->GetName()); }
   struct Input { UINT msg; WPARAM wParam; LPARAM lParam; };
   std::vector<Input> input;    // mouse and key messages, in order
+  Input lastPosted{0, 0, 0};
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override {
     bHandled = uMsg >= WM_USER && uMsg < WM_APP;
-    if (bHandled) posted.push_back(uMsg);
+    if (bHandled) { posted.push_back(uMsg); lastPosted = {uMsg, wParam, lParam}; }
     bool mouse = uMsg >= WM_MOUSEMOVE && uMsg <= WM_RBUTTONDBLCLK;
     if (mouse || uMsg == WM_MOUSELEAVE || uMsg == WM_CONTEXTMENU || uMsg == WM_KEYDOWN || uMsg == WM_KEYUP ||
         uMsg == WM_CHAR)
@@ -563,7 +564,7 @@ TEST_F(GtkWindowTest, FileAndFolderChoosersAnswerThroughGtkDialogs) {
   rmdir(dir.c_str());
 }
 
-TEST_F(GtkWindowTest, WithoutANotificationAreaHidingToTheTrayMinimises) {
+TEST_F(GtkWindowTest, TrayClicksReachTheOwnerAndWithoutATrayHidingMinimises) {
   auto w = Show(u"wnd_xml\\demo_wnd.xml");
   GtkWidget* gw = GetGtkHost()->NativeWindow(*w);
   TTrayIcon icon;
@@ -576,6 +577,23 @@ TEST_F(GtkWindowTest, WithoutANotificationAreaHidingToTheTrayMinimises) {
   EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, icon));   // the same id twice
   PumpFor(200);
   ASSERT_FALSE(GetGtkHost()->TrayEmbedded());       // Xvfb runs no tray
+  // Clicks on the icon reach the owner as its callback message: id, then the mouse message.
+  GtkStatusIcon* status = GetGtkHost()->TrayStatusIcon(1);
+  ASSERT_NE(status, nullptr);
+  struct Click { GdkEventType type; guint button; LPARAM expected; } clicks[] = {
+      {GDK_BUTTON_PRESS, 1, WM_LBUTTONUP}, {GDK_BUTTON_PRESS, 3, WM_RBUTTONUP}, {GDK_2BUTTON_PRESS, 1, WM_LBUTTONDBLCLK}};
+  for (const Click& c : clicks) {
+    GdkEvent* ev = gdk_event_new(c.type);
+    ev->button.button = c.button;
+    ev->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gw)));
+    gboolean handled = FALSE;
+    w->lastPosted = {0, 0, 0};
+    g_signal_emit_by_name(status, "button-press-event", ev, &handled);
+    gdk_event_free(ev);
+    ASSERT_TRUE(PumpUntil([&] { return w->lastPosted.msg == WM_USER + 100; }));
+    EXPECT_EQ(w->lastPosted.wParam, 1u);
+    EXPECT_EQ(w->lastPosted.lParam, c.expected);
+  }
   DuiLib::ShowWindow(*w, SW_HIDE);
   PumpFor(100);
   EXPECT_TRUE(gtk_widget_get_visible(gw));          // still reachable
