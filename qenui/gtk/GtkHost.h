@@ -7,10 +7,12 @@
 // Threading contract: GTK and every call of this host run on the thread that
 // called UseGtkHost (the UI thread), except Wake, which any thread may call.
 // Posted messages wait in the library's mutex-guarded queue of the UI thread;
-// Wake arms one GLib idle source (default-idle priority) that drains it, and
+// Wake arms one GLib idle source (default-idle priority) that drains it, a
+// batch of messages per turn so GTK's input and drawing come in between, and
 // one GLib timeout follows the due time of the next timer. Library loops
-// (RunMessageLoop, modal loops) wait in g_main_context_iteration, so GTK's
-// own events, posted messages and timers keep flowing in nested loops.
+// (RunMessageLoop, modal loops) only wait in g_main_context_iteration and
+// check their end (DrainsPostedMessages), so GTK's own events, posted
+// messages and timers keep flowing in nested loops, GTK dialogs included.
 #pragma once
 
 #include <gtk/gtk.h>
