@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Bounded libFuzzer runs of the XML parser and the XML file loader.
-#   scripts/fuzz.sh            FUZZ_SECONDS (default 60) shared by the targets
+# Bounded libFuzzer runs of the parsers that read untrusted bytes: the XML
+# parser and file loader, the udp datagram parser and relaylink's dispatch
+# replies.
+#   scripts/fuzz.sh            FUZZ_SECONDS (default 120) shared by the targets
 # Configures build-fuzz with clang, builds only the fuzz targets, runs each
-# from its seed corpus (foundation/xml/fuzz/corpus/<name>) and exits
-# non-zero when a target crashes.
+# from its seed corpus and exits non-zero when a target crashes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
-targets=(xml_parse_fuzzer xml_load_fuzzer)
-total="${FUZZ_SECONDS:-60}"
+# target:seed corpus folder
+fuzzers=(
+  xml_parse_fuzzer:foundation/xml/fuzz/corpus/parse
+  xml_load_fuzzer:foundation/xml/fuzz/corpus/load
+  udp_datagram_fuzz:udp/fuzz/udp_datagram_fuzz_corpus
+  relaylink_dispatch_fuzz:relaylink/fuzz/relaylink_dispatch_fuzz_corpus
+)
+targets=()
+for f in "${fuzzers[@]}"; do targets+=("${f%%:*}"); done
+total="${FUZZ_SECONDS:-120}"
 each=$(( total / ${#targets[@]} ))
 [ "$each" -ge 1 ] || each=1
 
@@ -24,15 +33,17 @@ fi
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
 
 status=0
-for t in "${targets[@]}"; do
-  name="${t%_fuzzer}"; name="${name#xml_}"
-  seeds="foundation/xml/fuzz/corpus/$name"
-  work="build-fuzz/fuzz/corpus-$name"
-  artifacts="build-fuzz/fuzz/artifacts-$name/"
+mkdir -p build-fuzz/fuzz
+for f in "${fuzzers[@]}"; do
+  t="${f%%:*}"; seeds="${f#*:}"
+  bin="$(find build-fuzz -type f -name "$t" -perm -u+x | head -n 1)"
+  if [ -z "$bin" ]; then echo "fuzz: $t was not built" >&2; status=1; continue; fi
+  work="build-fuzz/fuzz/corpus-$t"
+  artifacts="build-fuzz/fuzz/artifacts-$t/"
   mkdir -p "$work" "$artifacts"
   echo "== fuzz $t for ${each}s"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      "build-fuzz/fuzz/$t" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 \
+      "$bin" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 \
       -max_len=8192 -print_final_stats=1 -artifact_prefix="$artifacts" \
       "$work" "$seeds" 2>"build-fuzz/fuzz/$t.log"; then
     echo "fuzz: $t crashed; see build-fuzz/fuzz/$t.log and $artifacts" >&2
