@@ -196,6 +196,34 @@ void CContainerUI::SetFloatPos(int iIndex) {
   p->SetPos(rc, false);
 }
 
+namespace {
+
+// Places an item in the inner rectangle of a container that stacks its items
+// on one another: inside its padding, at its estimated size where it has one.
+void PlaceInside(CControlUI* p, RECT inner) {
+  RECT pad = p->GetPadding();
+  RECT r = MakeRect(inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom);
+  SIZE sz = p->EstimateSize(MakeSize(r.Width(), r.Height()));
+  if (sz.cx > 0) r.right = r.left + std::min<long>(sz.cx, r.Width());
+  if (sz.cy > 0) r.bottom = r.top + std::min<long>(sz.cy, r.Height());
+  p->SetPos(r, false);
+}
+
+// An item's size across the layout's axis (its width in a vertical layout):
+// the estimate, else all the room inside its padding; within its min and
+// max, and never more than that room.
+long CrossSize(CControlUI* p, SIZE estimate, SIZE avail, bool vertical) {
+  RECT pad = p->GetPadding();
+  long room = vertical ? avail.cx - pad.left - pad.right : avail.cy - pad.top - pad.bottom;
+  long size = vertical ? estimate.cx : estimate.cy;
+  if (size == 0) size = room;
+  size = std::max<long>(size, vertical ? p->GetMinWidth() : p->GetMinHeight());
+  size = std::min<long>(size, vertical ? p->GetMaxWidth() : p->GetMaxHeight());
+  return std::min<long>(size, std::max<long>(0, room));
+}
+
+}  // namespace
+
 void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate) {
   CControlUI::SetPos(rc, bNeedInvalidate);
   if (m_items.empty()) { ProcessScrollBar(rc, 0, 0); return; }
@@ -204,12 +232,7 @@ void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI* p = m_items[i];
     if (!p->IsVisible()) continue;
     if (p->IsFloat()) { SetFloatPos(i); continue; }
-    RECT pad = p->GetPadding();
-    RECT r = MakeRect(inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom);
-    SIZE sz = p->EstimateSize(MakeSize(r.Width(), r.Height()));
-    if (sz.cx > 0) r.right = r.left + std::min<long>(sz.cx, r.Width());
-    if (sz.cy > 0) r.bottom = r.top + std::min<long>(sz.cy, r.Height());
-    p->SetPos(r, false);
+    PlaceInside(p, inner);
   }
 }
 
@@ -280,13 +303,9 @@ void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, 
     CControlUI* p = items[i];
     if (!p->IsVisible() || p->IsFloat()) continue;
     RECT pad = p->GetPadding();
-    SIZE sz = p->EstimateSize(avail);
+    long cx = CrossSize(p, p->EstimateSize(avail), avail, true);
     long cy = heights[i];
-    if (sz.cx == 0) sz.cx = avail.cx - pad.left - pad.right;
-    sz.cx = std::max<long>(sz.cx, p->GetMinWidth());
-    sz.cx = std::min<long>(sz.cx, p->GetMaxWidth());
-    sz.cx = std::min<long>(sz.cx, std::max<long>(0, avail.cx - pad.left - pad.right));
-    p->SetPos(MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + sz.cx, y + pad.top + cy), false);
+    p->SetPos(MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + cx, y + pad.top + cy), false);
     y += cy + pad.top + pad.bottom + childPadding;
     total += static_cast<int>(cy + pad.top + pad.bottom) + childPadding;
   }
@@ -538,13 +557,9 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     if (!p->IsVisible()) continue;
     if (p->IsFloat()) { SetFloatPos(i); continue; }
     RECT pad = p->GetPadding();
-    SIZE sz = p->EstimateSize(avail);
     long cx = widths[i];
-    if (sz.cy == 0) sz.cy = avail.cy - pad.top - pad.bottom;
-    sz.cy = std::max<long>(sz.cy, p->GetMinHeight());
-    sz.cy = std::min<long>(sz.cy, p->GetMaxHeight());
-    sz.cy = std::min<long>(sz.cy, std::max<long>(0, avail.cy - pad.top - pad.bottom));
-    p->SetPos(MakeRect(x + pad.left, inner.top + pad.top, x + pad.left + cx, inner.top + pad.top + sz.cy), false);
+    long cy = CrossSize(p, p->EstimateSize(avail), avail, false);
+    p->SetPos(MakeRect(x + pad.left, inner.top + pad.top, x + pad.left + cx, inner.top + pad.top + cy), false);
     x += cx + pad.left + pad.right + m_iChildPadding;
   }
 }
@@ -614,12 +629,7 @@ void CTabLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI* p = m_items[i];
     if (i != m_iCurSel || !p->IsVisible()) continue;
     if (p->IsFloat()) { SetFloatPos(i); continue; }
-    RECT pad = p->GetPadding();
-    RECT r = MakeRect(inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom);
-    SIZE sz = p->EstimateSize(MakeSize(r.Width(), r.Height()));
-    if (sz.cx > 0) r.right = r.left + std::min<long>(sz.cx, r.Width());
-    if (sz.cy > 0) r.bottom = r.top + std::min<long>(sz.cy, r.Height());
-    p->SetPos(r, false);
+    PlaceInside(p, inner);
   }
 }
 
