@@ -36,6 +36,17 @@ struct ThreadQueue {
   std::vector<Timer> timers;
   bool quit = false;
   int quitCode = 0;
+
+  // Drops the timers of window h and moves its queued messages to `dropped`
+  // (for the caller to free once `mu` is released). The caller holds `mu`.
+  void ForgetWindow(HWND h, std::deque<Posted>& dropped) {
+    timers.erase(std::remove_if(timers.begin(), timers.end(), [h](const Timer& t) { return t.hWnd == h; }),
+                 timers.end());
+    for (auto it = posted.begin(); it != posted.end();) {
+      if (it->hWnd == h) { dropped.push_back(std::move(*it)); it = posted.erase(it); }
+      else ++it;
+    }
+  }
 };
 
 struct ModalState {
@@ -441,12 +452,7 @@ bool DestroyWindow(HWND h) {
     auto it = g_windows.find(h);
     if (it != g_windows.end()) it->second.destroying = true;
     std::lock_guard<std::mutex> qlock(q->mu);
-    q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hWnd == h; }),
-                    q->timers.end());
-    for (auto pit = q->posted.begin(); pit != q->posted.end();) {
-      if (pit->hWnd == h) { dropped.push_back(std::move(*pit)); pit = q->posted.erase(pit); }
-      else ++pit;
-    }
+    q->ForgetWindow(h, dropped);
   }
   for (auto& p : dropped) FreePosted(p);
   Host()->DestroyNativeWindow(h);
@@ -479,12 +485,7 @@ CWindowWnd::~CWindowWnd() {
       g_windows.erase(it);
       erased = true;
       std::lock_guard<std::mutex> qlock(q->mu);
-      q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hWnd == h; }),
-                      q->timers.end());
-      for (auto pit = q->posted.begin(); pit != q->posted.end();) {
-        if (pit->hWnd == h) { dropped.push_back(std::move(*pit)); pit = q->posted.erase(pit); }
-        else ++pit;
-      }
+      q->ForgetWindow(h, dropped);
     }
   }
   for (auto& p : dropped) FreePosted(p);
