@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text_case.h"
 #include "platform/user_folders.h"
 
 namespace platform {
@@ -15,17 +16,6 @@ std::string Trim(const std::string& text) {
   if (begin == std::string::npos) return std::string();
   size_t end = text.find_last_not_of(" \t\r");
   return text.substr(begin, end - begin + 1);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {

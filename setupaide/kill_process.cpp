@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/process_list.h"
+#include "platform/text_case.h"
 #include "setupaide/setupaide.h"
 #include "setupaide/setupaide_internal.h"
 
@@ -18,17 +19,6 @@ namespace {
 
 // How long the ended processes get, together, to go away after SIGTERM.
 constexpr std::chrono::milliseconds kEndTimeout(5000);
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 void ListInto(const std::string& folder, std::vector<std::string>* files) {
   DIR* dir = opendir(folder.c_str());
@@ -90,7 +80,7 @@ void KillProcessA(const char* image_name) {
     size_t slash = process.image_path.rfind('/');
     std::string file_name =
         slash == std::string::npos ? process.image_path : process.image_path.substr(slash + 1);
-    if (setupaide::EqualNoCase(file_name, wanted)) {
+    if (platform::EqualNoCase(file_name, wanted)) {
       targets.push_back({process.pid, process.image_path});
     }
   }
