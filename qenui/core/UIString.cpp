@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/base/unicode.h"
+
 namespace DuiLib {
 
 bool IntersectRect(RECT* out, const RECT& a, const RECT& b) {
@@ -161,24 +163,7 @@ std::string CDuiString::ToUtf8() const { return Utf16ToUtf8(s_); }
 CDuiString CDuiString::FromUtf8(const std::string& s) { return CDuiString(Utf8ToUtf16(s)); }
 CDuiString CDuiString::FromInt(long long v) { return FromUtf8(std::to_string(v)); }
 
-std::string Utf16ToUtf8(const std::u16string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) out += static_cast<char>(c);
-    else if (c < 0x800) { out += static_cast<char>(0xC0 | (c >> 6)); out += static_cast<char>(0x80 | (c & 0x3F)); }
-    else if (c < 0x10000) { out += static_cast<char>(0xE0 | (c >> 12)); out += static_cast<char>(0x80 | ((c >> 6) & 0x3F)); out += static_cast<char>(0x80 | (c & 0x3F)); }
-    else { out += static_cast<char>(0xF0 | (c >> 18)); out += static_cast<char>(0x80 | ((c >> 12) & 0x3F)); out += static_cast<char>(0x80 | ((c >> 6) & 0x3F)); out += static_cast<char>(0x80 | (c & 0x3F)); }
-  }
-  return out;
-}
+std::string Utf16ToUtf8(const std::u16string& s) { return unicode::Utf16ToUtf8(s.data(), s.size()); }
 
 std::u16string Utf8ToUtf16(const std::string& s) {
   std::u16string out;
@@ -199,13 +184,7 @@ std::u16string Utf8ToUtf16(const std::string& s) {
     }
     if (!ok) { out += u'\uFFFD'; ++i; continue; }
     i += n + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
+    unicode::AppendUtf16(out, c);
   }
   return out;
 }
