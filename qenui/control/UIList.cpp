@@ -23,19 +23,8 @@ SIZE CListHeaderUI::EstimateSize(SIZE sz) {
   return out;
 }
 
-void CListBodyUI::SetScrollPos(SIZE szPos) {
-  if (!m_pVerticalScrollBar) return;
-  int target = std::max(0, std::min<int>(szPos.cy, m_pVerticalScrollBar->GetScrollRange()));
-  int old = m_pVerticalScrollBar->GetScrollPos();
-  if (old != target) {
-    CContainerUI* owner = m_pVerticalScrollBar->GetOwner();
-    m_pVerticalScrollBar->SetOwner(nullptr);
-    m_pVerticalScrollBar->SetScrollPos(target);
-    m_pVerticalScrollBar->SetOwner(owner);
-  }
-  SetPos(m_rcItem, true);
-  if (old != target && m_pManager) m_pManager->SendNotify(m_pOwner, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(target), 0);
-}
+// The list, not its body, tells that it scrolled.
+void CListBodyUI::SetScrollPos(SIZE szPos) { ScrollTo(szPos, m_pOwner); }
 void CListBodyUI::SetPos(RECT rc, bool bNeedInvalidate) {
   if (!m_bTile) { CVerticalLayoutUI::SetPos(rc, bNeedInvalidate); return; }
   CControlUI::SetPos(rc, bNeedInvalidate);

@@ -418,7 +418,8 @@ SIZE CContainerUI::GetScrollPos() const {
 SIZE CContainerUI::GetScrollRange() const {
   return MakeSize(0, m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollRange() : 0);
 }
-void CContainerUI::SetScrollPos(SIZE szPos) {
+void CContainerUI::SetScrollPos(SIZE szPos) { ScrollTo(szPos, this); }
+void CContainerUI::ScrollTo(SIZE szPos, CControlUI* pSender) {
   if (!m_pVerticalScrollBar) return;
   int target = std::max(0, std::min<int>(szPos.cy, m_pVerticalScrollBar->GetScrollRange()));
   int old = m_pVerticalScrollBar->GetScrollPos();
@@ -430,7 +431,7 @@ void CContainerUI::SetScrollPos(SIZE szPos) {
     m_pVerticalScrollBar->SetOwner(owner);
   }
   SetPos(m_rcItem, true);
-  if (old != target && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(target), 0);
+  if (old != target && m_pManager) m_pManager->SendNotify(pSender, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(target), 0);
 }
 void CContainerUI::LineUp() { SIZE s = GetScrollPos(); s.cy -= m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8; SetScrollPos(s); }
 void CContainerUI::LineDown() { SIZE s = GetScrollPos(); s.cy += m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8; SetScrollPos(s); }

@@ -116,6 +116,9 @@ class CContainerUI : public CControlUI {
   void SetFloatPos(int iIndex);
   // Adjusts the scroll bar after a layout with content of the given height.
   void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
+  // SetScrollPos's work: moves the bar (within its range), lays the content
+  // out again and, when the position changed, sends "scroll" from `pSender`.
+  void ScrollTo(SIZE szPos, CControlUI* pSender);
   // The inner rectangle: position minus inset and the scroll bar.
   RECT GetInnerRect() const;
   // The number of direct children (GetCount may be overridden, e.g. lists count rows).
