@@ -1,0 +1,322 @@
+#!/usr/bin/env bash
+# Phonedeck demo: the real program notices a simulated Android phone "plugged
+# in", reaches it through adb and its agent app, and shows "已连接手机".
+#
+#   testing/demo/run_demo.sh [--check] [--headless] [--build DIR] [--timeout S] [--screenshot PNG]
+#
+#   (default)        run until you close the window (or press Ctrl-C)
+#   --check          no user: stop once connected; exit 0 only when the log
+#                    shows the connection reached kConn_Sucess (17)
+#   --headless       no windows at all (PHONEDECK_HEADLESS=1)
+#   --build DIR      build folder to take the program from (default: build)
+#   --timeout S      how long to wait for the connection (default 90)
+#   --screenshot PNG keep a picture of the connected main window (needs a display)
+#
+# Everything runs from a temporary folder and on 127.0.0.1 only:
+#   - a copy of <build>/bin is the program folder (PHONEDECK_PROGRAM_DIR);
+#     in it, libkitfinder.so is replaced by devwarden's test stand-in, which
+#     answers "no driver packages": the demo's stand-in for the driver
+#     information service that is not built yet (the shipped libkitfinder.so
+#     is a placeholder, so device detection could not start). The stand-in
+#     is never put into <build>/bin.
+#   - the phone is testing/phone_sim with its own private adb server
+#     (ANDROID_ADB_SERVER_PORT) and free ports for the agent forwards;
+#   - the USB side is a throw-away sysfs tree (PORTSNIFFER_SYSFS_ROOT) holding
+#     one Android phone with an adb interface whose USB serial is the
+#     simulator's adb serial, present when the program starts;
+#   - HOME, XDG folders, TMPDIR and the runtime folder are temporary, so your
+#     own settings are untouched;
+#   - without $DISPLAY (or with --check) a private Xvfb is started; without
+#     Xvfb the program runs headless, and says so.
+# Everything started here is stopped, and every temporary folder removed, on exit.
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+BUILD="$ROOT/build"
+CHECK=0
+HEADLESS=0
+TIMEOUT=90
+SHOT=""
+
+say() { printf '[demo] %s\n' "$*"; }
+fail() { printf '[demo] FAILED: %s\n' "$*" >&2; exit 1; }
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --check) CHECK=1 ;;
+    --headless) HEADLESS=1 ;;
+    --build) BUILD="$(cd "${2:?--build needs a folder}" && pwd)" || exit 2; shift ;;
+    --timeout) TIMEOUT="${2:?--timeout needs seconds}"; shift ;;
+    --screenshot) SHOT="${2:?--screenshot needs a file}"; shift ;;
+    -h|--help) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "run_demo.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+  shift
+done
+case "$TIMEOUT" in ''|*[!0-9]*) echo "run_demo.sh: --timeout takes whole seconds" >&2; exit 2 ;; esac
+[ -n "$SHOT" ] && case "$SHOT" in /*) ;; *) SHOT="$PWD/$SHOT" ;; esac
+
+BIN="$BUILD/bin"
+FAKE_KITFINDER="$BUILD/devwarden/tests/fakes/libkitfinder.so"
+SHOT_TOOL="$BUILD/testing/demo/window_shot"
+
+# ---------------------------------------------------------------- the build
+if [ ! -x "$BIN/Phonedeck" ] || [ ! -f "$FAKE_KITFINDER" ] || [ ! -f "$BIN/apk/com.zelvik.assist.apk" ]; then
+  say "the program is not built in $BUILD yet: running scripts/build.sh $BUILD"
+  "$ROOT/scripts/build.sh" "$BUILD" || fail "the build failed"
+fi
+for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$FAKE_KITFINDER" \
+         "$BIN/apk/com.zelvik.assist.apk"; do
+  [ -e "$f" ] || fail "missing $f (run scripts/build.sh $BUILD)"
+done
+command -v adb >/dev/null || fail "adb is missing (scripts/setup.sh installs it)"
+
+# ---------------------------------------------------------------- clean-up
+TMP="$(mktemp -d /tmp/phonedeck-demo-XXXXXX)" || fail "cannot make a temporary folder"
+SIM_PID=""
+SIM_IN=""
+ADB_PORT=""
+XVFB_PID=""
+APP_PID=""
+
+stop_pid() {  # pid, seconds to wait after SIGTERM before SIGKILL
+  local pid="$1" wait_tenths=$(( $2 * 10 ))
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  kill -TERM "$pid" 2>/dev/null
+  while [ $wait_tenths -gt 0 ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; wait_tenths=$((wait_tenths - 1)); done
+  kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 0
+}
+
+cleanup() {
+  trap - EXIT INT TERM
+  say "cleaning up"
+  stop_pid "$APP_PID" 10
+  if [ -n "$SIM_PID" ]; then
+    # Closing its stdin ends the simulator: it removes its forwards, stops its
+    # adb server and deletes its folders.
+    [ -n "$SIM_IN" ] && exec {SIM_IN}>&-
+    local tenths=100
+    while [ $tenths -gt 0 ] && kill -0 "$SIM_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
+    stop_pid "$SIM_PID" 5
+  fi
+  # An adb server the program may have started again on the private port.
+  if [ -n "$ADB_PORT" ]; then
+    HOME="$TMP/home" ANDROID_ADB_SERVER_PORT="$ADB_PORT" timeout 10 adb kill-server >/dev/null 2>&1
+  fi
+  stop_pid "$XVFB_PID" 5
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+trap 'say "interrupted"; exit 130' INT TERM
+
+# ---------------------------------------------------------------- program folder
+PROGRAM="$TMP/program"
+mkdir -p "$PROGRAM" "$TMP/home/.config" "$TMP/home/.local/share" "$TMP/home/.cache" "$TMP/home/Downloads" \
+         "$TMP/runtime" "$TMP/tmp" || fail "cannot fill $TMP"
+chmod 700 "$TMP/runtime"
+cp -a "$BIN/." "$PROGRAM/" || fail "cannot copy $BIN"
+cp "$FAKE_KITFINDER" "$PROGRAM/libkitfinder.so" || fail "cannot copy the driver information stand-in"
+rm -f "$PROGRAM/log/zelvik.log"
+say "program folder: $PROGRAM (a copy of $BIN)"
+say "driver information service: demo stand-in (devwarden's test libkitfinder.so, answers \"no driver packages\")"
+
+# ---------------------------------------------------------------- the phone
+say "starting the simulated phone (testing/phone_sim, private adb server)"
+mkfifo "$TMP/sim.stdin" || fail "cannot make a pipe"
+HOME="$TMP/home" /usr/bin/python3 "$ROOT/testing/phone_sim/phone_sim.py" --forward --exit-on-stdin-eof \
+  <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" &
+SIM_PID=$!
+exec {SIM_IN}>"$TMP/sim.stdin"
+READY=""
+for _ in $(seq 1 300); do
+  READY="$(grep -m1 '^PHONESIM READY' "$TMP/sim.out" 2>/dev/null)"
+  [ -n "$READY" ] && break
+  kill -0 "$SIM_PID" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$READY" ]; then
+  sed 's/^/[phone_sim] /' "$TMP/sim.err" >&2
+  fail "the simulated phone did not come up"
+fi
+field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$READY"; }
+SERIAL="$(field serial)"
+ADB_PORT="$(field adb_port)"
+AGENT_PORT="$(field agent_port)"
+FTP_PORT="$(field ftp_port)"
+FTP_PASSIVE_PORT="$(field ftp_passive_port)"
+[ -n "$SERIAL" ] && [ -n "$ADB_PORT" ] && [ -n "$AGENT_PORT" ] || fail "cannot read the simulator's line: $READY"
+say "phone ready: adb serial $SERIAL, adb server on 127.0.0.1:$ADB_PORT, agent forwarded to 127.0.0.1:$AGENT_PORT"
+
+# ---------------------------------------------------------------- the USB side
+# One phone as the kernel lists it: a USB device with a storage interface
+# and the adb interface (class ff, subclass 42, protocol 01); its USB serial
+# is what adb lists, as with a real phone.
+SYSFS="$TMP/sysfs"
+DEVPATH="/devices/pci0000:00/0000:00:14.0/usb1/1-1"
+DEV="$SYSFS$DEVPATH"
+attr() { mkdir -p "$1" && printf '%s\n' "$3" >"$1/$2"; }
+attr "$DEV" idVendor 18d1
+attr "$DEV" idProduct 4ee7
+attr "$DEV" bcdDevice 0100
+attr "$DEV" manufacturer Zelvik
+attr "$DEV" product "Z1 Sim"
+attr "$DEV" serial "$SERIAL"
+attr "$DEV" busnum 1
+attr "$DEV" devnum 5
+attr "$DEV" bNumInterfaces " 2"
+# The device node the detection opens to see that the adb interface is
+# usable: a file of this demo (the path is taken below /dev).
+mkdir -p "$TMP/dev/bus/usb/001" && : >"$TMP/dev/bus/usb/001/005"
+attr "$DEV" uevent "DEVNAME=..$TMP/dev/bus/usb/001/005"
+n=0
+for iface in 080650 ff4201; do
+  attr "$DEV/1-1:1.$n" bInterfaceNumber "0$n"
+  attr "$DEV/1-1:1.$n" bInterfaceClass "${iface:0:2}"
+  attr "$DEV/1-1:1.$n" bInterfaceSubClass "${iface:2:2}"
+  attr "$DEV/1-1:1.$n" bInterfaceProtocol "${iface:4:2}"
+  n=$((n + 1))
+done
+mkdir -p "$SYSFS/bus/usb/devices"
+ln -s "$DEV" "$SYSFS/bus/usb/devices/1-1"
+say "simulated USB: an Android phone (18d1:4ee7, adb interface) with serial $SERIAL in $SYSFS"
+
+# ---------------------------------------------------------------- the display
+if [ "$HEADLESS" = 1 ]; then
+  DISPLAY_MODE=headless
+elif [ "$CHECK" = 0 ] && [ -n "${DISPLAY:-}" ]; then
+  DISPLAY_MODE=desktop
+elif command -v Xvfb >/dev/null; then
+  DISPLAY_MODE=xvfb
+else
+  DISPLAY_MODE=headless
+  say "no display and no Xvfb: running the program without windows (the log shows the progress)"
+fi
+if [ "$DISPLAY_MODE" = xvfb ]; then
+  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$TMP/xvfb.display" 2>"$TMP/xvfb.err" {SIM_IN}>&- &
+  XVFB_PID=$!
+  NUMBER=""
+  for _ in $(seq 1 100); do
+    NUMBER="$(tr -dc 0-9 <"$TMP/xvfb.display")"
+    [ -n "$NUMBER" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -n "$NUMBER" ]; then
+    export DISPLAY=":$NUMBER"
+    say "started a private X server (Xvfb) on $DISPLAY: the window is drawn there, not on your screen"
+  else
+    stop_pid "$XVFB_PID" 2
+    XVFB_PID=""
+    DISPLAY_MODE=headless
+    say "Xvfb did not start: running the program without windows"
+  fi
+fi
+[ "$DISPLAY_MODE" = desktop ] && say "the main window opens on your desktop ($DISPLAY)"
+
+# ---------------------------------------------------------------- the program
+LOG="$PROGRAM/log/zelvik.log"
+APP_ENV=(
+  HOME="$TMP/home" XDG_CONFIG_HOME="$TMP/home/.config" XDG_DATA_HOME="$TMP/home/.local/share"
+  XDG_CACHE_HOME="$TMP/home/.cache" XDG_RUNTIME_DIR="$TMP/runtime" XDG_DOWNLOAD_DIR="$TMP/home/Downloads"
+  TMPDIR="$TMP/tmp" PHONEDECK_PROGRAM_DIR="$PROGRAM"
+  PORTSNIFFER_SYSFS_ROOT="$SYSFS" PORTSNIFFER_UEVENT_SOURCE=udev
+  ANDROID_ADB_SERVER_PORT="$ADB_PORT"
+  PHONEDECK_AGENT_PORT="$AGENT_PORT" PHONEDECK_FTP_PORT="$FTP_PORT" PHONEDECK_FTP_PASSIVE_PORT="$FTP_PASSIVE_PORT"
+)
+[ "$DISPLAY_MODE" = headless ] && APP_ENV+=(PHONEDECK_HEADLESS=1)
+say "starting Phonedeck"
+env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL "${APP_ENV[@]}" \
+  "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
+APP_PID=$!
+
+# ---------------------------------------------------------------- progress
+describe() {
+  case "$1" in
+    kConn_Start) echo "a phone is plugged in: the connection starts" ;;
+    kConn_CheckAndroidMode) echo "checking that USB debugging is on" ;;
+    kConn_Phone_Open_debug) echo "USB debugging is off on the phone" ;;
+    kConn_CheckAdbMode) echo "asking adb for the phone" ;;
+    kConn_Phone_offline) echo "adb lists the phone as offline" ;;
+    kConn_CheckPhoneServer) echo "checking the agent app on the phone" ;;
+    kConn_InstallPhoneApk) echo "installing the agent app" ;;
+    kConn_InstallFailed) echo "the agent app could not be installed" ;;
+    kConn_Start_PhoneServer) echo "starting the agent app" ;;
+    kConn_Socket_failed) echo "the agent app does not answer" ;;
+    kConn_Failed) echo "the connection failed" ;;
+    kConn_Sucess) echo "connected: the window shows \"已连接手机\"" ;;
+    kConn_Phone_Remove) echo "the phone was unplugged" ;;
+    *) echo "" ;;
+  esac
+}
+SHOWN=0
+CONNECTED=0
+FAILED=""
+show_progress() {  # prints the connection states logged since last time
+  local lines
+  lines="$(grep -a -o 'ConectStatus:[A-Za-z_]* Notify' "$LOG" 2>/dev/null | sed 's/ConectStatus:\(.*\) Notify/\1/')"
+  [ -z "$lines" ] && return
+  local i=0 state
+  while IFS= read -r state; do
+    i=$((i + 1))
+    [ $i -le $SHOWN ] && continue
+    SHOWN=$i
+    say "connection: $state - $(describe "$state")"
+    case "$state" in
+      kConn_Sucess) CONNECTED=1 ;;
+      kConn_Phone_Open_debug|kConn_Phone_offline|kConn_InstallFailed|kConn_Socket_failed|kConn_Failed) FAILED="$state" ;;
+    esac
+  done <<<"$lines"
+}
+
+say "waiting for the program to notice the phone (log: $LOG)"
+deadline=$(( $(date +%s) + TIMEOUT ))
+while [ "$CONNECTED" = 0 ] && [ -z "$FAILED" ]; do
+  show_progress
+  [ "$CONNECTED" = 1 ] || [ -n "$FAILED" ] && break
+  if ! kill -0 "$APP_PID" 2>/dev/null; then
+    wait "$APP_PID"; rc=$?; APP_PID=""
+    sed 's/^/[Phonedeck] /' "$TMP/program.out" >&2
+    fail "Phonedeck ended (exit code $rc) before the phone was connected"
+  fi
+  if [ "$(date +%s)" -ge "$deadline" ]; then
+    say "no connection after ${TIMEOUT}s; the end of the program's log:"
+    tail -n 30 "$LOG" 2>/dev/null | tr -d '\r' | sed 's/^/[zelvik.log] /' >&2
+    fail "the phone was not connected within ${TIMEOUT}s"
+  fi
+  sleep 0.2
+done
+if [ -n "$FAILED" ]; then
+  tail -n 30 "$LOG" 2>/dev/null | tr -d '\r' | sed 's/^/[zelvik.log] /' >&2
+  fail "the connection ended in $FAILED"
+fi
+say "the program manages the simulated phone ($SERIAL)"
+
+# ---------------------------------------------------------------- picture
+if [ -n "$SHOT" ]; then
+  if [ "$DISPLAY_MODE" = headless ]; then
+    say "no picture: the program runs without windows"
+  elif [ ! -x "$SHOT_TOOL" ]; then
+    say "no picture: $SHOT_TOOL is not built"
+  else
+    sleep 3  # the progress bar runs to its end before the connected view shows
+    mkdir -p "$(dirname "$SHOT")"
+    if size="$("$SHOT_TOOL" "Zelvik手游助手" "$SHOT" 2>"$TMP/shot.err")"; then
+      say "picture of the connected main window ($size): $SHOT"
+    else
+      say "no picture: $(cat "$TMP/shot.err")"
+      [ "$CHECK" = 1 ] && fail "the main window could not be saved"
+    fi
+  fi
+fi
+
+if [ "$CHECK" = 1 ]; then
+  say "check passed: the connection reached kConn_Sucess (17)"
+  exit 0
+fi
+
+say "the program keeps running: close its window (or press Ctrl-C here) to end the demo"
+wait "$APP_PID"
+APP_PID=""
+say "Phonedeck ended"
