@@ -83,6 +83,15 @@ void AppendText(TTextMarkup& out, const Style& st, const std::u16string& text) {
   out.runs.push_back(r);
 }
 
+// Ends the line: the pending text, then a line break run.
+void AppendLineBreak(TTextMarkup& out, const Style& st, std::u16string& pending) {
+  AppendText(out, st, pending);
+  pending.clear();
+  TTextRun br;
+  br.lineBreak = true;
+  out.runs.push_back(br);
+}
+
 }  // namespace
 
 TTextMarkup ParseTextMarkup(const std::u16string& s) {
@@ -111,11 +120,7 @@ TTextMarkup ParseTextMarkup(const std::u16string& s) {
       }
     }
     if (c == u'\n') {
-      AppendText(out, cur, pending);
-      pending.clear();
-      TTextRun br;
-      br.lineBreak = true;
-      out.runs.push_back(br);
+      AppendLineBreak(out, cur, pending);
       ++i;
       continue;
     }
@@ -132,11 +137,7 @@ TTextMarkup PlainTextRuns(const std::u16string& s) {
   std::u16string line;
   for (char16_t c : s) {
     if (c == u'\n') {
-      AppendText(out, st, line);
-      line.clear();
-      TTextRun br;
-      br.lineBreak = true;
-      out.runs.push_back(br);
+      AppendLineBreak(out, st, line);
     } else if (c != u'\r') {
       line += c;
     }
