@@ -26,6 +26,22 @@ void FitToItems(CMenuImplBase* menu) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Makes `menu` the one open menu of its kind, closing the open one first, and
+// creates its window; false when that fails (then no menu of the kind is open
+// and `menu` is gone).
+template <typename Menu>
+bool CreateAlone(Menu*& open, Menu* menu, HWND owner, LPCTSTR name) {
+  if (open) DestroyWindow(open->GetHWND());
+  menu->InitParam(owner, kMenuLayout);
+  open = menu;  // cleared by the menu when a failed create already deleted it
+  if (!menu->Create(owner, name, WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) {
+    if (open == menu) delete menu;
+    open = nullptr;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CMainMenu* OpenMainMenu() { return g_main_menu; }
@@ -70,29 +86,15 @@ void CContactMenu::OnFinalMessage(HWND hWnd) {
 }
 
 void ShowMainMenu(HWND owner, bool with_exit) {
-  if (g_main_menu) DestroyWindow(g_main_menu->GetHWND());  // one at a time
   auto* menu = new CMainMenu(with_exit);
-  menu->InitParam(owner, kMenuLayout);
-  g_main_menu = menu;  // cleared by the menu when a failed create already deleted it
-  if (!menu->Create(owner, u"MainMenu", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) {
-    if (g_main_menu == menu) delete menu;
-    g_main_menu = nullptr;
-    return;
-  }
+  if (!CreateAlone(g_main_menu, menu, owner, u"MainMenu")) return;
   FitToItems(menu);
   menu->ShowMenu();
 }
 
 void ShowContactMenu(HWND owner, POINT pt) {
-  if (g_contact_menu) DestroyWindow(g_contact_menu->GetHWND());
   auto* menu = new CContactMenu;
-  menu->InitParam(owner, kMenuLayout);
-  g_contact_menu = menu;  // cleared by the menu when a failed create already deleted it
-  if (!menu->Create(owner, u"ContactMenu", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) {
-    if (g_contact_menu == menu) delete menu;
-    g_contact_menu = nullptr;
-    return;
-  }
+  if (!CreateAlone(g_contact_menu, menu, owner, u"ContactMenu")) return;
   RECT rc;
   GetWindowRect(menu->GetHWND(), &rc);
   int count = menu->GetMenuList() ? menu->GetMenuList()->GetCount() : 0;
