@@ -45,7 +45,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --check) CHECK=1 ;;
     --headless) HEADLESS=1 ;;
-    --build) BUILD="$(cd "${2:?--build needs a folder}" && pwd)" || exit 2; shift ;;
+    --build) BUILD="${2:?--build needs a folder}"; case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac; shift ;;
     --timeout) TIMEOUT="${2:?--timeout needs seconds}"; shift ;;
     --screenshot) SHOT="${2:?--screenshot needs a file}"; shift ;;
     -h|--help) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
@@ -245,7 +245,7 @@ describe() {
     kConn_Start_PhoneServer) echo "starting the agent app" ;;
     kConn_Socket_failed) echo "the agent app does not answer" ;;
     kConn_Failed) echo "the connection failed" ;;
-    kConn_Sucess) echo "connected: the window shows \"已连接手机\"" ;;
+    kConn_Sucess) echo "connected: the connection display reads \"已连接手机\"" ;;
     kConn_Phone_Remove) echo "the phone was unplugged" ;;
     *) echo "" ;;
   esac
@@ -316,7 +316,11 @@ if [ "$CHECK" = 1 ]; then
   exit 0
 fi
 
-say "the program keeps running: close its window (or press Ctrl-C here) to end the demo"
+say "the program keeps running: quit Phonedeck (or press Ctrl-C here) to end the demo"
+while kill -0 "$APP_PID" 2>/dev/null; do
+  show_progress  # later states too (a reconnect, a failure)
+  sleep 0.5
+done
 wait "$APP_PID"
 APP_PID=""
 say "Phonedeck ended"
