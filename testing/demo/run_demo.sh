@@ -63,7 +63,7 @@ SHOT_TOOL="$BUILD/testing/demo/window_shot"
 # ---------------------------------------------------------------- the build
 if [ ! -x "$BIN/Phonedeck" ] || [ ! -f "$FAKE_KITFINDER" ] || [ ! -f "$BIN/apk/com.zelvik.assist.apk" ]; then
   say "the program is not built in $BUILD yet: running scripts/build.sh $BUILD"
-  "$ROOT/scripts/build.sh" "$BUILD" || fail "the build failed"
+  "$ROOT/scripts/build.sh" "$BUILD" || fail "the build failed (scripts/setup.sh installs what it needs)"
 fi
 for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$FAKE_KITFINDER" \
          "$BIN/apk/com.zelvik.assist.apk"; do
