@@ -4,7 +4,7 @@
 #
 #   testing/demo/run_demo.sh [--check] [--headless] [--build DIR] [--timeout S] [--screenshot PNG]
 #
-#   (default)        run until you close the window (or press Ctrl-C)
+#   (default)        run until you quit Phonedeck (or press Ctrl-C)
 #   --check          no user: stop once connected; exit 0 only when the log
 #                    shows the connection reached kConn_Sucess (17)
 #   --headless       no windows at all (PHONEDECK_HEADLESS=1)
