@@ -98,12 +98,20 @@ GtkStatusIcon* CGtkTray::StatusIcon(UINT id) const {
 
 gboolean CGtkTray::OnButton(GtkStatusIcon*, GdkEventButton* ev, gpointer data) {
   auto* icon = static_cast<Icon*>(data);
-  UINT mouse = 0;
-  if (ev->type == GDK_2BUTTON_PRESS && ev->button == 1) mouse = WM_LBUTTONDBLCLK;
-  else if (ev->type == GDK_BUTTON_PRESS && ev->button == 1) mouse = WM_LBUTTONUP;
-  else if (ev->type == GDK_BUTTON_PRESS && ev->button == 3) mouse = WM_RBUTTONUP;
-  if (mouse && icon->info.uCallbackMessage)
+  if (!icon->info.uCallbackMessage) return TRUE;
+  auto post = [icon](UINT mouse) {
     PostMessage(icon->info.hWnd, icon->info.uCallbackMessage, icon->info.uID, static_cast<LPARAM>(mouse));
+  };
+  // A left click reaches the owner as down then up, as a notification-area
+  // click does, so owners may react to either.
+  if (ev->type == GDK_2BUTTON_PRESS && ev->button == 1) {
+    post(WM_LBUTTONDBLCLK);
+  } else if (ev->type == GDK_BUTTON_PRESS && ev->button == 1) {
+    post(WM_LBUTTONDOWN);
+    post(WM_LBUTTONUP);
+  } else if (ev->type == GDK_BUTTON_PRESS && ev->button == 3) {
+    post(WM_RBUTTONUP);
+  }
   return TRUE;
 }
 
