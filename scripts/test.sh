@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-# the full suite in build/, then the unit tests again under ASan+UBSan.
+# the full suite in build/, the unit tests again under ASan+UBSan, the tests
+# of the threaded parts under TSan, then bounded fuzz runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -20,6 +21,9 @@ echo "== unit tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
    LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \
    ctest -j "$jobs" -L unit --output-on-failure --timeout 600)
+
+echo "== ThreadSanitizer runs of the threaded parts"
+scripts/tsan.sh
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== bounded fuzz runs"
