@@ -319,6 +319,8 @@ bool CGtkHost::CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& tit
   // Every window draws its own caption band.
   gtk_window_set_decorated(w, FALSE);
   // The library sizes every window itself (ResizeClient, maximise): GTK must let it.
+  // A non-resizable GtkWindow would take its children's natural size instead, which is
+  // nothing here, and GTK then makes an empty window 200 px high whatever was asked.
   gtk_window_set_resizable(w, TRUE);
   if (exStyle & WS_EX_TOOLWINDOW) {
     gtk_window_set_skip_taskbar_hint(w, TRUE);

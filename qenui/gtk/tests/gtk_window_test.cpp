@@ -16,6 +16,9 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+
 #include "qenui/UIlib.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkScreenshot.h"
@@ -283,6 +286,55 @@ TEST_F(GtkWindowTest, LayoutOpacityAndToolWindowReachTheNativeWindow) {
   EXPECT_TRUE(gtk_window_get_skip_taskbar_hint(GTK_WINDOW(gw)));
   EXPECT_FALSE(gtk_window_get_decorated(GTK_WINDOW(gw)));
   DestroyWindow(*w);
+}
+
+// The X server's own idea of a toplevel's size, once it is mapped.
+SIZE XWindowSize(HWND h) {
+  GtkWidget* gw = GetGtkHost()->NativeWindow(h);
+  GdkWindow* gdk = gw ? gtk_widget_get_window(gw) : nullptr;
+  if (!gdk) return SIZE{0, 0};
+  XWindowAttributes attrs{};
+  if (!XGetWindowAttributes(GDK_WINDOW_XDISPLAY(gdk), GDK_WINDOW_XID(gdk), &attrs)) return SIZE{0, 0};
+  return SIZE{attrs.width, attrs.height};
+}
+
+// Small windows get exactly their layout's size on screen, with or without a
+// sizing border, as tool windows and as popups of an owner; a later resize
+// below GTK's usual minimum lands exactly too.
+TEST_F(GtkWindowTest, WindowsGetExactlyTheirLayoutSizeOnScreen) {
+  struct Case { LPCTSTR layout; DWORD exStyle; bool owned; long w, h; };
+  const Case cases[] = {
+      {u"wnd_xml\\fixed_size_wnd.xml", WS_EX_TOOLWINDOW, false, 506, 113},
+      {u"wnd_xml\\fixed_size_wnd.xml", 0, true, 506, 113},
+      {u"wnd_xml\\sizable_wnd.xml", 0, false, 240, 90},
+      {u"wnd_xml\\small_wnd.xml", WS_EX_TOOLWINDOW | WS_EX_TOPMOST, true, 200, 120},
+  };
+  auto owner = Show(u"wnd_xml\\demo_wnd.xml");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(CDuiString(c.layout).ToUtf8() + (c.owned ? " owned" : ""));
+    auto w = std::make_unique<LayoutWnd>(c.layout);
+    ASSERT_NE(w->Create(c.owned ? HWND(*owner) : HWND(0), u"size", WS_POPUP, c.exStyle, 0, 0, 0, 0), 0u);
+    w->CenterWindow();
+    w->ShowWindow(true);
+    GtkWidget* gw = GetGtkHost()->NativeWindow(*w);
+    ASSERT_TRUE(PumpUntil([&] { return gw && gtk_widget_get_mapped(gw); }));
+    PumpFor(200);
+    RECT rc;
+    GetWindowRect(*w, &rc);
+    EXPECT_EQ(rc.right - rc.left, c.w);
+    EXPECT_EQ(rc.bottom - rc.top, c.h);
+    SIZE on = XWindowSize(*w);
+    EXPECT_EQ(on.cx, c.w);
+    EXPECT_EQ(on.cy, c.h);
+    EXPECT_EQ(gdk_window_get_width(gtk_widget_get_window(gw)), c.w);
+    EXPECT_EQ(gdk_window_get_height(gtk_widget_get_window(gw)), c.h);
+    // Shrinking a shown window (a menu or message box fitted to its text) lands exactly as well.
+    DuiLib::SetWindowPos(*w, 0, 0, 0, 96, 40, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(PumpUntil([&] { SIZE s = XWindowSize(*w); return s.cx == 96 && s.cy == 40; }, 2000))
+        << XWindowSize(*w).cx << "x" << XWindowSize(*w).cy;
+    DestroyWindow(*w);
+  }
+  DestroyWindow(*owner);
 }
 
 TEST_F(GtkWindowTest, WorkerPostsAndTimersFlowInModalLoops) {
