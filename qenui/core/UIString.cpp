@@ -94,7 +94,7 @@ int CDuiString::Format(const char16_t* fmt, ...) {
 }
 
 // A small printf over UTF-16 formats: each conversion is rebuilt as a narrow
-// printf specification, except strings, which are copied as UTF-16.
+// printf directive, except strings, which are copied as UTF-16.
 int CDuiString::FormatV(const char16_t* fmt, va_list args) {
   std::u16string out;
   if (!fmt) { s_.clear(); return 0; }
