@@ -1,10 +1,9 @@
 // Markers and the distribution id that the installer carries in its own file name.
-#include <unistd.h>
-
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 
+#include "platform/module_path.h"
 #include "setupaide/setupaide.h"
 #include "setupaide/setupaide_internal.h"
 
@@ -20,10 +19,7 @@ std::string FileNameWithoutExtension(const std::string& path) {
 }
 
 std::string OwnFileName() {
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path);
-  if (n <= 0 || n >= static_cast<ssize_t>(sizeof path)) return std::string();
-  return FileNameWithoutExtension(std::string(path, static_cast<size_t>(n)));
+  return FileNameWithoutExtension(platform::ExecutablePath());
 }
 
 int UnidFromName(const std::string& name, int default_id) {
