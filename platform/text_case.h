@@ -7,7 +7,8 @@
 
 namespace platform {
 
-// Same length and the same bytes once each is lowered by std::tolower.
+// Same length and the same bytes once ASCII letters are lowered (other bytes,
+// UTF-8 sequences among them, compare as they are).
 bool EqualNoCase(const std::string& a, const std::string& b);
 
 }  // namespace platform
