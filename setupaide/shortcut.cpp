@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/text_case.h"
 #include "platform/user_folders.h"
 #include "setupaide/setupaide.h"
 #include "setupaide/setupaide_internal.h"
@@ -15,14 +16,8 @@ namespace setupaide {
 namespace {
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) !=
-        std::tolower(static_cast<unsigned char>(suffix[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return text.size() >= suffix.size() &&
+         platform::EqualNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 // A value of the Exec key: one argument in double quotes with `"`, '`', '$'
