@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/text_case.h"
+
 namespace base {
 namespace ini {
 
@@ -41,17 +43,6 @@ std::string Trim(const std::string& text, size_t begin, size_t end) {
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 enum class Kind { kOther, kSection, kKey };
@@ -91,7 +82,7 @@ bool FindSection(const std::string& text, const std::vector<Line>& lines, const 
                  size_t* header, size_t* past) {
   for (size_t i = 0; i < lines.size(); ++i) {
     Parsed p = ParseLine(text, lines[i]);
-    if (p.kind != Kind::kSection || !EqualNoCase(p.name, section)) continue;
+    if (p.kind != Kind::kSection || !platform::EqualNoCase(p.name, section)) continue;
     size_t j = i + 1;
     while (j < lines.size() && ParseLine(text, lines[j]).kind != Kind::kSection) ++j;
     *header = i;
@@ -114,7 +105,7 @@ bool FindValue(const std::string& text, const std::string& section, const std::s
   if (!FindSection(text, lines, section, &header, &past)) return false;
   for (size_t i = header + 1; i < past; ++i) {
     Parsed p = ParseLine(text, lines[i]);
-    if (p.kind == Kind::kKey && EqualNoCase(p.name, key)) {
+    if (p.kind == Kind::kKey && platform::EqualNoCase(p.name, key)) {
       *value = p.value;
       return true;
     }
@@ -150,7 +141,7 @@ std::string SetValue(const std::string& text, const std::string& section, const 
   }
   for (size_t i = header + 1; i < past; ++i) {
     Parsed p = ParseLine(text, lines[i]);
-    if (p.kind != Kind::kKey || !EqualNoCase(p.name, key)) continue;
+    if (p.kind != Kind::kKey || !platform::EqualNoCase(p.name, key)) continue;
     std::string out = text.substr(0, lines[i].begin);
     if (value != nullptr) {
       // Keep the key as the file spells it.
