@@ -165,28 +165,6 @@ CDuiString CDuiString::FromInt(long long v) { return FromUtf8(std::to_string(v))
 
 std::string Utf16ToUtf8(const std::u16string& s) { return unicode::Utf16ToUtf8(s.data(), s.size()); }
 
-std::u16string Utf8ToUtf16(const std::string& s) {
-  std::u16string out;
-  out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    uint32_t c; int n;
-    if (b < 0x80) { c = b; n = 0; }
-    else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; n = 1; }
-    else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; n = 2; }
-    else if ((b & 0xF8) == 0xF0) { c = b & 0x07; n = 3; }
-    else { out += u'\uFFFD'; ++i; continue; }
-    bool ok = true;
-    for (int k = 1; k <= n; ++k) {
-      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) { ok = false; break; }
-      c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    }
-    if (!ok) { out += u'\uFFFD'; ++i; continue; }
-    i += n + 1;
-    unicode::AppendUtf16(out, c);
-  }
-  return out;
-}
+std::u16string Utf8ToUtf16(const std::string& s) { return unicode::Utf8ToUtf16(s.data(), s.size()); }
 
 }  // namespace DuiLib
