@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,30 +19,15 @@
 #include "relaylink.h"
 #include "server_table.h"
 #include "udp_sim.h"
+#include "udp_sim_test_support.h"
 
 namespace {
 
+using udpsim::Echo;
+using udpsim::WaitFor;
 using Bytes = std::vector<uint8_t>;
 constexpr uint8_t kSearch = 7;
 constexpr uint8_t kHidden = 8;
-
-Bytes Echo(const Bytes& payload) {
-  Bytes reply(payload.size() + 2);
-  reply[0] = 'e';
-  reply[1] = ':';
-  std::copy(payload.begin(), payload.end(), reply.begin() + 2);
-  return reply;
-}
-
-template <typename F>
-bool WaitFor(F done, int ms = 5000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 class RelaylinkTest : public ::testing::Test {
  protected:

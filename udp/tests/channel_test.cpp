@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -19,18 +18,13 @@
 
 #include "udp.h"
 #include "udp_sim.h"
+#include "udp_sim_test_support.h"
 
 namespace {
 
+using udpsim::Echo;
+using udpsim::WaitFor;
 using Bytes = std::vector<uint8_t>;
-
-Bytes Echo(const Bytes& payload) {
-  Bytes reply(payload.size() + 2);
-  reply[0] = 'e';
-  reply[1] = ':';
-  std::copy(payload.begin(), payload.end(), reply.begin() + 2);
-  return reply;
-}
 
 // A port that was free a moment ago (the channel binds the next free one
 // anyway when it is taken meanwhile).
@@ -53,16 +47,6 @@ bool PortTaken(uint16_t port) {
   bool taken = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0;
   close(fd);
   return taken;
-}
-
-template <typename F>
-bool WaitFor(F done, int ms = 3000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 class UdpChannelTest : public ::testing::Test {
@@ -251,7 +235,7 @@ TEST_F(UdpChannelTest, RemoteRequestsReachTheCallback) {
   ASSERT_TRUE(WaitFor([] {
     std::lock_guard<std::mutex> lock(g_remoteMutex);
     return !g_remote.empty();
-  }));
+  }, 3000));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   std::lock_guard<std::mutex> lock(g_remoteMutex);
   ASSERT_EQ(1u, g_remote.size());
