@@ -10,6 +10,7 @@
 #include "foundation/base/log.h"
 #include "platform/module_path.h"
 #include "platform/process_list.h"
+#include "platform/text_case.h"
 #include "platform/user_language.h"
 #include "platform/version_record.h"
 
@@ -17,16 +18,9 @@ namespace devwarden {
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 std::string ImageName(const std::u16string& name) {
-  std::string n = Lower(ToUtf8(name));
-  if (n.size() > 4 && n.compare(n.size() - 4, 4, ".exe") == 0) n.resize(n.size() - 4);
+  std::string n = ToUtf8(name);
+  if (n.size() > 4 && platform::EqualNoCase(n.substr(n.size() - 4), ".exe")) n.resize(n.size() - 4);
   return n;
 }
 
@@ -68,8 +62,7 @@ pid_t FindProcessIdByName(const std::u16string& name) {
   for (const auto& p : list) {
     if (p.pid == self) continue;
     size_t slash = p.image_path.find_last_of('/');
-    std::string image = Lower(slash == std::string::npos ? p.image_path : p.image_path.substr(slash + 1));
-    if (image == wanted) return p.pid;
+    if (platform::EqualNoCase(p.image_path.substr(slash + 1), wanted)) return p.pid;
   }
   return 0;
 }
