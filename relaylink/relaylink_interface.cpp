@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,9 +17,9 @@ namespace {
 constexpr int kDispatchTimeoutMs = 2000;
 constexpr size_t kReplyBufferSize = 1500;
 
-bool StartsWithLetter(const std::string& host) {
-  return !host.empty() && std::isalpha(static_cast<unsigned char>(host[0]));
-}
+// The dotted address to send to: a host name (it starts with a letter) is
+// resolved, anything else is taken as it stands.
+std::string DottedAddress(const std::string& host) { return AddrKindOf(host) == 3 ? Domain2Ip(host) : host; }
 
 std::string ResolveForTable(const std::string& name) { return Domain2Ip(name); }
 
@@ -204,7 +203,7 @@ bool CRelaylinkInterface::SleepWhileReady(int ms) {
 }
 
 std::string CRelaylinkInterface::DispatchDestination(const std::string& host) {
-  if (!StartsWithLetter(host)) return host;
+  if (AddrKindOf(host) != 3) return host;
   std::string dnsServer;
   if (proxyInUse_) {
     std::lock_guard<std::mutex> lock(settingsMutex_);
@@ -357,7 +356,7 @@ bool CRelaylinkInterface::GetServerAddrFromServer(uint8_t type, ServerEntry* out
   std::vector<uint8_t> request = ServerAddrRequest(type);
   for (int attempt = 0; attempt < 2 && ready_; ++attempt) {
     std::lock_guard<std::mutex> lock(lookupMutex_);
-    std::string ip = StartsWithLetter(dispatch.host) ? Domain2Ip(dispatch.host) : dispatch.host;
+    std::string ip = DottedAddress(dispatch.host);
     int rc = udp_.SendTo(mainHandle_, reinterpret_cast<const char*>(request.data()), int(request.size()),
                          ip.c_str(), dispatch.PortFor(dispatch.portIndex));
     if (rc != int(request.size())) {
@@ -397,7 +396,7 @@ int CRelaylinkInterface::SyncSendData(UDPHANDLE handle, uint8_t type, const char
                                       char* recvBuf, int recvBufSize, int timeoutMs) {
   ServerEntry entry;
   if (!table_.Find(type, &entry)) return -1;
-  std::string ip = StartsWithLetter(entry.host) ? Domain2Ip(entry.host) : entry.host;
+  std::string ip = DottedAddress(entry.host);
   int rc = -1;
   bool sent = false;
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -478,7 +477,7 @@ int CRelaylinkInterface::SendToAsyn(uint8_t type, const char* buf, int len) {
   UDPHANDLE handle = ThreadHandle();
   if (handle == nullptr || udp_.module == nullptr) return -3;
   if (udp_.SendTo == nullptr) return 0;
-  std::string ip = StartsWithLetter(entry.host) ? Domain2Ip(entry.host) : entry.host;
+  std::string ip = DottedAddress(entry.host);
   int rc = -1;
   for (uint8_t attempt = 0; attempt < 2; ++attempt) {
     table_.SetPortIndex(type, attempt);
