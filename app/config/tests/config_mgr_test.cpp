@@ -227,6 +227,9 @@ void CheckIdentifier(const Identifier& expected) {
 }
 
 TEST_F(ConfigMgr, MachineIdentifierComesFromHostmarkOrStaysZero) {
+  // Each child starts afresh: a forked one would inherit the binding that an
+  // earlier test of this process already made (or failed to make).
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   void* library = dlopen(PD_BIN_DIR "/libHostmark.so", RTLD_NOW);
   ASSERT_NE(library, nullptr);
   auto get = reinterpret_cast<int (*)(unsigned char*)>(dlsym(library, "HOSTMARKGetIdentify"));
