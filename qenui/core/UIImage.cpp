@@ -13,8 +13,6 @@ namespace DuiLib {
 namespace {
 std::atomic<uint64_t> g_imageSerial{1};
 std::atomic<PictureDecoder> g_pictureDecoder{nullptr};
-// Largest picture decoded: 64 megapixels (256 MB of pixels).
-constexpr uint64_t kMaxPixels = 64ull << 20;
 
 void SkipBlanks(const char16_t*& p) { while (*p == u' ' || *p == u'\t' || *p == u'\r' || *p == u'\n') ++p; }
 }  // namespace
@@ -117,8 +115,7 @@ bool DecodePngRaw(const std::string* bytes, std::vector<uint8_t>* rgba, std::vec
   png_read_info(png, info);
   *w = png_get_image_width(png, info);
   *h = png_get_image_height(png, info);
-  if (*w == 0 || *h == 0 || *w > 16384 || *h > 16384 || static_cast<uint64_t>(*w) * *h > kMaxPixels)
-    png_error(png, "bad size");
+  if (!IsPictureSizeAllowed(*w, *h)) png_error(png, "bad size");
   png_set_expand(png);
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);
@@ -173,8 +170,7 @@ bool DecodeJpegRaw(const std::string* bytes, std::vector<uint8_t>* rgb, int* w, 
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
-  if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 16384 || cinfo.output_height > 16384 ||
-      static_cast<uint64_t>(cinfo.output_width) * cinfo.output_height > kMaxPixels || cinfo.output_components != 3) {
+  if (!IsPictureSizeAllowed(cinfo.output_width, cinfo.output_height) || cinfo.output_components != 3) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -205,6 +201,12 @@ std::shared_ptr<TImageInfo> DecodeJpeg(const std::string& bytes, std::string* er
 
 }  // namespace
 
+bool IsPictureSizeAllowed(uint64_t width, uint64_t height) {
+  constexpr uint64_t kMaxSide = 16384;
+  constexpr uint64_t kMaxPixels = 64ull << 20;  // 256 MB of pixels
+  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+}
+
 void SetPictureDecoder(PictureDecoder decoder) { g_pictureDecoder = decoder; }
 
 std::shared_ptr<TImageInfo> DecodeImage(const std::string& bytes, DWORD mask, std::string* error) {
@@ -214,8 +216,7 @@ std::shared_ptr<TImageInfo> DecodeImage(const std::string& bytes, DWORD mask, st
   int w = 0, h = 0;
   std::vector<uint32_t> argb;
   PictureDecoder decoder = g_pictureDecoder.load();
-  if (decoder && decoder(bytes, &w, &h, &argb) && w > 0 && h > 0 && w <= 16384 && h <= 16384 &&
-      static_cast<uint64_t>(w) * static_cast<uint64_t>(h) <= kMaxPixels &&
+  if (decoder && decoder(bytes, &w, &h, &argb) && w > 0 && h > 0 && IsPictureSizeAllowed(w, h) &&
       argb.size() == static_cast<size_t>(w) * static_cast<size_t>(h)) {
     img = std::make_shared<TImageInfo>();
     img->nX = w;

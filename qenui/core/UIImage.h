@@ -2,6 +2,7 @@
 // decoding of PNG/JPEG bytes into TImageInfo.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,10 @@ TDrawInfo ParseDrawInfo(const CDuiString& s);
 // Decodes PNG or JPEG bytes; null (with a reason in *error) for anything else.
 // A back end's picture decoder, when set, is tried first.
 std::shared_ptr<TImageInfo> DecodeImage(const std::string& bytes, DWORD mask, std::string* error);
+
+// The largest picture any decoder accepts: 16384 pixels a side and 64
+// megapixels; decoders check it before they allocate the pixels.
+bool IsPictureSizeAllowed(uint64_t width, uint64_t height);
 
 // A back end's picture decoder (GTK: gdk-pixbuf, which also reads BMP and GIF).
 // Fills the size and straight ARGB pixels, row-major; false to decline.

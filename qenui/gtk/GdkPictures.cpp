@@ -2,14 +2,13 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include "qenui/core/UIImage.h"
+
 namespace DuiLib {
 
 namespace {
-constexpr int kMaxSide = 16384;
-constexpr uint64_t kMaxPixels = 64ull << 20;
-
 void OnSizePrepared(GdkPixbufLoader* loader, int w, int h, gpointer tooLarge) {
-  if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > kMaxPixels) {
+  if (w <= 0 || h <= 0 || !IsPictureSizeAllowed(static_cast<uint64_t>(w), static_cast<uint64_t>(h))) {
     *static_cast<bool*>(tooLarge) = true;
     gdk_pixbuf_loader_set_size(loader, 1, 1);  // decode nothing of the real size
   }
