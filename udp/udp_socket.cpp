@@ -103,15 +103,6 @@ void CUdpSocket::RefreshLocalAddress() {
   freeifaddrs(list);
 }
 
-uint16_t CUdpSocket::LocalPort() {
-  int fd = GetHandle();
-  if (fd < 0) return 0;
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
-  return ntohs(addr.sin_port);
-}
-
 // A new socket: the dispatch and socket of before are closed first, and
 // with them any association.
 bool CUdpSocket::CreateSocket() {
@@ -149,7 +140,7 @@ bool CUdpSocket::BindWithNextPort(uint16_t port) {
     ++port;
   }
   // Whether or not retries were needed, the port bound is the current one.
-  currentPort_ = LocalPort();
+  currentPort_ = GetLocalPort();
   state_ = kSocketBound;
   if (!StartDispatch()) return false;
   Log("ip:%s port=%d\n", localAddress_.c_str(), int(currentPort_));
@@ -221,7 +212,7 @@ bool CUdpSocket::RunSocks5Handshake(const ProxySettings& proxy) {
 
 bool CUdpSocket::UdpAssociate(const ProxySettings&) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProxyReplyTimeoutMs);
-  if (!SendAll(controlFd_, socks5::AssociateRequest(LocalPort()))) return false;
+  if (!SendAll(controlFd_, socks5::AssociateRequest(GetLocalPort()))) return false;
   uint8_t reply[512];
   size_t got = RecvExactly(controlFd_, reply, 5, deadline);
   size_t want = socks5::AssociateReplyLength(reply, got);

@@ -54,7 +54,6 @@ class CUdpSocket : public base_sock {
   void SetOpen(bool open) { open_ = open; }
   uint16_t CurrentPort() const { return currentPort_; }
   void SetCurrentPort(uint16_t port) { currentPort_ = port; }
-  uint16_t LocalPort();
   uint8_t State() const { return state_; }
   const std::string& LocalAddress() const { return localAddress_; }
   void RefreshLocalAddress();
