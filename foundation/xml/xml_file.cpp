@@ -177,17 +177,10 @@ bool CXmlDocument::ReadTextFile(const std::string& path, std::u16string& text,
                     static_cast<int>(chars));
       if (wide) {
         const bool bigEndian = stream.MarkFlag() == XML_DOC_UTF16BE;
-        text.reserve(chars);
-        int nulls = 0;
-        for (size_t i = 0; i < chars; ++i) {
-          const unsigned char a = bytes[2 * i], b = bytes[2 * i + 1];
-          const char16_t u = static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
-          if (u == 0) {
-            ++nulls;
-          } else {
-            text += u;
-          }
-        }
+        text = xml::TextConverter::ToUtf16(bytes, bigEndian ? u"UTF-16BE" : u"UTF-16LE");
+        const size_t before = text.size();
+        text.erase(std::remove(text.begin(), text.end(), u'\0'), text.end());
+        const int nulls = static_cast<int>(before - text.size());
         if (nulls) stream.Record(u"nulls_removed", nullptr, xml::kRecordCount, nulls);
         if (bigEndian) stream.Record(u"endian_swap");
       } else {
@@ -236,12 +229,7 @@ bool CXmlDocument::WriteTextFile(const std::string& path, const std::u16string& 
     size_t chars = 0;
     if (stream.BytesPerChar() == 2) {
       const bool bigEndian = stream.MarkFlag() == XML_DOC_UTF16BE;
-      bytes.reserve(text.size() * 2);
-      for (const char16_t u : text) {
-        const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
-        bytes += bigEndian ? hi : lo;
-        bytes += bigEndian ? lo : hi;
-      }
+      bytes = xml::TextConverter::FromUtf16(text, bigEndian ? u"UTF-16BE" : u"UTF-16LE", nullptr);
       chars = text.size();
       if (bigEndian) stream.Record(u"endian_swap");
     } else {
