@@ -21,8 +21,6 @@ constexpr size_t kReplyBufferSize = 1500;
 // resolved, anything else is taken as it stands.
 std::string DottedAddress(const std::string& host) { return AddrKindOf(host) == 3 ? Domain2Ip(host) : host; }
 
-std::string ResolveForTable(const std::string& name) { return Domain2Ip(name); }
-
 void LogLoadedEntry(const ServerEntry& entry) {
   Log("load addr = %s, port0 = %d, port1 = %d, port2 = %d, type = %d\n", entry.host.c_str(), entry.port0,
       entry.port1, entry.port2, entry.type);
@@ -47,7 +45,7 @@ void TeardownAtExit() {
 
 }  // namespace
 
-CRelaylinkInterface::CRelaylinkInterface() : table_(&ResolveForTable) {
+CRelaylinkInterface::CRelaylinkInterface() : table_(&Domain2Ip) {
   g_instance = this;
   OpenLog();
   table_.SetLoadLogger(&LogLoadedEntry);
