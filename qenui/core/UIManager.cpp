@@ -1,11 +1,10 @@
 #include "qenui/core/UIManager.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 
+#include "platform/module_path.h"
 #include "qenui/core/UIContainer.h"
 #include "qenui/core/UIResource.h"
 #include "qenui/headless/HeadlessHost.h"
@@ -74,12 +73,9 @@ void CPaintManagerUI::SetInstance(void* hInst) { g_instance = hInst; }
 void* CPaintManagerUI::GetInstance() { return g_instance; }
 
 CDuiString CPaintManagerUI::GetInstancePath() {
-  char buf[4096];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-  if (n <= 0) return CDuiString(u"./");
-  std::string p(buf, static_cast<size_t>(n));
-  p = p.substr(0, p.rfind('/') + 1);
-  return CDuiString::FromUtf8(p);
+  std::string p = platform::ExecutablePath();
+  if (p.empty()) return CDuiString(u"./");
+  return CDuiString::FromUtf8(p.substr(0, p.rfind('/') + 1));
 }
 
 void CPaintManagerUI::SetResourcePath(LPCTSTR pStrPath) {
