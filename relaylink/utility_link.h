@@ -1,7 +1,7 @@
 // What relaylink takes from the utility library and the system: its log
 // ("log/Relaylink.log" beside the program), name resolution, the network
-// state, the INI reader and the temporary folder. Kept in one place so the
-// rest of relaylink names no utility class.
+// state, the INI reader and the temporary folder (the FunctionChecker traces
+// are used where they stand).
 #ifndef PHONEDECK_RELAYLINK_UTILITY_LINK_H
 #define PHONEDECK_RELAYLINK_UTILITY_LINK_H
 

@@ -1,6 +1,7 @@
-// What udp takes from the utility library: its process-wide log (level 2
-// lines into "log/udp.log" beside the program), the CRC-32 and the datagram
-// cipher. Kept in one place so the rest of udp names no utility class.
+// What udp takes from the utility library besides its event socket (see
+// udp_socket.h) and the FunctionChecker traces: its process-wide log (level
+// 2 lines into "log/udp.log" beside the program), the CRC-32 and the
+// datagram cipher.
 #ifndef PHONEDECK_UDP_UTILITY_LINK_H
 #define PHONEDECK_UDP_UTILITY_LINK_H
 
