@@ -11,16 +11,6 @@ namespace devwarden {
 
 namespace {
 
-// Holds a base::CCriticalSection for one scope.
-class PoolLock {
- public:
-  explicit PoolLock(base::CCriticalSection& lock) : lock_(lock) { lock_.Lock(); }
-  ~PoolLock() { lock_.Unlock(); }
-
- private:
-  base::CCriticalSection& lock_;
-};
-
 constexpr uint32_t kPollIntervalMs = 1000;
 
 }  // namespace
@@ -33,13 +23,13 @@ PackagePool::PackagePool() : base::WinThread(u"PackagePool") {}
 
 PackagePool::~PackagePool() {
   Stop();
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   downloads_.clear();
   packages_.clear();
 }
 
 void PackagePool::SetCallback(PnpDownloadCallback callback, uintptr_t context) {
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   callback_ = callback;
   context_ = context;
 }
@@ -47,7 +37,7 @@ void PackagePool::SetCallback(PnpDownloadCallback callback, uintptr_t context) {
 int PackagePool::AddPackage(std::unique_ptr<DriverPackage> package) {
   if (!package) return 0;
   const PackageKey key = package->GetKey();
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   if (packages_.count(key)) return 0;  // the new one is freed on return
   packages_.emplace(key, std::shared_ptr<DriverPackage>(std::move(package)));
   PD_LOG_TRACE("PackagePool: Add Package hash%s packagepool count=%d", KeyToHexA(key.data()).c_str(),
@@ -56,32 +46,32 @@ int PackagePool::AddPackage(std::unique_ptr<DriverPackage> package) {
 }
 
 std::shared_ptr<DriverPackage> PackagePool::FindPackage(const PackageKey& key) {
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   auto it = packages_.find(key);
   return it == packages_.end() ? nullptr : it->second;
 }
 
 size_t PackagePool::PackageCount() {
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   return packages_.size();
 }
 
 bool PackagePool::HasDownload(int device) {
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   return downloads_.count(device) != 0;
 }
 
 int PackagePool::StartDownLoad(int device, const PackageKey& key) {
   std::shared_ptr<DriverPackage> package;
   {
-    PoolLock hold(lock_);
+    base::CSingleLock hold(&lock_);
     if (downloads_.count(device)) return 1;
     auto it = packages_.find(key);
     if (it == packages_.end()) return 0;
     package = it->second;
   }
   if (!package->StartDownload()) return 0;  // outside the lock: binding and starting may take a while
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   Entry entry;
   entry.key = key;
   downloads_[device] = entry;
@@ -90,7 +80,7 @@ int PackagePool::StartDownLoad(int device, const PackageKey& key) {
 }
 
 void PackagePool::StopDownLoad(int device) {
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   auto entry = downloads_.find(device);
   if (entry == downloads_.end()) return;
   auto package = packages_.find(entry->second.key);
@@ -103,7 +93,7 @@ void PackagePool::GetDownLoadInfo(int device, uint64_t* total, uint64_t* downloa
   uint64_t sum_total = 0, sum_downloaded = 0;
   int sum_speed = 0;
   {
-    PoolLock hold(lock_);
+    base::CSingleLock hold(&lock_);
     auto entry = downloads_.find(device);
     if (entry != downloads_.end()) {
       auto package = packages_.find(entry->second.key);
@@ -135,7 +125,7 @@ int PackagePool::Install(const PackageKey& key, int class_bits, const std::u16st
 }
 
 void PackagePool::PollOnce() {
-  PoolLock hold(lock_);
+  base::CSingleLock hold(&lock_);
   for (auto it = downloads_.begin(); it != downloads_.end();) {
     auto package = packages_.find(it->second.key);
     if (package == packages_.end()) {

@@ -22,15 +22,6 @@ namespace devwarden {
 
 namespace {
 
-class ListLock {
- public:
-  explicit ListLock(base::CCriticalSection& lock) : lock_(lock) { lock_.Lock(); }
-  ~ListLock() { lock_.Unlock(); }
-
- private:
-  base::CCriticalSection& lock_;
-};
-
 // An ANSI text as a wide text of at most 64 characters; longer: empty.
 std::u16string Wide64(const std::string& text) {
   std::u16string wide = AnsiToWString(text);
@@ -150,7 +141,7 @@ void PNPDeviceMangement::Stop() {
 void PNPDeviceMangement::ClearDevices() {
   std::vector<std::shared_ptr<USBDevice>> gone;
   {
-    ListLock hold(list_lock_);
+    base::CSingleLock hold(&list_lock_);
     gone.swap(devices_);
   }
   for (auto& device : gone) device->StopQuery();  // outside the lock
@@ -181,7 +172,7 @@ int PNPDeviceMangement::Raise(int event, int handle) {
 }
 
 std::shared_ptr<USBDevice> PNPDeviceMangement::Find(int handle) {
-  ListLock hold(list_lock_);
+  base::CSingleLock hold(&list_lock_);
   for (const auto& d : devices_) {
     if (d->GetHandle() == handle) return d;
   }
@@ -195,12 +186,12 @@ std::shared_ptr<USBDevice> PNPDeviceMangement::FindReady(int handle) {
 }
 
 size_t PNPDeviceMangement::DeviceCount() {
-  ListLock hold(list_lock_);
+  base::CSingleLock hold(&list_lock_);
   return devices_.size();
 }
 
 std::shared_ptr<USBDevice> PNPDeviceMangement::Unlink(int handle) {
-  ListLock hold(list_lock_);
+  base::CSingleLock hold(&list_lock_);
   auto it = std::find_if(devices_.begin(), devices_.end(), [handle](const auto& d) { return d->GetHandle() == handle; });
   if (it == devices_.end()) return nullptr;
   auto device = *it;
@@ -221,7 +212,7 @@ void PNPDeviceMangement::OnArrival(int event, const DetectedDeviceRecord& record
     return;
   }
   {
-    ListLock hold(list_lock_);
+    base::CSingleLock hold(&list_lock_);
     devices_.push_back(device);
   }
   PD_LOG_TRACE("_USBCallBackFun: _AddDevice HANDLE 0x%X", handle);
