@@ -31,6 +31,7 @@ std::string ToolProgram(const char* env, const char* bundled, const char* system
 int AgentPort() { return PortFromEnv("PHONEDECK_AGENT_PORT", kAgentDevicePort); }
 int FtpPort() { return PortFromEnv("PHONEDECK_FTP_PORT", kFtpDevicePort); }
 int FtpPassivePort() { return PortFromEnv("PHONEDECK_FTP_PASSIVE_PORT", kFtpPassiveDevicePort); }
+int AdbServerPort() { return PortFromEnv("ANDROID_ADB_SERVER_PORT", kDefaultAdbServerPort); }
 
 std::string AdbProgram() { return ToolProgram("PHONEDECK_ADB", "adb/adb", "adb"); }
 std::string AaptProgram() { return ToolProgram("PHONEDECK_AAPT", "adb/aapt", "aapt"); }

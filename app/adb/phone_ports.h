@@ -8,7 +8,8 @@
 //   PHONEDECK_AAPT               aapt executable
 // The device-side ports are fixed by the agent app: 21220, 21210, 21211.
 // The adb server's own port moves with ANDROID_ADB_SERVER_PORT, which adb
-// reads itself. Each function reads the environment when called; any thread.
+// reads itself (default 5037). Each function reads the environment when
+// called; any thread.
 #pragma once
 
 #include <string>
@@ -19,10 +20,13 @@ constexpr int kAgentDevicePort = 21220;
 constexpr int kFtpDevicePort = 21210;
 constexpr int kFtpPassiveDevicePort = 21211;
 constexpr char kAgentHost[] = "127.0.0.1";
+constexpr int kDefaultAdbServerPort = 5037;
 
 int AgentPort();
 int FtpPort();
 int FtpPassivePort();
+// The adb server's port as adb itself reads it.
+int AdbServerPort();
 
 // PHONEDECK_ADB when set; else the program's own copy (program folder +
 // "adb/adb") when present; else "adb" from PATH (Debian's /usr/bin/adb).

@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "app/adb/phone_ports.h"
 #include "app/core/message_ids.h"
 #include "app/core/phone_message.h"
 #include "app/image/framebuffer_image.h"
@@ -128,21 +128,12 @@ bool ReadFrame(ScreenShotSource& source, int fd, const char16_t* path, const Fra
 
 }  // namespace
 
-int AdbServerPort() {
-  const char* text = std::getenv("ANDROID_ADB_SERVER_PORT");
-  if (text == nullptr || text[0] == '\0') return kDefaultAdbServerPort;
-  char* end = nullptr;
-  const long port = std::strtol(text, &end, 10);
-  if (*end != '\0' || port <= 0 || port > 65535) return kDefaultAdbServerPort;
-  return static_cast<int>(port);
-}
-
 int ConnectAdbServer(int timeout_ms) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return -1;
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(AdbServerPort()));
+  address.sin_port = htons(static_cast<uint16_t>(adb::AdbServerPort()));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     if (errno != EINPROGRESS || !WaitFor(fd, POLLOUT, Deadline(timeout_ms))) {

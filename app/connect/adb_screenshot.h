@@ -3,10 +3,10 @@
 // transport, ask for the framebuffer service, read the header and the raw
 // pixels, and turn them into a bitmap or a PNG file.
 //
-// The adb server: 127.0.0.1, port ANDROID_ADB_SERVER_PORT (default 5037),
-// as adb itself reads it. Every step of the exchange is bounded: the whole
-// exchange must end within kScreenShotExchangeMs, no header is trusted
-// before it passes FramebufferHeaderSane, and counts are read exactly.
+// The adb server: 127.0.0.1, port adb::AdbServerPort() (as adb itself reads
+// it). Every step of the exchange is bounded: the whole exchange must end
+// within kScreenShotExchangeMs, no header is trusted before it passes
+// FramebufferHeaderSane, and counts are read exactly.
 //
 // Threading: one shot at a time per source (the screenshot thread); the
 // source's pixel buffer is not locked.
@@ -20,7 +20,6 @@
 #include "app/connect/framebuffer_header.h"
 #include "app/core/message_payloads.h"
 
-constexpr int kDefaultAdbServerPort = 5037;
 constexpr int kScreenShotExchangeMs = 20000;
 constexpr int kScreenShotSettleMs = 200;  // pause after the framebuffer request
 constexpr size_t kAdbRequestBytes = 256;  // each request is sent zero-padded to this size
@@ -36,9 +35,6 @@ struct ScreenShotResult {
   std::unique_ptr<ScreenBitmap> bitmap;  // when no path was given
   bool saved = false;                    // when a path was given: the PNG was written
 };
-
-// The adb server's port now.
-int AdbServerPort();
 
 // A connected TCP socket to the adb server, or -1.
 int ConnectAdbServer(int timeout_ms);
