@@ -3,19 +3,12 @@
 // the window asks of it.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/config/config_mgr.h"
-#include "qenui/UIlib.h"
-#include "qenui/headless/HeadlessHost.h"
-#include "qenui/headless/UITestDriver.h"
 #include "ui/frame/frame_backend.h"
 #include "ui/frame/main_frame.h"
+#include "ui/tests/temp_user_fixture.h"
 
 namespace ui_test {
 
@@ -52,33 +45,6 @@ class TestFrame : public CMainFrame {
     if (uMsg >= WM_USER) defaulted.push_back(uMsg);
     return CMainFrame::HandleCustomMessage(uMsg, wParam, lParam, bHandled);
   }
-};
-
-class TempUserTest : public ::testing::Test {
- public:
-  void SetUp() override {
-    char pattern[] = "/tmp/ui_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home_ = pattern;
-    setenv("HOME", home_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
-    setenv("TMPDIR", home_.c_str(), 1);
-    setenv("PHONEDECK_PROGRAM_DIR", (home_ + "/program").c_str(), 1);
-    host = UseHeadlessHost();
-    ASSERT_TRUE(CPaintManagerUI::SetResourceZipEmbedded());
-    ResetQuit();
-    CConfigMgr::Instance()->Init();
-  }
-  void TearDown() override {
-    PumpPendingMessages();
-    ResetQuit();
-    CConfigMgr::Release();
-    EXPECT_EQ(std::system(("rm -rf '" + home_ + "'").c_str()), 0);
-  }
-
-  CHeadlessHost* host = nullptr;
-  std::string home_;
 };
 
 class FrameTest : public TempUserTest {

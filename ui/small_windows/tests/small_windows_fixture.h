@@ -3,17 +3,12 @@
 // messages the small windows post to it.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/config/config_mgr.h"
 #include "qenui/UIlib.h"
 #include "qenui/headless/HeadlessHost.h"
-#include "qenui/headless/UITestDriver.h"
+#include "ui/tests/temp_user_fixture.h"
 
 namespace small_windows_test {
 
@@ -35,22 +30,12 @@ class RecorderWnd : public WindowImplBaseNew {
   }
 };
 
-class SmallWindowsTest : public ::testing::Test {
+class SmallWindowsTest : public ui_test::TempUserTest {
  public:
   void SetUp() override {
-    char pattern[] = "/tmp/small_windows_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home_ = pattern;
-    setenv("HOME", home_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
-    setenv("TMPDIR", home_.c_str(), 1);
-    setenv("PHONEDECK_PROGRAM_DIR", (home_ + "/program").c_str(), 1);
-    host = UseHeadlessHost();
+    ui_test::TempUserTest::SetUp();
+    if (HasFatalFailure()) return;
     host->SetAutoAdvance(true);
-    ASSERT_TRUE(CPaintManagerUI::SetResourceZipEmbedded());
-    ResetQuit();
-    CConfigMgr::Instance()->Init();
     parent_hwnd = parent.Create(0, u"RecorderWnd", WS_POPUP, 0);
     ASSERT_NE(parent_hwnd, 0u);
     parent.ShowWindow(true, true);
@@ -58,10 +43,7 @@ class SmallWindowsTest : public ::testing::Test {
   void TearDown() override {
     PumpPendingMessages();
     if (IsWindow(parent_hwnd)) DestroyWindow(parent_hwnd);
-    PumpPendingMessages();
-    ResetQuit();
-    CConfigMgr::Release();
-    EXPECT_EQ(std::system(("rm -rf '" + home_ + "'").c_str()), 0);
+    ui_test::TempUserTest::TearDown();
   }
 
   // Posts and due timers are run (the clock does not move).
@@ -74,10 +56,8 @@ class SmallWindowsTest : public ::testing::Test {
     return n;
   }
 
-  CHeadlessHost* host = nullptr;
   RecorderWnd parent;
   HWND parent_hwnd = 0;
-  std::string home_;
 };
 
 inline CControlUI* Find(HWND h, const char16_t* name) {
