@@ -49,18 +49,6 @@ constexpr VendorRow kVendors[] = {
 };
 static_assert(sizeof(kVendors) / sizeof(kVendors[0]) == 45, "45 makers");
 
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool ContainsNoCase(const std::u16string& text, const std::u16string& part) {
-  if (part.size() > text.size()) return false;
-  for (size_t i = 0; i + part.size() <= text.size(); ++i) {
-    size_t j = 0;
-    while (j < part.size() && Lower(text[i + j]) == Lower(part[j])) ++j;
-    if (j == part.size()) return true;
-  }
-  return false;
-}
-
 // Copies the text of child `name` (searched after the cursor) into a field.
 template <size_t N>
 bool CopyChild(CXmlDocument& doc, const char16_t* name, char16_t (&field)[N], const char* log_format = nullptr) {

@@ -22,13 +22,6 @@ constexpr int kProblemDisabled = 22;
 constexpr int kProblemUnconfirmed = 121;
 constexpr int kHasProblemBit = 0x400;
 
-bool ContainsNoCase(const std::u16string& text, const std::u16string& part) {
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-  auto it = std::search(text.begin(), text.end(), part.begin(), part.end(),
-                        [&](char16_t a, char16_t b) { return lower(a) == lower(b); });
-  return it != text.end();
-}
-
 size_t GroupLength(const std::u16string& multi) { return multi.size(); }
 
 constexpr size_t kMatchedIdCapacity = 1024;

@@ -1,5 +1,6 @@
 #include "base_string.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,6 +62,13 @@ bool ParseProductVersion(const char* text, uint64_t* version) {
   sum += static_cast<uint16_t>(std::atoi(p));
   *version = sum;
   return true;
+}
+
+bool ContainsNoCase(const std::u16string& text, const std::u16string& part) {
+  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+  auto it = std::search(text.begin(), text.end(), part.begin(), part.end(),
+                        [&](char16_t a, char16_t b) { return lower(a) == lower(b); });
+  return it != text.end();
 }
 
 void CopyWideText(char16_t* dst, size_t capacity, const char16_t* src) {

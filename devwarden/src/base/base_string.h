@@ -24,6 +24,10 @@ bool KeyLess(const uint8_t a[16], const uint8_t b[16]);
 // after one of the first three parts logs "error pVerValue:%s" and fails.
 bool ParseProductVersion(const char* text, uint64_t* version);
 
+// True when `part` occurs in `text`, ASCII letters compared without regard
+// to case.
+bool ContainsNoCase(const std::u16string& text, const std::u16string& part);
+
 // UTF-16 text of at most `capacity` - 1 characters and a terminator; a null
 // source gives an empty text.
 void CopyWideText(char16_t* dst, size_t capacity, const char16_t* src);
