@@ -27,7 +27,7 @@ TALLYHAND_API void STOffline(void);
 // was delivered (posted or written), 0 otherwise.
 TALLYHAND_API int STAction(int action, const char* text, int length, uint8_t flag);
 
-// Transport settings of the original service's UDP channel. This stand-in
+// Transport settings of the statistics service's UDP channel. This stand-in
 // has no UDP channel: each answers 0 (not supported) and changes nothing.
 TALLYHAND_API int STUDPProxy(const char* host, int port);
 TALLYHAND_API int STUDPTransfer(int enable);

@@ -19,7 +19,7 @@ constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 
-// The browser host's information record (the 32-bit layout of the original: 20 bytes).
+// The browser host's information record (a fixed 32-bit layout: 20 bytes).
 struct TBrowserHostInfo {
   DWORD cbSize;
   DWORD dwFlags;

@@ -50,7 +50,7 @@ class CControlUI {
   DWORD GetBkColor() const { return m_dwBackColor; }
   void SetBkColor(DWORD dwBackColor);
   LPCTSTR GetBkImage() const { return m_sBkImage; }
-  void SetBkImage(LPCTSTR pStrImage);  // non-virtual as in the original
+  void SetBkImage(LPCTSTR pStrImage);  // non-virtual on purpose
   DWORD GetBorderColor() const { return m_dwBorderColor; }
   void SetBorderColor(DWORD dwBorderColor);
   int GetBorderSize() const { return m_nBorderSize; }

@@ -12,7 +12,7 @@ namespace DuiLib {
 class CDuiString {
  public:
   CDuiString() = default;
-  CDuiString(const char16_t* s) : s_(s ? s : u"") {}  // NOLINT: implicit like the original
+  CDuiString(const char16_t* s) : s_(s ? s : u"") {}  // NOLINT: implicit on purpose
   CDuiString(const char16_t* s, int len) : s_(s ? std::u16string(s, len < 0 ? std::char_traits<char16_t>::length(s) : static_cast<size_t>(len)) : std::u16string()) {}
   CDuiString(const std::u16string& s) : s_(s) {}  // NOLINT
   CDuiString(std::u16string&& s) : s_(std::move(s)) {}  // NOLINT

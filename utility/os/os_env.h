@@ -1,4 +1,4 @@
-// The narrow layer between libutility.so and Linux for what the original took
+// The narrow layer between libutility.so and Linux for what the library takes
 // from the operating system: tick counts, thread ids, module path, debugger
 // output and named shared memory. Internal to the library.
 #pragma once
