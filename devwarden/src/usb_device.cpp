@@ -22,8 +22,6 @@ constexpr int kProblemDisabled = 22;
 constexpr int kProblemUnconfirmed = 121;
 constexpr int kHasProblemBit = 0x400;
 
-size_t GroupLength(const std::u16string& multi) { return multi.size(); }
-
 constexpr size_t kMatchedIdCapacity = 1024;
 constexpr size_t kDescriptionCapacity = 260;
 constexpr size_t kClassNameCapacity = 32;
@@ -122,7 +120,7 @@ int USBDevice::DumpHwIDs(char16_t* buffer, int* count) const {
   for (const auto& row : hwids_.rows) groups.push_back(RowMultiString(row));
   if (!buffer || *count == 0) {
     size_t needed = hwids_.bus_id.size() + 1;
-    for (size_t g = 1; g < groups.size(); ++g) needed += GroupLength(groups[g]);
+    for (size_t g = 1; g < groups.size(); ++g) needed += groups[g].size();
     *count = static_cast<int>(needed);
     return 0;
   }
