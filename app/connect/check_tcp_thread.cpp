@@ -9,12 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "app/adb/phone_ports.h"
 #include "foundation/base/log.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -64,12 +64,6 @@ bool ConnectWithin(int fd, int port, int ms) {
   return connected;
 }
 
-uint32_t TickCount() {
-  return static_cast<uint32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count());
-}
-
 }  // namespace
 
 CCheckTcpThread::CCheckTcpThread(int port) : base::WinThread(u"check_tcp_thread"), port_(port) {}
@@ -101,7 +95,7 @@ int CCheckTcpThread::CheckTcp() {
   PD_LOG_TRACE("connect succs! ");
 
   char text[512];
-  std::snprintf(text, sizeof text, "sever alive on:%u", TickCount());
+  std::snprintf(text, sizeof text, "sever alive on:%u", static_cast<uint32_t>(platform::MonotonicMs()));
 
   Socket link;
   if (link.fd() < 0) {
