@@ -1,7 +1,5 @@
 #include "ui/frame/run_main_window.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include "app/core/message_ids.h"
 #include "app/startup/single_instance.h"
 #include "foundation/base/log.h"
+#include "platform/clock.h"
 #include "qenui/UIlib.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkScreenshot.h"
@@ -34,11 +33,7 @@ constexpr DWORD kMainExStyle = 0x100;      // WS_EX_WINDOWEDGE
 // time and an idle loop waits for posts instead of ending.
 class CRealTimeHeadlessHost : public CHeadlessHost {
  public:
-  uint64_t NowMs() override {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-  }
+  uint64_t NowMs() override { return platform::MonotonicMs(); }
   void WaitForWork(uint64_t deadlineMs) override {
     std::unique_lock<std::mutex> hold(mu_);
     auto woken = [this] { return woken_; };
@@ -74,18 +69,13 @@ bool PostToMainWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   return DuiLib::PostMessage(FindWindow(u"Shelfhub", nullptr), message, wParam, lParam);
 }
 
-double MonotonicMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 // Logs when the main window was first painted (CLOCK_MONOTONIC, the clock
 // every process shares, so a launcher can measure start to first paint).
 // With PHONEDECK_SCREENSHOT set and a display, the window is then saved as
 // a PNG there (for checking the look under Xvfb).
 void OnFirstPaint(HWND hWnd) {
-  PD_LOG_INFO("first paint at monotonic %.3f ms", MonotonicMs());
+  PD_LOG_INFO("first paint at monotonic %.3f ms",
+              platform::PerformanceCounter() * 1000.0 / platform::PerformanceFrequency());
   const char* shot = std::getenv("PHONEDECK_SCREENSHOT");
   if (!shot || !*shot || !GetGtkHost()) return;
   struct Request {
