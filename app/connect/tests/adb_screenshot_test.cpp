@@ -10,6 +10,7 @@
 
 #include <mutex>
 
+#include "app/adb/tests/temp_folder.h"
 #include "app/config/config_mgr.h"
 #include "app/connect/tests/test_listener.h"
 #include "app/core/message_ids.h"
@@ -163,17 +164,15 @@ TEST(AdbScreenShot, AServerThatHangsEndsTheShotAtTheTimeOut) {
 class ScreenShotPostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/adb_screenshot_test_XXXXXX";
-    folder_ = mkdtemp(pattern);
+    ASSERT_FALSE(folder_.path().empty());
     CConfigMgr::Instance()->SetMainWnd(0x77);
     message_sink::Take();
   }
-  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
-  std::string folder_;
+  testing_support::TempFolder folder_;
 };
 
 TEST_F(ScreenShotPostTest, OnlyAWrittenFileIsReportedSaved) {
-  const std::string good = folder_ + "/shot.png";
+  const std::string good = folder_.File("shot.png");
   {
     FakeAdbServer server({"OKAY", "OKAY" + Header(32, 16, 2, 2, 0, 16), kRgba});
     ScreenShotSource source("SER");
