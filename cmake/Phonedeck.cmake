@@ -41,6 +41,16 @@ function(pd_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+  if("unit" IN_LIST T_LABELS)
+    pd_unit_tests_need(${name})
+  endif()
+endfunction()
+
+# pd_unit_tests_need(<target>...): the targets the unit-labelled tests run.
+# The target `unit_test_programs` builds just them, for build folders that
+# run only those tests (the sanitizer build).
+function(pd_unit_tests_need)
+  set_property(GLOBAL APPEND PROPERTY PD_UNIT_TEST_TARGETS ${ARGN})
 endfunction()
 
 # pd_benchmark(<name> SOURCES <files>... LIBS <libs>...)

@@ -30,7 +30,7 @@ if [ ! -f build-fuzz/CMakeCache.txt ]; then
 else
   cmake -S . -B build-fuzz >/dev/null
 fi
-cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
+cmake --build build-fuzz -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target "${targets[@]}"
 
 status=0
 mkdir -p build-fuzz/fuzz

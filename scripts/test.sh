@@ -16,7 +16,8 @@ echo "== tests"
 (cd build && ctest -j "$jobs" --output-on-failure --timeout 600)
 
 echo "== sanitizer build (ASan+UBSan)"
-scripts/build.sh build-asan -DPHONEDECK_SANITIZE=ON -DPHONEDECK_BENCHMARKS=OFF
+BUILD_TARGETS=unit_test_programs \
+  scripts/build.sh build-asan -DPHONEDECK_SANITIZE=ON -DPHONEDECK_BENCHMARKS=OFF
 echo "== unit tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
    LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \

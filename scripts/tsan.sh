@@ -13,7 +13,7 @@ if command -v ninja >/dev/null; then gen=(-G Ninja); fi
 if [ ! -f build-tsan/CMakeCache.txt ]; then
   cmake -S . -B build-tsan "${gen[@]}" -DPHONEDECK_TSAN=ON -DPHONEDECK_BENCHMARKS=OFF >/dev/null
 fi
-cmake --build build-tsan -j "$(nproc)" --target "${tests[@]}"
+cmake --build build-tsan -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target "${tests[@]}"
 
 status=0
 for t in "${tests[@]}"; do
