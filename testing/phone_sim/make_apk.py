@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Builds a small real Android package with Debian's aapt.
 
-  make_apk.py --package P --version-code N --version-name V --label L --out FILE
+  make_apk.py --package P --version-code N --version-name V --label L [--min-sdk N] --out FILE
 
 The package holds a manifest (with a launcher activity P.MainActivity) and
 a PNG icon at res/drawable/icon.png, so `aapt dump badging` reports the
@@ -25,7 +25,7 @@ FRAMEWORK = "/usr/share/android-framework-res/framework-res.apk"
 MANIFEST = """<?xml version="1.0" encoding="utf-8"?>
 <manifest xmlns:android="http://schemas.android.com/apk/res/android"
     package=%(package)s android:versionCode=%(code)s android:versionName=%(name)s>
-  <uses-sdk android:minSdkVersion="14" android:targetSdkVersion="19"/>
+  <uses-sdk android:minSdkVersion=%(min_sdk)s android:targetSdkVersion="19"/>
   <application android:label=%(label)s android:icon="@drawable/icon">
     <activity android:name=".MainActivity" android:label=%(label)s>
       <intent-filter>
@@ -45,6 +45,7 @@ def main():
     p.add_argument("--version-name", required=True)
     p.add_argument("--label", required=True)
     p.add_argument("--colour", default="20,160,120")
+    p.add_argument("--min-sdk", type=int, default=14)
     p.add_argument("--out", required=True)
     a = p.parse_args()
     colour = tuple(int(c) for c in a.colour.split(","))
@@ -52,7 +53,8 @@ def main():
     try:
         with open(os.path.join(work, "AndroidManifest.xml"), "w", encoding="utf-8") as f:
             f.write(MANIFEST % {"package": quoteattr(a.package), "code": quoteattr(str(a.version_code)),
-                                "name": quoteattr(a.version_name), "label": quoteattr(a.label)})
+                                "name": quoteattr(a.version_name), "label": quoteattr(a.label),
+                                "min_sdk": quoteattr(str(a.min_sdk))})
         os.makedirs(os.path.join(work, "res", "drawable"))
         with open(os.path.join(work, "res", "drawable", "icon.png"), "wb") as f:
             f.write(png_bytes(48, 48, lambda x, y: colour if (x // 8 + y // 8) % 2 else (255, 255, 255)))

@@ -19,7 +19,7 @@ import threading
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from phonesim import log  # noqa: E402
-from phonesim.adb_host import AdbServer, free_port  # noqa: E402
+from phonesim.adb_host import AdbServer  # noqa: E402
 from phonesim.control import ControlServer  # noqa: E402
 from phonesim.device import AGENT_STATES, Device  # noqa: E402
 from phonesim.faults import FaultError  # noqa: E402
@@ -28,14 +28,14 @@ from phonesim.faults import FaultError  # noqa: E402
 def parse_args(argv):
     p = argparse.ArgumentParser(description="Simulated Android phone for adb.")
     p.add_argument("--port", type=int, default=0, help="device (adb transport) port; 0 = free port")
-    p.add_argument("--adb-port", type=int, default=0, help="port of the private adb server; 0 = free port")
+    p.add_argument("--adb-port", type=int, default=0, help="port of the private adb server; 0 = a free one")
     p.add_argument("--no-adb", action="store_true", help="start no adb server and connect nothing")
     p.add_argument("--fixture", help="folder for the phone's files (kept); default: a temporary folder")
     p.add_argument("--agent", choices=AGENT_STATES, default="current", help="agent app state at start")
     p.add_argument("--fault", action="append", default=[], help="fault spec, repeatable (see README)")
     p.add_argument("--control-port", type=int, default=0, help="control channel port; 0 = free port")
     p.add_argument("--forward", action="store_true",
-                   help="also forward free PC ports to device ports 21220, 21210 and 21211")
+                   help="also forward PC ports adb picks to device ports 21220, 21210 and 21211")
     p.add_argument("--passive-port", type=int, default=0,
                    help="PC port announced for FTP passive data (default 21211, or the --forward port)")
     p.add_argument("--exit-on-stdin-eof", action="store_true", help="quit when stdin closes")
@@ -76,8 +76,7 @@ def main(argv=None):
                 ports = {}
                 for name, device_port in (("agent_port", 21220), ("ftp_port", 21210),
                                           ("ftp_passive_port", 21211)):
-                    ports[name] = free_port()
-                    adb.forward(device.serial, ports[name], device_port)
+                    ports[name] = adb.forward(device.serial, device_port)
                     fields.append((name, ports[name]))
                 device.ftp.announced_port = ports["ftp_passive_port"]
         if args.passive_port:

@@ -19,7 +19,7 @@ class AdbE2eTest : public ::testing::Test {
   void SetUp() override {
     unsetenv("PHONEDECK_ADB");
     CConfigMgr::Instance()->SetInstallLocation(0);
-    ASSERT_TRUE(sim_.Start({"--agent", "none"}));
+    ASSERT_TRUE(sim_.Start({"--agent", "none"})) << sim_.Failure();
     serial_ = AnsiToWString(sim_.Field("serial"));
     tool_.SetSerial(serial_.c_str());
     tool_.SetTimeout(120000);

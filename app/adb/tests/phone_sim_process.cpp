@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -26,13 +27,34 @@ std::string AgentApkPath(bool old_version) {
 
 PhoneSim::~PhoneSim() { Stop(); }
 
+namespace {
+constexpr size_t kStderrTailBytes = 16 * 1024;
+}
+
 bool PhoneSim::Start(const std::vector<std::string>& flags) {
-  int in_pipe[2], out_pipe[2];
-  if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0) return false;
+  Stop();
+  failure_.clear();
+  fields_.clear();
+  {
+    std::lock_guard<std::mutex> hold(stderr_lock_);
+    stderr_tail_.clear();
+  }
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (pipe2(in_pipe, O_CLOEXEC) != 0) return Fail("pipe failed");
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) {
+    close(in_pipe[0]);
+    close(in_pipe[1]);
+    return Fail("pipe failed");
+  }
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1]}) close(fd);
+    return Fail("pipe failed");
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
   std::vector<std::string> args{"/usr/bin/python3", std::string(PD_SOURCE_DIR) + "/testing/phone_sim/phone_sim.py",
                                 "--exit-on-stdin-eof"};
   args.insert(args.end(), flags.begin(), flags.end());
@@ -43,27 +65,31 @@ bool PhoneSim::Start(const std::vector<std::string>& flags) {
   posix_spawn_file_actions_destroy(&actions);
   close(in_pipe[0]);
   close(out_pipe[1]);
+  close(err_pipe[1]);
   stdin_fd_ = in_pipe[1];
   stdout_fd_ = out_pipe[0];
   if (rc != 0) {
     pid_ = -1;
-    return false;
+    close(err_pipe[0]);
+    return Fail("posix_spawn failed: " + std::to_string(rc));
   }
+  stop_copy_ = false;
+  stderr_copier_ = std::thread(&PhoneSim::CopyStderr, this, err_pipe[0]);
   // Read the READY line (60 s at most: the adb server starts first).
   std::string line;
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (line.find('\n') == std::string::npos) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0) return Fail("no READY line within 60 s");
     pollfd p{stdout_fd_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return Fail("no READY line within 60 s");
     char c[256];
     ssize_t n = read(stdout_fd_, c, sizeof(c));
-    if (n <= 0) return false;
+    if (n <= 0) return Fail("the simulator ended before its READY line");
     line.append(c, static_cast<size_t>(n));
   }
   line = line.substr(0, line.find('\n'));
-  if (line.rfind("PHONESIM READY", 0) != 0) return false;
+  if (line.rfind("PHONESIM READY", 0) != 0) return Fail("unexpected first line: " + line);
   std::istringstream words(line.substr(15));
   std::string word;
   while (words >> word) {
@@ -93,6 +119,38 @@ void PhoneSim::Stop() {
   pid_ = -1;
   if (stdout_fd_ >= 0) close(stdout_fd_);
   stdout_fd_ = -1;
+  stop_copy_ = true;
+  if (stderr_copier_.joinable()) stderr_copier_.join();
+}
+
+bool PhoneSim::Fail(const std::string& why) {
+  Stop();  // reaps the simulator and collects the rest of its stderr
+  std::lock_guard<std::mutex> hold(stderr_lock_);
+  failure_ = "the phone simulator did not start: " + why + "\n--- its stderr ---\n" + stderr_tail_;
+  return false;
+}
+
+std::string PhoneSim::Failure() const { return failure_; }
+
+void PhoneSim::CopyStderr(int fd) {
+  char chunk[4096];
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, 100);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) {
+      if (stop_copy_) break;  // a grandchild may hold the pipe open: stop once the simulator is gone
+      continue;
+    }
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    (void)!write(2, chunk, static_cast<size_t>(n));
+    std::lock_guard<std::mutex> hold(stderr_lock_);
+    stderr_tail_.append(chunk, static_cast<size_t>(n));
+    if (stderr_tail_.size() > kStderrTailBytes) stderr_tail_.erase(0, stderr_tail_.size() - kStderrTailBytes);
+  }
+  close(fd);
 }
 
 std::string PhoneSim::Field(const std::string& key) const {

@@ -2,13 +2,18 @@
 // its control channel. The simulator runs its own adb server on a free
 // port with its own HOME; Start() points this process's environment at it
 // (ANDROID_ADB_SERVER_PORT, HOME is left alone: adb only needs the port).
-// It dies with the test: its stdin is our pipe (--exit-on-stdin-eof).
+// It dies with the test: its stdin is our pipe (--exit-on-stdin-eof). Its
+// stderr passes through to ours and its end is kept, so a start that fails
+// can say why.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -21,8 +26,11 @@ class PhoneSim {
   PhoneSim& operator=(const PhoneSim&) = delete;
 
   // Starts phone_sim.py with `flags`; true once its READY line was read.
+  // On false, Failure() tells why.
   bool Start(const std::vector<std::string>& flags = {"--forward"});
   void Stop();
+  // Why the last Start failed, with the end of the simulator's stderr.
+  std::string Failure() const;
 
   // A field of the READY line ("serial", "agent_port", ...); empty if absent.
   std::string Field(const std::string& key) const;
@@ -34,10 +42,20 @@ class PhoneSim {
   std::string Errors() const;
 
  private:
+  bool Fail(const std::string& why);
+  void CopyStderr(int fd);
+
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   int stdout_fd_ = -1;
   std::map<std::string, std::string> fields_;
+  std::string failure_;
+  // The thread copying the simulator's stderr; it ends at the pipe's end or
+  // when stop_copy_ is set (Stop, after the simulator was reaped).
+  std::thread stderr_copier_;
+  std::atomic<bool> stop_copy_{false};
+  mutable std::mutex stderr_lock_;  // guards stderr_tail_ (copier thread vs. Failure)
+  std::string stderr_tail_;
 };
 
 // Path of the built agent package (bin/apk/...).

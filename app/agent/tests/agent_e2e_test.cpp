@@ -47,7 +47,7 @@ class AgentE2eTest : public ::testing::Test {
   static void SetUpTestSuite() {
     unsetenv("PHONEDECK_ADB");
     sim_ = new PhoneSim();
-    ASSERT_TRUE(sim_->Start({"--forward"}));
+    ASSERT_TRUE(sim_->Start({"--forward"})) << sim_->Failure();
     CConfigMgr::Instance()->SetMainWnd(0x99);
     serial_ = AnsiToWString(sim_->Field("serial"));
     CAdbCmdTool::Instance()->SetSerial(serial_.c_str());

@@ -38,7 +38,7 @@ class ConnectE2eTest : public ::testing::Test {
   void Begin(std::vector<std::string> flags, const std::vector<std::string>& faults = {}) {
     unsetenv("PHONEDECK_ADB");
     flags.push_back("--forward");
-    ASSERT_TRUE(sim_.Start(flags));
+    ASSERT_TRUE(sim_.Start(flags)) << sim_.Failure();
     setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
     setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
     setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
@@ -89,7 +89,7 @@ const std::vector<int> kReady = {1, 2, 4, 6, 9, 17};
 const std::vector<int> kInstalled = {1, 2, 4, 6, 7, 9, 17};
 
 TEST_F(ConnectE2eTest, PhoneWithCurrentAgentReachesSuccessAndStaysAlive) {
-  Begin({"--agent", "current"});
+  ASSERT_NO_FATAL_FAILURE(Begin({"--agent", "current"}));
   EXPECT_EQ(Attempt(Serial()), kReady);
   for (const PostedMessage& m : posts_.All()) EXPECT_EQ(m.wParam, static_cast<uintptr_t>(kHandle));
   std::u16string serial, manufacturer, product, vid, pid;
@@ -148,7 +148,7 @@ TEST_F(ConnectE2eTest, AgentIsInstalledWhenMissingOrOlder) {
   size_t reports = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.agent);
-    Begin({"--agent", c.agent});
+    ASSERT_NO_FATAL_FAILURE(Begin({"--agent", c.agent}));
     EXPECT_EQ(Attempt(Serial()), kInstalled);
     EXPECT_EQ(InstalledAgentVersion(), 3) << "the shipped package";
     const std::vector<std::string> apk = setup_.ApkStatBodies();
@@ -163,7 +163,7 @@ TEST_F(ConnectE2eTest, AgentIsInstalledWhenMissingOrOlder) {
 }
 
 TEST_F(ConnectE2eTest, StoppedAgentIsStartedAndPolled) {
-  Begin({"--agent", "stopped"});
+  ASSERT_NO_FATAL_FAILURE(Begin({"--agent", "stopped"}));
   EXPECT_EQ(Attempt(Serial()), kReady);
 }
 
@@ -182,7 +182,7 @@ TEST_F(ConnectE2eTest, FaultsEndInTheirFailureStates) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Begin(c.flags, c.faults);
+    ASSERT_NO_FATAL_FAILURE(Begin(c.flags, c.faults));
     EXPECT_EQ(Attempt(c.known_serial ? Serial() : u"NOT-A-PHONE"), c.states);
     TearDown();
     posts_.Clear();
@@ -190,7 +190,7 @@ TEST_F(ConnectE2eTest, FaultsEndInTheirFailureStates) {
 }
 
 TEST_F(ConnectE2eTest, OfflinePhoneEndsInState5) {
-  Begin({"--agent", "current"});
+  ASSERT_NO_FATAL_FAILURE(Begin({"--agent", "current"}));
   ASSERT_EQ(sim_.Control("fault offline").rfind("OK", 0), 0u);
   // Wait until adb sees the phone offline.
   const std::u16string serial = Serial();
@@ -204,7 +204,7 @@ TEST_F(ConnectE2eTest, OfflinePhoneEndsInState5) {
 }
 
 TEST_F(ConnectE2eTest, DebuggingOffEndsInState3) {
-  Begin({"--agent", "current"});
+  ASSERT_NO_FATAL_FAILURE(Begin({"--agent", "current"}));
   EXPECT_EQ(Attempt(Serial(), false), (std::vector<int>{1, 2, 3}));
 }
 

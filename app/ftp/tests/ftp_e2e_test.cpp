@@ -49,7 +49,7 @@ class FtpE2eTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     sim_ = new PhoneSim();
-    ASSERT_TRUE(sim_->Start({"--forward"}));
+    ASSERT_TRUE(sim_->Start({"--forward"})) << sim_->Failure();
     SetWindowPoster(WindowPoster{TestIsWindow, TestPost});
   }
   static void TearDownTestSuite() {

@@ -2,13 +2,14 @@
 port 21220, reached only through adb `tcp:21220` streams.
 
 One request per connection. The keep-alive probe ("sever alive on:<ticks>"
-and a NUL byte) is read and the connection closed without a reply; a
-connection that sends nothing and closes is fine too.
+and a NUL byte, checked whole) is read and the connection closed without a
+reply; a connection that sends nothing and closes is fine too.
 
 Commands edit the fixture under `FixturePhone.lock`.
 """
 
 import os
+import re
 import shutil
 import time
 
@@ -17,6 +18,7 @@ from .agent_protocol import RequestError, build_reply, element, validate
 from .fixture import AGENT_PACKAGE, SD_ROOT, PathError
 
 KEEP_ALIVE_PREFIX = b"sever alive on:"
+KEEP_ALIVE = re.compile(rb"sever alive on:[0-9]{1,10}\0")   # the whole text, NUL included
 QUIET_SECONDS = 0.5      # wait this long for more bytes of an unfinished request
 IDLE_SECONDS = 30        # a connection idle this long before any byte is dropped
 
@@ -41,7 +43,10 @@ class Agent:
         if raw is None:
             return
         if raw.startswith(KEEP_ALIVE_PREFIX):
-            log.info("agent", "keep-alive %r" % raw.rstrip(b"\0").decode("ascii", "replace"))
+            if KEEP_ALIVE.fullmatch(raw):
+                log.info("agent", "keep-alive %r" % raw.rstrip(b"\0").decode("ascii"))
+            else:
+                log.error("agent", "malformed keep-alive %r" % raw[:100])
             return
         try:
             request = validate(raw)

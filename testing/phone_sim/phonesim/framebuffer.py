@@ -7,17 +7,23 @@ length 8, alpha offset 24 / length 8 (wire order: red, blue, green, alpha).
 Pixels are RGBA bytes, rows from the top; pixel (x, y) is
   R = x * 255 // (WIDTH - 1), G = y * 255 // (HEIGHT - 1), B = 0x80, A = 0xFF.
 
-After the header the service waits up to one second for the client's nudge
-(any bytes; the program sends 256 zero bytes), then sends the pixels and
-closes, so a client that nudges never writes to a closed stream.
+After the header the service waits up to one second for the client's nudge,
+the 256 zero bytes the program sends, then sends the pixels and closes, so a
+client that nudges never writes to a closed stream. A nudge that is late,
+short, longer or not all zero is logged as a protocol error (the pixels
+still follow).
 """
 
 import struct
+import time
+
+from . import log
 
 WIDTH = 320
 HEIGHT = 480
 BPP = 32
 NUDGE_WAIT_SECONDS = 1.0
+NUDGE = b"\0" * 256
 
 
 def header():
@@ -47,5 +53,25 @@ def serve(stream):
         _PIXELS = pixels()
     if not stream.write(header()):
         return
-    stream.read(timeout=NUDGE_WAIT_SECONDS)
+    nudge = _read_nudge(stream)
+    if nudge != NUDGE:
+        log.error("framebuffer", "expected %d zero bytes after the header, got %d: %r"
+                  % (len(NUDGE), len(nudge), nudge[:32]))
     stream.write(_PIXELS)
+
+
+def _read_nudge(stream):
+    """What the client sends within the wait, up to one byte past a whole nudge."""
+    got = b""
+    deadline = time.monotonic() + NUDGE_WAIT_SECONDS
+    while len(got) <= len(NUDGE):
+        left = deadline - time.monotonic()
+        if len(got) == len(NUDGE):
+            left = min(left, 0.05)   # a longer nudge shows at once
+        if left <= 0:
+            break
+        chunk = stream.read(timeout=left)
+        if not chunk:   # time-out (None) or the client closed (b"")
+            break
+        got += chunk
+    return got

@@ -7,8 +7,9 @@ PC reaches it through its own forward), and the real passive port is queued;
 an adb `tcp:21211` stream takes the oldest queued passive port that still
 accepts and is bridged to it. Login 8:8; the login folder is "/", where
 "sdcard" leads to /storage/sdcard0, so the relative "sdcard/..." paths and
-the absolute "/storage/..." paths name the same files. Active mode (PORT,
-EPRT) is refused: a phone cannot open connections to the PC.
+the absolute "/storage/..." paths name the same files. Only the commands
+the program sends are served (`PROGRAM_COMMANDS`); any other, active mode
+(PORT, EPRT) and listings included, is refused and logged as an error.
 
 Threading: pyftpdlib runs its own IO loop thread. `PassiveQueue._cond`
 guards the queued ports; bridges use two threads per stream.
@@ -30,6 +31,12 @@ DEVICE_CONTROL_PORT = 21210
 DEVICE_PASSIVE_PORT = 21211
 USER = "8"
 PASSWORD = "8"
+# What the program's transfers send (libcurl): login, the walk to the folder
+# and the folders it makes, passive mode, binary type, size, the transfer,
+# the delete quote command and the goodbye. Anything else is refused and
+# logged as a protocol error.
+PROGRAM_COMMANDS = frozenset(("USER", "PASS", "PWD", "CWD", "MKD", "EPSV", "PASV", "TYPE",
+                              "SIZE", "RETR", "STOR", "DELE", "QUIT"))
 
 
 class PassiveQueue:
@@ -117,11 +124,12 @@ class FtpServer:
                     return FTPHandler.respond(self, resp)
                 return FTPHandler.respond(self, resp, logfun)
 
-            def ftp_PORT(self, line):
-                self.respond("502 Active mode is not available on this phone.")
-
-            def ftp_EPRT(self, line):
-                self.respond("502 Active mode is not available on this phone.")
+            def pre_process_command(self, line, cmd, arg):
+                if cmd not in PROGRAM_COMMANDS:
+                    log.error("ftp", "unexpected command %r" % line[:200])
+                    self.respond('502 Command "%s" not available on this phone.' % cmd[:20])
+                    return
+                FTPHandler.pre_process_command(self, line, cmd, arg)
 
         Handler.authorizer = authorizer
         self.server = FTPServer(("127.0.0.1", 0), Handler)

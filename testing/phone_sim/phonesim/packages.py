@@ -15,22 +15,28 @@ import subprocess
 import zipfile
 
 from . import images, log
-from .fixture import AGENT_ACTIVITY, AGENT_PACKAGE, PathError
+from .fixture import AGENT_ACTIVITY, AGENT_PACKAGE, PROPERTIES, PathError
 
 AAPT = "/usr/bin/aapt"
+PHONE_SDK = int(PROPERTIES["ro.build.version.sdk"])
 
 _BADGING_PACKAGE = re.compile(r"^package: name='([^']*)' versionCode='([^']*)' versionName='([^']*)'", re.M)
 _BADGING_LABEL = re.compile(r"^application-label:'([^']*)'", re.M)
 _BADGING_APPLICATION = re.compile(r"^application: label='([^']*)' icon='([^']*)'", re.M)
+_BADGING_SDK = re.compile(r"^sdkVersion:'([^']*)'", re.M)
 
 
 def parse_badging(text):
-    """aapt badging text -> dict(package, versionCode, versionName, label, icon) or None."""
+    """aapt badging text -> dict(package, versionCode, versionName, label, icon,
+    sdkVersion) or None. sdkVersion (the minimum SDK) is "1" when the
+    manifest names none, as on Android."""
     match = _BADGING_PACKAGE.search(text)
     if not match:
         return None
+    sdk = _BADGING_SDK.search(text)
     info = {"package": match.group(1), "versionCode": match.group(2),
-            "versionName": match.group(3), "label": "", "icon": ""}
+            "versionName": match.group(3), "label": "", "icon": "",
+            "sdkVersion": sdk.group(1) if sdk else "1"}
     app = _BADGING_APPLICATION.search(text)
     if app:
         info["label"], info["icon"] = app.group(1), app.group(2)
@@ -117,6 +123,9 @@ class PackageManager:
         if info is None or not info["versionCode"].isdigit():
             return "\tpkg: %s\nFailure [INSTALL_FAILED_INVALID_APK]\n" % device_path
         code = int(info["versionCode"])
+        # A codename instead of a number names a preview platform: too new as well.
+        if not info["sdkVersion"].isdigit() or int(info["sdkVersion"]) > PHONE_SDK:
+            return "\tpkg: %s\nFailure [INSTALL_FAILED_OLDER_SDK]\n" % device_path
         with self.phone.lock:
             old = self.phone.apps.get(info["package"])
             if old is not None and "-r" not in options:

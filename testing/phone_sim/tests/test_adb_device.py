@@ -3,13 +3,18 @@
 installs and the framebuffer through the adb server's smart socket."""
 
 import os
+import shutil
 import socket
 import struct
-import time
+import subprocess
+import sys
+import tempfile
 import unittest
 
 from harness import PhoneSim, apk_dir, sample_apk, parse_reply
 from phonesim import framebuffer
+
+MAKE_APK = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "make_apk.py")
 
 
 class AdbDeviceTest(unittest.TestCase):
@@ -85,12 +90,29 @@ class AdbDeviceTest(unittest.TestCase):
             self.assertEqual((info["package"], info["versionCode"], info["label"]),
                              ("com.zelvik.assist", str(code), "Zelvik手游助手"))
 
+    def test_install_needing_a_newer_sdk_is_refused(self):
+        work = tempfile.mkdtemp(prefix="phonesim-sdk-test-")
+        try:
+            for min_sdk, expected in ((19, "Success"), (20, "Failure [INSTALL_FAILED_OLDER_SDK]")):
+                with self.subTest(min_sdk=min_sdk):
+                    apk = os.path.join(work, "sdk%d.apk" % min_sdk)
+                    subprocess.run([sys.executable, MAKE_APK, "--package", "com.zelvik.demo.sdk%d" % min_sdk,
+                                    "--version-code", "1", "--version-name", "1.0", "--label", "SDK",
+                                    "--min-sdk", str(min_sdk), "--out", apk], check=True, timeout=60)
+                    out = self.sim.adb("-s", self.sim.serial, "install", apk).stdout
+                    self.assertIn(expected, out)
+            self.assertNotIn("com.zelvik.demo.sdk20", self.sim.shell("pm list package -3"))
+            self.assertIn("Success", self.sim.shell("pm uninstall com.zelvik.demo.sdk19"))
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+
     def test_install_older_agent_is_a_downgrade(self):
         old = os.path.join(apk_dir(), "com.zelvik.assist-v2.apk")
         out = self.sim.adb("-s", self.sim.serial, "install", "-r", old).stdout
         self.assertIn("Failure [INSTALL_FAILED_VERSION_DOWNGRADE]", out)
 
-    def test_framebuffer_through_the_adb_server(self):
+    def frame(self, nudge):
+        """A screenshot as the program takes it, nudging with `nudge`: (header fields, pixels)."""
         def request(sock, text):
             # The program writes each request at the start of 256 zeroed bytes.
             sock.sendall(("%04x%s" % (len(text), text)).encode().ljust(256, b"\0"))
@@ -108,20 +130,37 @@ class AdbDeviceTest(unittest.TestCase):
             request(s, "host:transport:" + self.sim.serial)
             self.assertEqual(receive(s, 4), b"OKAY")
             request(s, "framebuffer:")
-            time.sleep(0.2)
             self.assertEqual(receive(s, 4), b"OKAY")
             self.assertEqual(struct.unpack("<I", receive(s, 4))[0], 1)
             fields = struct.unpack("<12I", receive(s, 48))
-            self.assertEqual(fields, (32, 320 * 480 * 4, 320, 480, 0, 8, 16, 8, 8, 8, 24, 8))
-            s.sendall(b"\0" * 256)
+            s.sendall(nudge)
             pixels = receive(s, fields[1])
-            self.assertEqual(pixels, framebuffer.pixels())
             self.assertEqual(receive(s, 1), b"")   # nothing beyond the frame
+        return fields, pixels
+
+    def test_framebuffer_through_the_adb_server(self):
+        self.sim.control("clear-errors")
+        fields, pixels = self.frame(b"\0" * 256)
+        self.assertEqual(fields, (32, 320 * 480 * 4, 320, 480, 0, 8, 16, 8, 8, 8, 24, 8))
+        self.assertEqual(pixels, framebuffer.pixels())
+        self.assertEqual(self.sim.errors(), [])
         # spot checks of the documented picture
         w = framebuffer.WIDTH
         self.assertEqual(pixels[0:4], bytes((0, 0, 0x80, 0xFF)))
         last = ((framebuffer.HEIGHT - 1) * w + (w - 1)) * 4
         self.assertEqual(pixels[last:last + 4], bytes((255, 255, 0x80, 0xFF)))
+
+    def test_framebuffer_nudge_is_checked(self):
+        for name, nudge in (("none", b""), ("short", b"\0" * 10), ("not zero", b"\1" * 256),
+                            ("too long", b"\0" * 300)):
+            with self.subTest(nudge=name):
+                self.sim.control("clear-errors")
+                _, pixels = self.frame(nudge)
+                self.assertEqual(len(pixels), 320 * 480 * 4)
+                errors = self.sim.errors()
+                self.assertEqual(len(errors), 1, errors)
+                self.assertIn("[framebuffer]", errors[0])
+        self.sim.control("clear-errors")
 
 
 if __name__ == "__main__":

@@ -103,10 +103,22 @@ class AgentTest(unittest.TestCase):
         self.sim.control("clear-errors")
 
     def test_keep_alive_and_empty_connections(self):
+        self.sim.control("clear-errors")
         self.assertEqual(self.sim.exchange(b"sever alive on:123456\0"), b"")
         self.assertEqual(self.sim.exchange(b""), b"")
         self.call("connect")
         self.assertEqual(self.sim.errors(), [])
+
+    def test_keep_alive_text_is_checked_whole(self):
+        for raw in (b"sever alive on:12x4\0", b"sever alive on:\0", b"sever alive on:123456",
+                    b"sever alive on:123456\0\0", b"sever alive on:-5\0"):
+            with self.subTest(raw=raw):
+                self.sim.control("clear-errors")
+                self.assertEqual(self.sim.exchange(raw), b"")
+                errors = self.sim.errors()
+                self.assertEqual(len(errors), 1, errors)
+                self.assertIn("malformed keep-alive", errors[0])
+        self.sim.control("clear-errors")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """The agent's FTP server through the forwards of device ports 21210 and
 21211, with curl as the program uses it (login 8:8, missing folders made on
-upload, absolute download paths, DELE as a quote command)."""
+upload, absolute download paths, DELE as a quote command); any other
+command is refused and logged."""
 
 import os
+import socket
 import tempfile
 import unittest
 
@@ -66,18 +68,45 @@ class FtpTest(unittest.TestCase):
         with open(thumb, "rb") as f:
             self.assertEqual(f.read(), jpeg)
 
-    def test_size_list_and_delete(self):
-        size = self.sim.curl("-I", self.sim.ftp_url("/storage/sdcard0/Music/晴天.mp3"))
-        self.assertIn(b"Content-Length: 4608", size.stdout)
+    def test_both_passive_modes_and_delete(self):
         for mode in ("--ftp-pasv", "--disable-epsv"):   # EPSV, then PASV
-            listing = self.sim.curl(mode, self.sim.ftp_url("sdcard/Music/"))
-            self.assertIn("Morning Walk.mp3", listing.stdout.decode("utf-8"), mode)
+            back = self.local("mode.mp3")
+            done = self.sim.curl(mode, "-o", back, self.sim.ftp_url("sdcard/Music/晴天.mp3"))
+            self.assertEqual(done.returncode, 0, mode)
+            self.assertEqual(os.path.getsize(back), 4608, mode)
         gone = "storage/sdcard0/Music/Morning Walk.mp3"
-        done = self.sim.curl("-Q", "DELE sdcard/Music/Morning Walk.mp3", self.sim.ftp_url(""))
+        # as the program deletes: a quote command and no listing afterwards
+        done = self.sim.curl("-I", "-Q", "DELE sdcard/Music/Morning Walk.mp3", self.sim.ftp_url(""))
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertFalse(os.path.exists(os.path.join(self.sim.root, gone)))
         missing = self.sim.curl("-o", self.local("none"), self.sim.ftp_url("sdcard/Music/none.mp3"))
         self.assertNotEqual(missing.returncode, 0)
+        self.assertEqual(self.sim.errors(), [])
+
+    def test_commands_the_program_never_sends_are_refused_and_logged(self):
+        self.sim.control("clear-errors")
+        with socket.create_connection(("127.0.0.1", self.sim.ftp_port), timeout=15) as s:
+            f = s.makefile("rwb")
+
+            def say(line):
+                f.write(line.encode("utf-8") + b"\r\n")
+                f.flush()
+                reply = f.readline()
+                while reply[3:4] == b"-":   # a multi-line reply
+                    reply = f.readline()
+                return reply.decode("utf-8")
+
+            self.assertTrue(f.readline().startswith(b"220"))
+            self.assertTrue(say("USER 8").startswith("331"))
+            self.assertTrue(say("PASS 8").startswith("230"))
+            refused = ["LIST", "NLST", "MDTM sdcard/Music/晴天.mp3", "REST 0", "SYST", "FEAT",
+                       "PORT 127,0,0,1,4,1", "EPRT |1|127.0.0.1|1025|", "RNFR sdcard/Music"]
+            for line in refused:
+                self.assertTrue(say(line).startswith("502"), line)
+            self.assertTrue(say("PWD").startswith("257"))
+            say("QUIT")
+        self.assertEqual(self.sim.errors(), ["[ftp] unexpected command %r" % line for line in refused])
+        self.sim.control("clear-errors")
 
     def test_wrong_login_is_refused(self):
         done = self.sim.curl("ftp://8:9@127.0.0.1:%d/" % self.sim.ftp_port)
