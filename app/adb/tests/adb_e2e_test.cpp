@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/adb/adbcmd_tool.h"
-#include "app/adb/tests/free_port.h"
+#include "app/adb/tests/closed_port.h"
 #include "app/adb/tests/phone_sim_process.h"
 #include "app/config/config_mgr.h"
 #include "foundation/base/code_page.h"
@@ -55,18 +55,17 @@ TEST_F(AdbE2eTest, ListsThePhoneInstallsStartsAndForwards) {
   EXPECT_TRUE(tool_.StartActivity(u"com.zelvik.assist/com.zelvik.assist.MainActivity"));
   EXPECT_FALSE(tool_.StartActivity(u"com.zelvik.assist/com.zelvik.assist.Nothing"));
 
-  const int agent_port = testing_support::FreePort();
-  setenv("PHONEDECK_AGENT_PORT", std::to_string(agent_port).c_str(), 1);
-  setenv("PHONEDECK_FTP_PORT", std::to_string(testing_support::FreePort()).c_str(), 1);
-  setenv("PHONEDECK_FTP_PASSIVE_PORT", std::to_string(testing_support::FreePort()).c_str(), 1);
-  tool_.ForwardPorts();
-  std::u16string list;
-  ASSERT_TRUE(tool_.RunAdbCmd(serial_.c_str(), {u"forward", u"--list"}, list));
-  EXPECT_NE(list.find(AnsiToWString("tcp:" + std::to_string(agent_port) + " tcp:21220")), std::u16string::npos)
-      << WStringToAnsi(list);
-  unsetenv("PHONEDECK_AGENT_PORT");
-  unsetenv("PHONEDECK_FTP_PORT");
-  unsetenv("PHONEDECK_FTP_PASSIVE_PORT");
+  // The forwards bind ports the test released: tried again with fresh ones
+  // when another process took one in between.
+  std::u16string list, wanted;
+  for (int attempt = 0; attempt < testing_support::kPortAttempts; ++attempt) {
+    wanted = AnsiToWString("tcp:" + std::to_string(testing_support::NameForwardPorts()) + " tcp:21220");
+    tool_.ForwardPorts();
+    ASSERT_TRUE(tool_.RunAdbCmd(serial_.c_str(), {u"forward", u"--list"}, list));
+    if (list.find(wanted) != std::u16string::npos) break;
+  }
+  EXPECT_NE(list.find(wanted), std::u16string::npos) << WStringToAnsi(list);
+  testing_support::ForgetForwardPorts();
 
   EXPECT_TRUE(tool_.RemovePackage(u"com.zelvik.assist"));
   EXPECT_FALSE(tool_.IsPackageInstalled(u"com.zelvik.assist"));

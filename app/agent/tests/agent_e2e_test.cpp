@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <memory>
 #include <string>
 
 #include "app/adb/adbcmd_tool.h"
-#include "app/adb/tests/free_port.h"
+#include "app/adb/tests/closed_port.h"
 #include "app/adb/tests/phone_sim_process.h"
 #include "app/agent/socket_thread.h"
 #include "app/agent/tests/fake_target.h"
@@ -131,18 +132,25 @@ TEST_F(AgentE2eTest, EveryAgentFaultMode) {
 }
 
 TEST_F(AgentE2eTest, RetryRecreatesALostForward) {
-  const int agent_port = testing_support::FreePort();
-  setenv("PHONEDECK_AGENT_PORT", std::to_string(agent_port).c_str(), 1);
-  setenv("PHONEDECK_FTP_PORT", std::to_string(testing_support::FreePort()).c_str(), 1);
-  setenv("PHONEDECK_FTP_PASSIVE_PORT", std::to_string(testing_support::FreePort()).c_str(), 1);
   CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);  // the configured agent port
   // No forward for that port yet: the first exchange is refused, the retry
-  // forwards the ports and the command goes through.
-  FakeTarget target;
-  ExecuteRequest(Package(u"sms_count", &target));
-  ASSERT_EQ(target.Replies().size(), 1u);
-  EXPECT_EQ(target.Replies()[0].status, 0);
-  EXPECT_TRUE(target.Replies()[0].checked);
+  // forwards the ports and the command goes through. The forwards bind ports
+  // the test released: tried again with fresh ones when another process took
+  // one in between.
+  int agent_port = 0;
+  auto target = std::make_unique<FakeTarget>();
+  for (int attempt = 0; attempt < testing_support::kPortAttempts; ++attempt) {
+    agent_port = testing_support::NameForwardPorts();
+    target = std::make_unique<FakeTarget>();
+    message_sink::Take();
+    ExecuteRequest(Package(u"sms_count", target.get()));
+    std::u16string list;
+    CAdbCmdTool::Instance()->RunAdbCmd(serial_.c_str(), {u"forward", u"--list"}, list);
+    if (list.find(AnsiToWString("tcp:" + std::to_string(agent_port) + " tcp:21220")) != std::u16string::npos) break;
+  }
+  ASSERT_EQ(target->Replies().size(), 1u);
+  EXPECT_EQ(target->Replies()[0].status, 0);
+  EXPECT_TRUE(target->Replies()[0].checked);
   EXPECT_TRUE(message_sink::Take().empty());
 
   // Forward gone and phone unreachable for good: the target hears of it and
@@ -151,17 +159,15 @@ TEST_F(AgentE2eTest, RetryRecreatesALostForward) {
   CAdbCmdTool::Instance()->RunAdbCmd(
       serial_.c_str(), {u"forward", u"--remove", AnsiToWString("tcp:" + std::to_string(agent_port))}, out);
   setenv("PHONEDECK_ADB", "/nonexistent/adb", 1);
-  ExecuteRequest(Package(u"sms_list", &target));
-  ASSERT_EQ(target.Replies().size(), 2u);
-  EXPECT_LT(target.Replies()[1].status, 0);
+  ExecuteRequest(Package(u"sms_list", target.get()));
+  ASSERT_EQ(target->Replies().size(), 2u);
+  EXPECT_LT(target->Replies()[1].status, 0);
   const auto posts = message_sink::Take();
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].message, msg::kAgentLinkFailed);
   EXPECT_EQ(posts[0].wnd, 0x99u);
   unsetenv("PHONEDECK_ADB");
-  unsetenv("PHONEDECK_AGENT_PORT");
-  unsetenv("PHONEDECK_FTP_PORT");
-  unsetenv("PHONEDECK_FTP_PASSIVE_PORT");
+  testing_support::ForgetForwardPorts();
 }
 
 }  // namespace

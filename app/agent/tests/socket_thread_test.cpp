@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/adb/adbcmd_tool.h"
-#include "app/adb/tests/free_port.h"
+#include "app/adb/tests/closed_port.h"
 #include "app/adb/tests/temp_folder.h"
 #include "app/agent/tests/fake_agent.h"
 #include "app/agent/tests/fake_target.h"
@@ -124,7 +124,8 @@ TEST_F(SocketThreadTest, CloseWithoutDataIsAnEmptyReplyThatFailsTheCheck) {
 }
 
 TEST_F(SocketThreadTest, UnreachableAgentRetriesOnceThenTellsTargetAndWindow) {
-  PointAt(testing_support::FreePort());
+  const testing_support::ClosedPort nobody;
+  PointAt(nobody.port());
   FakeTarget target;
   ExecuteRequest(Package(u"music_list", &target), nullptr);
   ASSERT_EQ(target.Replies().size(), 1u);
@@ -232,7 +233,8 @@ TEST_F(SocketThreadTest, ProbeAndLogTexts) {
     BuildRequestXml(list, u"sms_list", u"GET");
     EXPECT_EQ(ExchangeAndCheck(list.GetDocument()), -1);
   }
-  PointAt(testing_support::FreePort());
+  const testing_support::ClosedPort nobody;
+  PointAt(nobody.port());
   FakeTarget target;
   ExecuteRequest(Package(u"music_count", &target), nullptr);
   log->Close();

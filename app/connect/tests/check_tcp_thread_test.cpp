@@ -6,7 +6,7 @@
 #include <chrono>
 #include <mutex>
 
-#include "app/adb/tests/free_port.h"
+#include "app/adb/tests/closed_port.h"
 #include "app/connect/tests/test_listener.h"
 
 namespace {
@@ -27,7 +27,7 @@ TEST(CheckTcp, OneCheckAgainstEachPeer) {
     texts.push_back(text);
   });
   TestListener hangs([](int, const std::atomic<bool>& stopping) { TestListener::Hang(stopping); });
-  const int refusing = testing_support::FreePort();
+  const testing_support::ClosedPort refusing;
 
   struct Case {
     const char* name;
@@ -35,7 +35,7 @@ TEST(CheckTcp, OneCheckAgainstEachPeer) {
     int result;
   } cases[] = {
       {"accepts, reads and closes: alive", reads_and_closes.port(), 0},
-      {"refuses", refusing, -1},
+      {"refuses", refusing.port(), -1},
       {"accepts and hangs: fails after the receive time-out", hangs.port(), -1},
   };
   for (const Case& c : cases) {
@@ -55,7 +55,8 @@ TEST(CheckTcp, OneCheckAgainstEachPeer) {
 }
 
 TEST(CheckTcp, ThreadEndsWithTheFailedFlagAtTheFirstFailure) {
-  CCheckTcpThread thread(testing_support::FreePort());
+  const testing_support::ClosedPort refusing;
+  CCheckTcpThread thread(refusing.port());
   const auto start = Clock::now();
   ASSERT_TRUE(thread.Start());
   while (thread.GetState() != base::WinThread::kIdle && ElapsedMs(start) < 10000) {

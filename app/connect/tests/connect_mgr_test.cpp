@@ -10,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/adb/tests/free_port.h"
+#include "app/adb/tests/closed_port.h"
 #include "app/connect/tests/connect_test_support.h"
 #include "app/connect/tests/fake_devwarden.h"
 #include "foundation/base/code_page.h"
@@ -38,7 +38,7 @@ class ConnectMgrTest : public ::testing::Test {
                                               "if [ \"$1\" = devices ]; then echo 'List of devices attached';"
                                               " cat '" + dir + "/devices' 2>/dev/null; fi\nexit 0\n");
     setenv("PHONEDECK_ADB", adb_.c_str(), 1);
-    setenv("PHONEDECK_AGENT_PORT", std::to_string(testing_support::FreePort()).c_str(), 1);
+    setenv("PHONEDECK_AGENT_PORT", std::to_string(agent_port_.port()).c_str(), 1);
     manager_ = std::make_unique<CConnectMgr>(FakeDevwardenApi());
     manager_->Start();
     const auto start = Clock::now();
@@ -59,6 +59,7 @@ class ConnectMgrTest : public ::testing::Test {
   }
 
   ProgramSetup setup_;
+  const testing_support::ClosedPort agent_port_;  // nothing answers there
   std::string adb_;
   std::unique_ptr<CConnectMgr> manager_;
   PostLog posts_;

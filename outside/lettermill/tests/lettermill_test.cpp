@@ -9,21 +9,9 @@
 #include <thread>
 
 #include "lettermill.h"
+#include "app/adb/tests/closed_port.h"
 
 namespace {
-
-// A loopback port with nothing listening: bound once, then closed.
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 // A loopback HTTP server on a free port that records the last post.
 class PostServer {
@@ -72,7 +60,8 @@ TEST(Lettermill, PostsAndReportsTheAnswer) {
 
 TEST(Lettermill, ARefusedConnectionIsAFailure) {
   ASSERT_EQ(InitPost(), 1);
-  const int port = UnusedPort();
+  const testing_support::ClosedPort closed;  // connections are refused
+  const int port = closed.port();
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
   EXPECT_EQ(LettermillEx(url.c_str(), "{}", 1, 1), 0);
   UinitPost();

@@ -16,21 +16,9 @@
 
 #include "report.h"
 #include "tallyhand.h"
+#include "app/adb/tests/closed_port.h"
 
 namespace {
-
-// A loopback port with nothing listening: bound once, then closed.
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
@@ -133,7 +121,8 @@ TEST_F(Tallyhand, WithEndpointReportsArePostedThroughLettermill) {
 }
 
 TEST_F(Tallyhand, AnUnreachableEndpointFallsBackToTheLocalFile) {
-  const int port = UnusedPort();
+  const testing_support::ClosedPort closed;  // connections are refused
+  const int port = closed.port();
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/stat";
   setenv("PHONEDECK_STAT_URL", url.c_str(), 1);
   ASSERT_TRUE(init_());

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "webpuller.h"
+#include "app/adb/tests/closed_port.h"
 
 namespace {
 
@@ -25,18 +26,6 @@ const uint8_t kSlowKey[16] = {0xaa, 0xbb};
 const char kSlowHex[] = "aabb0000000000000000000000000000";
 const uint8_t kMissingKey[16] = {0x99};
 
-// A loopback port with nothing listening: bound once, then closed.
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 // Serves /drivers/<hex>: the package body at once, or in slow pieces for
 // the slow key; anything else is 404.
@@ -152,7 +141,8 @@ TEST_F(WebpullerTest, FailuresAreFinalAndLeaveNoFile) {
   ASSERT_GT(missing, 0);
   EXPECT_EQ(WaitWhileRunning(missing), WEBPULLER_FAILED);  // 404
   // A refused connection: nothing listens on the port any more.
-  const int port = UnusedPort();
+  const testing_support::ClosedPort closed;  // connections are refused
+  const int port = closed.port();
   setenv("WEBPULLER_BASE_URL", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
   const int refused = DLStartDownload(kKey);
   ASSERT_GT(refused, 0);
