@@ -29,6 +29,7 @@ class CPageStub {
   virtual void Clear() { ++clears_; }
   virtual DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam,
                                         bool& bHandled) {
+    ++offered_;
     bHandled = Owns(uMsg);
     if (bHandled) {
       received_.push_back(uMsg);
@@ -45,6 +46,8 @@ class CPageStub {
 
   // What reached this controller (tests).
   const std::vector<uint32_t>& Received() const { return received_; }
+  // How many messages were offered, taken or not (tests).
+  int Offered() const { return offered_; }
   int Inits() const { return inits_; }
   int Shows() const { return shows_; }
   int Clears() const { return clears_; }
@@ -58,6 +61,7 @@ class CPageStub {
  private:
   std::vector<Range> ranges_;
   std::vector<uint32_t> received_;
+  int offered_ = 0;
   int inits_ = 0;
   int shows_ = 0;
   int clears_ = 0;

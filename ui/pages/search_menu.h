@@ -1,7 +1,11 @@
 // CSearchMenu: the suggestion popup under the store search box (stub until
-// the popup window is built): keeps its rows, highlight and visibility.
+// the popup's drawing is built): keeps its rows, highlight and visibility,
+// and has its own window of class "SearchWnd" (never shown yet), so what the
+// main window posts on to it arrives: VK_UP/VK_DOWN key-downs and wheel turns
+// move the highlight. Lives on the UI thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,9 +13,20 @@
 
 class CSearchMenu {
  public:
-  void Create(DuiLib::HWND parent) { parent_ = parent; created_ = true; }
+  CSearchMenu() = default;
+  ~CSearchMenu() {
+    if (DuiLib::IsWindow(window_.GetHWND())) DuiLib::DestroyWindow(window_.GetHWND());
+  }
+  CSearchMenu(const CSearchMenu&) = delete;
+  CSearchMenu& operator=(const CSearchMenu&) = delete;
+
+  void Create(DuiLib::HWND parent) {
+    parent_ = parent;
+    created_ = true;
+    if (!window_.GetHWND()) window_.Create(parent, u"", 0, 0);
+  }
   bool IsCreated() const { return created_; }
-  DuiLib::HWND GetHWND() const { return 0; }
+  DuiLib::HWND GetHWND() const { return window_.GetHWND(); }
   void Clear() { items_.clear(); highlight_ = -1; }
   void AddItem(const std::u16string& text) { items_.push_back(text); }
   void EndUpdate() {}
@@ -35,10 +50,34 @@ class CSearchMenu {
   const std::vector<std::u16string>& Items() const { return items_; }
 
  private:
+  class Window : public DuiLib::CWindowWnd {
+   public:
+    explicit Window(CSearchMenu* menu) : menu_(menu) {}
+
+   protected:
+    DuiLib::LPCTSTR GetWindowClassName() const override { return u"SearchWnd"; }
+    DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam) override {
+      if (uMsg == DuiLib::WM_KEYDOWN && (wParam == DuiLib::VK_UP || wParam == DuiLib::VK_DOWN)) {
+        menu_->MoveHighlight(wParam == DuiLib::VK_UP);
+        return 0;
+      }
+      if (uMsg == DuiLib::WM_MOUSEWHEEL) {
+        // A positive turn (away from the user) moves up.
+        menu_->MoveHighlight(static_cast<int16_t>(DuiLib::HIWORD(wParam)) > 0);
+        return 0;
+      }
+      return DuiLib::CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+    }
+
+   private:
+    CSearchMenu* menu_;
+  };
+
   DuiLib::HWND parent_ = 0;
   bool created_ = false;
   bool visible_ = false;
   DuiLib::RECT rc_;
   std::vector<std::u16string> items_;
   int highlight_ = -1;
+  Window window_{this};
 };

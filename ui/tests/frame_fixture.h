@@ -35,14 +35,15 @@ class FakeBackend : public IFrameBackend {
   bool reconnect_answer = false;
 };
 
-// Records what reaches the library's default handling.
+// Records what reaches the library's default handling: the own numbers and
+// the key-downs (other window messages come and go with the window itself).
 class TestFrame : public CMainFrame {
  public:
   std::vector<UINT> defaulted;
 
  public:
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override {
-    if (uMsg >= WM_USER) defaulted.push_back(uMsg);
+    if (uMsg >= WM_USER || uMsg == WM_KEYDOWN) defaulted.push_back(uMsg);
     return CMainFrame::HandleCustomMessage(uMsg, wParam, lParam, bHandled);
   }
 };

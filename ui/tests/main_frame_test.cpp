@@ -10,6 +10,8 @@
 #include "ui/frame/window_poster.h"
 #include "ui/menu/popup_menus.h"
 #include "ui/pages/dialogs.h"
+#include "ui/pages/search_menu.h"
+#include "ui/small_windows/down_gif_wnd.h"
 #include "ui/tests/frame_fixture.h"
 
 namespace ui_test {
@@ -347,13 +349,110 @@ TEST_F(FrameTest, CarriedObjectsAreFreedOnEveryPath) {
   UninstallWindowPoster();
 }
 
+// Key-downs stop at the main window: neither a page nor the library sees
+// them. The arrows are only looked at: they walk on to the pages and the
+// library, and reach the suggestion popup while it shows.
 TEST_F(FrameTest, KeysStopAtTheMainWindow) {
-  size_t before = frame->defaulted.size();
-  SendMessage(hwnd, WM_KEYDOWN, 'A', 0);
-  SendMessage(hwnd, WM_KEYDOWN, VK_DOWN, 0);  // looked at, then passed on
-  EXPECT_EQ(frame->defaulted.size(), before);  // (numbers below WM_USER are not recorded)
-  for (CPageStub* page : std::initializer_list<CPageStub*>{&frame->PhoneInfo(), &frame->Video()})
-    EXPECT_TRUE(page->Received().empty());
+  CPageStub* pages[] = {&frame->PhoneInfo(), &frame->PhoneApp(), &frame->Contact(), &frame->Sms(),
+                        &frame->AutoTask(),  &frame->Picture(),  &frame->Music(),   &frame->Video()};
+  struct Case {
+    const char* name;
+    WPARAM key;
+    bool walks_on;
+  } cases[] = {{"letter", 'A', false},    {"enter", VK_RETURN, false}, {"escape", VK_ESCAPE, false},
+               {"delete", VK_DELETE, false}, {"down", VK_DOWN, true},  {"up", VK_UP, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int offered[8];
+    for (int i = 0; i < 8; ++i) offered[i] = pages[i]->Offered();
+    const size_t defaulted = frame->defaulted.size();
+    EXPECT_EQ(SendMessage(hwnd, WM_KEYDOWN, c.key, 0), 0);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(pages[i]->Offered() - offered[i], c.walks_on ? 1 : 0) << i;
+    EXPECT_EQ(frame->defaulted.size() - defaulted, c.walks_on ? 1u : 0u);
+  }
+}
+
+// The suggestion popup: the arrow keys and the wheel are posted on to it
+// while it shows (they move its highlight); a left click outside it or any
+// click on the frame's non-client area hides it, a click inside does not.
+TEST_F(FrameTest, SearchPopupTakesArrowsAndWheelAndHidesOnClicksOutside) {
+  auto show = [&] {
+    frame->Suggestions() = {u"王者荣耀", u"王者之剑", u"王者归来"};
+    SendMessage(hwnd, msg::kSearchSuggestions, 0, 0);
+  };
+  show();
+  CSearchMenu& popup = frame->SearchMenu();
+  ASSERT_TRUE(popup.IsVisible());
+  ASSERT_NE(popup.GetHWND(), 0u);
+  const WPARAM wheel_up = static_cast<WPARAM>(120) << 16;
+  const WPARAM wheel_down = static_cast<WPARAM>(static_cast<uint16_t>(-120)) << 16;
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    const char16_t* highlighted;
+  } steps[] = {{WM_KEYDOWN, VK_DOWN, u"王者荣耀"}, {WM_KEYDOWN, VK_DOWN, u"王者之剑"},
+               {WM_MOUSEWHEEL, wheel_down, u"王者归来"}, {WM_MOUSEWHEEL, wheel_up, u"王者之剑"},
+               {WM_KEYDOWN, VK_UP, u"王者荣耀"},     {WM_KEYDOWN, VK_UP, u"王者归来"}};
+  for (const Step& step : steps) {
+    SendMessage(hwnd, step.message, step.wParam, 0);
+    Pump();
+    EXPECT_EQ(popup.HighlightedText(), step.highlighted) << step.message << " " << step.wParam;
+  }
+  // Hidden, the popup gets nothing.
+  popup.Hide();
+  SendMessage(hwnd, WM_KEYDOWN, VK_DOWN, 0);
+  SendMessage(hwnd, WM_MOUSEWHEEL, wheel_down, 0);
+  Pump();
+  EXPECT_EQ(popup.HighlightedText(), u"王者归来");
+
+  // Clicks: a point inside the popup and one outside it, in client coordinates.
+  RECT edit = PM().FindControl(u"search_edit")->GetPos();
+  POINT inside = MakePoint(edit.left + 5, edit.bottom + 5);
+  POINT outside = MakePoint(edit.left + 5, edit.bottom + 200);
+  struct Click {
+    const char* name;
+    UINT message;
+    POINT at;
+    bool stays;
+  } clicks[] = {{"left click inside", WM_LBUTTONDOWN, inside, true},
+                {"left click outside", WM_LBUTTONDOWN, outside, false},
+                {"non-client click", WM_NCLBUTTONDOWN, inside, false}};
+  for (const Click& c : clicks) {
+    SCOPED_TRACE(c.name);
+    show();
+    ASSERT_TRUE(popup.IsVisible());
+    POINT screen = c.at;
+    ClientToScreen(hwnd, &screen);
+    ASSERT_EQ(popup.Contains(screen.x, screen.y), c.at.y == inside.y);
+    SendMessage(hwnd, c.message, 0, MAKELPARAM(c.at.x, c.at.y));
+    EXPECT_EQ(popup.IsVisible(), c.stays);
+  }
+  popup.Hide();
+}
+
+// 1261: the download indicator flies from the cursor to the task button,
+// rests there and disappears; a request during a flight starts none.
+TEST_F(FrameTest, DownloadAnimationFliesToTheTaskButton) {
+  host->SetCursorPos(MakePoint(700, 500));
+  CDownGifWnd& gif = frame->DownGif();
+  ASSERT_FALSE(IsWindowVisible(gif.GetHWND()));
+  SendMessage(hwnd, msg::kDownloadAnimation, 0, 0);
+  ASSERT_TRUE(IsWindowVisible(gif.GetHWND()));
+  RECT button = PM().FindControl(u"autotask_btn")->GetPos();
+  POINT expected = MakePoint(button.left, button.top);
+  ClientToScreen(hwnd, &expected);
+  EXPECT_EQ(gif.Target().x, expected.x + 25);
+  EXPECT_EQ(gif.Target().y, expected.y - 5);
+  RECT start;
+  GetWindowRect(gif.GetHWND(), &start);
+  host->SetCursorPos(MakePoint(100, 100));
+  SendMessage(hwnd, msg::kDownloadAnimation, 0, 0);  // mid-flight: ignored
+  RECT again;
+  GetWindowRect(gif.GetHWND(), &again);
+  EXPECT_EQ(again.left, start.left);
+  EXPECT_EQ(again.top, start.top);
+  host->Advance(10 * CDownGifWnd::kFlightElapse + CDownGifWnd::kRestElapse + 100);
+  EXPECT_FALSE(IsWindowVisible(gif.GetHWND()));
 }
 
 TEST_F(FrameTest, StoreSearchBox) {
