@@ -3,6 +3,7 @@
 
 #include "foundation/base/code_page.h"
 #include "foundation/pinyin/pinyin.h"
+#include "foundation/base/tests/case_name.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         InitialCase{"GBK outside GB2312, trail >= 0x80 is read afresh", "\x81\xB0\xA1", "A"},
         InitialCase{"stray 0xA1", "\xA1", ""},
         InitialCase{"level 2 first", "\xD8\xA1", "C"},     // 5601
-        InitialCase{"level 2 last", "\xF7\xFE", "Z"}));    // 8794
+        InitialCase{"level 2 last", "\xF7\xFE", "Z"}),  // 8794
+    testing_support::NamedBy(&InitialCase::label));
 
 TEST(Pinyin, Syllables) {
   EXPECT_EQ(PinyinOfGbCode(1601), "A");

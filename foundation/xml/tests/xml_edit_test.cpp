@@ -6,6 +6,7 @@
 
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/tests/xml_test_util.h"
+#include "foundation/base/tests/case_name.h"
 
 namespace {
 
@@ -165,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
                    ASSERT_TRUE(d.AddElement(u"s", u"", XML_ADD_START_TAG_ONLY));
                    ASSERT_TRUE(d.AddChildElement(u"c"));
                  },
-                 "<s>\r\n<c/>\r\n</s>\r\n"}));
+                 "<s>\r\n<c/>\r\n</s>\r\n"}),
+    testing_support::NamedBy(&EditCase::label));
 
 TEST(XmlEdit, RefusedEditsChangeNothing) {
   CXmlDocument doc(u"<r/>");

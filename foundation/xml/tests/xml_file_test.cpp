@@ -10,6 +10,7 @@
 
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/tests/xml_test_util.h"
+#include "foundation/base/tests/case_name.h"
 
 namespace {
 
@@ -87,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "<converted_to encoding=\"UTF-16\" length=\"9\"/>"},
         LoadCase{"zero bytes dropped", std::string("<a>x\0y</a>", 10), "<a>xy</a>", 0,
                  "<read encoding=\"UTF-8\" length=\"10\"/><nulls_removed count=\"1\"/>"
-                 "<converted_to encoding=\"UTF-16\" length=\"9\"/>"}));
+                 "<converted_to encoding=\"UTF-16\" length=\"9\"/>"}),
+    testing_support::NamedBy(&LoadCase::label));
 
 TEST_F(XmlFile, UndeclaredGbkFailsTheUtf8Test) {
   // GBK "中文" once passed the UTF-8 test and was decoded as UTF-8 garbage;

@@ -3,6 +3,7 @@
 
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/tests/xml_test_util.h"
+#include "foundation/base/tests/case_name.h"
 
 namespace {
 
@@ -63,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
         // still come from the text as parsed.
         NamesCase{"<a x=\"1\"><b y=\"2\"><c/></a>", "a[x=1]{b[y=2] c[]}"},
         NamesCase{"<a x=\"1>2\">", "a[x=1>2]"},
-        NamesCase{"", ""}));
+        NamesCase{"", ""}),
+    testing_support::NumberedBy(&NamesCase::text));
 
 TEST(XmlNames, NothingWithoutACurrentElementOrPastTheEnd) {
   CXmlDocument doc(u"<r a=\"1\" b=\"2\"><c/></r>");

@@ -3,6 +3,7 @@
 
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/tests/xml_test_util.h"
+#include "foundation/base/tests/case_name.h"
 
 namespace {
 
@@ -51,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"<a></a", false, "<unterminated_tag_syntax type=\"end_tag\" offset=\"3\"/>"
                                     "<unended_start_tag tagname=\"a\" offset=\"0\" offset2=\"6\"/>"},
         ParseCase{"<a><", false, "<unterminated_tag_syntax type=\"tag\" offset=\"3\"/>"
-                                  "<unended_start_tag tagname=\"a\" offset=\"0\" offset2=\"4\"/>"}));
+                                  "<unended_start_tag tagname=\"a\" offset=\"0\" offset2=\"4\"/>"}),
+    testing_support::NumberedBy(&ParseCase::text));
 
 TEST(XmlParse, UnendedChildrenBecomeFollowingSiblings) {
   // b has no end tag: c and d become b's following siblings under a.
@@ -115,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{u"Item[@a='1']", true}, PathCase{u"Item/sub", true},
                       PathCase{u"Item/@a", true}, PathCase{u"/Item", false},
                       PathCase{u"//Item", false}, PathCase{u"Item[2", false},
-                      PathCase{u"Item]", false}, PathCase{u"Item[0]", false}));
+                      PathCase{u"Item]", false}, PathCase{u"Item[0]", false}),
+    testing_support::NumberedBy(&PathCase::path));
 
 TEST(XmlNavigate, AttributesAndData) {
   CXmlDocument doc(U("<r a='x &amp; y' b=plain c=\"&#x41;&#65;\"><n>1f</n><t>a &lt; b<![CDATA[<&>]]></t>"

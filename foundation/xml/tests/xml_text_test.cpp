@@ -5,6 +5,7 @@
 #include "foundation/xml/xml_encoding.h"
 #include "foundation/xml/xml_result.h"
 #include "foundation/xml/tests/xml_test_util.h"
+#include "foundation/base/tests/case_name.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"&#x1F600;", "\xF0\x9F\x98\x80"},
                       DecodeCase{"&#0;&#xD800;&#x110000;&#12a;", "&#0;&#xD800;&#x110000;&#12a;"},
                       DecodeCase{"a & b &;", "a & b &;"},
-                      DecodeCase{"&amp", "&amp"}));
+                      DecodeCase{"&amp", "&amp"}),
+    testing_support::NumberedBy(&DecodeCase::in));
 
 TEST(XmlText, EscapeForms) {
   EXPECT_EQ(CXmlDocument::EscapeText(u"<a> & \"b\" 'c'", 0), u"&lt;a&gt; &amp; \"b\" 'c'");
@@ -77,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"surrogate", "\xED\xA0\x80", false, 0, false},
                       Utf8Case{"above U+10FFFF", "\xF4\x90\x80\x80", false, 0, false},
                       Utf8Case{"cut at the end", "a\xE4\xB8", false, 0, true},
-                      Utf8Case{"stops at zero", std::string("a\0\xFF", 3), true, 0, false}));
+                      Utf8Case{"stops at zero", std::string("a\0\xFF", 3), true, 0, false}),
+    testing_support::NamedBy(&Utf8Case::label));
 
 TEST(XmlText, Utf8DecodingReplacesInvalidSequences) {
   EXPECT_EQ(xml::Utf8ToUtf16("a\xD6\xD0z", 4), u"a\xFFFD\xFFFDz");
@@ -122,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
         DeclaredCase{"<html><head></head><meta http-equiv=\"Content-Type\" "
                      "content=\"text/html; charset=big5\"></html>",
                      ""},
-        DeclaredCase{"<body><meta http-equiv=\"Content-Type\" content=\"charset=x\"></body>", ""}));
+        DeclaredCase{"<body><meta http-equiv=\"Content-Type\" content=\"charset=x\"></body>", ""}),
+    testing_support::NumberedBy(&DeclaredCase::text));
 
 TEST(XmlResult, RecordsStopPastTheLimit) {
   std::u16string result;
