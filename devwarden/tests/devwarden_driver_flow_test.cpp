@@ -154,6 +154,7 @@ TEST(DriverFlow, ArrivalQueryDownloadAndInstallThroughTheStandIns) {
   Bind(detection, inject, "FakeUd_InjectArrival");
   Bind(detection, delivered, "FakeUd_WaitDelivered");
   Bind(kitfinder, answer, "FakeKf_SetDriverAnswer");
+  ASSERT_FALSE(::testing::Test::HasFatalFailure());
   answer(0, 1, 0, kPackageKey, kPackageSize, 1, u"AndroidUsbDeviceClass");
 
   void* devwarden = dlopen((folder + "/libdevwarden.so").c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -176,6 +177,7 @@ TEST(DriverFlow, ArrivalQueryDownloadAndInstallThroughTheStandIns) {
   Bind(devwarden, download, "PNP_DownLoadDriver");
   Bind(devwarden, download_info, "PNP_GetDownLoadInfo");
   Bind(devwarden, update, "PNP_UpdateDrvier");
+  ASSERT_FALSE(::testing::Test::HasFatalFailure());
 
   // The host's start-up: init, Android only, start, the drivers folder.
   Host host;

@@ -184,11 +184,12 @@ class HostTest : public ::testing::Test {
     Bind(setup_, fakes_.kp_set_code, "FakeKp_SetCode");
     Bind(setup_, fakes_.kp_bus_id, "FakeKp_BusId");
     Bind(setup_, fakes_.kp_reset, "FakeKp_Reset");
+    if (HasFatalFailure()) return;  // a missing entry point: nothing to call
     fakes_.reset();
     fakes_.kf_reset();
     fakes_.dl_accept_starts(0);
     fakes_.kp_reset();
-    Load();
+    ASSERT_NO_FATAL_FAILURE(Load());
   }
 
   void TearDown() override {
@@ -266,7 +267,7 @@ TEST_F(HostTest, InjectedAndroidArrivalReachesTheHostAndTheExportsAnswer) {
   ASSERT_EQ(InitAndStart(), 1);
   EXPECT_EQ(fakes_.kf_calls("DGInit"), 1);
   EXPECT_EQ(fakes_.kf_calls("DGSetLocalSystemInfo"), 1);
-  Arrive(0x77, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(0x77, 0x18d1, 0x4ee7, kAdbPhone, 2));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_ARRIVAL, 0x77));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_STARTED, 0x77));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 0x77));  // no package found: still raised
@@ -320,7 +321,7 @@ TEST_F(HostTest, InjectedAndroidArrivalReachesTheHostAndTheExportsAnswer) {
 TEST_F(HostTest, NullOutputsAndShortBuffersAreRefused) {
   ASSERT_EQ(InitAndStart(), 1);
   std::u16string long_serial(80, u'7');
-  Arrive(5, 0x18d1, 0x4ee7, kAdbPhone, 2, long_serial.c_str());
+  ASSERT_NO_FATAL_FAILURE(Arrive(5, 0x18d1, 0x4ee7, kAdbPhone, 2, long_serial.c_str()));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_ARRIVAL, 5));
   EXPECT_EQ(api_.PNP_GetDeviceClass(5, nullptr), 0);
   EXPECT_EQ(api_.PNP_GetDeviceSerialNumber(5, nullptr), 0);
@@ -389,8 +390,8 @@ TEST_F(HostTest, ExportsBeforeInitAreNotReady) {
 
 TEST_F(HostTest, ClassFilterAnnouncesOnlyWantedOrUnclassifiedDevices) {
   ASSERT_EQ(InitAndStart(PNP_CLASS_ANDROID), 1);
-  Arrive(10, 0x05ac, 0x12a8, kAppleIfs, 1);  // Apple: filtered
-  Arrive(11, 0xabcd, 0x0001, kVendorIfs, 1);  // class 0: announced
+  ASSERT_NO_FATAL_FAILURE(Arrive(10, 0x05ac, 0x12a8, kAppleIfs, 1));  // Apple: filtered
+  ASSERT_NO_FATAL_FAILURE(Arrive(11, 0xabcd, 0x0001, kVendorIfs, 1));  // class 0: announced
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_ARRIVAL, 11));
   for (const Event& e : host_.Snapshot()) EXPECT_NE(e.handle, 10);
   int cls = -1;
@@ -398,7 +399,7 @@ TEST_F(HostTest, ClassFilterAnnouncesOnlyWantedOrUnclassifiedDevices) {
   EXPECT_EQ(api_.PNP_GetDeviceClass(11, &cls), 1);
   EXPECT_EQ(cls, 0);
   api_.PNP_SetDetectClass(PNP_CLASS_APPLE);  // later arrivals only
-  Arrive(12, 0x05ac, 0x12a8, kAppleIfs, 1, u"S", 1);
+  ASSERT_NO_FATAL_FAILURE(Arrive(12, 0x05ac, 0x12a8, kAppleIfs, 1, u"S", 1));
   ASSERT_TRUE(host_.WaitFor(1, 12));  // the library's own arrival number
   EXPECT_EQ(api_.PNP_GetDeviceClass(11, &cls), 1);
 }
@@ -410,7 +411,7 @@ TEST_F(HostTest, RemovalsAndChanges) {
   ASSERT_TRUE(fakes_.wait_delivered(5000));
   EXPECT_TRUE(host_.WaitFor(PNP_EVENT_REMOVAL, 40));
   // -1 keeps the device, although the library dropped its interface table.
-  Arrive(41, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(41, 0x18d1, 0x4ee7, kAdbPhone, 2));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 41));
   host_.removal_answer = PNP_RET_DISABLEREMOVE;
   fakes_.inject_removal(41);
@@ -421,7 +422,7 @@ TEST_F(HostTest, RemovalsAndChanges) {
   EXPECT_GT(count, 0);
   // A second arrival for a listed handle raises nothing.
   const int arrivals = host_.Count(PNP_EVENT_ARRIVAL);
-  Arrive(41, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(41, 0x18d1, 0x4ee7, kAdbPhone, 2));
   EXPECT_EQ(host_.Count(PNP_EVENT_ARRIVAL), arrivals);
   // A change replaces the record of a listed device; an unknown one is passed on.
   fakes_.inject_change(41, u"Renamed");
@@ -454,7 +455,7 @@ TEST_F(HostTest, RemovalWhileTheQueryCallbackCallsAnExportDoesNotDeadlock) {
     ++answers;
   };
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(60, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(60, 0x18d1, 0x4ee7, kAdbPhone, 2));
   fakes_.inject_removal(60);
   ASSERT_TRUE(fakes_.wait_delivered(10000)) << "the removal never finished";
   EXPECT_EQ(answers.load(), 1);
@@ -488,7 +489,7 @@ TEST_F(HostTest, ExportsRacingRemovalsUseLiveDevices) {
 
 TEST_F(HostTest, UnInitIsIdempotentAndUnloadAfterItIsQuiet) {
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(70, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(70, 0x18d1, 0x4ee7, kAdbPhone, 2));
   api_.PNP_UnInit();
   api_.PNP_UnInit();
   EXPECT_EQ(fakes_.has_callback(), 0);
@@ -500,7 +501,7 @@ TEST_F(HostTest, UnInitIsIdempotentAndUnloadAfterItIsQuiet) {
 
 TEST_F(HostTest, UnloadWithoutUnInitStopsEveryThread) {
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(80, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(80, 0x18d1, 0x4ee7, kAdbPhone, 2));
   Unload();  // threads must be gone before the code is
   EXPECT_EQ(fakes_.has_callback(), 0);
   fakes_.inject_arrival(0, 81, 0x18d1, 0x4ee7, kAdbPhone, 2, u"S", u"M", u"P");
@@ -514,7 +515,7 @@ const uint8_t kPackageKey[16] = {0xa1, 0xb2, 0xc3, 0xd4, 0, 0, 0, 0, 0, 0, 0, 0,
 TEST_F(HostTest, APhoneRemovedDuringASlowQueryHearsEvent4AfterItsRemoval) {
   fakes_.kf_set_driver_answer(0, 1, 600, kPackageKey, 1000, 1, u"AndroidUsbDeviceClass");
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(30, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(30, 0x18d1, 0x4ee7, kAdbPhone, 2));
   fakes_.inject_removal(30);
   ASSERT_TRUE(fakes_.wait_delivered(10000));  // the removal waited for the query
   std::vector<int> order;
@@ -531,14 +532,14 @@ TEST_F(HostTest, APhoneRemovedDuringASlowQueryHearsEvent4AfterItsRemoval) {
 TEST_F(HostTest, OnlyTheFirstOfSeveralDriversBecomesAPackage) {
   fakes_.kf_set_driver_answer(0, 3, 0, kPackageKey, 1000, 1, u"AndroidUsbDeviceClass");
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(31, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(31, 0x18d1, 0x4ee7, kAdbPhone, 2));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 31));
   EXPECT_EQ(api_.PNP_GetUpdateDriverCount(31), 1);
   EXPECT_EQ(fakes_.kf_records_alive(), 0) << "every record handed out was freed";
   EXPECT_NE(Log().find("QueryDrivers: End QueryDrivers device0x1F drvcount=3"), std::string::npos);
   // A query that succeeds without records leaves the device without packages.
   fakes_.kf_set_driver_answer(0, 0, 0, kPackageKey, 1000, 1, u"");
-  Arrive(32, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(32, 0x18d1, 0x4ee7, kAdbPhone, 2));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 32));
   EXPECT_EQ(api_.PNP_GetUpdateDriverCount(32), 0);
 }
@@ -548,8 +549,8 @@ TEST_F(HostTest, ASharedPackageIsInstalledForTheCallingPhone) {
   fakes_.dl_accept_starts(6);  // every download finishes at once
   fakes_.kp_set_code(1);
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(33, 0x18d1, 0x4ee7, kAdbPhone, 2);
-  Arrive(34, 0x18d1, 0x4ee2, kAdbPhone, 2);  // another model, the same package
+  ASSERT_NO_FATAL_FAILURE(Arrive(33, 0x18d1, 0x4ee7, kAdbPhone, 2));
+  ASSERT_NO_FATAL_FAILURE(Arrive(34, 0x18d1, 0x4ee2, kAdbPhone, 2));  // another model, the same package
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 33));
   ASSERT_TRUE(host_.WaitFor(PNP_EVENT_QUERY_FINISHED, 34));
   EXPECT_EQ(api_.PNP_UpdateDrvier(34), 0) << "nothing downloaded yet";
@@ -574,7 +575,7 @@ TEST_F(HostTest, ModelInformationFromTheDriverService) {
   fakes_.kf_set_model_answer(0, u"<Infos><Info><BrandName>Google</BrandName><DeviceName1>Pixel 7</DeviceName1>"
                                 u"</Info></Infos>");
   ASSERT_EQ(InitAndStart(), 1);
-  Arrive(35, 0x18d1, 0x4ee7, kAdbPhone, 2);
+  ASSERT_NO_FATAL_FAILURE(Arrive(35, 0x18d1, 0x4ee7, kAdbPhone, 2));
   AndroidModelInfo info{};
   info.version = PNP_MODEL_INFO_VERSION;
   info.size = PNP_MODEL_INFO_SIZE;

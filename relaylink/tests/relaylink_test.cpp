@@ -71,7 +71,7 @@ class RelaylinkTest : public ::testing::Test {
 };
 
 TEST_F(RelaylinkTest, RequestReachesTheSearchPeerThroughTheDispatchServer) {
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   ASSERT_TRUE(RELAYLINKInit("127.0.0.1", dispatch_.Port()));
   EXPECT_EQ(1u, dispatch_.ListRequests());
   EXPECT_TRUE(CacheExists());
@@ -99,7 +99,7 @@ TEST_F(RelaylinkTest, RequestReachesTheSearchPeerThroughTheDispatchServer) {
 TEST_F(RelaylinkTest, RequestReachesTheSearchPeerThroughSocks5) {
   udpsim::Socks5Sim socks;
   ASSERT_TRUE(socks.Start("user", "pass"));
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   ASSERT_TRUE(RELAYLINKInit("127.0.0.1", dispatch_.Port()));
   RELAYLINKSetProxy("127.0.0.1", socks.Port(), "user", "pass", 5, true);
   std::string reply;
@@ -122,13 +122,13 @@ TEST_F(RelaylinkTest, RequestReachesTheSearchPeerThroughSocks5) {
 }
 
 TEST_F(RelaylinkTest, OnlyTheDispatchEntryIsNoSuccess) {
-  StartDispatch(false);
+  ASSERT_NO_FATAL_FAILURE(StartDispatch(false));
   EXPECT_FALSE(RELAYLINKInit("127.0.0.1", dispatch_.Port()));
   EXPECT_FALSE(CacheExists());
 }
 
 TEST_F(RelaylinkTest, ACachedTableCarriesASilentDispatchServer) {
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   dispatch_.SetSilent(true);
   relaylink::ServerTable table;
   table.AddOrUpdate("127.0.0.1", kSearch, peer_.Port(), 0, 0);
@@ -140,7 +140,7 @@ TEST_F(RelaylinkTest, ACachedTableCarriesASilentDispatchServer) {
 }
 
 TEST_F(RelaylinkTest, OneUsersFiniLeavesTheOthersRunning) {
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   EXPECT_FALSE(RELAYLINKInit("", 1));  // counted all the same
   RELAYLINKFini();
   ASSERT_TRUE(RELAYLINKInit("127.0.0.1", dispatch_.Port()));
@@ -156,7 +156,7 @@ TEST_F(RelaylinkTest, OneUsersFiniLeavesTheOthersRunning) {
 }
 
 TEST_F(RelaylinkTest, AsynchronousStartFetchesTheListInTheBackground) {
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   EXPECT_FALSE(RELAYLINKInitEx("", 1, 1));
   ASSERT_TRUE(RELAYLINKInitEx("127.0.0.1", dispatch_.Port(), 1));
   ASSERT_TRUE(WaitFor([] { return RELAYLINKGetServerAddr(kSearch, nullptr, nullptr, nullptr, nullptr, nullptr); }));
@@ -166,7 +166,7 @@ TEST_F(RelaylinkTest, AsynchronousStartFetchesTheListInTheBackground) {
 }
 
 TEST_F(RelaylinkTest, FailedRequestsTurnToTheProxyOfTheIniFile) {
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   udpsim::Socks5Sim socks;
   ASSERT_TRUE(socks.Start());
   ASSERT_TRUE(RELAYLINKInit("127.0.0.1", dispatch_.Port()));
@@ -212,7 +212,7 @@ TEST(RelaylinkExitTest, AProcessMayEndWithoutItsLastFini) {
 }
 
 TEST_F(RelaylinkTest, ReceiveOnAThreadThatNeverSentTimesOut) {
-  StartDispatch();
+  ASSERT_NO_FATAL_FAILURE(StartDispatch());
   ASSERT_TRUE(RELAYLINKInit("127.0.0.1", dispatch_.Port()));
   int got = 0;
   std::thread([&] {

@@ -47,7 +47,7 @@ TEST(HostmarkBinding, IdentifierOnlyWithTheWholeLibrary) {
   for (Beside beside : {Beside::kStandIn, Beside::kNothing, Beside::kWithoutOneExport}) {
     SCOPED_TRACE(Name(beside));
     ProgramFolder folder;
-    Prepare(folder, beside, "Hostmark", "hostmark_without_export");
+    ASSERT_NO_FATAL_FAILURE(Prepare(folder, beside, "Hostmark", "hostmark_without_export"));
     CHostmarkInterface hostmark;
     const bool whole = beside == Beside::kStandIn;
     EXPECT_EQ(hostmark.Load(), whole);
@@ -83,7 +83,7 @@ TEST(ZipBinding, UnzipOnlyWhenAllThreeExportsAreBound) {
   for (Beside beside : {Beside::kStandIn, Beside::kNothing, Beside::kWithoutOneExport}) {
     SCOPED_TRACE(Name(beside));
     ProgramFolder folder;
-    Prepare(folder, beside, "Packwell", "packwell_without_export");
+    ASSERT_NO_FATAL_FAILURE(Prepare(folder, beside, "Packwell", "packwell_without_export"));
     const std::u16string archive = AnsiToWString(MakeArchive(folder.path()));
     const std::u16string out = AnsiToWString(folder.path() + "/icon.png");
     CZipInterface zip;
@@ -122,7 +122,7 @@ TEST(LettermillBinding, PostsWhenTheExtendedExportIsBound) {
   for (Beside beside : {Beside::kStandIn, Beside::kNothing, Beside::kWithoutOneExport}) {
     SCOPED_TRACE(Name(beside));
     ProgramFolder folder;
-    Prepare(folder, beside, "Lettermill", "lettermill_without_export");
+    ASSERT_NO_FATAL_FAILURE(Prepare(folder, beside, "Lettermill", "lettermill_without_export"));
     const int before = posts;
     {
       CLettermillInterface poster;
@@ -152,7 +152,7 @@ TEST(StatBinding, ReportsOnlyWithTheirExports) {
     SCOPED_TRACE(Name(beside));
     ProgramFolder folder;
     unsetenv("PHONEDECK_STAT_URL");
-    Prepare(folder, beside, "Tallyhand", "tallyhand_without_export");
+    ASSERT_NO_FATAL_FAILURE(Prepare(folder, beside, "Tallyhand", "tallyhand_without_export"));
     EXPECT_EQ(OpenStatLibrary(), beside != Beside::kNothing);
     StatSetAppID(8);
     StatSetUnionID(1110);

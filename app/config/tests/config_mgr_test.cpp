@@ -60,7 +60,7 @@ TEST_F(ConfigMgr, WithoutSettingsEverythingHasItsDefault) {
 }
 
 TEST_F(ConfigMgr, OddValuesReadAsTheProfileFunctionsReadThem) {
-  WriteFile("config/Shelfhub/setting.ini",
+  ASSERT_NO_FATAL_FAILURE(WriteFile("config/Shelfhub/setting.ini",
             "[setting]\r\n"
             "sms_tips=2\r\n"            // a boolean is true only for exactly 1
             "contact_tips=0\r\n"
@@ -71,8 +71,8 @@ TEST_F(ConfigMgr, OddValuesReadAsTheProfileFunctionsReadThem) {
             "delofftask_tips=-1\r\n"
             "close_type=-5\r\n"
             "install_location=2x\r\n"
-            "download_path=" + home_ + "/blocked/Apps\r\n");
-  WriteFile("blocked", "a file where the folder should be");
+            "download_path=" + home_ + "/blocked/Apps\r\n"));
+  ASSERT_NO_FATAL_FAILURE(WriteFile("blocked", "a file where the folder should be"));
   CConfigMgr config;
   config.Init();
   EXPECT_FALSE(config.GetSmsTips());
@@ -152,8 +152,8 @@ TEST_F(ConfigMgr, PhoneFolderNameCannotLeaveTheDataFolder) {
 }
 
 TEST_F(ConfigMgr, IgnoreListPerPhone) {
-  WriteFile("config/Shelfhub/SERIAL1/app_ignore.ini",
-            "[Data]\ncom.a=package_name\n=x\ncom.b=package_name\n");
+  ASSERT_NO_FATAL_FAILURE(WriteFile("config/Shelfhub/SERIAL1/app_ignore.ini",
+            "[Data]\ncom.a=package_name\n=x\ncom.b=package_name\n"));
   CConfigMgr config;
   config.Init();
   config.SetPhonePaths(u"SERIAL1");
@@ -189,7 +189,7 @@ TEST_F(ConfigMgr, MakeSureDirectoryCreatesEveryMissingLevel) {
   EXPECT_TRUE(CConfigMgr::MakeSureDirectory(AnsiToWString(home_ + "/a/b/c/")));
   EXPECT_TRUE(IsFolder(home_ + "/a/b/c"));
   EXPECT_TRUE(CConfigMgr::MakeSureDirectory(AnsiToWString(home_ + "/a/b/c")));
-  WriteFile("file", "x");
+  ASSERT_NO_FATAL_FAILURE(WriteFile("file", "x"));
   EXPECT_FALSE(CConfigMgr::MakeSureDirectory(AnsiToWString(home_ + "/file/sub")));
   EXPECT_FALSE(CConfigMgr::MakeSureDirectory(u""));
 }

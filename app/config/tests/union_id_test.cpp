@@ -31,7 +31,9 @@ TEST_F(UnionId, RegistryValueCases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file ? c.file : "(no file)");
     std::remove((home_ + "/config/Zelvik/registry.ini").c_str());
-    if (c.file != nullptr) WriteFile("config/Zelvik/registry.ini", c.file);
+    if (c.file != nullptr) {
+      ASSERT_NO_FATAL_FAILURE(WriteFile("config/Zelvik/registry.ini", c.file));
+    }
     EXPECT_EQ(ReadUnionIDFromRegistry(), c.id);
   }
 }
