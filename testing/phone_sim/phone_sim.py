@@ -15,6 +15,7 @@ import signal
 import sys
 import tempfile
 import threading
+import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -115,5 +116,25 @@ def main(argv=None):
             shutil.rmtree(temp_root, ignore_errors=True)
 
 
+def run():
+    try:
+        status = main()
+    except KeyboardInterrupt:   # before the signal handlers were set
+        status = 130
+    except Exception:
+        traceback.print_exc()
+        status = 1
+    # Everything is stopped, but daemon threads (adb streams, FTP bridges) may
+    # still be winding down: leave without the interpreter's own shutdown,
+    # which would race them for stderr and abort.
+    log.silence()
+    for stream in (sys.stdout, sys.stderr):
+        try:
+            stream.flush()
+        except (OSError, ValueError):
+            pass
+    os._exit(status or 0)
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    run()

@@ -63,7 +63,8 @@ class AdbServer:
             proc = subprocess.Popen([ADB, "-P", str(port), "fork-server", "server",
                                      "--reply-fd", str(reply_write)],
                                     env=self.env, pass_fds=[reply_write], stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                    start_new_session=True)   # a Ctrl-C meant for us is not its
         finally:
             os.close(reply_write)
         with os.fdopen(reply_read, "rb") as reply:
@@ -117,14 +118,13 @@ class AdbServer:
 
     def stop(self):
         if self.started:
-            try:
-                self.adb("forward", "--remove-all", timeout=10)
-            except (subprocess.TimeoutExpired, OSError):
-                pass
-            try:
-                self.adb("kill-server", timeout=15)
-            except (subprocess.TimeoutExpired, OSError):
-                pass
+            # Only while it runs: any adb command would start a new server.
+            if self.proc.poll() is None:
+                try:
+                    self.adb("forward", "--remove-all", timeout=10)
+                    self.adb("kill-server", timeout=15)
+                except (subprocess.TimeoutExpired, OSError):
+                    pass
             try:
                 self.proc.wait(timeout=10)
             except subprocess.TimeoutExpired:

@@ -13,15 +13,29 @@ import time
 _lock = threading.Lock()
 _errors = []
 verbose = False
+# `_write_lock` serialises the lines on stderr and guards `_silent`: once
+# silent (the simulator is leaving), no thread writes any more.
+_write_lock = threading.Lock()
+_silent = False
 
 
 def _emit(level, area, text):
     line = "%s phonesim %s [%s] %s\n" % (time.strftime("%H:%M:%S"), level, area, text)
-    try:
-        sys.stderr.write(line)
-        sys.stderr.flush()
-    except (OSError, ValueError):
-        pass
+    with _write_lock:
+        if _silent:
+            return
+        try:
+            sys.stderr.write(line)
+            sys.stderr.flush()
+        except (OSError, ValueError):
+            pass
+
+
+def silence():
+    """No more lines from any thread (called once the simulator shut down)."""
+    global _silent
+    with _write_lock:
+        _silent = True
 
 
 def info(area, text):
