@@ -56,7 +56,7 @@ class ConnectE2eTest : public ::testing::Test {
     manager_ = std::make_unique<CConnectMgr>(devwarden_->api());
     manager_->Start();
     // Detection is up once the manager's start thread has run PNP_Start.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(devwarden_->WaitDetectionStarted(30000));
   }
   void TearDown() override {
     manager_.reset();

@@ -7,8 +7,10 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "app/connect/devwarden_api.h"
 
@@ -29,9 +31,10 @@ class DevwardenBesideFakes {
     inject_arrival_ = reinterpret_cast<InjectArrival>(dlsym(detection_, "FakeUd_InjectArrival"));
     inject_removal_ = reinterpret_cast<void (*)(int32_t)>(dlsym(detection_, "FakeUd_InjectRemoval"));
     wait_delivered_ = reinterpret_cast<int (*)(int)>(dlsym(detection_, "FakeUd_WaitDelivered"));
+    has_callback_ = reinterpret_cast<int (*)()>(dlsym(detection_, "FakeUd_HasCallback"));
     auto reset = reinterpret_cast<void (*)()>(dlsym(detection_, "FakeUd_Reset"));
     if (reset != nullptr) reset();
-    ok_ = BindDevwarden(devwarden_, &api_) && inject_arrival_ && inject_removal_ && wait_delivered_;
+    ok_ = BindDevwarden(devwarden_, &api_) && inject_arrival_ && inject_removal_ && wait_delivered_ && has_callback_;
   }
   ~DevwardenBesideFakes() {
     if (devwarden_ != nullptr) dlclose(devwarden_);  // its unload stops its threads
@@ -39,6 +42,17 @@ class DevwardenBesideFakes {
   }
 
   bool ok() const { return ok_; }
+
+  // True once devwarden started the detection (its callback is registered),
+  // false when that did not happen within `timeout_ms`.
+  bool WaitDetectionStarted(int timeout_ms) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!has_callback_()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
   const DevwardenApi& api() const { return api_; }
 
   // An Android phone with the adb interface (or without it: debugging off).
@@ -62,6 +76,7 @@ class DevwardenBesideFakes {
   InjectArrival inject_arrival_ = nullptr;
   void (*inject_removal_)(int32_t) = nullptr;
   int (*wait_delivered_)(int) = nullptr;
+  int (*has_callback_)() = nullptr;
   DevwardenApi api_;
   bool ok_ = false;
 };
