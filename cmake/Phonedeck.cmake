@@ -38,8 +38,11 @@ function(pd_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # Case names come from the tests' own name generators, never from the
+  # printed parameter (which may be the bytes of an object).
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    NO_PRETTY_VALUES
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
   if("unit" IN_LIST T_LABELS)
     pd_unit_tests_need(${name})
