@@ -12,10 +12,12 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/adb/tests/closed_port.h"
 #include "udp.h"
 #include "udp_sim.h"
 #include "udp_sim_test_support.h"
@@ -26,19 +28,6 @@ using udpsim::Echo;
 using udpsim::WaitFor;
 using Bytes = std::vector<uint8_t>;
 
-// A port that was free a moment ago (the channel binds the next free one
-// anyway when it is taken meanwhile).
-uint16_t FreeUdpPort() {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
 bool PortTaken(uint16_t port) {
   int fd = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in addr{};
@@ -47,6 +36,23 @@ bool PortTaken(uint16_t port) {
   bool taken = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0;
   close(fd);
   return taken;
+}
+
+// The first of `count` free ports for the channel's server mode, which binds
+// the port it is given (or the next free one) itself. Taken below the range
+// the system hands out (32768 and up), so neither a socket bound to port 0
+// nor an outgoing connection can take them between this check and the
+// channel's bind; 0 when no free run was found.
+uint16_t ServerModePorts(int count) {
+  std::random_device random;
+  std::uniform_int_distribution<int> pick(22000, 32000 - count);
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    const uint16_t first = static_cast<uint16_t>(pick(random));
+    bool free = true;
+    for (int i = 0; i < count && free; ++i) free = !PortTaken(static_cast<uint16_t>(first + i));
+    if (free) return first;
+  }
+  return 0;
 }
 
 class UdpChannelTest : public ::testing::Test {
@@ -179,7 +185,8 @@ TEST_F(UdpChannelTest, ReferencesAndReset) {
 }
 
 TEST_F(UdpChannelTest, ServerModeBindsTheNextFreePort) {
-  uint16_t port = FreeUdpPort();
+  const uint16_t port = ServerModePorts(4);
+  ASSERT_NE(port, 0);
   std::vector<int> holders;
   for (uint16_t p : {port, uint16_t(port + 1)}) {
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
@@ -201,7 +208,8 @@ TEST_F(UdpChannelTest, ServerModeBindsTheNextFreePort) {
 }
 
 TEST_F(UdpChannelTest, AFirstTryBindIsTheCurrentPort) {
-  uint16_t port = FreeUdpPort();
+  const uint16_t port = ServerModePorts(2);
+  ASSERT_NE(port, 0);
   unsigned short asked = port;
   ASSERT_TRUE(UDPInit(1, &asked));
   EXPECT_TRUE(PortTaken(port));
@@ -221,7 +229,8 @@ void OnRemote(const char* payload, int len, const char* ip, unsigned short port,
 
 TEST_F(UdpChannelTest, RemoteRequestsReachTheCallback) {
   UDPSetRemoteReqProcessorCallback(&OnRemote, &g_remote);  // before server mode: no effect
-  uint16_t port = FreeUdpPort();
+  const uint16_t port = ServerModePorts(1);
+  ASSERT_NE(port, 0);
   unsigned short asked = port;
   ASSERT_TRUE(UDPInit(1, &asked));
   UDPSetIsRequstCallback(&IsRemote);
@@ -297,7 +306,8 @@ TEST_F(UdpProxyTest, RefusedProxiesFailTheSend) {
   EXPECT_EQ(0u, socks.Associations());
   EXPECT_EQ(0u, peer_.Requests());
   // A proxy that does not listen fails within the connect time-out.
-  UDPSetProxy("127.0.0.1", FreeUdpPort(), "", "", UDP_PROXY_SOCKS5, true);
+  const testing_support::ClosedPort closed;
+  UDPSetProxy("127.0.0.1", closed.port(), "", "", UDP_PROXY_SOCKS5, true);
   EXPECT_EQ(-100, Exchange("ab", &reply));
   UDPClose();
   socks.Stop();
