@@ -10,6 +10,7 @@ with `adb kill-server` on the same port.
 """
 
 import os
+import select
 import shutil
 import socket
 import subprocess
@@ -18,6 +19,7 @@ import time
 
 ADB = "/usr/bin/adb"
 START_ATTEMPTS = 10
+START_WAIT_SECONDS = 30
 
 
 def _unused_port():
@@ -68,17 +70,18 @@ class AdbServer:
         finally:
             os.close(reply_write)
         with os.fdopen(reply_read, "rb") as reply:
-            ok = reply.read(3) == b"OK\n"   # end of file when the server exits
+            # "OK", or end of file when the server exits; a server that does
+            # neither within the wait is stopped and counts as failed.
+            ready, _, _ = select.select([reply], [], [], START_WAIT_SECONDS)
+            ok = bool(ready) and reply.read(3) == b"OK\n"
         if ok:
             self.proc = proc
             self.port = port
             self.started = True
             return ""
-        try:
-            proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
+        if proc.poll() is None:
             proc.kill()
-            proc.wait()
+        proc.wait()
         return "port %d: %s" % (port, self._last_log_line() or "exit status %s" % proc.returncode)
 
     def _last_log_line(self):

@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 from harness import PhoneSim, apk_dir, sample_apk, parse_reply
-from phonesim import framebuffer
+from phonesim import adb_host, framebuffer
 
 MAKE_APK = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "make_apk.py")
 
@@ -161,6 +161,43 @@ class AdbDeviceTest(unittest.TestCase):
                 self.assertEqual(len(errors), 1, errors)
                 self.assertIn("[framebuffer]", errors[0])
         self.sim.control("clear-errors")
+
+
+class AdbServerStartTest(unittest.TestCase):
+    """The private adb server when its port is taken by someone else."""
+
+    def setUp(self):
+        self.squatter = socket.socket()
+        self.squatter.bind(("127.0.0.1", 0))
+        self.squatter.listen()
+        self.taken = self.squatter.getsockname()[1]
+
+    def tearDown(self):
+        self.squatter.close()
+
+    def test_a_picked_port_taken_meanwhile_is_left_for_another(self):
+        picks = [self.taken]
+        original = adb_host._unused_port
+        adb_host._unused_port = lambda: picks.pop() if picks else original()
+        try:
+            server = adb_host.AdbServer()
+            server.start()
+            try:
+                self.assertNotEqual(server.port, self.taken)
+                self.assertEqual(server.adb("devices").returncode, 0)
+            finally:
+                server.stop()
+            self.assertEqual(server.proc.returncode, 0)   # stopped, not killed
+        finally:
+            adb_host._unused_port = original
+
+    def test_a_given_port_that_is_taken_is_a_clear_error(self):
+        server = adb_host.AdbServer(self.taken)
+        try:
+            with self.assertRaisesRegex(RuntimeError, "port %d: .*Address already in use" % self.taken):
+                server.start()
+        finally:
+            server.stop()
 
 
 if __name__ == "__main__":
