@@ -24,6 +24,19 @@ bool EndedBySigterm(pid_t pid, int ms) {
   return false;
 }
 
+// Waits until the child runs `image` (its exec is done, so /proc shows it);
+// false after `ms` milliseconds.
+bool RunsImage(pid_t pid, const std::string& image, int ms) {
+  const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+  for (int i = 0; i < ms / 5; ++i) {
+    char target[4096];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == image) return true;
+    usleep(5000);
+  }
+  return false;
+}
+
 void Stop(pid_t pid) {
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
@@ -59,7 +72,9 @@ TEST_F(SetupaideKill, EndsProcessesUnderTheFolderOnly) {
   ASSERT_GT(a, 0);
   ASSERT_GT(b, 0);
   ASSERT_GT(c, 0);
-  usleep(100000);  // let the copies exec, so /proc shows their images
+  ASSERT_TRUE(RunsImage(a, top, 10000));
+  ASSERT_TRUE(RunsImage(b, nested, 10000));
+  ASSERT_TRUE(RunsImage(c, outside, 10000));
 
   // The folder given with a trailing slash.
   EXPECT_EQ(KillProcessByFolder(Widen(dir_ + "/app/").c_str()), 2);
@@ -75,7 +90,7 @@ TEST_F(SetupaideKill, TheCallerInsideTheFolderSurvivesAndFinishesTheScan) {
   const std::string worker = Copy("/bin/sleep", "/app/zz_worker");
   const pid_t w = setupaide_test::Spawn({worker, "60"});
   ASSERT_GT(w, 0);
-  usleep(100000);
+  ASSERT_TRUE(RunsImage(w, worker, 10000));
   int code = -1;
   EXPECT_EQ(setupaide_test::RunAndRead({probe, SETUPAIDE_LIBRARY, "kill_folder", dir_ + "/app"}, &code),
             "1\n");
@@ -105,10 +120,15 @@ TEST_F(SetupaideKill, KillByImageNameIgnoresCase) {
   const std::string name = "pdkill_" + std::to_string(random() % 1000000);
   ASSERT_EQ(mkdir((dir_ + "/one").c_str(), 0755), 0);
   ASSERT_EQ(mkdir((dir_ + "/two").c_str(), 0755), 0);
-  const pid_t a = setupaide_test::Spawn({Copy("/bin/sleep", "/one/" + name), "60"});
-  const pid_t b = setupaide_test::Spawn({Copy("/bin/sleep", "/two/" + name), "60"});
-  const pid_t other = setupaide_test::Spawn({Copy("/bin/sleep", "/two/other_" + name), "60"});
-  usleep(100000);
+  const std::string image_a = Copy("/bin/sleep", "/one/" + name);
+  const std::string image_b = Copy("/bin/sleep", "/two/" + name);
+  const std::string image_other = Copy("/bin/sleep", "/two/other_" + name);
+  const pid_t a = setupaide_test::Spawn({image_a, "60"});
+  const pid_t b = setupaide_test::Spawn({image_b, "60"});
+  const pid_t other = setupaide_test::Spawn({image_other, "60"});
+  ASSERT_TRUE(RunsImage(a, image_a, 10000));
+  ASSERT_TRUE(RunsImage(b, image_b, 10000));
+  ASSERT_TRUE(RunsImage(other, image_other, 10000));
   std::string upper = name;
   for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   KillProcessA(upper.c_str());
