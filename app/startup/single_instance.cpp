@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -117,8 +119,38 @@ bool ParsePostLine(const std::string& line, uint32_t* message, uintptr_t* wParam
   return true;
 }
 
-std::mutex g_poster_lock;  // guards g_poster (set on the main thread, read on the listener's)
+std::mutex g_poster_lock;  // guards g_poster and g_prober (set on the main thread, read on the listener's)
 CSingleInstance::Poster g_poster;
+CSingleInstance::Prober g_prober;
+
+// One probe's answer, shared by the listener that waits for it and the UI
+// thread that gives it (possibly after the listener stopped waiting).
+struct ProbeAnswer {
+  std::mutex lock;  // guards answered
+  std::condition_variable given;
+  bool answered = false;
+};
+
+// True when the UI thread (through the prober) answered before `deadline`;
+// true at once without a prober.
+bool UiThreadAnswers(int64_t deadline) {
+  CSingleInstance::Prober prober;
+  {
+    std::lock_guard<std::mutex> hold(g_poster_lock);
+    prober = g_prober;
+  }
+  if (!prober) return true;
+  auto answer = std::make_shared<ProbeAnswer>();
+  const bool posted = prober([answer] {
+    std::lock_guard<std::mutex> hold(answer->lock);
+    answer->answered = true;
+    answer->given.notify_all();
+  });
+  if (!posted) return false;
+  std::unique_lock<std::mutex> hold(answer->lock);
+  const int64_t left = std::max<int64_t>(0, deadline - NowMs());
+  return answer->given.wait_for(hold, std::chrono::milliseconds(left), [&] { return answer->answered; });
+}
 
 bool Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   CSingleInstance::Poster poster;
@@ -214,6 +246,10 @@ class CInstanceListener {
       uintptr_t wParam = 0;
       intptr_t lParam = 0;
       if (line == "probe") {
+        if (!UiThreadAnswers(deadline)) {
+          PD_LOG_WARNING("single instance: the window does not answer; a probe goes unanswered");
+          return;
+        }
         if (!SendAll(client, "alive\n")) return;
       } else if (ParsePostLine(line, &message, &wParam, &lParam) && IsAcceptedMessage(message, wParam)) {
         PD_LOG_TRACE("single instance: message %u (%lu) from another process", message,
@@ -257,6 +293,11 @@ std::string CSingleInstance::SocketPath(const char16_t* window_class) {
 void CSingleInstance::SetPoster(Poster poster) {
   std::lock_guard<std::mutex> hold(g_poster_lock);
   g_poster = std::move(poster);
+}
+
+void CSingleInstance::SetProber(Prober prober) {
+  std::lock_guard<std::mutex> hold(g_poster_lock);
+  g_prober = std::move(prober);
 }
 
 bool CSingleInstance::SendToRunningInstance(const char16_t* window_class, const std::string& lines) {
