@@ -237,8 +237,10 @@ int CUdpSocket::ProxySendTo(const std::string& ip, uint16_t port, const uint8_t*
     return int(sendto(fd, data, length, 0, reinterpret_cast<sockaddr*>(&to), sizeof to));
   }
   if (!Associate()) return -1;
+  // The relay's header travels in the same datagram: the whole stays
+  // within the datagram limit.
   std::vector<uint8_t> relayed = socks5::UdpRequestHeader(ip, port);
-  if (relayed.empty() || length > kMaxDatagram) return -1;
+  if (relayed.empty() || relayed.size() + length > kMaxDatagram) return -1;
   relayed.insert(relayed.end(), data, data + length);
   sockaddr_in relay{};
   relay.sin_family = AF_INET;
