@@ -56,9 +56,10 @@ std::string ProxySharedMemoryName() {
   return "/phonedeck-udp-proxy-" + std::to_string(getuid());
 }
 
+// Never destroyed: workers may read the record until the process ends.
 SharedProxy& SharedProxy::Instance() {
-  static SharedProxy instance(ProxySharedMemoryName());
-  return instance;
+  static SharedProxy* instance = new SharedProxy(ProxySharedMemoryName());
+  return *instance;
 }
 
 SharedProxy::SharedProxy(const std::string& name) {
