@@ -22,6 +22,7 @@
 
 #include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
+#include "platform/private_folder.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -276,18 +277,23 @@ std::string CSingleInstance::RuntimeDir() {
   struct stat st;
   if (xdg && xdg[0] == '/' && stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
   std::string dir = platform::TempDir() + "/phonedeck-" + std::to_string(getuid());
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    PD_LOG_ERROR("single instance: cannot make %s: %s", dir.c_str(), std::strerror(errno));
+  std::string error;
+  if (!platform::EnsurePrivateFolder(dir, &error)) {
+    // The lock and the socket are never made in a folder of another user's.
+    PD_LOG_ERROR("single instance: the runtime folder cannot be used: %s", error.c_str());
+    return std::string();
   }
   return dir;
 }
 
 std::string CSingleInstance::LockPath(const char16_t* mutex_name) {
-  return RuntimeDir() + "/" + SafeName(mutex_name) + ".lock";
+  const std::string dir = RuntimeDir();
+  return dir.empty() ? dir : dir + "/" + SafeName(mutex_name) + ".lock";
 }
 
 std::string CSingleInstance::SocketPath(const char16_t* window_class) {
-  return RuntimeDir() + "/" + SafeName(window_class) + "-" + std::to_string(getuid()) + ".sock";
+  const std::string dir = RuntimeDir();
+  return dir.empty() ? dir : dir + "/" + SafeName(window_class) + "-" + std::to_string(getuid()) + ".sock";
 }
 
 void CSingleInstance::SetPoster(Poster poster) {
@@ -303,7 +309,7 @@ void CSingleInstance::SetProber(Prober prober) {
 bool CSingleInstance::SendToRunningInstance(const char16_t* window_class, const std::string& lines) {
   std::string path = SocketPath(window_class);
   sockaddr_un addr;
-  if (!FillAddress(path, &addr)) return false;
+  if (path.empty() || !FillAddress(path, &addr)) return false;
   // Non-blocking connect: a listener whose queue is full does not hold us.
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
@@ -331,7 +337,11 @@ bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_c
                             bool restore) {
   (void)window_name;  // the socket stands for the window of the class; titles are not matched
   std::string path = LockPath(mutex_name);
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (path.empty()) {
+    PD_LOG_ERROR("single instance: no runtime folder for the lock; not starting a second copy");
+    return false;
+  }
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     // Not knowing is not "alone": a second copy must not start beside a first.
     PD_LOG_ERROR("single instance: cannot open %s: %s; not starting a second copy", path.c_str(),
@@ -346,6 +356,7 @@ bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_c
                    std::strerror(err));
       return false;
     }
+    PD_LOG_INFO("single instance: another instance runs");
     if (restore) {
       // The first instance's window restores, shows and raises itself when
       // it handles 35768, so no separate raise is sent.

@@ -10,7 +10,8 @@
 //   <runtime>/<window class>-<uid>.sock        the first instance's listener
 //
 // <runtime> is $XDG_RUNTIME_DIR when it is an absolute folder, else
-// <TempDir>/phonedeck-<uid> (made with mode 0700).
+// <TempDir>/phonedeck-<uid> (made with mode 0700; refused, so no lock can be
+// made, when it is another user's folder or a link).
 //
 // The socket speaks short text lines. A client first sends "probe"; a live
 // first instance answers "alive" once its UI thread has seen the probe (the
@@ -49,7 +50,7 @@ class CSingleInstance {
   // listens). False when another instance runs - then, when `restore` is set
   // and the other instance answers, it was sent WM_SYSCOMMAND/SC_RESTORE and
   // 35768 with wParam 100 - and also when the lock cannot be taken for any
-  // other reason (logged).
+  // other reason (logged with the folder or file and the error).
   static bool Check(const char16_t* mutex_name, const char16_t* window_class, const char16_t* window_name,
                     bool restore);
   // Stops the listener, removes its socket and releases the lock.
@@ -63,7 +64,8 @@ class CSingleInstance {
   // yet), at once.
   static void SetProber(Prober prober);
 
-  // The runtime folder (created when missing) and the two names in it.
+  // The runtime folder (created when missing) and the two names in it;
+  // empty (logged) when the folder cannot be used.
   static std::string RuntimeDir();
   static std::string LockPath(const char16_t* mutex_name);
   static std::string SocketPath(const char16_t* window_class);
