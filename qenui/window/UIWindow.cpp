@@ -392,6 +392,12 @@ bool SetForegroundWindow(HWND h) {
 }
 bool BringWindowToTop(HWND h) { return SetForegroundWindow(h); }
 HWND GetForegroundWindow() { return g_foreground; }
+CDuiString GetWindowClass(HWND hWnd) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  auto it = g_windows.find(hWnd);
+  return it != g_windows.end() ? it->second.className : CDuiString();
+}
+
 HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName) {
   std::lock_guard<std::mutex> lock(g_mu);
   HWND best = 0;

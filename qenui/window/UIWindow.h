@@ -72,6 +72,9 @@ bool SetForegroundWindow(HWND hWnd);
 bool BringWindowToTop(HWND hWnd);
 HWND GetForegroundWindow();
 HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName);
+// The class a window was created with (its GetWindowClassName); empty when
+// hWnd is not a window. Any thread.
+CDuiString GetWindowClass(HWND hWnd);
 bool IsHungAppWindow(HWND hWnd);  // windows of this process are never hung
 enum : DWORD { LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2 };
 // Window opacity (LWA_ALPHA); a colour key is not supported and fails.

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 
 #include "qenui/UIlib.h"
@@ -729,3 +730,23 @@ TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
 }
 
 }  // namespace
+
+// The X11 class of a toplevel (WM_CLASS res_class), once it is mapped.
+std::string XClassOf(HWND h) {
+  GtkWidget* gw = GetGtkHost()->NativeWindow(h);
+  GdkWindow* gdk = gw ? gtk_widget_get_window(gw) : nullptr;
+  if (!gdk) return std::string();
+  XClassHint hint{};
+  if (!XGetClassHint(GDK_WINDOW_XDISPLAY(gdk), GDK_WINDOW_XID(gdk), &hint)) return std::string();
+  std::string cls = hint.res_class ? hint.res_class : "";
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return cls;
+}
+
+// Desktop tools find a window by its class: the X11 class is the window's own.
+TEST_F(GtkWindowTest, TheWindowClassIsTheX11Class) {
+  auto w = Show(u"wnd_xml\\small_wnd.xml", 300, 300);
+  EXPECT_EQ(XClassOf(*w), "GtkTestWnd");
+  DestroyWindow(*w);
+}
