@@ -507,6 +507,11 @@ void CGtkHost::InvalidateNativeWindow(HWND hWnd, const RECT& rc) {
                                   static_cast<int>(rc.Width()), static_cast<int>(rc.Height()));
 }
 
+bool CGtkHost::NativeWindowHasFocus(HWND hWnd) {
+  Native* n = Find(hWnd);
+  return n && gtk_window_is_active(GTK_WINDOW(n->window));
+}
+
 void CGtkHost::ActivateNativeWindow(HWND hWnd) {
   Native* n = Find(hWnd);
   if (n && gtk_widget_get_visible(n->window)) gtk_window_present(GTK_WINDOW(n->window));
