@@ -61,3 +61,15 @@ TEST_F(UdpProxyLimitTest, TheRelayHeaderCountsInTheDatagramLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+// A proxy given by name is looked up (outside the association's lock, with a
+// bounded wait) and used like one given by address.
+TEST_F(UdpProxyLimitTest, AProxyGivenByNameRelays) {
+  UDPSetProxy("localhost", socks_.Port(), "", "", UDP_PROXY_SOCKS5, true);
+  EXPECT_EQ(Send(5), 5);
+  EXPECT_TRUE(udpsim::WaitFor([&] { return socks_.RelayedOut() >= 1; }, 3000));
+}
+
+}  // namespace
