@@ -55,6 +55,8 @@ TEST(RelaylinkLifecycleTest, InitFiniInitThenExitWithoutTheLastFini) {
       ok = ok && RELAYLINKInit("127.0.0.1", dispatch.Port()) &&
            RELAYLINKSendToSync(kSearch, "two", 3, reply, sizeof reply, 1000) == 5;
       code = ok ? 0 : 3;
+      dispatch.Stop();
+      peer.Stop();
     }
     std::exit(code);  // no last RELAYLINKFini: the library cleans up at exit
   }
@@ -94,6 +96,8 @@ TEST(RelaylinkLifecycleTest, TheLastFiniWhileOtherThreadsAreInsideTheExports) {
   EXPECT_LT(RELAYLINKSendToSync(kSearch, "late", 4, reply, sizeof reply, 200), 0);
   stop = true;
   for (std::thread& t : users) t.join();
+  dispatch.Stop();
+  peer.Stop();
 }
 
 }  // namespace
