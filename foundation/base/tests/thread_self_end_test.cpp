@@ -17,60 +17,51 @@ namespace {
 // What the run does with its own object before it returns.
 enum class Ending { kStopsItself, kDestroysItself };
 
-class WinWorker : public base::WinThread {
+// The end every worker's run makes: it stops its own thread, destroys its
+// object when asked to, then says it ran.
+struct EndPlan {
+  Ending ending;
+  std::promise<void>* ran;
+  template <typename Self, typename StopFn>
+  void End(Self* self, StopFn stop) {
+    std::promise<void>* said = ran;  // the object may be gone below
+    stop();
+    if (ending == Ending::kDestroysItself) delete self;
+    said->set_value();
+  }
+};
+
+class WinWorker : public base::WinThread, EndPlan {
  public:
-  WinWorker(Ending ending, std::promise<void>* ran) : ending_(ending), ran_(ran) {}
+  explicit WinWorker(EndPlan plan) : EndPlan(plan) {}
   ~WinWorker() override { Stop(); }
 
  protected:
-  void Run() override {
-    std::promise<void>* ran = ran_;
-    Stop();
-    if (ending_ == Ending::kDestroysItself) delete this;
-    ran->set_value();
-  }
-
- private:
-  Ending ending_;
-  std::promise<void>* ran_;
+  void Run() override { End(this, [this] { Stop(); }); }
 };
 
-class MessageWorker : public base_thread {
+class MessageWorker : public base_thread, EndPlan {
  public:
-  MessageWorker(Ending ending, std::promise<void>* ran) : ending_(ending), ran_(ran) {}
+  explicit MessageWorker(EndPlan plan) : EndPlan(plan) {}
   ~MessageWorker() override { StopThread(); }
 
  protected:
   uint32_t Run() override {
-    std::promise<void>* ran = ran_;
-    StopThread();
-    if (ending_ == Ending::kDestroysItself) delete this;
-    ran->set_value();
+    End(this, [this] { StopThread(); });
     return 0;
   }
-
- private:
-  Ending ending_;
-  std::promise<void>* ran_;
 };
 
-class QueueWorker : public CBaseOperThread {
+class QueueWorker : public CBaseOperThread, EndPlan {
  public:
-  QueueWorker(Ending ending, std::promise<void>* ran) : ending_(ending), ran_(ran) {}
+  explicit QueueWorker(EndPlan plan) : EndPlan(plan) {}
   ~QueueWorker() override { Stop(); }
 
  protected:
   uint32_t Run() override {
-    std::promise<void>* ran = ran_;
-    Stop();
-    if (ending_ == Ending::kDestroysItself) delete this;
-    ran->set_value();
+    End(this, [this] { Stop(); });
     return 0;
   }
-
- private:
-  Ending ending_;
-  std::promise<void>* ran_;
 };
 
 // Starts a worker of kind `Worker`; when the run stopped itself only, the
@@ -79,7 +70,7 @@ template <typename Worker, typename StartFn>
 void RunWorker(Ending ending, StartFn start) {
   std::promise<void> ran;
   std::future<void> done = ran.get_future();
-  auto* worker = new Worker(ending, &ran);
+  auto* worker = new Worker(EndPlan{ending, &ran});
   ASSERT_TRUE(start(worker));
   ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   if (ending == Ending::kStopsItself) delete worker;
