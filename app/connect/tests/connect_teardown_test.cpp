@@ -89,6 +89,7 @@ class ConnectTeardownTest : public ::testing::Test {
   }
   void TearDown() override {
     manager_.reset();
+    posts_.Clear();  // frees what the posted messages carry
     unsetenv("PHONEDECK_ADB");
   }
   void Plug(int handle, const FakeDevice& device = FakeDevice()) {
