@@ -198,7 +198,9 @@ LRESULT CMenuImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (!m_focusCheckPosted) m_focusCheckPosted = DuiLib::PostMessage(m_hWnd, UIMSG_MENU_FOCUS_CHECK);
     return 0;
   }
-  if (uMsg == WM_DESTROY) g_open_menus.erase(std::remove(g_open_menus.begin(), g_open_menus.end(), m_hWnd), g_open_menus.end());
+  if (uMsg == WM_DESTROY) {
+    g_open_menus.erase(std::remove(g_open_menus.begin(), g_open_menus.end(), m_hWnd), g_open_menus.end());
+  }
   if (uMsg == UIMSG_MENU_FOCUS_CHECK) {
     m_focusCheckPosted = false;
     if (!CPaintManagerUI::GetHost()->NativeWindowHasFocus(m_hWnd)) Close(IDCANCEL);

@@ -34,7 +34,8 @@ TEST(LinkSharedInstances, MadeOnceWhenAskedFromManyThreads) {
 
 TEST(AdbToolState, SerialAndDeviceListUsedFromTwoThreads) {
   testing_support::TempFolder dir;
-  const std::string adb = dir.Script("adb", "[ \"$1\" = devices ] && printf 'List of devices attached\\nA1\\tdevice\\n'\nexit 0\n");
+  const std::string adb =
+      dir.Script("adb", "[ \"$1\" = devices ] && printf 'List of devices attached\\nA1\\tdevice\\n'\nexit 0\n");
   setenv("PHONEDECK_ADB", adb.c_str(), 1);
   CAdbCmdTool tool;
   std::thread connection([&tool] {
