@@ -90,9 +90,11 @@ CConnectMgr::~CConnectMgr() {
     devices_.clear();
   }
   Disconnect();
+  // The socket threads may still use the adb tool (re-forwarding the ports):
+  // their manager joins them before the tools go.
+  CSocketThreadMgr::Release();
   CFtpCmdTool::Release();
   CAdbCmdTool::Release();
-  CSocketThreadMgr::Release();
 }
 
 void CConnectMgr::Start() {
