@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace platform {
@@ -55,10 +58,57 @@ std::vector<ProcessEntry> ListProcesses() {
     char target[PATH_MAX];
     ssize_t n = readlink(link, target, sizeof target);
     if (n <= 0 || n >= static_cast<ssize_t>(sizeof target)) continue;
-    result.push_back(ProcessEntry{pid, std::string(target, static_cast<size_t>(n))});
+    char dir[64];
+    std::snprintf(dir, sizeof dir, "/proc/%d", static_cast<int>(pid));
+    struct stat st;
+    if (stat(dir, &st) != 0) continue;
+    result.push_back(ProcessEntry{pid, std::string(target, static_cast<size_t>(n)), st.st_uid});
   }
   closedir(proc);
   return result;
+}
+
+std::set<unsigned long> ListeningTcpInodes() {
+  std::set<unsigned long> inodes;
+  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+    std::ifstream in(table);
+    std::string line;
+    std::getline(in, line);  // the heading
+    while (std::getline(in, line)) {
+      // sl local_address rem_address st tx_queue:rx_queue tr:tm->when retrnsmt uid timeout inode
+      std::istringstream fields(line);
+      std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout;
+      unsigned long inode = 0;
+      if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode))
+        continue;
+      if (state == "0A" && inode != 0) inodes.insert(inode);
+    }
+  }
+  return inodes;
+}
+
+bool HoldsAnySocket(pid_t pid, const std::set<unsigned long>& inodes) {
+  if (inodes.empty()) return false;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/fd", static_cast<int>(pid));
+  DIR* fds = opendir(path);
+  if (fds == nullptr) return false;
+  bool holds = false;
+  while (struct dirent* entry = readdir(fds)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string link = std::string(path) + "/" + entry->d_name;
+    char target[64];
+    ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = '\0';
+    unsigned long inode = 0;
+    if (std::sscanf(target, "socket:[%lu]", &inode) == 1 && inodes.count(inode) > 0) {
+      holds = true;
+      break;
+    }
+  }
+  closedir(fds);
+  return holds;
 }
 
 bool IsProcessGone(pid_t pid) {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,19 @@ namespace platform {
 struct ProcessEntry {
   pid_t pid = 0;
   std::string image_path;  // target of /proc/<pid>/exe (absolute, symbolic links resolved)
+  uid_t uid = 0;           // owner of /proc/<pid> (the process's real user)
 };
 
 // Every process whose executable can be read (the caller's own included);
 // processes of other users that may not be inspected are left out.
 std::vector<ProcessEntry> ListProcesses();
+
+// The socket inodes of every TCP socket in the listening state (IPv4 and
+// IPv6), from /proc/net/tcp and /proc/net/tcp6.
+std::set<unsigned long> ListeningTcpInodes();
+// True when the process holds one of `inodes` open (its /proc/<pid>/fd must
+// be readable: the caller's own processes).
+bool HoldsAnySocket(pid_t pid, const std::set<unsigned long>& inodes);
 
 // True when the process no longer runs: gone, or a zombie waiting for its parent.
 bool IsProcessGone(pid_t pid);

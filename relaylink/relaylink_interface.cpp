@@ -45,6 +45,29 @@ void TeardownAtExit() {
 
 }  // namespace
 
+bool BindingGate::Enter() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!open_) return false;
+  ++inside_;
+  return true;
+}
+
+void BindingGate::Leave() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (--inside_ == 0) left_.notify_all();
+}
+
+void BindingGate::Open() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  open_ = true;
+}
+
+void BindingGate::Close() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  open_ = false;
+  left_.wait(lock, [this] { return inside_ == 0; });
+}
+
 CRelaylinkInterface::CRelaylinkInterface() : table_(&Domain2Ip) {
   g_instance = this;
   OpenLog();
@@ -92,6 +115,7 @@ bool CRelaylinkInterface::InitUdp() {
     Log("CRelaylinkInterface::InitUdp() fail, start thread to get server address fail\n");
     return false;
   }
+  gate_.Open();
   Log("InitUdp() ok \n");
   return true;
 }
@@ -169,6 +193,7 @@ void CRelaylinkInterface::Teardown() {
   queueReady_.notify_all();
   if (retriever_.joinable()) retriever_.join();
   if (listThread_.joinable()) listThread_.join();
+  gate_.Close();
   {
     std::lock_guard<std::mutex> lock(handlesMutex_);
     for (auto& item : handles_) {
@@ -453,6 +478,8 @@ int CRelaylinkInterface::SendToSync(uint8_t type, const char* sendBuf, int sendL
     Log("SyncSendData() fail, addr is not exist, service type = %d\n", type);
     return -1;
   }
+  GateVisit visit(gate_);
+  if (!visit.Inside()) return -3;
   UDPHANDLE handle = ThreadHandle();
   if (handle == nullptr || udp_.module == nullptr) return -3;
   if (udp_.SendToEx == nullptr || udp_.RecvFrom == nullptr) return 0;
@@ -472,6 +499,8 @@ int CRelaylinkInterface::SendToAsyn(uint8_t type, const char* buf, int len) {
     Log("SendDataAsyn() fail, network is not connected\n");
     return -1;
   }
+  GateVisit visit(gate_);
+  if (!visit.Inside()) return -3;
   UDPHANDLE handle = ThreadHandle();
   if (handle == nullptr || udp_.module == nullptr) return -3;
   if (udp_.SendTo == nullptr) return 0;
@@ -494,6 +523,8 @@ int CRelaylinkInterface::RecvFrom(char* buf, int len) {
     Log("RecvData() recv buf is null\n");
     return -1;
   }
+  GateVisit visit(gate_);
+  if (!visit.Inside()) return -3;
   UDPHANDLE handle = ThreadHandle();
   if (handle == nullptr || udp_.module == nullptr) return -3;
   if (udp_.RecvFrom == nullptr) return 0;
@@ -526,7 +557,10 @@ bool CRelaylinkInterface::GetServerAddr(uint8_t type, uint8_t* addrKind, uint8_t
 
 void CRelaylinkInterface::SetProxy(const char* ip, int port, const char* user, const char* password, uint8_t type,
                                    bool enable) {
-  if (udp_.SetProxy != nullptr) udp_.SetProxy(ip, port, user, password, type, enable);
+  {
+    GateVisit visit(gate_);
+    if (visit.Inside() && udp_.SetProxy != nullptr) udp_.SetProxy(ip, port, user, password, type, enable);
+  }
   proxyInUse_ = enable;
   if (enable && ip != nullptr) {
     std::lock_guard<std::mutex> lock(settingsMutex_);

@@ -20,6 +20,41 @@
 
 namespace relaylink {
 
+// The users' calls into the udp binding run side by side inside the gate;
+// the last Fini closes it, which turns new calls away and waits for those
+// inside to leave, before the handles are freed and the binding dropped. So
+// a call that overlaps the last Fini either finishes first or fails cleanly.
+// Threading: any thread; Open and Close by the owner of initMutex_.
+class BindingGate {
+ public:
+  bool Enter();  // false while closed
+  void Leave();
+  void Open();
+  void Close();
+
+ private:
+  std::mutex mutex_;  // guards inside_ and open_
+  std::condition_variable left_;
+  int inside_ = 0;
+  bool open_ = false;
+};
+
+// One call inside the gate, for its scope.
+class GateVisit {
+ public:
+  explicit GateVisit(BindingGate& gate) : gate_(gate), inside_(gate.Enter()) {}
+  ~GateVisit() {
+    if (inside_) gate_.Leave();
+  }
+  GateVisit(const GateVisit&) = delete;
+  GateVisit& operator=(const GateVisit&) = delete;
+  bool Inside() const { return inside_; }
+
+ private:
+  BindingGate& gate_;
+  bool inside_;
+};
+
 class CRelaylinkInterface {
  public:
   CRelaylinkInterface();
@@ -62,6 +97,7 @@ class CRelaylinkInterface {
   // Serialises Init, InitEx and Fini; guards references_, udpOpened_ and
   // the binding's life.
   std::mutex initMutex_;
+  BindingGate gate_;  // the users' calls into the binding
   int references_ = 0;
   bool udpOpened_ = false;  // UDPInit was called and owes its UDPClose
   UdpBinding udp_;

@@ -1,26 +1,10 @@
 #include "server_table.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
 #include <ctime>
 
+#include "platform/private_folder.h"
+
 namespace relaylink {
-namespace {
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  uint8_t chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) out->insert(out->end(), chunk, chunk + n);
-  bool ok = ferror(f) == 0;
-  fclose(f);
-  return ok;
-}
-
-}  // namespace
 
 uint16_t ServerEntry::PortFor(uint8_t index) const {
   uint16_t port = index == 1 ? port1 : index == 2 ? port2 : port0;
@@ -69,29 +53,26 @@ size_t ServerTable::Size() {
   return entries_.size();
 }
 
-// Written whole to a file of its own and renamed over the cache, so a
-// reader never sees half a file and two writers never interleave.
+// Written whole to a fresh file of its own (never an existing name, never
+// through a link) and renamed over the cache, so a reader never sees half a
+// file and two writers never interleave.
 bool ServerTable::SaveCache() {
-  static std::atomic<unsigned> serial{0};
-  std::string path = CacheFilePath();
-  std::string temp = path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(serial++);
+  const std::string path = CacheFilePath();
+  if (path.empty()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<ServerEntry> entries;
   for (const auto& item : entries_) entries.push_back(item.second);
   std::vector<uint8_t> bytes = EncodeCache(entries, int64_t(std::time(nullptr)));
-  FILE* f = fopen(temp.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (fclose(f) == 0) && ok;
-  if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return platform::ReplaceOwnFile(path, bytes, nullptr);
 }
 
+// Only a regular file of the user's, of a sane size, is read.
 bool ServerTable::LoadCache() {
+  const std::string path = CacheFilePath();
+  if (path.empty()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(CacheFilePath(), &bytes)) return false;
+  if (!platform::ReadOwnFile(path, kMaxCacheBytes, &bytes, nullptr)) return false;
   CacheContents contents = DecodeCache(bytes.data(), bytes.size());
   for (const ServerEntry& entry : contents.entries) {
     if (entries_.count(entry.type) != 0) continue;  // the table's entry stays

@@ -38,8 +38,14 @@ struct CacheContents {
 };
 CacheContents DecodeCache(const uint8_t* data, size_t length);
 
-// The cache file: the temporary folder followed by "relaylink.cache".
+// The cache file "relaylink.cache" in the user's private temporary folder
+// (<temporary folder>/qentemp-<uid>, made 0700, owner and type checked);
+// empty (logged) when that folder cannot be used.
+std::string CacheFolder();
 std::string CacheFilePath();
+// A cache file longer than this is not read (256 types of the longest entry
+// fit well within it).
+constexpr size_t kMaxCacheBytes = 128 * 1024;
 
 class ServerTable {
  public:

@@ -22,7 +22,11 @@ static bool Look(void* module, const char* name, F* out) {
 
 bool BindUdpLibrary(UdpBinding* binding) {
   std::string path = OwnFolder() + "libudp.so";
-  binding->module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Kept loaded once loaded: a later load would register libudp's exit
+  // clean-up after relaylink's own, so at exit libudp would be torn down
+  // before relaylink's teardown calls into it; and no late caller can run
+  // into unmapped code.
+  binding->module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (binding->module == nullptr) {
     const char* why = dlerror();
     Log("%s is not exist !!! %s", path.c_str(), why != nullptr ? why : "");

@@ -27,8 +27,9 @@ struct UdpBinding {
 // The folder this library was loaded from, with a trailing '/'.
 std::string OwnFolder();
 
-// Loads "libudp.so" beside this library; false (and logged) when the file
-// or a required entry point is missing.
+// Loads "libudp.so" beside this library (it stays mapped for the rest of the
+// process); false (and logged) when the file or a required entry point is
+// missing.
 bool BindUdpLibrary(UdpBinding* binding);
 void UnbindUdpLibrary(UdpBinding* binding);
 

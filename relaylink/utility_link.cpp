@@ -5,10 +5,12 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
 
+#include "platform/private_folder.h"
 #include "server_table.h"
 #include "utility/base_dns.h"
 #include "utility/base_file.h"
@@ -23,7 +25,17 @@ std::string ProgramFolder() {
   return folder.empty() ? folder : folder + "/";
 }
 
-std::string CacheFilePath() { return _base_get_system_temp_path() + "relaylink.cache"; }
+std::string CacheFolder() { return _base_get_system_temp_path() + "qentemp-" + std::to_string(getuid()); }
+
+std::string CacheFilePath() {
+  const std::string folder = CacheFolder();
+  std::string error;
+  if (!platform::EnsurePrivateFolder(folder, &error)) {
+    Log("the cache folder cannot be used: %s", error.c_str());
+    return std::string();
+  }
+  return folder + "/relaylink.cache";
+}
 
 bool OpenLog() { return CBaseLog::Log()->OpenLog("log/Relaylink.log"); }
 

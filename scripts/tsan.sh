@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
 # ThreadSanitizer runs of the tests of the threaded parts: worker threads and
 # queues, the event socket, the agent's socket threads, devwarden's device and
-# pool threads, the udp workers. Builds only those test programs in build-tsan.
+# pool threads, the udp workers, the link's shared tools and teardown, and
+# relaylink's life (a last Fini beside calls in flight). Builds only those
+# test programs in build-tsan. An entry "program:filter" runs only the tests
+# the gtest filter names (the rest of that program runs one test per process).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
-tests=(foundation_base_tests utility_tests app_agent_tests devwarden_host_tests devwarden_unit_tests udp_channel_tests)
+tests=(foundation_base_tests utility_tests app_agent_tests app_link_threads_tests devwarden_host_tests devwarden_unit_tests
+       udp_channel_tests "relaylink_e2e_tests:RelaylinkLifecycleTest.*")
+programs=()
+for entry in "${tests[@]}"; do programs+=("${entry%%:*}"); done
 
 gen=()
 if command -v ninja >/dev/null; then gen=(-G Ninja); fi
 if [ ! -f build-tsan/CMakeCache.txt ]; then
   cmake -S . -B build-tsan "${gen[@]}" -DPHONEDECK_TSAN=ON -DPHONEDECK_BENCHMARKS=OFF >/dev/null
 fi
-cmake --build build-tsan -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target "${tests[@]}"
+cmake --build build-tsan -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target "${programs[@]}"
 
 status=0
-for t in "${tests[@]}"; do
-  echo "== tsan $t"
-  if ! (cd build-tsan/tests && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "./$t" --gtest_brief=1 >"$t.tsan.log" 2>&1); then
+for entry in "${tests[@]}"; do
+  t="${entry%%:*}"
+  filter="*"
+  [ "$entry" != "$t" ] && filter="${entry#*:}"
+  echo "== tsan $entry"
+  if ! (cd build-tsan/tests && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+        "./$t" --gtest_brief=1 "--gtest_filter=$filter" >"$t.tsan.log" 2>&1); then
     echo "tsan: $t failed; see build-tsan/tests/$t.tsan.log" >&2
     tail -n 60 "build-tsan/tests/$t.tsan.log" >&2
     status=1

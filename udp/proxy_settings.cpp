@@ -6,10 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/private_folder.h"
+#include "utility_link.h"
 
 namespace udp {
 namespace {
@@ -52,15 +56,26 @@ std::string ProxySharedMemoryName() {
   return "/phonedeck-udp-proxy-" + std::to_string(getuid());
 }
 
+// Never destroyed: workers may read the record until the process ends.
 SharedProxy& SharedProxy::Instance() {
-  static SharedProxy instance;
-  return instance;
+  static SharedProxy* instance = new SharedProxy(ProxySharedMemoryName());
+  return *instance;
 }
 
-SharedProxy::SharedProxy() {
-  std::string name = ProxySharedMemoryName();
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
-  if (fd < 0) return;
+SharedProxy::SharedProxy(const std::string& name) {
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    Log("proxy record %s cannot be opened: %s", name.c_str(), std::strerror(errno));
+    return;
+  }
+  // Another user may have made the object first (the name is predictable):
+  // only the user's own object, open to no one else, is used.
+  std::string refused;
+  if (!platform::CheckOwnDescriptor(fd, 077, &refused)) {
+    Log("proxy record %s refused: %s", name.c_str(), refused.c_str());
+    close(fd);
+    return;
+  }
   struct stat st{};
   // A new object is zero-filled by ftruncate: no proxy, sequence 0.
   if (fstat(fd, &st) == 0 && st.st_size < static_cast<off_t>(sizeof(SharedProxyRecord))) {
@@ -72,6 +87,10 @@ SharedProxy::SharedProxy() {
   void* p = mmap(nullptr, sizeof(SharedProxyRecord), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   close(fd);
   if (p != MAP_FAILED) record_ = static_cast<SharedProxyRecord*>(p);
+}
+
+SharedProxy::~SharedProxy() {
+  if (record_ != nullptr) munmap(record_, sizeof(SharedProxyRecord));
 }
 
 // Writers take the record by turning the sequence odd; a writer that died

@@ -45,15 +45,22 @@ ProxySettings ReadProxyRecord(const SharedProxyRecord& record);
 std::string ProxySharedMemoryName();
 
 // The process's view of the shared record. Thread-safe; a process that
-// cannot map the record behaves as if no proxy were set.
+// cannot map the record behaves as if no proxy were set. A record object
+// that is not the user's own, or that others may open, is refused (logged).
 class SharedProxy {
  public:
   static SharedProxy& Instance();
+  // The record in the shared memory object `name` (the instance uses
+  // ProxySharedMemoryName()).
+  explicit SharedProxy(const std::string& name);
+  ~SharedProxy();
+  SharedProxy(const SharedProxy&) = delete;
+  SharedProxy& operator=(const SharedProxy&) = delete;
   bool Write(const ProxySettings& settings);
   ProxySettings Read();
+  bool IsMapped() const { return record_ != nullptr; }
 
  private:
-  SharedProxy();
   SharedProxyRecord* record_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "channel.h"
+#include "package.h"
 #include "proxy_settings.h"
 #include "udp.h"
 #include "utility/base_log.h"
@@ -21,7 +22,14 @@ uint16_t DefaultServerPort() {
 }
 
 struct Module {
-  Module() { OpenLog(); }
+  // The library's other process-wide objects are made here, with the module:
+  // a host that registers its own exit clean-up after its first UDPInit then
+  // runs it before any of them is destroyed.
+  Module() {
+    OpenLog();
+    PackagePool::Instance();
+    SharedProxy::Instance();
+  }
   ~Module() {
     if (open) {  // a UDPInit never matched by its UDPClose
       controller.Stop();

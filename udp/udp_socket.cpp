@@ -16,24 +16,12 @@
 #include <vector>
 
 #include "datagram.h"
+#include "host_lookup.h"
 #include "socks5.h"
 #include "utility_link.h"
 
 namespace udp {
 namespace {
-
-// IPv4 address of a dotted text or, failing that, of a host name.
-bool ResolveIPv4(const std::string& host, in_addr* out) {
-  if (host.empty()) return false;
-  if (inet_pton(AF_INET, host.c_str(), out) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-  *out = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return true;
-}
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -164,21 +152,24 @@ void CUdpSocket::CloseControl() {
 bool CUdpSocket::Associate() {
   ProxySettings proxy = SharedProxy::Instance().Read();
   if (!proxy.InUse() || associated_) return true;
-  std::lock_guard<std::mutex> lock(proxyMutex_);
-  if (associated_) return true;
   if (proxy.type != 5) {
     Log("proxy type %d cannot relay UDP datagrams, only SOCKS5 (type 5) can\n", int(proxy.type));
     return false;
   }
+  // Looked up before the association is locked: a slow resolver holds up
+  // neither the other senders nor a close.
+  in_addr proxyAddr{};
+  const bool resolved = LookupIPv4(proxy.ip, &proxyAddr, kProxyResolveTimeoutMs);
+  std::lock_guard<std::mutex> lock(proxyMutex_);
+  if (associated_) return true;
   if (controlFd_ >= 0) close(controlFd_);
   controlFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (controlFd_ < 0) return false;
 
-  in_addr proxyAddr{};
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(proxy.port);
-  bool connected = ResolveIPv4(proxy.ip, &proxyAddr);
+  bool connected = resolved;
   to.sin_addr = proxyAddr;
   if (connected) connected = ConnectWithTimeout(controlFd_, to, kProxyConnectTimeoutMs);
   bool ok = connected && RunSocks5Handshake(proxy);
@@ -237,16 +228,20 @@ int CUdpSocket::ProxySendTo(const std::string& ip, uint16_t port, const uint8_t*
     return int(sendto(fd, data, length, 0, reinterpret_cast<sockaddr*>(&to), sizeof to));
   }
   if (!Associate()) return -1;
+  // The relay's header travels in the same datagram: the whole stays
+  // within the datagram limit.
   std::vector<uint8_t> relayed = socks5::UdpRequestHeader(ip, port);
-  if (relayed.empty() || length > kMaxDatagram) return -1;
+  if (relayed.empty() || relayed.size() + length > kMaxDatagram) return -1;
   relayed.insert(relayed.end(), data, data + length);
   sockaddr_in relay{};
   relay.sin_family = AF_INET;
+  std::string relayHost;
   {
     std::lock_guard<std::mutex> lock(proxyMutex_);
     relay.sin_port = htons(relayPort_);
-    if (!ResolveIPv4(relayHost_, &relay.sin_addr)) return -1;
+    relayHost = relayHost_;
   }
+  if (!LookupIPv4(relayHost, &relay.sin_addr, kProxyResolveTimeoutMs)) return -1;
   return int(sendto(fd, relayed.data(), relayed.size(), 0, reinterpret_cast<sockaddr*>(&relay), sizeof relay));
 }
 

@@ -32,6 +32,7 @@ constexpr int kEventReceive = 1;
 // Bounds of every blocking step of the proxy's control connection.
 constexpr int kProxyConnectTimeoutMs = 5000;
 constexpr int kProxyReplyTimeoutMs = 5000;
+constexpr int kProxyResolveTimeoutMs = 5000;  // a proxy or relay given by name
 
 class CUdpSocket : public base_sock {
  public:
@@ -78,6 +79,7 @@ class CUdpSocket : public base_sock {
 
 
   // Guards the association: the control connection and the relay address.
+  // Never held while a name is looked up.
   std::mutex proxyMutex_;
   int controlFd_ = -1;
   std::atomic<bool> associated_{false};

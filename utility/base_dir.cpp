@@ -53,9 +53,17 @@ bool DeleteContents(int dirFd) {
   return ok;
 }
 
+// A copy onto the source itself (the same name, a link to it, another name
+// of the same file) is refused: opening the target would empty the source.
 bool CopyFileBytes(const std::string& source, const std::string& target) {
   FILE* in = std::fopen(source.c_str(), "rb");
   if (in == nullptr) return false;
+  struct stat from, to;
+  if (fstat(fileno(in), &from) == 0 && stat(target.c_str(), &to) == 0 && from.st_dev == to.st_dev &&
+      from.st_ino == to.st_ino) {
+    std::fclose(in);
+    return false;
+  }
   FILE* out = std::fopen(target.c_str(), "wb");
   if (out == nullptr) {
     std::fclose(in);

@@ -9,7 +9,9 @@
 
 namespace {
 
-CAdbCmdTool* g_instance = nullptr;  // made and released by the connection manager's thread
+// Made on first use by Instance (any thread), deleted by Release.
+std::atomic<CAdbCmdTool*> g_instance{nullptr};
+std::mutex g_instance_lock;
 
 std::string Narrow(const std::u16string& text) { return WStringToMultiByte(text, CP_UTF8); }
 
@@ -27,13 +29,16 @@ std::string JoinCommand(const std::string& program, const std::vector<std::strin
 std::u16string InstallErrorText(int code) { return adb::InstallErrorText(code); }
 
 CAdbCmdTool* CAdbCmdTool::Instance() {
-  if (g_instance == nullptr) g_instance = new CAdbCmdTool();
-  return g_instance;
+  CAdbCmdTool* instance = g_instance.load();
+  if (instance != nullptr) return instance;
+  std::lock_guard<std::mutex> hold(g_instance_lock);
+  if (g_instance.load() == nullptr) g_instance.store(new CAdbCmdTool());
+  return g_instance.load();
 }
 
 void CAdbCmdTool::Release() {
-  delete g_instance;
-  g_instance = nullptr;
+  std::lock_guard<std::mutex> hold(g_instance_lock);
+  delete g_instance.exchange(nullptr);
 }
 
 CAdbCmdTool::CAdbCmdTool() {
@@ -44,7 +49,19 @@ CAdbCmdTool::CAdbCmdTool() {
 CAdbCmdTool::~CAdbCmdTool() { CZipInterface::Release(); }
 
 void CAdbCmdTool::SetSerial(const char16_t* serial) {
-  if (serial != nullptr) serial_ = serial;
+  if (serial == nullptr) return;
+  std::lock_guard<std::mutex> hold(state_lock_);
+  serial_ = serial;
+}
+
+std::u16string CAdbCmdTool::GetSerial() const {
+  std::lock_guard<std::mutex> hold(state_lock_);
+  return serial_;
+}
+
+std::map<std::u16string, int> CAdbCmdTool::GetDeviceMap() const {
+  std::lock_guard<std::mutex> hold(state_lock_);
+  return devices_;
 }
 
 bool CAdbCmdTool::RunProcess(const std::string& program, const std::vector<std::string>& args,
@@ -52,7 +69,8 @@ bool CAdbCmdTool::RunProcess(const std::string& program, const std::vector<std::
   const std::string line = JoinCommand(program, args);
   PD_LOG_INFO("cmd code: %s ", line.c_str());
   PD_LOG_INFO("ReadFile start!");
-  adb::ChildResult run = adb::RunChildProcess(program, args, timeout_ms_);
+  const uint32_t timeout_ms = timeout_ms_.load();
+  adb::ChildResult run = adb::RunChildProcess(program, args, timeout_ms);
   if (run.pipe_failed) {
     PD_LOG_ERROR("CreatePipe failed(%d)", run.error_code);
     return false;
@@ -62,7 +80,7 @@ bool CAdbCmdTool::RunProcess(const std::string& program, const std::vector<std::
     return false;
   }
   if (run.timed_out) {
-    PD_LOG_ERROR("process timed out after %u ms, stopped: %s", timeout_ms_, line.c_str());
+    PD_LOG_ERROR("process timed out after %u ms, stopped: %s", timeout_ms, line.c_str());
     return false;
   }
   PD_LOG_INFO("GetExitCodeProcess out!");
@@ -97,16 +115,18 @@ int CAdbCmdTool::GetDeviceState(const char16_t* serial) {
 bool CAdbCmdTool::ListDevices() {
   std::u16string output;
   if (!RunAdbCmd(nullptr, {u"devices"}, output)) return false;
-  devices_.clear();
+  std::map<std::u16string, int> ready;
   for (const adb::DeviceLine& line : adb::ParseDeviceList(output)) {
-    if (adb::MapDeviceState(line.state) == adb::kDeviceReady) devices_[line.serial] = 0;
+    if (adb::MapDeviceState(line.state) == adb::kDeviceReady) ready[line.serial] = 0;
   }
+  std::lock_guard<std::mutex> hold(state_lock_);
+  devices_.swap(ready);
   return true;
 }
 
-bool CAdbCmdTool::HasSingleDevice() { return ListDevices() && devices_.size() == 1; }
+bool CAdbCmdTool::HasSingleDevice() { return ListDevices() && GetDeviceMap().size() == 1; }
 
-bool CAdbCmdTool::SerialPrecondition() { return !serial_.empty() || HasSingleDevice(); }
+bool CAdbCmdTool::SerialPrecondition() { return !GetSerial().empty() || HasSingleDevice(); }
 
 std::u16string CAdbCmdTool::GetInstallLocationOption() {
   switch (CConfigMgr::Instance()->GetInstallLocation()) {
@@ -130,7 +150,7 @@ int CAdbCmdTool::InstallApk(const char16_t* path, bool reinstall, bool without_l
   }
   args.push_back(path);
   std::u16string output;
-  if (!RunAdbCmd(serial_.c_str(), args, output)) {
+  if (!RunAdbCmd(GetSerial().c_str(), args, output)) {
     PD_LOG_ERROR("RunAdbCmd failed: %s ", Narrow(output).c_str());
     return adb::kInstallFailed;
   }
@@ -153,14 +173,14 @@ bool CAdbCmdTool::RemovePackage(const char16_t* package) {
   if (package == nullptr || package[0] == u'\0') return false;
   if (!SerialPrecondition()) return false;
   std::u16string output;
-  if (!RunAdbCmd(serial_.c_str(), {u"shell", u"pm", u"uninstall", package}, output)) return false;
+  if (!RunAdbCmd(GetSerial().c_str(), {u"shell", u"pm", u"uninstall", package}, output)) return false;
   return output.find(u"Success") != std::u16string::npos;
 }
 
 bool CAdbCmdTool::StartActivity(const char16_t* component) {
   if (component == nullptr) return false;
   std::u16string output;
-  if (!RunAdbCmd(serial_.c_str(), {u"shell", u"am", u"start", u"-n", component}, output)) return false;
+  if (!RunAdbCmd(GetSerial().c_str(), {u"shell", u"am", u"start", u"-n", component}, output)) return false;
   return output.find(u"Error type") == std::u16string::npos &&
          output.find(u"Error:") == std::u16string::npos;
 }
@@ -168,14 +188,14 @@ bool CAdbCmdTool::StartActivity(const char16_t* component) {
 bool CAdbCmdTool::IsPackageInstalled(const char16_t* package) {
   if (package == nullptr) return false;
   std::u16string output;
-  if (!RunAdbCmd(serial_.c_str(), {u"shell", u"pm", u"list", u"package", u"-3"}, output)) return false;
+  if (!RunAdbCmd(GetSerial().c_str(), {u"shell", u"pm", u"list", u"package", u"-3"}, output)) return false;
   return adb::PackageListed(output, package);
 }
 
 bool CAdbCmdTool::GetPackageVersionCode(const char16_t* package, int* version) {
   if (package == nullptr) return false;
   std::u16string output;
-  if (!RunAdbCmd(serial_.c_str(), {u"shell", u"dumpsys", u"package", package}, output)) return false;
+  if (!RunAdbCmd(GetSerial().c_str(), {u"shell", u"dumpsys", u"package", package}, output)) return false;
   return adb::ParseVersionCode(output, version);
 }
 
@@ -226,6 +246,6 @@ void CAdbCmdTool::ForwardPorts() {
     std::u16string output;
     const std::u16string local = u"tcp:" + AnsiToWString(std::to_string(f.local));
     const std::u16string device = u"tcp:" + AnsiToWString(std::to_string(f.device));
-    RunAdbCmd(serial_.c_str(), {u"forward", local, device}, output);
+    RunAdbCmd(GetSerial().c_str(), {u"forward", local, device}, output);
   }
 }

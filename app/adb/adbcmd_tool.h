@@ -7,13 +7,18 @@
 // the child has ended, or after the time-out (then the run has failed).
 // Tools and ports: phone_ports.h.
 //
-// Threading: no lock of its own. Each call starts its own process and pipe.
-// The serial is set by the connect thread before it issues phone commands;
-// the device map is rewritten by every ListDevices (caller's thread only).
+// Threading: every call may come from any thread (the connection thread
+// sets the serial and lists devices while socket threads re-forward the
+// ports). Each call starts its own process and pipe; `state_lock_` guards
+// the serial and the device map, never held while a child runs. Instance and
+// Release are safe from any thread; the owner releases only after every
+// thread that uses the tool has been joined.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,7 +44,7 @@ class CAdbCmdTool {
   CAdbCmdTool& operator=(const CAdbCmdTool&) = delete;
 
   void SetSerial(const char16_t* serial);
-  std::u16string GetSerial() const { return serial_; }
+  std::u16string GetSerial() const;
   // Longest wait for one child (0: none). Default kDefaultTimeoutMs.
   void SetTimeout(uint32_t ms) { timeout_ms_ = ms; }
 
@@ -52,7 +57,7 @@ class CAdbCmdTool {
   int GetDeviceState(const char16_t* serial);
   bool ListDevices();
   bool HasSingleDevice();
-  const std::map<std::u16string, int>& GetDeviceMap() const { return devices_; }
+  std::map<std::u16string, int> GetDeviceMap() const;
 
   int InstallApk(const char16_t* path, bool reinstall, bool without_location);
   int RetryInstall(const char16_t* path, int previous, bool without_location);
@@ -73,9 +78,10 @@ class CAdbCmdTool {
   std::u16string GetApkBadgingValue(const char16_t* path, const std::u16string& key);
   bool SerialPrecondition();
 
+  mutable std::mutex state_lock_;  // guards serial_ and devices_
   std::u16string serial_;
   std::map<std::u16string, int> devices_;
-  uint32_t timeout_ms_ = kDefaultTimeoutMs;
+  std::atomic<uint32_t> timeout_ms_{kDefaultTimeoutMs};
 };
 
 // The user's text for an install result code.

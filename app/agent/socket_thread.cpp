@@ -26,7 +26,11 @@ namespace {
 constexpr size_t kChunk = 4096;
 constexpr size_t kReplyStep = 512;
 
-CSocketThreadMgr* g_manager = nullptr;  // made on first use, released at teardown
+// Made on first use by Instance (any thread). Release stops and joins every
+// thread of the manager before the pointer goes, so a worker that still asks
+// for the manager meanwhile gets the live one.
+std::atomic<CSocketThreadMgr*> g_manager{nullptr};
+std::mutex g_manager_lock;
 std::atomic<bool> g_retry_running{false};
 
 bool Cancelled(ExchangeControl* control) { return control != nullptr && control->IsCancelled(); }
@@ -165,6 +169,11 @@ bool ExchangeControl::IsCancelled() {
   return cancelled_;
 }
 
+void ExchangeControl::Reset() {
+  std::lock_guard<std::mutex> hold(lock_);
+  cancelled_ = false;
+}
+
 bool ExchangeControl::Attach(int fd) {
   std::lock_guard<std::mutex> hold(lock_);
   if (cancelled_) return false;
@@ -256,13 +265,21 @@ void CSocketThread::Run() { ExecuteRequest(package_.exchange(nullptr), &control_
 // CSocketThreadMgr ----------------------------------------------------------------
 
 CSocketThreadMgr* CSocketThreadMgr::Instance() {
-  if (g_manager == nullptr) g_manager = new CSocketThreadMgr();
-  return g_manager;
+  CSocketThreadMgr* manager = g_manager.load();
+  if (manager != nullptr) return manager;
+  std::lock_guard<std::mutex> hold(g_manager_lock);
+  if (g_manager.load() == nullptr) g_manager.store(new CSocketThreadMgr());
+  return g_manager.load();
 }
 
 void CSocketThreadMgr::Release() {
-  delete g_manager;
-  g_manager = nullptr;
+  std::lock_guard<std::mutex> hold(g_manager_lock);
+  CSocketThreadMgr* manager = g_manager.load();
+  if (manager == nullptr) return;
+  manager->StopAll();
+  manager->check_tcp_.Stop();
+  g_manager.store(nullptr);
+  delete manager;
 }
 
 CSocketThreadMgr::CSocketThreadMgr() = default;

@@ -29,6 +29,8 @@ class ExchangeControl {
  public:
   void Cancel();
   bool IsCancelled();
+  // Makes the control usable for a new run (its owner's thread is idle).
+  void Reset();
   // For the exchange: registers its socket (false when already cancelled)
   // and closes it.
   bool Attach(int fd);

@@ -11,6 +11,7 @@
 #include "foundation/base/ini_engine.h"
 #include "foundation/base/log.h"
 #include "platform/module_path.h"
+#include "platform/private_folder.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -99,9 +100,14 @@ void CConfigMgr::Init() {
     setting_ini_.WriteText(kSection, u"download_path", GetDownloadPath().c_str());
   }
 
-  // A per-user temporary folder (the system's is shared by every user).
-  if (mkdir(WStringToAnsi(temp).c_str(), 0700) != 0 && errno != EEXIST) {
-    PD_LOG_WARNING("cannot create the temporary folder %s", WStringToAnsi(temp).c_str());
+  // A per-user temporary folder (the system's is shared by every user): a
+  // folder of another user's, or a link, in its place is refused and the
+  // program has no temporary folder.
+  std::string temp_error;
+  if (!platform::EnsurePrivateFolder(WStringToAnsi(temp), &temp_error)) {
+    PD_LOG_ERROR("the temporary folder is refused: %s", temp_error.c_str());
+    std::lock_guard<std::mutex> hold(lock_);
+    temp_dir_.clear();
   }
 
   version_.LoadFromModule(nullptr, true);

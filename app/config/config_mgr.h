@@ -7,7 +7,8 @@
 //   program folder      platform::ProgramDirectory()  (PHONEDECK_PROGRAM_DIR)
 //   data folder         $XDG_DATA_HOME/Shelfhub       (per-phone caches, downloads)
 //   config folder       $XDG_CONFIG_HOME/Shelfhub     (setting.ini, app_ignore.ini)
-//   temporary folder    $TMPDIR/qentemp-<uid>
+//   temporary folder    $TMPDIR/qentemp-<uid>  (0700, the user's own; empty
+//                       when another user's folder or a link stands there)
 //   download folder     setting "download_path", default $XDG_DOWNLOAD_DIR/Zelvik/Apps
 //
 // Threading: Init, the setters and SetPhonePaths run on the main thread;

@@ -75,21 +75,26 @@ CConnectMgr::CConnectMgr(const DevwardenApi& api) : api_(api), connect_thread_(n
 CConnectMgr::~CConnectMgr() {
   // No callback may reach this object once it starts going away.
   if (detection_thread_.joinable()) detection_thread_.join();
-  if (api_.UnInit != nullptr) api_.UnInit();
+  // The install threads call devwarden: they end before it stops.
   {
     std::lock_guard<std::mutex> hold(threads_lock_);
     stopping_ = true;
   }
-  for (std::thread& t : install_threads_) t.join();
+  for (InstallThread& t : install_threads_) t.thread.join();
+  install_threads_.clear();
+  if (api_.UnInit != nullptr) api_.UnInit();
+  connect_thread_->CancelExchange();
   connect_thread_.reset();  // stops a running attempt
   {
     base::CSingleLock hold(&lock_);
     devices_.clear();
   }
   Disconnect();
+  // The socket threads may still use the adb tool (re-forwarding the ports):
+  // their manager joins them before the tools go.
+  CSocketThreadMgr::Release();
   CFtpCmdTool::Release();
   CAdbCmdTool::Release();
-  CSocketThreadMgr::Release();
 }
 
 void CConnectMgr::Start() {
@@ -209,7 +214,30 @@ void CConnectMgr::OnDriverDownload(int32_t handle, std::unique_ptr<DriverDownloa
 void CConnectMgr::StartInstallThread(int32_t handle) {
   std::lock_guard<std::mutex> hold(threads_lock_);
   if (stopping_) return;
-  install_threads_.emplace_back([this, handle] { InstallDriver(handle); });
+  PruneInstallThreads();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  install_threads_.push_back(InstallThread{std::thread([this, handle, done] {
+                                             InstallDriver(handle);
+                                             done->store(true);
+                                           }),
+                                           done});
+}
+
+void CConnectMgr::PruneInstallThreads() {
+  for (auto it = install_threads_.begin(); it != install_threads_.end();) {
+    if (it->done->load()) {
+      it->thread.join();  // it has returned or is returning
+      it = install_threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+size_t CConnectMgr::InstallThreadCount() {
+  std::lock_guard<std::mutex> hold(threads_lock_);
+  if (!stopping_) PruneInstallThreads();
+  return install_threads_.size();
 }
 
 void CConnectMgr::InstallDriver(int32_t handle) {
@@ -267,11 +295,17 @@ void CConnectMgr::StartConnect(int32_t handle) {
   std::lock_guard<std::mutex> hold(start_lock_);
   if (GetDeviceCount() == 0 || !connect_thread_) return;
   if (connect_thread_->GetState() != base::WinThread::kIdle) return;
+  connect_thread_->ResetExchange();
   connect_thread_->SetDevice(handle);
   connect_thread_->Start();
 }
 
 void CConnectMgr::Disconnect() {
+  if (connect_thread_) connect_thread_->CancelExchange();
+  DropPhone();
+}
+
+void CConnectMgr::DropPhone() {
   std::shared_ptr<IPhone> phone;
   {
     base::CSingleLock hold(&lock_);
@@ -348,10 +382,10 @@ void CConnectMgr::RemoveDevice(int32_t handle) {
   }
 }
 
-bool CConnectMgr::CheckAgent() {
+bool CConnectMgr::CheckAgent(ExchangeControl* control) {
   CXmlDocument request;
   BuildRequestXml(request, u"connect", u"GET");
-  return ExchangeAndCheck(request.GetDocument()) == 0;
+  return ExchangeAndCheck(request.GetDocument(), control) == 0;
 }
 
 bool CConnectMgr::StartAgentApp() { return CAdbCmdTool::Instance()->StartActivity(kAgentActivity); }

@@ -12,10 +12,16 @@
 //     lock is never held across network I/O or while threads are joined.
 //   - `start_lock_` makes "is the connect thread idle? then start it" one
 //     step, whichever thread asks.
-//   - `threads_lock_` guards the driver-install threads (joined at teardown).
+//   - `threads_lock_` guards the driver-install threads (finished ones are
+//     joined and dropped when the next starts; the rest at teardown).
 //   - Callbacks arrive on devwarden's threads; the constructor and the
-//     destructor run on the main thread, and the destructor stops devwarden
-//     (PNP_UnInit) before anything it calls back into goes away.
+//     destructor run on the main thread. The destructor joins the install
+//     threads (they call devwarden), then stops devwarden (PNP_UnInit)
+//     before anything it calls back into goes away, then cuts a running
+//     agent exchange of the attempt short and joins the attempt.
+//   - Every exchange of an attempt runs under the attempt's ExchangeControl:
+//     Disconnect from another thread and teardown shut its socket down, so
+//     neither waits for the transport's time-out.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/agent/socket_thread.h"
 #include "app/connect/connect_state.h"
 #include "app/connect/devwarden_api.h"
 #include "app/connect/phone_seams.h"
@@ -63,6 +70,11 @@ class CConnectThread : public base::WinThread {
 
   void SetDevice(int32_t handle) { device_.store(handle); }
   int32_t GetDevice() const { return device_.load(); }
+  // Cuts the attempt's agent exchange short (any thread); the rest of the
+  // attempt's exchanges then fail at once. ResetExchange readies the next run
+  // (owner, while idle).
+  void CancelExchange() { control_.Cancel(); }
+  void ResetExchange() { control_.Reset(); }
 
  protected:
   void Run() override;
@@ -74,6 +86,7 @@ class CConnectThread : public base::WinThread {
 
   CConnectMgr* manager_;
   std::atomic<int32_t> device_{0};
+  ExchangeControl control_;
 };
 
 class CConnectMgr {
@@ -95,8 +108,14 @@ class CConnectMgr {
   std::shared_ptr<IPhone> CreatePhone();
   bool ReConnect(bool force);
   void StartConnect(int32_t handle);
+  // Drops the phone and stops the link's threads; also cuts a running agent
+  // exchange of the attempt short.
   void Disconnect();
+  // Drops the phone and stops the link's threads (the attempt's own start).
+  void DropPhone();
   void StopAllThreads();
+  // The driver-install threads still held (finished ones are dropped first).
+  size_t InstallThreadCount();
 
   // The current (first listed) device; 0 / false / unchanged / empty when none.
   int32_t GetCurrentDevice();
@@ -108,8 +127,8 @@ class CConnectMgr {
   std::u16string GetPhoneDisplayName(const std::u16string& adb_name);
   void RemoveDevice(int32_t handle);
 
-  // The agent answers "connect" with result 1.
-  bool CheckAgent();
+  // The agent answers "connect" with result 1; `control` cuts it short.
+  bool CheckAgent(ExchangeControl* control = nullptr);
   bool StartAgentApp();
 
   const DevwardenApi& Api() const { return api_; }
@@ -130,6 +149,7 @@ class CConnectMgr {
   void OnArrival(int32_t handle);
   bool IsCurrentDevice(int32_t handle);
   void StartInstallThread(int32_t handle);
+  void PruneInstallThreads();  // threads_lock_ held
 
   DevwardenApi api_;
   base::CCriticalSection lock_;  // guards devices_, connected_, phone_
@@ -143,6 +163,10 @@ class CConnectMgr {
 
   std::thread detection_thread_;  // started by Start, joined by the destructor
   std::mutex threads_lock_;       // guards install_threads_ and stopping_
-  std::list<std::thread> install_threads_;
+  struct InstallThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;  // set by the thread as it ends
+  };
+  std::list<InstallThread> install_threads_;
   bool stopping_ = false;
 };

@@ -6,6 +6,10 @@
 #include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
 
+namespace {
+constexpr int kCancelled = -1;  // the attempt was cut short: it posts no final state
+}  // namespace
+
 CConnectThread::CConnectThread(CConnectMgr* manager) : base::WinThread(u"connect_thread"), manager_(manager) {}
 
 CConnectThread::~CConnectThread() { Stop(); }
@@ -22,7 +26,7 @@ void CConnectThread::ReportState(int state) {
 void CConnectThread::Run() {
   const int32_t handle = device_.load();
   if (manager_ == nullptr || handle == 0) return;
-  manager_->Disconnect();  // drops any earlier phone
+  manager_->DropPhone();  // drops any earlier phone
   PD_LOG_INFO("connect phone ------ start!");
   PostState(kConn_Start);
   ReportState(kConn_Start);
@@ -30,7 +34,7 @@ void CConnectThread::Run() {
   const DevwardenApi& api = manager_->Api();
   PostState(kConn_CheckAndroidMode);
   if (api.GetAndroidCurrentMode(handle) != 0) {
-    WaitForStop(kDebugOffPauseMs);
+    if (WaitForStop(kDebugOffPauseMs)) return;  // the owner is going away
     PostState(kConn_Phone_Open_debug);
     ReportState(kConn_Phone_Open_debug);
     PD_LOG_INFO("please open debug mode !");
@@ -75,6 +79,7 @@ void CConnectThread::Run() {
       break;
   }
   PD_LOG_INFO("connect phone  ------ end !");
+  if (result == kCancelled) return;  // disconnected or going away: no final state
   ReportState(result);
   PostState(result);
 }
@@ -85,7 +90,8 @@ int CConnectThread::CheckPhoneServer() {
   CAdbCmdTool* adb_tool = CAdbCmdTool::Instance();
   adb_tool->ForwardPorts();
 
-  const bool alive = manager_->CheckAgent();
+  const bool alive = manager_->CheckAgent(&control_);
+  if (control_.IsCancelled()) return kCancelled;
   bool need_install = !alive;
   if (!alive) need_install = !adb_tool->IsPackageInstalled(kAgentPackage);
 
@@ -123,7 +129,8 @@ int CConnectThread::CheckPhoneServer() {
   manager_->StartAgentApp();
   for (int i = 0; i < kAgentPolls; ++i) {
     if (WaitForStop(kAgentPollWaitMs)) break;
-    if (manager_->CheckAgent()) return kConn_Sucess;
+    if (manager_->CheckAgent(&control_)) return kConn_Sucess;
+    if (control_.IsCancelled()) return kCancelled;
   }
   return kConn_Socket_failed;
 }

@@ -5,7 +5,9 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 
 #include "app/core/message_ids.h"
 #include "app/core/phone_message.h"
@@ -14,7 +16,10 @@
 
 namespace {
 
-CFtpCmdTool* g_instance = nullptr;  // made and released by the connection manager's thread
+// Made on first use by Instance (any thread), deleted by Release once the
+// threads that transfer have been joined.
+std::atomic<CFtpCmdTool*> g_instance{nullptr};
+std::mutex g_instance_lock;
 
 constexpr char kAllowedProtocols[] = "http,https,ftp";
 
@@ -96,13 +101,16 @@ int TransferProgress(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_
 }  // namespace
 
 CFtpCmdTool* CFtpCmdTool::Instance() {
-  if (g_instance == nullptr) g_instance = new CFtpCmdTool();
-  return g_instance;
+  CFtpCmdTool* instance = g_instance.load();
+  if (instance != nullptr) return instance;
+  std::lock_guard<std::mutex> hold(g_instance_lock);
+  if (g_instance.load() == nullptr) g_instance.store(new CFtpCmdTool());
+  return g_instance.load();
 }
 
 void CFtpCmdTool::Release() {
-  delete g_instance;
-  g_instance = nullptr;
+  std::lock_guard<std::mutex> hold(g_instance_lock);
+  delete g_instance.exchange(nullptr);
 }
 
 CFtpCmdTool::CFtpCmdTool() { curl_global_init(CURL_GLOBAL_ALL); }

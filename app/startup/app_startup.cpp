@@ -78,7 +78,8 @@ int RunPhonedeck(const std::string& command_line, const StartupSteps& steps) {
     steps.init_crash_report();
     if (steps.run_ui(CommandLineHas(command_line, "-hide")) == UiResult::kNoWindow) return 0;
   } else {
-    PD_LOG_INFO("another instance runs; this one ends");
+    // Why (another instance, or a lock that cannot be made) is logged by the check.
+    PD_LOG_INFO("not the only instance; this one ends");
   }
   steps.app_term();
   steps.release_log();

@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -20,6 +22,7 @@
 
 #include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
+#include "platform/private_folder.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -117,8 +120,38 @@ bool ParsePostLine(const std::string& line, uint32_t* message, uintptr_t* wParam
   return true;
 }
 
-std::mutex g_poster_lock;  // guards g_poster (set on the main thread, read on the listener's)
+std::mutex g_poster_lock;  // guards g_poster and g_prober (set on the main thread, read on the listener's)
 CSingleInstance::Poster g_poster;
+CSingleInstance::Prober g_prober;
+
+// One probe's answer, shared by the listener that waits for it and the UI
+// thread that gives it (possibly after the listener stopped waiting).
+struct ProbeAnswer {
+  std::mutex lock;  // guards answered
+  std::condition_variable given;
+  bool answered = false;
+};
+
+// True when the UI thread (through the prober) answered before `deadline`;
+// true at once without a prober.
+bool UiThreadAnswers(int64_t deadline) {
+  CSingleInstance::Prober prober;
+  {
+    std::lock_guard<std::mutex> hold(g_poster_lock);
+    prober = g_prober;
+  }
+  if (!prober) return true;
+  auto answer = std::make_shared<ProbeAnswer>();
+  const bool posted = prober([answer] {
+    std::lock_guard<std::mutex> hold(answer->lock);
+    answer->answered = true;
+    answer->given.notify_all();
+  });
+  if (!posted) return false;
+  std::unique_lock<std::mutex> hold(answer->lock);
+  const int64_t left = std::max<int64_t>(0, deadline - NowMs());
+  return answer->given.wait_for(hold, std::chrono::milliseconds(left), [&] { return answer->answered; });
+}
 
 bool Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   CSingleInstance::Poster poster;
@@ -214,6 +247,10 @@ class CInstanceListener {
       uintptr_t wParam = 0;
       intptr_t lParam = 0;
       if (line == "probe") {
+        if (!UiThreadAnswers(deadline)) {
+          PD_LOG_WARNING("single instance: the window does not answer; a probe goes unanswered");
+          return;
+        }
         if (!SendAll(client, "alive\n")) return;
       } else if (ParsePostLine(line, &message, &wParam, &lParam) && IsAcceptedMessage(message, wParam)) {
         PD_LOG_TRACE("single instance: message %u (%lu) from another process", message,
@@ -240,18 +277,23 @@ std::string CSingleInstance::RuntimeDir() {
   struct stat st;
   if (xdg && xdg[0] == '/' && stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
   std::string dir = platform::TempDir() + "/phonedeck-" + std::to_string(getuid());
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    PD_LOG_ERROR("single instance: cannot make %s: %s", dir.c_str(), std::strerror(errno));
+  std::string error;
+  if (!platform::EnsurePrivateFolder(dir, &error)) {
+    // The lock and the socket are never made in a folder of another user's.
+    PD_LOG_ERROR("single instance: the runtime folder cannot be used: %s", error.c_str());
+    return std::string();
   }
   return dir;
 }
 
 std::string CSingleInstance::LockPath(const char16_t* mutex_name) {
-  return RuntimeDir() + "/" + SafeName(mutex_name) + ".lock";
+  const std::string dir = RuntimeDir();
+  return dir.empty() ? dir : dir + "/" + SafeName(mutex_name) + ".lock";
 }
 
 std::string CSingleInstance::SocketPath(const char16_t* window_class) {
-  return RuntimeDir() + "/" + SafeName(window_class) + "-" + std::to_string(getuid()) + ".sock";
+  const std::string dir = RuntimeDir();
+  return dir.empty() ? dir : dir + "/" + SafeName(window_class) + "-" + std::to_string(getuid()) + ".sock";
 }
 
 void CSingleInstance::SetPoster(Poster poster) {
@@ -259,10 +301,15 @@ void CSingleInstance::SetPoster(Poster poster) {
   g_poster = std::move(poster);
 }
 
+void CSingleInstance::SetProber(Prober prober) {
+  std::lock_guard<std::mutex> hold(g_poster_lock);
+  g_prober = std::move(prober);
+}
+
 bool CSingleInstance::SendToRunningInstance(const char16_t* window_class, const std::string& lines) {
   std::string path = SocketPath(window_class);
   sockaddr_un addr;
-  if (!FillAddress(path, &addr)) return false;
+  if (path.empty() || !FillAddress(path, &addr)) return false;
   // Non-blocking connect: a listener whose queue is full does not hold us.
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
@@ -290,7 +337,11 @@ bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_c
                             bool restore) {
   (void)window_name;  // the socket stands for the window of the class; titles are not matched
   std::string path = LockPath(mutex_name);
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (path.empty()) {
+    PD_LOG_ERROR("single instance: no runtime folder for the lock; not starting a second copy");
+    return false;
+  }
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     // Not knowing is not "alone": a second copy must not start beside a first.
     PD_LOG_ERROR("single instance: cannot open %s: %s; not starting a second copy", path.c_str(),
@@ -305,6 +356,7 @@ bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_c
                    std::strerror(err));
       return false;
     }
+    PD_LOG_INFO("single instance: another instance runs");
     if (restore) {
       // The first instance's window restores, shows and raises itself when
       // it handles 35768, so no separate raise is sent.

@@ -116,7 +116,9 @@ std::vector<std::u16string> StrayAdbNames() {
 int GetMobileProductInfo(uint16_t vendor_id, uint16_t product_id, const char16_t* adb_name,
                          const char16_t* product, const char16_t* serial, AndroidModelInfo* destination) {
   PD_LOG_TRACE("Android GET Android xml Begin !");
-  for (const std::u16string& name : StrayAdbNames()) KillProcessByName(name);
+  // Stray copies of the user's that may hold the phone; never a server (the
+  // program's own adb server, or one another program uses).
+  for (const std::u16string& name : StrayAdbNames()) KillProcessByName(name, true);
   PD_LOG_TRACE("GetMobileProductInfo[%s][%s][%s]", ToUtf8(adb_name).c_str(), ToUtf8(product).c_str(),
                ToUtf8(serial).c_str());
   char16_t xml[kXmlCapacity + 1] = {};

@@ -19,7 +19,9 @@ namespace devwarden {
 // true when at least one Info was read.
 bool ParseAndroidXml(const std::u16string& xml, AndroidModelInfo* destination);
 
-// Stops stray adb servers, asks kitfinder for the phone's model answer and
+// Stops stray adb copies of the user's (never a server: not the program's
+// own adb server, not one serving another program, nothing of another
+// user), asks kitfinder for the phone's model answer and
 // parses it into *destination; 1 or 0 (destination untouched on failure,
 // except by an answer that parses without any Info).
 int GetMobileProductInfo(uint16_t vendor_id, uint16_t product_id, const char16_t* adb_name,
@@ -29,7 +31,7 @@ int GetMobileProductInfo(uint16_t vendor_id, uint16_t product_id, const char16_t
 // regard to case; 0 when none does, and for a null or empty name.
 uint16_t FindVendorIdByName(const char16_t* name);
 
-// The image names of the stray adb servers stopped before a model query:
+// The image names of the stray adb copies stopped before a model query:
 // "adb.exe", "tadb.exe", "mavo_adb.exe" (".exe" is ignored here), or the
 // comma-separated names of PHONEDECK_STRAY_ADB_NAMES when set (tests).
 std::vector<std::u16string> StrayAdbNames();

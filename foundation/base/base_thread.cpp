@@ -7,10 +7,16 @@ base_thread::base_thread() = default;
 base_thread::~base_thread() {
   base_thread::StopThread(false);
   JoinRetired();
+  alive_->store(false);
 }
 
 void base_thread::JoinRetired() {
-  if (retired_.joinable() && retired_.get_id() != std::this_thread::get_id()) retired_.join();
+  if (!retired_.joinable()) return;
+  if (retired_.get_id() == std::this_thread::get_id()) {
+    retired_.detach();  // the thread itself: it cannot wait for itself
+  } else {
+    retired_.join();
+  }
 }
 
 bool base_thread::StartThread(uintptr_t parameter) {
@@ -20,8 +26,12 @@ bool base_thread::StartThread(uintptr_t parameter) {
   exit_event_.Reset();
   queue_.Open();
   try {
-    thread_ = std::thread([this] {
-      exit_code_ = Run();
+    std::lock_guard<std::mutex> hold(start_lock_);
+    thread_ = std::thread([this, alive = alive_] {
+      { std::lock_guard<std::mutex> started(start_lock_); }
+      const uint32_t code = Run();
+      if (!alive->load()) return;  // Run destroyed the object
+      exit_code_ = code;
       queue_.Close();
     });
   } catch (const std::system_error&) {

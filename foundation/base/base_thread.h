@@ -10,6 +10,8 @@
 // There is no forced termination: a thread still running when the object is
 // destroyed is stopped the same way (quit, then join).
 //
+// The thread itself may stop and even destroy the object: its thread is then
+// let go, and nothing of the object is touched after Run returns.
 // Threading: StartThread/StopThread/TerminateThread are called by the owner;
 // PostThreadMsg, SetTimer and KillTimer from any thread; GetMessage and
 // PeekMessage only from the thread itself. A derived class whose Run() uses
@@ -17,6 +19,8 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <cstdint>
 #include <thread>
 
@@ -67,4 +71,9 @@ class base_thread {
   base::ThreadMessageQueue queue_;
   uintptr_t parameter_ = 0;
   std::atomic<uint32_t> exit_code_{0};
+  // Held while thread_ is stored; the thread passes it before its run, so
+  // its own reads of thread_ (stopping, destruction) follow the store.
+  std::mutex start_lock_;
+  // False once the object is gone (read by the thread after Run).
+  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
 };

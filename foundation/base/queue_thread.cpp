@@ -8,10 +8,16 @@ CBaseQueuethread::~CBaseQueuethread() {
   Stop(false);
   JoinRetired();
   ClearMessages();
+  alive_->store(false);
 }
 
 void CBaseQueuethread::JoinRetired() {
-  if (retired_.joinable() && retired_.get_id() != std::this_thread::get_id()) retired_.join();
+  if (!retired_.joinable()) return;
+  if (retired_.get_id() == std::this_thread::get_id()) {
+    retired_.detach();  // the worker itself: it cannot wait for itself
+  } else {
+    retired_.join();
+  }
 }
 
 bool CBaseQueuethread::CreateThread(std::function<uint32_t()> entry) {
@@ -19,7 +25,12 @@ bool CBaseQueuethread::CreateThread(std::function<uint32_t()> entry) {
   JoinRetired();
   exit_event_.Reset();
   try {
-    thread_ = std::thread([this, entry] { exit_code_ = entry(); });
+    std::lock_guard<std::mutex> hold(start_lock_);
+    thread_ = std::thread([this, entry, alive = alive_] {
+      { std::lock_guard<std::mutex> started(start_lock_); }
+      const uint32_t code = entry();
+      if (alive->load()) exit_code_ = code;  // else the entry destroyed the object
+    });
   } catch (const std::system_error&) {
     return false;
   }

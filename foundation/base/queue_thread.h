@@ -13,6 +13,8 @@
 // thread. There is no forced termination: destroying an object whose thread
 // still runs stops it the same way (quit, then join). A derived class whose
 // Run() uses its own members must call Stop() in its own destructor.
+// The worker itself may stop and even destroy the object: its thread is then
+// let go, and nothing of the object is touched after Run returns.
 // Threading: any thread may post; one worker receives; Start/Stop belong to
 // the owner.
 #pragma once
@@ -21,6 +23,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "foundation/base/event.h"
@@ -75,6 +79,11 @@ class CBaseQueuethread {
   CBase_threadSemaphore posted_{0};
   std::atomic<bool> quit_{false};
   std::atomic<uint32_t> exit_code_{0};
+  // Held while thread_ is stored; the thread passes it before its run, so
+  // its own reads of thread_ (stopping, destruction) follow the store.
+  std::mutex start_lock_;
+  // False once the object is gone (read by the worker after its entry).
+  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
 };
 
 class CBaseOperThread : public CBaseQueuethread {

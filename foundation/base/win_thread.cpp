@@ -6,7 +6,16 @@ namespace base {
 
 WinThread::WinThread(const char16_t* name) : name_(name != nullptr ? name : u"") {}
 
-WinThread::~WinThread() { Stop(); }
+WinThread::~WinThread() {
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) {
+    // Destroyed by its own worker: it cannot wait for itself.
+    stop_event_->Set();
+    thread_.detach();
+  } else {
+    Stop();
+  }
+  alive_->store(false);
+}
 
 bool WinThread::Start() {
   Stop();
@@ -15,7 +24,8 @@ bool WinThread::Start() {
   // never be left marked as created.
   state_ = kCreated;
   try {
-    thread_ = std::thread(&WinThread::ThreadProc, this);
+    std::lock_guard<std::mutex> hold(start_lock_);
+    thread_ = std::thread(&WinThread::ThreadProc, this, alive_);
   } catch (const std::system_error&) {
     state_ = kIdle;
     stop_event_.reset();
@@ -42,12 +52,15 @@ bool WinThread::WaitForStop(uint32_t ms) {
   return event != nullptr && event->Wait(ms);
 }
 
-unsigned WinThread::ThreadProc(WinThread* self) {
+unsigned WinThread::ThreadProc(WinThread* self, std::shared_ptr<std::atomic<bool>> alive) {
   if (self == nullptr) return 0;
+  { std::lock_guard<std::mutex> started(self->start_lock_); }
   int expected = kCreated;
   self->state_.compare_exchange_strong(expected, kRunning);
   self->Run();
-  self->state_ = kIdle;
+  // Run may have destroyed the object (only this thread can have done so
+  // while it ran: any other destroyer joins first).
+  if (alive->load()) self->state_ = kIdle;
   return 1;
 }
 

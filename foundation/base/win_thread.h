@@ -4,7 +4,9 @@
 //
 // States: 0 idle, 1 created, 2 running; 0 again once Run() has returned.
 // Threading: Start/Stop/Join are called by the owner thread only; the worker
-// writes the state. A derived class whose Run() uses its own members must
+// writes the state. The worker itself may call Stop (it only signals) and
+// may destroy the object (its thread is then let go, and nothing of the
+// object is touched after Run returns). A derived class whose Run() uses its own members must
 // call Stop() in its own destructor (the base destructor runs after the
 // derived members are gone).
 #pragma once
@@ -12,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -44,12 +47,17 @@ class WinThread {
   virtual void Run() {}
 
  private:
-  static unsigned ThreadProc(WinThread* self);
+  static unsigned ThreadProc(WinThread* self, std::shared_ptr<std::atomic<bool>> alive);
 
   std::u16string name_;
   std::atomic<int> state_{kIdle};
   std::unique_ptr<ManualEvent> stop_event_;
   std::thread thread_;
+  // Held by Start while it stores thread_; the worker passes it before Run,
+  // so its own reads of thread_ (Stop, destruction) follow the store.
+  std::mutex start_lock_;
+  // False once the object is gone (read by the worker after Run).
+  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
 };
 
 }  // namespace base

@@ -64,6 +64,8 @@ enum : UINT {
 enum : UINT {
   UIMSG_RESTORE_SHOW = WM_APP + 3000,  // 35768: restore, show and raise the window
   UIMSG_MENU_COMMAND = WM_APP + 3001,  // 35769: a menu item was chosen, wParam = its tag
+  UIMSG_CALL = WM_APP + 3002,          // 35770: runs a PostCall's function (lParam), never reaches a window
+  UIMSG_MENU_FOCUS_CHECK = WM_APP + 3003,  // 35771: a menu that lost the focus checks whether it is back
 };
 
 // WM_NCHITTEST results

@@ -1,8 +1,12 @@
 #include "qenui/gtk/GtkHost.h"
 
+#include <X11/Xutil.h>
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "qenui/control/UIControls.h"
@@ -37,6 +41,7 @@ struct CGtkHost::Native {
   double dragRootX = 0, dragRootY = 0;
   RECT dragStartRect;
   bool opacityApplied = false;
+  std::string className;                // its X11 class (WM_CLASS)
 
   ~Native() {
     if (backing) cairo_surface_destroy(backing);
@@ -69,6 +74,18 @@ struct NativeEvents {
     ~Scope() { --host->m_handlerDepth; }
   };
   static CGtkHost::Native* Alive(CGtkHost* host, HWND h) { return host->Find(h); }
+
+  // WM_CLASS: the program's name and the window's class.
+  static void Realized(GtkWidget* widget, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    GdkWindow* gdk = gtk_widget_get_window(widget);
+    if (n->className.empty() || gdk == nullptr || !GDK_IS_X11_WINDOW(gdk)) return;
+    std::string name = g_get_prgname() != nullptr ? g_get_prgname() : n->className;
+    XClassHint hint;
+    hint.res_name = &name[0];
+    hint.res_class = &n->className[0];
+    XSetClassHint(GDK_WINDOW_XDISPLAY(gdk), GDK_WINDOW_XID(gdk), &hint);
+  }
 
   static gboolean Draw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
@@ -331,6 +348,10 @@ bool CGtkHost::CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& tit
     gtk_window_set_type_hint(w, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
   }
   if (exStyle & WS_EX_TOPMOST) gtk_window_set_keep_above(w, TRUE);
+  // The window's class is its X11 class (WM_CLASS), so desktop tools find it
+  // by the name the program gives it; set once GTK has set its own.
+  n->className = GetWindowClass(hWnd).ToUtf8();
+  g_signal_connect_after(n->window, "realize", G_CALLBACK(NativeEvents::Realized), n.get());
   if (Native* parent = Find(hParent)) gtk_window_set_transient_for(w, GTK_WINDOW(parent->window));
   gtk_window_move(w, static_cast<int>(rc.left), static_cast<int>(rc.top));
   gtk_window_set_default_size(w, std::max(1L, rc.Width()), std::max(1L, rc.Height()));
@@ -484,6 +505,11 @@ void CGtkHost::InvalidateNativeWindow(HWND hWnd, const RECT& rc) {
   if (rc.IsEmpty()) gtk_widget_queue_draw(n->area);
   else gtk_widget_queue_draw_area(n->area, static_cast<int>(rc.left), static_cast<int>(rc.top),
                                   static_cast<int>(rc.Width()), static_cast<int>(rc.Height()));
+}
+
+bool CGtkHost::NativeWindowHasFocus(HWND hWnd) {
+  Native* n = Find(hWnd);
+  return n && gtk_window_is_active(GTK_WINDOW(n->window));
 }
 
 void CGtkHost::ActivateNativeWindow(HWND hWnd) {

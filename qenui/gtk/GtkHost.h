@@ -38,6 +38,7 @@ class CGtkHost : public IWindowHost {
   ~CGtkHost() override;
 
   // ---- IWindowHost ----
+  bool NativeWindowHasFocus(HWND hWnd) override;
   bool CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& title, DWORD style, DWORD exStyle,
                           const RECT& rcScreen) override;
   void DestroyNativeWindow(HWND hWnd) override;

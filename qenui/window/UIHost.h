@@ -82,6 +82,8 @@ class IWindowHost {
   virtual void SetNativeWindowOpacity(HWND hWnd, BYTE alpha) = 0;     // 255 = opaque
   virtual void InvalidateNativeWindow(HWND hWnd, const RECT& rcClient) = 0;
   virtual void ActivateNativeWindow(HWND hWnd) = 0;
+  // Whether the window holds the keyboard focus now (false when unknown).
+  virtual bool NativeWindowHasFocus(HWND) { return false; }
 
   // -- the UI thread's wait --
   virtual uint64_t NowMs() = 0;                       // monotonic milliseconds

@@ -111,6 +111,11 @@ void FreePosted(Posted& p) {
 void Deliver(Posted& p) {
   CWindowWnd* w = OwnWindow(p.hWnd);
   if (!w) { FreePosted(p); return; }
+  if (p.uMsg == UIMSG_CALL) {
+    std::unique_ptr<std::function<void()>> call(reinterpret_cast<std::function<void()>*>(p.lParam));
+    if (call && *call) (*call)();
+    return;
+  }
   w->WindowProc(p.uMsg, p.wParam, p.lParam);
 }
 
@@ -173,6 +178,12 @@ bool PostMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, MessageDele
   }
   Host()->Wake();
   return true;
+}
+
+bool PostCall(HWND hWnd, std::function<void()> call) {
+  auto* held = new std::function<void()>(std::move(call));
+  return PostMessage(hWnd, UIMSG_CALL, 0, reinterpret_cast<LPARAM>(held),
+                     [](UINT, WPARAM, LPARAM lParam) { delete reinterpret_cast<std::function<void()>*>(lParam); });
 }
 
 LRESULT SendMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -381,6 +392,12 @@ bool SetForegroundWindow(HWND h) {
 }
 bool BringWindowToTop(HWND h) { return SetForegroundWindow(h); }
 HWND GetForegroundWindow() { return g_foreground; }
+CDuiString GetWindowClass(HWND hWnd) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  auto it = g_windows.find(hWnd);
+  return it != g_windows.end() ? it->second.className : CDuiString();
+}
+
 HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName) {
   std::lock_guard<std::mutex> lock(g_mu);
   HWND best = 0;

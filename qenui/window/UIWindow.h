@@ -24,6 +24,10 @@ using MessageDeleter = std::function<void(UINT uMsg, WPARAM wParam, LPARAM lPara
 bool IsWindow(HWND hWnd);
 bool PostMessage(HWND hWnd, UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0, MessageDeleter deleter = nullptr);
 LRESULT SendMessage(HWND hWnd, UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
+// Runs `call` on the UI thread of hWnd when its turn in that thread's queue
+// comes (any thread may post). False, and `call` dropped unrun, when hWnd is
+// not a window or dies first.
+bool PostCall(HWND hWnd, std::function<void()> call);
 void PostQuitMessage(int nExitCode);
 UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse);
 bool KillTimer(HWND hWnd, UINT_PTR nIDEvent);
@@ -68,6 +72,9 @@ bool SetForegroundWindow(HWND hWnd);
 bool BringWindowToTop(HWND hWnd);
 HWND GetForegroundWindow();
 HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName);
+// The class a window was created with (its GetWindowClassName); empty when
+// hWnd is not a window. Any thread.
+CDuiString GetWindowClass(HWND hWnd);
 bool IsHungAppWindow(HWND hWnd);  // windows of this process are never hung
 enum : DWORD { LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2 };
 // Window opacity (LWA_ALPHA); a colour key is not supported and fails.

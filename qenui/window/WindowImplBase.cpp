@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace DuiLib {
 
@@ -84,6 +85,9 @@ LRESULT WindowImplBaseNew::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam,
 LRESULT WindowImplBaseNew::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   bool bHandled = true;
   LRESULT lRes = 0;
+  // A click in another window closes an open menu, whether or not the
+  // focus moves with it.
+  if (uMsg == WM_LBUTTONDOWN || uMsg == WM_RBUTTONDOWN) CMenuImplBase::CloseMenusExcept(m_hWnd);
   switch (uMsg) {
     case WM_CREATE: lRes = OnCreate(uMsg, wParam, lParam, bHandled); break;
     case WM_CLOSE: lRes = OnClose(uMsg, wParam, lParam, bHandled); break;
@@ -121,7 +125,18 @@ void CMenuImplBase::InitParam(HWND hOwner, LPCTSTR pstrSkinFile, LPCTSTR pstrLis
   m_sListName = pstrListName ? pstrListName : u"menulist";
 }
 
+namespace {
+std::vector<HWND> g_open_menus;  // UI thread only
+}  // namespace
+
+void CMenuImplBase::CloseMenusExcept(HWND except) {
+  for (HWND menu : std::vector<HWND>(g_open_menus)) {
+    if (menu != except) DuiLib::PostMessage(menu, WM_CLOSE, IDCANCEL, 0);
+  }
+}
+
 void CMenuImplBase::InitAfterCreate() {
+  g_open_menus.push_back(m_hWnd);
   m_pList = static_cast<CListUI*>(
       m_PaintManager.FindControl(m_sListName) ? m_PaintManager.FindControl(m_sListName)->GetInterface(u"List") : nullptr);
   if (!m_pList && m_PaintManager.GetRoot()) {
@@ -176,8 +191,19 @@ void CMenuImplBase::Notify(TNotifyUI& msg) {
 
 LRESULT CMenuImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_KILLFOCUS || (uMsg == WM_NCACTIVATE && wParam == 0)) {
-    // The menu goes away when another window takes the focus.
-    Close(IDCANCEL);
+    // The menu goes away when another window takes the focus. Focus may leave
+    // for a moment and come back (where it follows the pointer, a window that
+    // appears under it takes it twice): the menu closes only when, once the
+    // events now pending are handled, it still lacks the focus.
+    if (!m_focusCheckPosted) m_focusCheckPosted = DuiLib::PostMessage(m_hWnd, UIMSG_MENU_FOCUS_CHECK);
+    return 0;
+  }
+  if (uMsg == WM_DESTROY) {
+    g_open_menus.erase(std::remove(g_open_menus.begin(), g_open_menus.end(), m_hWnd), g_open_menus.end());
+  }
+  if (uMsg == UIMSG_MENU_FOCUS_CHECK) {
+    m_focusCheckPosted = false;
+    if (!CPaintManagerUI::GetHost()->NativeWindowHasFocus(m_hWnd)) Close(IDCANCEL);
     return 0;
   }
   if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) { Close(IDCANCEL); return 0; }

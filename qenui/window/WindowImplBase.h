@@ -72,6 +72,9 @@ class CMenuImplBase : public WindowImplBaseNew {
   // Adds one item: a list label row with the text and the tag (its command).
   CListLabelElementUI* AddMenuItem(LPCTSTR text, UINT_PTR tag, int height = 25);
   void Notify(TNotifyUI& msg) override;
+  // Closes every open menu but `except` (a mouse button went down in another
+  // window of the program: a click elsewhere). UI thread.
+  static void CloseMenusExcept(HWND except);
 
  protected:
   LPCTSTR GetWindowClassName() const override { return u"MenuWnd"; }
@@ -84,6 +87,7 @@ class CMenuImplBase : public WindowImplBaseNew {
   HWND m_hOwner = 0;
   CDuiString m_sListName;
   CListUI* m_pList = nullptr;
+  bool m_focusCheckPosted = false;  // a focus check is queued (UI thread)
 };
 
 }  // namespace DuiLib

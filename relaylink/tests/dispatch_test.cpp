@@ -162,10 +162,7 @@ class TempFolder {
     path_ = mkdtemp(pattern);
     setenv("TMPDIR", path_.c_str(), 1);
   }
-  ~TempFolder() {
-    std::remove((path_ + "/relaylink.cache").c_str());
-    rmdir(path_.c_str());
-  }
+  ~TempFolder() { (void)!std::system(("rm -rf '" + path_ + "'").c_str()); }
   const std::string& path() const { return path_; }
 
  private:

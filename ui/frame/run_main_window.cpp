@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <memory>
 #include <new>
@@ -69,6 +70,12 @@ bool PostToMainWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   return DuiLib::PostMessage(FindWindow(u"Shelfhub", nullptr), message, wParam, lParam);
 }
 
+// A second start's probe is answered on the main window's thread, so a hung
+// window does not count as alive.
+bool ProbeThroughMainWindow(std::function<void()> answer) {
+  return DuiLib::PostCall(FindWindow(u"Shelfhub", nullptr), std::move(answer));
+}
+
 // Logs when the main window was first painted (CLOCK_MONOTONIC, the clock
 // every process shares, so a launcher can measure start to first paint).
 // With PHONEDECK_SCREENSHOT set and a display, the window is then saved as
@@ -122,6 +129,7 @@ UiResult RunMainWindow(bool hide) {
   if (!CPaintManagerUI::SetResourceZipEmbedded()) PD_LOG_ERROR("the program carries no skin");
   InstallWindowPoster();
   CSingleInstance::SetPoster(PostToMainWindow);
+  CSingleInstance::SetProber(ProbeThroughMainWindow);
 
   if (GetGtkHost()) CMainFrame::SetTrayShownQuery([] { return GetGtkHost() && GetGtkHost()->TrayEmbedded(); });
   CProgramFrameBackend backend;
@@ -145,6 +153,7 @@ UiResult RunMainWindow(bool hide) {
   delete frame;  // releases the connection manager
   SetFrameBackend(nullptr);
   CSingleInstance::SetPoster(nullptr);
+  CSingleInstance::SetProber(nullptr);
   CMainFrame::SetTrayShownQuery(nullptr);
   UninstallWindowPoster();
   CPaintManagerUI::Term();

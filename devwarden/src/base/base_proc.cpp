@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
 #include <vector>
 
 #include "base_string.h"
@@ -47,7 +48,7 @@ std::string GetModuleDir() {
 
 std::string HostProgramFolder() { return WithoutTrailingSlash(platform::ProgramDirectory()); }
 
-pid_t FindProcessIdByName(const std::u16string& name) {
+pid_t FindProcessIdByName(const std::u16string& name, bool spare_servers) {
   if (name.empty()) {
     PD_LOG_ERROR("error parameter");
     return 0;
@@ -59,16 +60,21 @@ pid_t FindProcessIdByName(const std::u16string& name) {
     PD_LOG_ERROR("error Process32First");
     return 0;
   }
+  const uid_t user = ::getuid();
+  std::set<unsigned long> listening;
+  if (spare_servers) listening = platform::ListeningTcpInodes();
   for (const auto& p : list) {
-    if (p.pid == self) continue;
+    if (p.pid == self || p.uid != user) continue;
     size_t slash = p.image_path.find_last_of('/');
-    if (platform::EqualNoCase(p.image_path.substr(slash + 1), wanted)) return p.pid;
+    if (!platform::EqualNoCase(p.image_path.substr(slash + 1), wanted)) continue;
+    if (spare_servers && platform::HoldsAnySocket(p.pid, listening)) continue;
+    return p.pid;
   }
   return 0;
 }
 
-bool KillProcessByName(const std::u16string& name) {
-  pid_t pid = FindProcessIdByName(name);
+bool KillProcessByName(const std::u16string& name, bool spare_servers) {
+  pid_t pid = FindProcessIdByName(name, spare_servers);
   if (pid == 0) {
     PD_LOG_ERROR("error proc has not exist.");
     return false;

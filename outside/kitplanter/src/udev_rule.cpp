@@ -163,22 +163,29 @@ int RunTool(const std::vector<std::string>& argv, std::chrono::milliseconds time
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return -1;
 
-  auto wait_until = [pid](std::chrono::steady_clock::time_point end, int* status) {
+  // True once the child ended; *lost when its end can no longer be learnt
+  // (waitpid failed, as when the host ignores SIGCHLD): its outcome is then
+  // unknown, never "exited 0".
+  auto wait_until = [pid](std::chrono::steady_clock::time_point end, int* status, bool* lost) {
     for (;;) {
       const pid_t r = ::waitpid(pid, status, WNOHANG);
       if (r == pid) return true;
-      if (r < 0 && errno != EINTR) return true;  // not ours to wait for any more
+      if (r < 0 && errno != EINTR) {
+        *lost = true;
+        return true;
+      }
       if (std::chrono::steady_clock::now() >= end) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   };
   int status = 0;
-  if (wait_until(std::chrono::steady_clock::now() + timeout, &status)) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  bool lost = false;
+  if (wait_until(std::chrono::steady_clock::now() + timeout, &status, &lost)) {
+    return !lost && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   // Too slow: asked to end, then ended.
   ::kill(pid, SIGTERM);
-  if (!wait_until(std::chrono::steady_clock::now() + std::chrono::seconds(1), &status)) {
+  if (!wait_until(std::chrono::steady_clock::now() + std::chrono::seconds(1), &status, &lost)) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
   }

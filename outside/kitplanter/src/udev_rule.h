@@ -38,8 +38,8 @@ bool NodeUsable(const std::string& node);
 
 // Runs a program (argv[0] searched in PATH when it has no '/') with its
 // output discarded; its exit code, or -1 when it could not be started, was
-// killed or did not end within `timeout` (it is then asked to end, and
-// killed when it does not within a second).
+// killed, did not end within `timeout` (it is then asked to end, and killed
+// when it does not within a second) or its end could not be learnt.
 int RunTool(const std::vector<std::string>& argv, std::chrono::milliseconds timeout);
 
 }  // namespace kitplanter

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 
 #include "qenui/UIlib.h"
@@ -729,3 +730,95 @@ TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
 }
 
 }  // namespace
+
+// The X11 class of a toplevel (WM_CLASS res_class), once it is mapped.
+std::string XClassOf(HWND h) {
+  GtkWidget* gw = GetGtkHost()->NativeWindow(h);
+  GdkWindow* gdk = gw ? gtk_widget_get_window(gw) : nullptr;
+  if (!gdk) return std::string();
+  XClassHint hint{};
+  if (!XGetClassHint(GDK_WINDOW_XDISPLAY(gdk), GDK_WINDOW_XID(gdk), &hint)) return std::string();
+  std::string cls = hint.res_class ? hint.res_class : "";
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return cls;
+}
+
+// Desktop tools find a window by its class: the X11 class is the window's own.
+TEST_F(GtkWindowTest, TheWindowClassIsTheX11Class) {
+  auto w = Show(u"wnd_xml\\small_wnd.xml", 300, 300);
+  EXPECT_EQ(XClassOf(*w), "GtkTestWnd");
+  DestroyWindow(*w);
+}
+
+// A popup menu of two rows that deletes itself when its window is gone.
+class TestMenu : public CMenuImplBase {
+ public:
+  static TestMenu* open;
+  static UINT_PTR chosen;
+  static TestMenu* Popup(HWND owner, POINT pt) {
+    auto* menu = new TestMenu;
+    menu->InitParam(owner, u"wnd_xml\\menu_wnd.xml");
+    open = menu;
+    if (!menu->Create(owner, u"menu", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) return nullptr;
+    DuiLib::SetWindowPos(*menu, 0, 0, 0, 82, 2 * 25 + 4, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    menu->ShowMenu(pt);
+    return menu;
+  }
+
+ protected:
+  void InitItem() override {
+    AddMenuItem(u"设置", 105);
+    AddMenuItem(u"关于", 106);
+  }
+  void OnItemChosen(CControlUI* item) override {
+    chosen = item ? item->GetTag() : 0;
+    CMenuImplBase::OnItemChosen(item);
+  }
+  void OnFinalMessage(HWND h) override {
+    CMenuImplBase::OnFinalMessage(h);
+    if (open == this) open = nullptr;
+    delete this;
+  }
+};
+TestMenu* TestMenu::open = nullptr;
+UINT_PTR TestMenu::chosen = 0;
+
+// A popup menu opens every time it is asked, and closes on a chosen row, on
+// Escape and on a click elsewhere.
+TEST_F(GtkWindowTest, APopupMenuOpensEveryTimeAndClosesEveryWay) {
+  auto owner = Show(u"wnd_xml\\demo_wnd.xml", 60, 60);
+  POINT at = MakePoint(120, 120);
+  enum Way { kChoose, kEscape, kClickElsewhere };
+  for (int round = 0; round < 2; ++round) {
+    for (Way way : {kChoose, kChoose, kEscape, kClickElsewhere, kChoose}) {
+      SCOPED_TRACE("round " + std::to_string(round) + " way " + std::to_string(way));
+      MoveTo(at);
+      TestMenu* menu = TestMenu::Popup(*owner, at);
+      ASSERT_NE(menu, nullptr);
+      HWND hmenu = *menu;
+      ASSERT_TRUE(PumpUntil([&] {
+        GtkWidget* gw = GetGtkHost()->NativeWindow(hmenu);
+        return TestMenu::open == menu && gw && gtk_widget_get_mapped(gw);
+      })) << "the menu did not open (" << (TestMenu::open == menu ? "still there" : "closed") << ")";
+      PumpFor(150);
+      TestMenu::chosen = 0;
+      if (way == kChoose) {
+        RECT rc;
+        GetWindowRect(*menu, &rc);
+        Click(MakePoint((rc.left + rc.right) / 2, rc.top + 2 + 25 / 2));
+        EXPECT_TRUE(PumpUntil([] { return TestMenu::open == nullptr; })) << "a chosen row left the menu open";
+        EXPECT_EQ(TestMenu::chosen, 105u);
+      } else if (way == kEscape) {
+        Key("Escape");
+        EXPECT_TRUE(PumpUntil([] { return TestMenu::open == nullptr; })) << "Escape left the menu open";
+      } else {
+        Click(CentreOf(*owner, u"hint"));
+        EXPECT_TRUE(PumpUntil([] { return TestMenu::open == nullptr; })) << "a click elsewhere left the menu open";
+      }
+      if (TestMenu::open) DestroyWindow(*TestMenu::open);
+      PumpFor(50);
+    }
+  }
+  DestroyWindow(*owner);
+}
