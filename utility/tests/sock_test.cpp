@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -69,9 +70,14 @@ class Recorder : public base_sock {
 
   bool datagram = false;       // read with RecvFrom
   bool closeOnRead = false;    // Close(true) from inside the read handler
+  std::atomic<bool> leaveUnread{false};  // the read handler records the event only
 
  protected:
   void OnReceive(int code) override {
+    if (leaveUnread) {
+      Push("read", code);
+      return;
+    }
     char buf[512];
     const int n = datagram ? RecvFrom(buf, sizeof(buf), m_fromIp, &m_fromPort) : Recv(buf, sizeof(buf));
     Push("read", code, n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string());
@@ -232,6 +238,31 @@ TEST(BaseSock, UdpReadAndWriteOnce) {
   EXPECT_EQ(port, udp.GetLocalPort());
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(udp.Count("write"), 1);
+}
+
+TEST(BaseSock, UnreadDataIsReportedAgainOnlyAfterARead) {
+  Recorder udp;
+  udp.datagram = true;
+  udp.leaveUnread = true;
+  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
+  sockaddr_in local = Loopback(0);
+  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
+
+  base_sock peer;
+  ASSERT_TRUE(peer.Create(SOCK_DGRAM, 0, 0));
+  ASSERT_EQ(peer.SendTo("one", 3, "127.0.0.1", udp.GetLocalPort()), 3);
+  ASSERT_EQ(peer.SendTo("two", 3, "127.0.0.1", udp.GetLocalPort()), 3);
+  ASSERT_TRUE(udp.WaitFor("read"));
+  EXPECT_FALSE(udp.WaitFor("read", 2, 300ms)) << "a handler that does not read is not called again";
+
+  // A read of this object raises the event again for what remains.
+  udp.leaveUnread = false;
+  char buf[8];
+  ASSERT_EQ(udp.RecvFrom(buf, sizeof(buf), static_cast<sockaddr_in*>(nullptr)), 3);
+  EXPECT_EQ(std::string(buf, 3), "one");
+  ASSERT_TRUE(udp.WaitFor("read", 2));
+  EXPECT_EQ(udp.Received(), "two");
 }
 
 TEST(BaseSock, ReadComesFirstWhenReadAndWriteAreReady) {
