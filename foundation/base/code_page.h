@@ -6,7 +6,7 @@
 // table gives it (28591 "ISO-8859-1", 20866 "KOI8-R", 10000 "MACINTOSH",
 // 54936 "GB18030", ...) or else as "CP<n>" (936 GBK, 950, 1252, ...).
 // Inputs are read up to their first NUL (a zero unit of UTF-16 and UTF-32).
-// As the Windows functions do by default: characters the target page cannot
+// The default replacement rules hold: characters the target page cannot
 // hold become "?" (unpaired surrogates become U+FFFD in UTF-8), invalid input
 // sequences become U+FFFD, and a conversion that fails as a whole (an unknown
 // code page) gives an empty result. Thread-safe; no global state.
