@@ -119,6 +119,13 @@ class Recorder : public base_sock {
   int m_accepted = -1;
 };
 
+// A datagram socket bound to a free loopback port.
+void BindLoopbackUdp(base_sock& s) {
+  ASSERT_TRUE(s.Create(SOCK_DGRAM, 0, 0));
+  sockaddr_in local = Loopback(0);
+  ASSERT_TRUE(s.Bind(&local));
+}
+
 // A listening TCP socket on a free loopback port.
 uint16_t Listen(base_sock& s) {
   EXPECT_TRUE(s.Create(SOCK_STREAM, 0, 0));
@@ -212,9 +219,7 @@ TEST(BaseSock, ConnectToClosedPortReportsRefusal) {
 TEST(BaseSock, UdpReadAndWriteOnce) {
   Recorder udp;
   udp.datagram = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ | BASE_FD_WRITE));
   EXPECT_FALSE(udp.SelectEvent(BASE_FD_READ)) << "a dispatch already runs";
   ASSERT_TRUE(udp.WaitFor("write"));
@@ -244,9 +249,7 @@ TEST(BaseSock, UnreadDataIsReportedAgainOnlyAfterARead) {
   Recorder udp;
   udp.datagram = true;
   udp.leaveUnread = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
 
   base_sock peer;
@@ -268,9 +271,7 @@ TEST(BaseSock, UnreadDataIsReportedAgainOnlyAfterARead) {
 TEST(BaseSock, ReadComesFirstWhenReadAndWriteAreReady) {
   Recorder udp;
   udp.datagram = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   base_sock peer;
   ASSERT_TRUE(peer.Create(SOCK_DGRAM, 0, 0));
   ASSERT_EQ(peer.SendTo("x", 1, "127.0.0.1", udp.GetLocalPort()), 1);
@@ -284,9 +285,7 @@ TEST(BaseSock, ReadComesFirstWhenReadAndWriteAreReady) {
 
 TEST(BaseSock, RecvFromWithoutDataLeavesOutputsAlone) {
   base_sock udp;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SetNoblock(true));
   char buf[4];
   char ip[16] = "keep";
@@ -334,9 +333,7 @@ TEST(BaseSock, OptionsOnALiveSocket) {
 TEST(BaseSock, StopWhileIdleThenRestart) {
   Recorder udp;
   udp.datagram = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
   udp.StopSelect(false);  // idle: woken and joined
 
@@ -361,9 +358,7 @@ TEST(BaseSock, CloseFromInsideTheHandler) {
   Recorder udp;
   udp.datagram = true;
   udp.closeOnRead = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   const uint16_t port = udp.GetLocalPort();
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
   base_sock peer;
