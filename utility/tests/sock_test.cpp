@@ -199,6 +199,30 @@ TEST(BaseSock, ResetByPeerReportsTheError) {
   EXPECT_EQ(client.CodeOf("close"), BASE_WSAECONNRESET);
 }
 
+TEST(BaseSock, OrderlyCloseWaitsForUnreadData) {
+  Recorder listener;
+  const uint16_t port = Listen(listener);
+  ASSERT_TRUE(listener.SelectEvent(BASE_FD_ACCEPT));
+  Recorder client;
+  client.leaveUnread = true;
+  ASSERT_TRUE(client.Create(SOCK_STREAM, 0, 0));
+  ASSERT_TRUE(client.SelectEvent(BASE_FD_CONNECT | BASE_FD_READ | BASE_FD_CLOSE));
+  sockaddr_in to = Loopback(port);
+  ASSERT_TRUE(client.Connect(&to));
+  ASSERT_TRUE(listener.WaitFor("accept"));
+  const int accepted = listener.AcceptedHandle();
+  ASSERT_EQ(send(accepted, "bye", 3, 0), 3);
+  close(accepted);
+
+  ASSERT_TRUE(client.WaitFor("read"));
+  EXPECT_FALSE(client.WaitFor("close", 1, 300ms)) << "the data before the close is still unread";
+  EXPECT_EQ(client.Count("read"), 1);
+  char buf[8];
+  ASSERT_EQ(client.Recv(buf, sizeof(buf)), 3);
+  ASSERT_TRUE(client.WaitFor("close"));
+  EXPECT_EQ(client.CodeOf("close"), 0);
+}
+
 TEST(BaseSock, ConnectToClosedPortReportsRefusal) {
   uint16_t port;
   {
