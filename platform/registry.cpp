@@ -85,6 +85,24 @@ std::vector<uint8_t> Utf16LeWithNul(const std::string& text) {
   return out;
 }
 
+// A section line "[key]" naming `full_key`.
+bool IsKeyLine(const std::string& trimmed, const std::string& full_key) {
+  return trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']' &&
+         EqualNoCase(Trim(trimmed.substr(1, trimmed.size() - 2)), full_key);
+}
+
+std::optional<std::string> ReadRegistryFile() {
+  std::ifstream in(RegistryFilePath());
+  if (!in) return std::nullopt;
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string FullKey(RegRoot root, const std::string& key_path) {
+  return (root == RegRoot::kLocalMachine ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") + key_path;
+}
+
 }  // namespace
 
 std::string RegistryFilePath() { return ConfigHomeDir() + "/Zelvik/registry.ini"; }
@@ -131,8 +149,7 @@ std::optional<RegValue> FindRegValue(const std::string& file_text, const std::st
     const std::string trimmed = Trim(line);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
     if (trimmed.front() == '[') {
-      in_key = trimmed.back() == ']' &&
-               EqualNoCase(Trim(trimmed.substr(1, trimmed.size() - 2)), full_key);
+      in_key = IsKeyLine(trimmed, full_key);
       continue;
     }
     if (!in_key) continue;
@@ -147,15 +164,25 @@ std::optional<RegValue> FindRegValue(const std::string& file_text, const std::st
   return std::nullopt;
 }
 
+bool HasRegKey(const std::string& file_text, const std::string& full_key) {
+  std::istringstream lines(file_text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (IsKeyLine(Trim(line), full_key)) return true;
+  }
+  return false;
+}
+
 std::optional<RegValue> RegQueryValue(RegRoot root, const std::string& key_path,
                                       const std::string& name) {
-  std::ifstream in(RegistryFilePath());
-  if (!in) return std::nullopt;
-  std::stringstream text;
-  text << in.rdbuf();
-  const char* root_name =
-      root == RegRoot::kLocalMachine ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\";
-  return FindRegValue(text.str(), root_name + key_path, name);
+  const std::optional<std::string> text = ReadRegistryFile();
+  if (!text) return std::nullopt;
+  return FindRegValue(*text, FullKey(root, key_path), name);
+}
+
+bool RegKeyExists(RegRoot root, const std::string& key_path) {
+  const std::optional<std::string> text = ReadRegistryFile();
+  return text && HasRegKey(*text, FullKey(root, key_path));
 }
 
 }  // namespace platform

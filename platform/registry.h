@@ -44,7 +44,13 @@ std::string RegistryFilePath();
 std::optional<RegValue> RegQueryValue(RegRoot root, const std::string& key_path,
                                       const std::string& name);
 
-// Pure parts, for tests and for the reader above.
+// True when the key `root`\`key_path` exists (can be opened), whatever
+// values it holds.
+bool RegKeyExists(RegRoot root, const std::string& key_path);
+
+// Pure parts, for tests and for the readers above.
+// True when a registry file's text has the key `full_key` (root included).
+bool HasRegKey(const std::string& file_text, const std::string& full_key);
 // The value `name` of key `full_key` (root included) in a registry file's text.
 std::optional<RegValue> FindRegValue(const std::string& file_text, const std::string& full_key,
                                      const std::string& name);

@@ -250,8 +250,8 @@ int CUdpSocket::ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, 
   if (fd < 0) return -1;
   uint8_t raw[kMaxDatagram + socks5::kMaxUdpHeader];
   sockaddr_in from{};
-  socklen_t fromLen = sizeof from;
-  ssize_t n = recvfrom(fd, raw, sizeof raw, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
+  // Through the base class, so that the dispatch raises the next read event.
+  const int n = RecvFrom(reinterpret_cast<char*>(raw), int(sizeof raw), &from);
   if (n < 0) return -1;
   ProxySettings proxy = SharedProxy::Instance().Read();
   if (!proxy.InUse()) {

@@ -175,9 +175,9 @@ int CBaseRefrenceCounter::AddRefrence() {
 
 int CBaseRefrenceCounter::ReleaseRefrence() {
   m_optex.Enter();
-  // A release with nothing held is no last release: -1, so that teardown
-  // keyed to 0 runs once.
-  const int count = m_count > 0 ? --m_count : -1;
+  // A release with nothing held changes nothing and reports 0 again.
+  if (m_count > 0) --m_count;
+  const int count = m_count;
   m_optex.Leave();
   return count;
 }

@@ -69,8 +69,8 @@ class UTILITY_API CBaseOptex {
 };
 
 // A count under an optex. Callers treat a result of 0 as the last release;
-// a release with nothing held returns -1 and changes nothing, so a teardown
-// keyed to 0 runs once however often release is called.
+// a release with nothing held returns 0 and leaves the count at 0, so it
+// never goes below zero however often release is called.
 class UTILITY_API CBaseRefrenceCounter {
  public:
   CBaseRefrenceCounter();
@@ -79,7 +79,7 @@ class UTILITY_API CBaseRefrenceCounter {
   CBaseRefrenceCounter& operator=(const CBaseRefrenceCounter&) = delete;
 
   int AddRefrence();      // the new count
-  int ReleaseRefrence();  // the count after the release; -1 when none was held
+  int ReleaseRefrence();  // the count after the release; 0 when none was held
 
  private:
   CBaseOptex m_optex;

@@ -69,6 +69,12 @@ bool IsListening(int handle) {
   return getsockopt(handle, SOL_SOCKET, SO_ACCEPTCONN, &listening, &len) == 0 && listening != 0;
 }
 
+int BytesWaiting(int handle) {
+  int available = 0;
+  if (ioctl(handle, FIONREAD, &available) != 0) available = 0;
+  return available;
+}
+
 bool IsConnected(int handle) {
   sockaddr_in peer;
   socklen_t len = sizeof(peer);
@@ -86,6 +92,7 @@ struct base_sock::EventDispatch {
   int wakeFd = -1;
   std::atomic<bool> stop{false};
   std::atomic<bool> writeArmed{false};
+  std::atomic<bool> readArmed{true};  // cleared by a read event, set by Recv / RecvFrom
   std::thread thread;
 
   ~EventDispatch() {
@@ -192,8 +199,14 @@ int base_sock::Send(const char* data, int len) {
   return static_cast<int>(n);
 }
 
+void base_sock::RearmRead() {
+  std::lock_guard<std::mutex> lock(m_dispatchLock);
+  if (m_dispatch && !m_dispatch->readArmed.exchange(true)) m_dispatch->Wake();
+}
+
 int base_sock::Recv(char* buffer, int size) {
   if (m_socket < 0 || buffer == nullptr || size < 0) return -1;
+  RearmRead();
   const ssize_t n = recv(m_socket, buffer, static_cast<size_t>(size), 0);
   if (n < 0) {
     RecordFailure();
@@ -241,6 +254,7 @@ int base_sock::RecvFrom(char* buffer, int size, char* ip, uint16_t* port) {
 
 int base_sock::RecvFrom(char* buffer, int size, sockaddr_in* address) {
   if (m_socket < 0 || buffer == nullptr || size < 0) return -1;
+  RearmRead();
   sockaddr_in from;
   socklen_t len = sizeof(from);
   const ssize_t n = recvfrom(m_socket, buffer, static_cast<size_t>(size), 0,
@@ -439,8 +453,13 @@ void base_sock::SelectFunc(EventDispatch* run) {
     } else if (connecting) {
       events |= POLLOUT;
     } else if (!stream || (connected && !closeRaised)) {
-      if (mask & BASE_FD_READ) events |= POLLIN;
-      if (stream && (mask & BASE_FD_CLOSE)) events |= POLLRDHUP;
+      const bool readArmed = run->readArmed;
+      if ((mask & BASE_FD_READ) && readArmed) events |= POLLIN;
+      // An orderly close waits while read events are held for unread data.
+      if (stream && (mask & BASE_FD_CLOSE) &&
+          (readArmed || !(mask & BASE_FD_READ) || BytesWaiting(handle) == 0)) {
+        events |= POLLRDHUP;
+      }
       if ((mask & BASE_FD_WRITE) && run->writeArmed) events |= POLLOUT;
       if (mask & BASE_FD_OOB) events |= POLLPRI;
     }
@@ -481,7 +500,8 @@ void base_sock::SelectFunc(EventDispatch* run) {
     }
 
     if (!stream) {
-      if ((mask & BASE_FD_READ) && (rev & (POLLIN | POLLERR))) {
+      if ((mask & BASE_FD_READ) && run->readArmed && (rev & (POLLIN | POLLERR))) {
+        run->readArmed = false;
         OnReceive(0);
       } else if (rev & POLLERR) {
         PendingError(handle);  // nobody reads it: clear it so poll settles
@@ -494,11 +514,11 @@ void base_sock::SelectFunc(EventDispatch* run) {
     }
 
     if (!connected || closeRaised) continue;
-    int available = 0;
-    if (ioctl(handle, FIONREAD, &available) != 0) available = 0;
+    const int available = BytesWaiting(handle);
     const bool dataWaiting = (rev & POLLIN) && available > 0;
     const bool peerGone = (rev & (POLLRDHUP | POLLHUP | POLLERR)) || ((rev & POLLIN) && available == 0);
     if ((mask & BASE_FD_READ) && dataWaiting) {
+      run->readArmed = false;
       OnReceive(0);
     } else if (peerGone) {
       closeRaised = true;

@@ -5,10 +5,13 @@
 // Events (the mask of SelectEvent) and how they are raised:
 //   BASE_FD_ACCEPT  a listening socket has a connection to accept (again
 //                   while connections wait).
-//   BASE_FD_READ    data is waiting; raised again while data remains, so the
-//                   read handler reads (Recv / RecvFrom) what it wants.
+//   BASE_FD_READ    data is waiting; raised once, then again only after a
+//                   Recv / RecvFrom of this object while data remains, so
+//                   a handler that does not read is not called again and
+//                   again for the same data.
 //   BASE_FD_CLOSE   the peer closed the connection (once), with 0 for an
-//                   orderly close or the error code of a reset.
+//                   orderly close (raised once the data before it is read)
+//                   or the error code of a reset.
 //   BASE_FD_CONNECT a connect under way finished, with its error code.
 //   BASE_FD_WRITE   the socket can send: once when it becomes usable
 //                   (datagram socket at the start of dispatch, stream socket
@@ -170,6 +173,7 @@ class UTILITY_API base_sock {
   static unsigned SelectThread(void* run);
   void SelectFunc(EventDispatch* run);
   UTILITY_HIDDEN void RearmWrite();
+  UTILITY_HIDDEN void RearmRead();
 
   std::mutex m_dispatchLock;  // guards m_dispatch (never held around a handler)
   std::shared_ptr<EventDispatch> m_dispatch;

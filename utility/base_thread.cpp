@@ -146,7 +146,7 @@ void base_thread::ExitThead(int code) {
 }
 
 bool base_thread::TerminateThread(int /*code*/) {
-  if (m_hThread == nullptr) return false;
+  if (m_hThread == nullptr) return true;  // nothing left to end
   StopEvent(m_hStopEvent)->Set();
   Forget(true);
   return true;

@@ -34,7 +34,8 @@ class UTILITY_API base_thread {
   bool IsTheadStop(uint32_t milliseconds);
   // Ends the calling thread with the code (call it on the started thread).
   void ExitThead(int code);
-  // Sets the stop event and joins the thread; true when there was a thread.
+  // Sets the stop event and joins the thread. True: with no thread there is
+  // nothing left to end.
   bool TerminateThread(int code);
   // Sets the stop event; unless noWait, waits for the thread to end. The
   // thread is forgotten either way (called on the thread itself it never waits).

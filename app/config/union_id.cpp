@@ -30,12 +30,12 @@ uint64_t ReadRegistryQword(platform::RegRoot root) {
 }  // namespace
 
 uint16_t ReadUnionIDFromRegistry() {
-  uint64_t number = 0;
-  if (platform::RegQueryValue(platform::RegRoot::kLocalMachine, kProductKey, "UnionID")) {
-    number = ReadRegistryQword(platform::RegRoot::kLocalMachine);
-  } else {
-    number = ReadRegistryQword(platform::RegRoot::kCurrentUser);
-  }
+  // The machine key when it can be opened, with or without the value; the
+  // user's key only when it cannot.
+  const platform::RegRoot root = platform::RegKeyExists(platform::RegRoot::kLocalMachine, kProductKey)
+                                     ? platform::RegRoot::kLocalMachine
+                                     : platform::RegRoot::kCurrentUser;
+  const uint64_t number = ReadRegistryQword(root);
   uint16_t id = static_cast<uint16_t>(number & 0xFFFF);
   return id == 0 ? kDefaultUnionId : id;
 }

@@ -1,8 +1,8 @@
-// devwarden::PnpWnd: the device notification thread. Where the Windows
-// build ran a hidden window for device-change messages, this thread polls
-// the detection library's monitor descriptor and a stop descriptor (an
-// eventfd) and hands every change to the library, which calls devwarden
-// back on this thread, one change at a time.
+// devwarden::PnpWnd: the device notification thread. It receives the
+// device-change messages: it polls the detection library's monitor
+// descriptor and a stop descriptor (an eventfd) and hands every change to
+// the library, which calls devwarden back on this thread, one change at a
+// time.
 #ifndef DEVWARDEN_SRC_PNP_WND_H_
 #define DEVWARDEN_SRC_PNP_WND_H_
 

@@ -18,12 +18,23 @@ std::u16string CutUnits(std::u16string text, size_t limit) {
 
 }  // namespace
 
-std::string CIniFile::Path() const { return WStringToMultiByte(path_, CP_UTF8); }
+void CIniFile::SetFilePath(const std::u16string& path) {
+  std::lock_guard<std::mutex> hold(pathLock_);
+  path_ = path;
+}
+
+std::u16string CIniFile::GetFilePath() const {
+  std::lock_guard<std::mutex> hold(pathLock_);
+  return path_;
+}
+
+std::string CIniFile::Path() const { return WStringToMultiByte(GetFilePath(), CP_UTF8); }
 
 bool CIniFile::WriteText(const char16_t* section, const char16_t* key, const char16_t* value) {
-  if (path_.empty() || section == nullptr || key == nullptr) return false;
+  const std::string path = Path();
+  if (path.empty() || section == nullptr || key == nullptr) return false;
   std::string text = Utf8(value);
-  return base::ini::WriteProfileString(Path(), Utf8(section), Utf8(key), value != nullptr ? &text : nullptr);
+  return base::ini::WriteProfileString(path, Utf8(section), Utf8(key), value != nullptr ? &text : nullptr);
 }
 
 bool CIniFile::WriteInt(const char16_t* section, const char16_t* key, int32_t value) {
@@ -33,10 +44,11 @@ bool CIniFile::WriteInt(const char16_t* section, const char16_t* key, int32_t va
 
 size_t CIniFile::ReadText(const char16_t* section, const char16_t* key, const char16_t* defaultValue,
                           std::u16string& out) const {
+  const std::string path = Path();
   std::string value;
   std::u16string result;
-  if (!path_.empty() && section != nullptr && key != nullptr &&
-      base::ini::HasProfileValue(Path(), Utf8(section), Utf8(key), &value)) {
+  if (!path.empty() && section != nullptr && key != nullptr &&
+      base::ini::HasProfileValue(path, Utf8(section), Utf8(key), &value)) {
     result = MultiByteToWString(value, CP_UTF8);
   } else if (defaultValue != nullptr) {
     result = defaultValue;
@@ -47,9 +59,10 @@ size_t CIniFile::ReadText(const char16_t* section, const char16_t* key, const ch
 }
 
 int32_t CIniFile::ReadInt(const char16_t* section, const char16_t* key, int32_t defaultValue) const {
+  const std::string path = Path();
   std::string value;
-  if (path_.empty() || section == nullptr || key == nullptr ||
-      !base::ini::HasProfileValue(Path(), Utf8(section), Utf8(key), &value) || value.empty())
+  if (path.empty() || section == nullptr || key == nullptr ||
+      !base::ini::HasProfileValue(path, Utf8(section), Utf8(key), &value) || value.empty())
     return defaultValue;
   return base::ini::ParseProfileInt(value);
 }
@@ -61,8 +74,9 @@ void CIniFile::ReadSection(const char16_t* section, char16_t* buffer, size_t siz
     return;
   }
   size_t at = 0;
-  if (!path_.empty() && section != nullptr) {
-    for (const auto& entry : base::ini::GetProfileSection(Path(), Utf8(section))) {
+  const std::string path = Path();
+  if (!path.empty() && section != nullptr) {
+    for (const auto& entry : base::ini::GetProfileSection(path, Utf8(section))) {
       std::u16string line = MultiByteToWString(entry.first + "=" + entry.second, CP_UTF8);
       // Room for this line's NUL and the closing NUL.
       if (at + 2 > size) break;

@@ -1,10 +1,12 @@
 // CIniFile: the profile-file operations on one INI file (see ini_engine.h for
 // the format rules). Wide (UTF-16) names and values; the file is UTF-8.
-// Thread safety: any thread; writes of this process are serialised.
+// Thread safety: any thread, SetFilePath included; writes of this process
+// are serialised.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 class CIniFile {
@@ -14,8 +16,8 @@ class CIniFile {
   CIniFile() = default;
   explicit CIniFile(const std::u16string& path) : path_(path) {}
 
-  void SetFilePath(const std::u16string& path) { path_ = path; }
-  const std::u16string& GetFilePath() const { return path_; }
+  void SetFilePath(const std::u16string& path);
+  std::u16string GetFilePath() const;
 
   // Writes the value; a null value deletes the key. True on success.
   bool WriteText(const char16_t* section, const char16_t* key, const char16_t* value);
@@ -36,6 +38,8 @@ class CIniFile {
   void ReadSection(const char16_t* section, char16_t* buffer, size_t size) const;
 
  private:
-  std::string Path() const;
+  std::string Path() const;  // UTF-8, empty when no path is set
+
+  mutable std::mutex pathLock_;  // guards path_; held only to copy or replace it
   std::u16string path_;
 };

@@ -9,9 +9,9 @@ std::string GetModuleDirectoryA();
 
 // File title of the module (program or shared library) that holds this code.
 // A shared library's leading "lib" is stripped as well as its extension, so
-// the foundation linked into libdevwarden.so answers "devwarden", as the
-// Windows build answered for devwarden.dll. Empty when the module's file name
-// cannot be read.
+// the foundation linked into libdevwarden.so answers "devwarden", the name
+// the library goes by everywhere in the system. Empty when the module's file
+// name cannot be read.
 std::string GetCurrentModuleTitle();
 
 // Part after the last '\\' or '/'; empty when the path has neither.

@@ -7,7 +7,7 @@ namespace pinyin {
 
 const char* const kLevel2Syllables[kLevel2Count] = {
     "CHU",  // 5601
-    "JI",  // 5602
+    nullptr,  // 5602
     "WU",  // 5603
     "GAI",  // 5604
     "NIAN",  // 5605
@@ -691,7 +691,7 @@ const char* const kLevel2Syllables[kLevel2Count] = {
     "YA",  // 6325
     "YAO",  // 6326
     "FU",  // 6327
-    "WU",  // 6328
+    "M",  // 6328
     "YI",  // 6329
     "DAI",  // 6330
     "LI",  // 6331

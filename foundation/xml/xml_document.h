@@ -107,7 +107,10 @@ class CXmlDocument {
 
   // Whole-file text transfer with byte-order-mark and encoding detection.
   // `encoding` null = detect (read) or decide (write). `flags` in/out: the
-  // mark flags; on return the stream's flags less 0x10 and 0x20.
+  // mark flags; on return the stream's flags less 0x10 and 0x20. A write
+  // goes to a new file in the target's folder that replaces the target once
+  // complete, so a failed write leaves the old file; UTF-16 is written with
+  // its mark (the flag is added), so what is written reads back the same.
   static bool ReadTextFile(const std::string& path, std::u16string& text,
                            std::u16string* result, uint32_t* flags,
                            const std::u16string* encoding = nullptr);

@@ -15,6 +15,25 @@ constexpr char16_t kCrLf[] = u"\r\n";
 // Names longer than this would not fit the end-tag length of a record.
 constexpr size_t kMaxNameLength = xml::kMaxEndTagLen - 3;
 
+// A name that an edit may write: not empty, and without a unit that ends a
+// tag or attribute name when the text is read back (whitespace, ! " ' / ; <
+// = > ? \), ends a name in a path ([ ]), or has no place in a name at all
+// (control characters, &).
+bool IsWritableName(const std::u16string& name) {
+  if (name.empty()) return false;
+  for (const char16_t c : name) {
+    if (c < 0x20 || c == 0x7F) return false;
+    switch (c) {
+      case u' ': case u'!': case u'"': case u'\'': case u'/': case u';': case u'<': case u'=':
+      case u'>': case u'?': case u'\\': case u'[': case u']': case u'&':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
 std::u16string DecimalText(int value) {
   const std::string s = std::to_string(value);
   return std::u16string(s.begin(), s.end());
@@ -140,7 +159,7 @@ bool CXmlDocument::SetChildAttribute(const std::u16string& name, int value, int 
 
 bool CXmlDocument::SetAttributeAt(int index, const std::u16string& name,
                                   const std::u16string& value, int flags) {
-  if (!IsLiveElement(index) || nodeType_ != 1 || name.empty()) return false;
+  if (!IsLiveElement(index) || nodeType_ != 1 || !IsWritableName(name)) return false;
   const ElemPos& e = table_[index];
   const int limit = e.start + e.StartTagLen();
   const std::u16string quoted =
@@ -192,7 +211,7 @@ bool CXmlDocument::AddNode(const std::u16string& name, const std::u16string& dat
   const bool childForm = (flags & XML_ADD_CHILD) != 0;
   const bool breaks = !(flags & XML_ADD_NO_BREAKS);
   const bool before = (flags & XML_ADD_BEFORE) != 0;
-  if (name.empty() || name.size() > kMaxNameLength) return false;
+  if (!IsWritableName(name) || name.size() > kMaxNameLength) return false;
   if ((flags & XML_ADD_START_TAG_ONLY) && !data.empty()) return false;
   if (childForm && (!IsLiveElement(pos_) || nodeType_ != 1)) return false;
   const int parent = childForm ? pos_ : parent_;

@@ -47,6 +47,9 @@ TEST(PlatformRegistry, KeysAndNamesIgnoreCaseAndSectionsStaySeparate) {
   EXPECT_EQ(platform::FindRegValue(file, "HKEY_CURRENT_USER\\Software\\B", "quoted name")->data[0], 2);
   EXPECT_FALSE(platform::FindRegValue(file, "HKEY_CURRENT_USER\\Software\\B", "Value"));
   EXPECT_FALSE(platform::FindRegValue(file, "HKEY_LOCAL_MACHINE\\Software\\A", "Value"));
+  EXPECT_TRUE(platform::HasRegKey(file, "hkey_current_user\\software\\b"));
+  EXPECT_FALSE(platform::HasRegKey(file, "HKEY_LOCAL_MACHINE\\Software\\A"));
+  EXPECT_FALSE(platform::HasRegKey(file, "HKEY_CURRENT_USER\\Software"));
 }
 
 }  // namespace

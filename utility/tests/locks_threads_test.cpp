@@ -26,21 +26,17 @@ std::string UniqueName(const char* what) {
          std::to_string(counter++);
 }
 
-TEST(RefrenceCounter, LastReleaseIsReportedOnce) {
+TEST(RefrenceCounter, ReleaseNeverGoesBelowZero) {
   CBaseRefrenceCounter c;
   EXPECT_EQ(c.AddRefrence(), 1);
   EXPECT_EQ(c.AddRefrence(), 2);
   EXPECT_EQ(c.ReleaseRefrence(), 1);
   EXPECT_EQ(c.ReleaseRefrence(), 0);
-  EXPECT_EQ(c.ReleaseRefrence(), -1) << "a release with nothing held is no last release";
+  // Releases with nothing held report 0 again and never take the count
+  // below zero.
+  EXPECT_EQ(c.ReleaseRefrence(), 0);
+  EXPECT_EQ(c.ReleaseRefrence(), 0);
   EXPECT_EQ(c.AddRefrence(), 1) << "the count stayed at 0";
-
-  // A teardown keyed to 0 runs once however often the final release runs.
-  int teardowns = 0;
-  for (int i = 0; i < 3; ++i) {
-    if (c.ReleaseRefrence() == 0) ++teardowns;
-  }
-  EXPECT_EQ(teardowns, 1);
 }
 
 TEST(CriticalSection, IsRecursive) {
@@ -288,7 +284,7 @@ TEST(BaseThread, CreatedSuspendedRunsAfterResume) {
   EXPECT_EQ(thread.ResumeThread(), 0);
   EXPECT_TRUE(thread.TerminateThread(-1));
   EXPECT_TRUE(job.finished);
-  EXPECT_FALSE(thread.TerminateThread(-1)) << "no thread any more";
+  EXPECT_TRUE(thread.TerminateThread(-1)) << "no thread any more: nothing left to end";
 }
 
 TEST(BaseThread, DestructionStopsALiveThread) {

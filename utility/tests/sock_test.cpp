@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -69,9 +70,14 @@ class Recorder : public base_sock {
 
   bool datagram = false;       // read with RecvFrom
   bool closeOnRead = false;    // Close(true) from inside the read handler
+  std::atomic<bool> leaveUnread{false};  // the read handler records the event only
 
  protected:
   void OnReceive(int code) override {
+    if (leaveUnread) {
+      Push("read", code);
+      return;
+    }
     char buf[512];
     const int n = datagram ? RecvFrom(buf, sizeof(buf), m_fromIp, &m_fromPort) : Recv(buf, sizeof(buf));
     Push("read", code, n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string());
@@ -112,6 +118,13 @@ class Recorder : public base_sock {
   std::string m_data;
   int m_accepted = -1;
 };
+
+// A datagram socket bound to a free loopback port.
+void BindLoopbackUdp(base_sock& s) {
+  ASSERT_TRUE(s.Create(SOCK_DGRAM, 0, 0));
+  sockaddr_in local = Loopback(0);
+  ASSERT_TRUE(s.Bind(&local));
+}
 
 // A listening TCP socket on a free loopback port.
 uint16_t Listen(base_sock& s) {
@@ -186,6 +199,30 @@ TEST(BaseSock, ResetByPeerReportsTheError) {
   EXPECT_EQ(client.CodeOf("close"), BASE_WSAECONNRESET);
 }
 
+TEST(BaseSock, OrderlyCloseWaitsForUnreadData) {
+  Recorder listener;
+  const uint16_t port = Listen(listener);
+  ASSERT_TRUE(listener.SelectEvent(BASE_FD_ACCEPT));
+  Recorder client;
+  client.leaveUnread = true;
+  ASSERT_TRUE(client.Create(SOCK_STREAM, 0, 0));
+  ASSERT_TRUE(client.SelectEvent(BASE_FD_CONNECT | BASE_FD_READ | BASE_FD_CLOSE));
+  sockaddr_in to = Loopback(port);
+  ASSERT_TRUE(client.Connect(&to));
+  ASSERT_TRUE(listener.WaitFor("accept"));
+  const int accepted = listener.AcceptedHandle();
+  ASSERT_EQ(send(accepted, "bye", 3, 0), 3);
+  close(accepted);
+
+  ASSERT_TRUE(client.WaitFor("read"));
+  EXPECT_FALSE(client.WaitFor("close", 1, 300ms)) << "the data before the close is still unread";
+  EXPECT_EQ(client.Count("read"), 1);
+  char buf[8];
+  ASSERT_EQ(client.Recv(buf, sizeof(buf)), 3);
+  ASSERT_TRUE(client.WaitFor("close"));
+  EXPECT_EQ(client.CodeOf("close"), 0);
+}
+
 TEST(BaseSock, ConnectToClosedPortReportsRefusal) {
   uint16_t port;
   {
@@ -206,9 +243,7 @@ TEST(BaseSock, ConnectToClosedPortReportsRefusal) {
 TEST(BaseSock, UdpReadAndWriteOnce) {
   Recorder udp;
   udp.datagram = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ | BASE_FD_WRITE));
   EXPECT_FALSE(udp.SelectEvent(BASE_FD_READ)) << "a dispatch already runs";
   ASSERT_TRUE(udp.WaitFor("write"));
@@ -234,12 +269,33 @@ TEST(BaseSock, UdpReadAndWriteOnce) {
   EXPECT_EQ(udp.Count("write"), 1);
 }
 
+TEST(BaseSock, UnreadDataIsReportedAgainOnlyAfterARead) {
+  Recorder udp;
+  udp.datagram = true;
+  udp.leaveUnread = true;
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
+  ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
+
+  base_sock peer;
+  ASSERT_TRUE(peer.Create(SOCK_DGRAM, 0, 0));
+  ASSERT_EQ(peer.SendTo("one", 3, "127.0.0.1", udp.GetLocalPort()), 3);
+  ASSERT_EQ(peer.SendTo("two", 3, "127.0.0.1", udp.GetLocalPort()), 3);
+  ASSERT_TRUE(udp.WaitFor("read"));
+  EXPECT_FALSE(udp.WaitFor("read", 2, 300ms)) << "a handler that does not read is not called again";
+
+  // A read of this object raises the event again for what remains.
+  udp.leaveUnread = false;
+  char buf[8];
+  ASSERT_EQ(udp.RecvFrom(buf, sizeof(buf), static_cast<sockaddr_in*>(nullptr)), 3);
+  EXPECT_EQ(std::string(buf, 3), "one");
+  ASSERT_TRUE(udp.WaitFor("read", 2));
+  EXPECT_EQ(udp.Received(), "two");
+}
+
 TEST(BaseSock, ReadComesFirstWhenReadAndWriteAreReady) {
   Recorder udp;
   udp.datagram = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   base_sock peer;
   ASSERT_TRUE(peer.Create(SOCK_DGRAM, 0, 0));
   ASSERT_EQ(peer.SendTo("x", 1, "127.0.0.1", udp.GetLocalPort()), 1);
@@ -253,9 +309,7 @@ TEST(BaseSock, ReadComesFirstWhenReadAndWriteAreReady) {
 
 TEST(BaseSock, RecvFromWithoutDataLeavesOutputsAlone) {
   base_sock udp;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SetNoblock(true));
   char buf[4];
   char ip[16] = "keep";
@@ -303,9 +357,7 @@ TEST(BaseSock, OptionsOnALiveSocket) {
 TEST(BaseSock, StopWhileIdleThenRestart) {
   Recorder udp;
   udp.datagram = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
   udp.StopSelect(false);  // idle: woken and joined
 
@@ -330,9 +382,7 @@ TEST(BaseSock, CloseFromInsideTheHandler) {
   Recorder udp;
   udp.datagram = true;
   udp.closeOnRead = true;
-  ASSERT_TRUE(udp.Create(SOCK_DGRAM, 0, 0));
-  sockaddr_in local = Loopback(0);
-  ASSERT_TRUE(udp.Bind(&local));
+  ASSERT_NO_FATAL_FAILURE(BindLoopbackUdp(udp));
   const uint16_t port = udp.GetLocalPort();
   ASSERT_TRUE(udp.SelectEvent(BASE_FD_READ));
   base_sock peer;

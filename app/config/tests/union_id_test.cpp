@@ -27,6 +27,13 @@ TEST_F(UnionId, RegistryValueCases) {
       // The machine key comes first.
       {"[HKEY_CURRENT_USER\\Software\\ZelvikSoft\\Zelvik]\nUnionID=dword:1\n"
        "[HKEY_LOCAL_MACHINE\\Software\\ZelvikSoft\\Zelvik]\nUnionID=dword:2\n", 2},
+      // A machine key without the value still decides: no fall-back to the user.
+      {"[HKEY_CURRENT_USER\\Software\\ZelvikSoft\\Zelvik]\nUnionID=dword:1\n"
+       "[HKEY_LOCAL_MACHINE\\Software\\ZelvikSoft\\Zelvik]\nOther=dword:2\n", 1110},
+      {"[HKEY_CURRENT_USER\\Software\\ZelvikSoft\\Zelvik]\nUnionID=dword:1\n"
+       "[HKEY_LOCAL_MACHINE\\Software\\ZelvikSoft\\Zelvik]\n", 1110},
+      {"[HKEY_CURRENT_USER\\Software\\ZelvikSoft\\Zelvik]\nUnionID=dword:1\n"
+       "[HKEY_LOCAL_MACHINE\\Software\\ZelvikSoft\\Other]\nUnionID=dword:2\n", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file ? c.file : "(no file)");

@@ -22,6 +22,16 @@ TEST(CodePageTest, ToWideTable) {
       {"gbk truncated pair", "A\xD6", 936, u"A\uFFFD"},
       {"unknown page", "abc", 4242, u""},
       {"cp1252", "caf\xE9", 1252, u"café"},
+      {"latin-1", "caf\xE9", 28591, u"café"},
+      {"koi8-r", "\xF0\xD2\xC9", 20866, u"При"},
+      {"mac roman", "\x8E", 10000, u"é"},
+      {"utf-16le stops at a zero unit", std::string("a\0\x2D\x4E\0\0z\0", 8), 1200, u"a中"},
+      {"utf-16be", std::string("\0a\x4E\x2D", 4), 1201, u"a中"},
+      {"utf-16le cut unit", std::string("a\0b", 3), 1200, u"a"},
+      {"utf-32le astral", std::string("\x00\xF6\x01\x00", 4), 12000, u"\U0001F600"},
+      {"utf-32be", std::string("\0\0\0a", 4), 12001, u"a"},
+      {"utf-32le no code point", std::string("\0\0\x11\0", 4), 12000, u"\uFFFD"},
+      {"gb18030", "\x81\x30\x81\x30", 54936, u"\u0080"},
   };
   for (const Case& c : cases) EXPECT_EQ(MultiByteToWString(c.text, c.page), c.wide) << c.name;
 }
@@ -42,8 +52,34 @@ TEST(CodePageTest, FromWideTable) {
       {"cp1252 lost", u"é中", 1252, "\xE9?"},
       {"unknown page", u"abc", 4242, ""},
       {"stops at nul", std::u16string(u"ab\0cd", 5), CP_UTF8, "ab"},
+      {"latin-1 lost", u"café中", 28591, "caf\xE9?"},
+      {"koi8-r", u"При", 20866, "\xF0\xD2\xC9"},
+      {"mac roman", u"é", 10000, "\x8E"},
+      {"utf-16le", u"a中", 1200, std::string("a\0\x2D\x4E", 4)},
+      {"utf-16be", u"a中", 1201, std::string("\0a\x4E\x2D", 4)},
+      {"utf-32le astral", u"\U0001F600", 12000, std::string("\x00\xF6\x01\x00", 4)},
+      {"utf-32be lone surrogate", std::u16string(1, char16_t(0xD800)), 12001, std::string("\0\0\0?", 4)},
   };
   for (const Case& c : cases) EXPECT_EQ(WStringToMultiByte(c.wide, c.page), c.text) << c.name;
+}
+
+TEST(CodePageTest, WholeBuffersReportLoss) {
+  std::u16string wide;
+  ASSERT_TRUE(CodePageToUtf16(std::string("a\0b", 3).data(), 3, 28591, &wide));
+  EXPECT_EQ(wide, std::u16string(u"a\0b", 3)) << "zero bytes are converted too";
+  EXPECT_FALSE(CodePageToUtf16("abc", 3, 4242, &wide));
+  EXPECT_EQ(wide, u"");
+
+  std::string narrow;
+  bool lost = true;
+  ASSERT_TRUE(Utf16ToCodePage(u"caf\u00E9", 4, 28591, &narrow, &lost));
+  EXPECT_EQ(narrow, "caf\xE9");
+  EXPECT_FALSE(lost);
+  ASSERT_TRUE(Utf16ToCodePage(u"\u4E2D", 1, 20866, &narrow, &lost));
+  EXPECT_EQ(narrow, "?");
+  EXPECT_TRUE(lost);
+  EXPECT_FALSE(Utf16ToCodePage(u"a", 1, 4242, &narrow, &lost));
+  EXPECT_FALSE(lost);
 }
 
 TEST(CodePageTest, ConvertCodePage) {

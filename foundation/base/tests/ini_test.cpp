@@ -6,6 +6,9 @@
 #include "foundation/base/ini_file.h"
 #include "temp_dir.h"
 
+#include <atomic>
+#include <thread>
+
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -160,6 +163,28 @@ TEST_F(IniTest, ReadSectionDoubleNulList) {
   ini_.ReadSection(u"none", empty, 4);
   EXPECT_EQ(empty[0], 0);
   EXPECT_EQ(empty[1], 0);
+}
+
+TEST(IniFileTest, PathChangesWhileOtherThreadsUseTheFile) {
+  // One thread moves the file between two paths (one per phone) while
+  // another reads the path: it always sees one of the two whole.
+  const std::u16string first = u"/tmp/" + std::u16string(300, u'a') + u".ini";
+  const std::u16string second = u"/tmp/" + std::u16string(40, u'b') + u".ini";
+  CIniFile ini(first);
+  std::atomic<bool> done{false};
+  std::atomic<int> reads{0};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done) {
+      const std::u16string path = ini.GetFilePath();
+      if (path != first && path != second) ++torn;
+      ++reads;
+    }
+  });
+  for (int i = 0; reads < 100000; ++i) ini.SetFilePath(i % 2 ? first : second);
+  done = true;
+  reader.join();
+  EXPECT_EQ(torn, 0);
 }
 
 }  // namespace

@@ -38,15 +38,19 @@ INSTANTIATE_TEST_SUITE_P(
         InitialCase{"GBK outside GB2312, trail >= 0x80 is read afresh", "\x81\xB0\xA1", "A"},
         InitialCase{"stray 0xA1", "\xA1", ""},
         InitialCase{"level 2 first", "\xD8\xA1", "C"},     // 5601
-        InitialCase{"level 2 last", "\xF7\xFE", "Z"}),  // 8794
+        InitialCase{"code 5602", "\xD8\xA2", "_"},
+        InitialCase{"code 6328", "\xDF\xBC", "M"},
+        InitialCase{"level 2 last", "\xF7\xFE", "Z"}),    // 8794
     testing_support::NamedBy(&InitialCase::label));
 
 TEST(Pinyin, Syllables) {
   EXPECT_EQ(PinyinOfGbCode(1601), "A");
   EXPECT_EQ(PinyinOfGbCode(5589), "ZUO");
   EXPECT_EQ(PinyinOfGbCode(5601), "CHU");
+  EXPECT_EQ(PinyinOfGbCode(5602), "?");
   EXPECT_EQ(PinyinOfGbCode(5603), "WU");
   EXPECT_EQ(PinyinOfGbCode(5701), "TONG");
+  EXPECT_EQ(PinyinOfGbCode(6328), "M");
   EXPECT_EQ(PinyinOfGbCode(6437), "N");
   EXPECT_EQ(PinyinOfGbCode(6744), "L\xA8\xB9");
   EXPECT_EQ(PinyinOfGbCode(7704), "N\xA8\xB5");
@@ -57,8 +61,9 @@ TEST(Pinyin, Syllables) {
   EXPECT_EQ(PinyinOfGbCode(1695), "?");  // column 95
 }
 
-TEST(Pinyin, CodesThatOnceGaveT) {
-  // These five held a number instead of a syllable and came out as "T".
+TEST(Pinyin, FiveLevel2CodesReadCi) {
+  // These five level-2 codes carry the dictionary's syllable CI, so their
+  // initial is a letter like every other reading's.
   for (const int code : {6075, 6358, 7684, 8043, 8457}) {
     EXPECT_EQ(PinyinOfGbCode(code), "CI") << code;
   }

@@ -180,6 +180,31 @@ TEST(XmlEdit, RefusedEditsChangeNothing) {
   EXPECT_EQ(doc.GetDocument(), u"<r/>");
 }
 
+TEST(XmlEdit, NamesThatAreNoNamesAreRefused) {
+  const std::u16string bad[] = {u"x><evil/",   u"q\" onload=\"x", u"a b", u"a\tb", u"a/b",
+                                u"a=b",        u"a?",             u"a!",  u"a'",   u"a;b",
+                                u"a\\b",       u"a[1]",           u"a&b", u"a\rb",
+                                std::u16string(u"a\0b", 3)};
+  for (const std::u16string& name : bad) {
+    CXmlDocument doc(u"<r a=\"1\"><c/></r>");
+    ASSERT_TRUE(doc.FindElement());
+    EXPECT_FALSE(doc.AddChildElement(name)) << N(name);
+    EXPECT_FALSE(doc.AddElement(name)) << N(name);
+    EXPECT_FALSE(doc.SetAttribute(name, u"v")) << N(name);
+    doc.IntoElement();
+    ASSERT_TRUE(doc.FindElement(u"c"));
+    doc.OutOfElement();
+    EXPECT_FALSE(doc.SetChildAttribute(name, u"v")) << N(name);
+    EXPECT_EQ(doc.GetDocument(), u"<r a=\"1\"><c/></r>") << N(name);
+  }
+  // Letters beyond ASCII, digits, '-', '.', '_' and ':' make names.
+  CXmlDocument doc(u"<r/>");
+  ASSERT_TRUE(doc.FindElement());
+  EXPECT_TRUE(doc.AddChildElement(U("名字-1.x_y:z")));
+  EXPECT_TRUE(doc.SetAttribute(U("属性"), u"v"));
+  EXPECT_EQ(N(doc.GetDocument()), "<r 属性=\"v\">\r\n<名字-1.x_y:z/>\r\n</r>");
+}
+
 TEST(XmlEdit, EscapedValuesReadBackAsSet) {
   const std::u16string values[] = {u"<\"'&>", u"&amp;", u"a\"b'c", U("中文 &#65;")};
   for (const std::u16string& v : values) {

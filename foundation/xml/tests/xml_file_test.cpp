@@ -1,6 +1,12 @@
 // Loading and saving files: marks, encodings, conversions and records.
+#include <dirent.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 
 #include <fstream>
 #include <iterator>
@@ -33,6 +39,18 @@ class XmlFile : public ::testing::Test {
     const std::string p = Path(name);
     std::ofstream(p, std::ios::binary) << bytes;
     return p;
+  }
+  // Names in the test's folder, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir_.c_str())) {
+      while (const dirent* e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+      }
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -88,12 +106,20 @@ INSTANTIATE_TEST_SUITE_P(
                  "<converted_to encoding=\"UTF-16\" length=\"9\"/>"},
         LoadCase{"zero bytes dropped", std::string("<a>x\0y</a>", 10), "<a>xy</a>", 0,
                  "<read encoding=\"UTF-8\" length=\"10\"/><nulls_removed count=\"1\"/>"
-                 "<converted_to encoding=\"UTF-16\" length=\"9\"/>"}),
+                 "<converted_to encoding=\"UTF-16\" length=\"9\"/>"},
+        LoadCase{"utf-16le without mark", std::string("<\0a\0>\0\x2D\x4E<\0/\0a\0>\0", 16), "<a>中</a>", 0,
+                 "<read encoding=\"UTF-16LE\" length=\"8\"/>"},
+        LoadCase{"utf-16be without mark", std::string("\0<\0a\0/\0>", 8), "<a/>", 0,
+                 "<read encoding=\"UTF-16BE\" length=\"4\"/><endian_swap/>"},
+        LoadCase{"utf-32le without mark", std::string("<\0\0\0a\0\0\0/\0\0\0>\0\0\0", 16), "<a/>", 0,
+                 "<read encoding=\"UTF-32LE\" length=\"4\"/>"},
+        LoadCase{"utf-32be without mark", std::string("\0\0\0<\0\0\0a\0\0\0/\0\0\0>", 16), "<a/>", 0,
+                 "<read encoding=\"UTF-32BE\" length=\"4\"/><endian_swap/>"}),
     testing_support::NamedBy(&LoadCase::label));
 
 TEST_F(XmlFile, UndeclaredGbkFailsTheUtf8Test) {
-  // GBK "中文" once passed the UTF-8 test and was decoded as UTF-8 garbage;
-  // now the test fails and the ANSI page (UTF-8 here) replaces the bytes.
+  // GBK "中文" is no valid UTF-8: the test fails and the ANSI page (UTF-8
+  // here) replaces each byte.
   CXmlDocument doc;
   doc.LoadFile(Write("gbk.xml", " <a>\xD6\xD0\xCE\xC4</a>"));
   EXPECT_EQ(N(doc.GetResult()),
@@ -130,6 +156,37 @@ TEST_F(XmlFile, Utf16RoundTrips) {
   }
 }
 
+TEST_F(XmlFile, DeclaredWideEncodingsReadBack) {
+  // Whatever the flags, a file this class writes loads back to its text; a
+  // UTF-16 file gets its mark.
+  const char* encodings[] = {"UTF-16", "utf-16le", "UTF-16BE", "unicode", "UTF-32", "utf-32be"};
+  for (const char* encoding : encodings) {
+    const std::u16string text =
+        U(std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?><a>中\xF0\x9F\x98\x80</a>");
+    CXmlDocument doc(text);
+    const std::string out = Path(std::string("wide-") + encoding + ".xml");
+    ASSERT_TRUE(doc.SaveFile(out)) << encoding;
+    CXmlDocument back;
+    ASSERT_TRUE(back.LoadFile(out)) << encoding << ": " << N(back.GetResult());
+    EXPECT_EQ(back.GetDocument(), text) << encoding;
+  }
+  CXmlDocument doc(U("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a/>"));
+  const std::string out = Path("utf16-mark.xml");
+  ASSERT_TRUE(doc.SaveFile(out));
+  EXPECT_EQ(Read(out).substr(0, 4), std::string("\xFF\xFE<\0", 4));
+  EXPECT_EQ(doc.GetDocFlags(), XML_DOC_UTF16LE);
+  EXPECT_EQ(N(doc.GetResult()), "<bom/><write encoding=\"UTF-16\" length=\"43\"/>");
+}
+
+TEST_F(XmlFile, CallersUtf16ReadsSixteenBitUnits) {
+  const std::string path = Write("units.txt", std::string("\0h\x4E\x2D", 4));
+  std::u16string text, result;
+  uint32_t flags = 0;
+  const std::u16string encoding = u"UTF-16BE";
+  ASSERT_TRUE(CXmlDocument::ReadTextFile(path, text, &result, &flags, &encoding));
+  EXPECT_EQ(text, u"h中");
+}
+
 TEST_F(XmlFile, SavesInTheDeclaredEncoding) {
   CXmlDocument doc(U("<?xml version=\"1.0\" encoding=\"GBK\"?><a>中文</a>"));
   const std::string out = Path("gbk-out.xml");
@@ -153,6 +210,37 @@ TEST_F(XmlFile, MissingFileLeavesAnEmptyDocument) {
   EXPECT_TRUE(doc.GetDocument().empty());
   EXPECT_FALSE(doc.FindElement());
   EXPECT_EQ(N(doc.GetResult()), "<file_error msg=\"No such file or directory\" n=\"2\"/>");
+}
+
+TEST_F(XmlFile, FolderIsNoFile) {
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadFile(dir_));
+  EXPECT_EQ(N(doc.GetResult()), "<file_error msg=\"Is a directory\" n=\"21\"/>");
+}
+
+TEST_F(XmlFile, FailedSaveKeepsTheOldFile) {
+  const std::string path = Write("keep.xml", "<old/>");
+  CXmlDocument doc(U("<new>" + std::string(200, 'x') + "</new>"));
+  // Files of this process may not grow past 64 bytes for the save.
+  struct rlimit before {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit small = before;
+  small.rlim_cur = 64;
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = doc.SaveFile(path);
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(saved);
+  EXPECT_NE(N(doc.GetResult()).find("<file_error msg=\"File too large\" n=\"27\"/>"), std::string::npos)
+      << N(doc.GetResult());
+  EXPECT_EQ(Read(path), "<old/>");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"keep.xml"}) << "no temporary file stays behind";
+
+  ASSERT_TRUE(doc.SaveFile(path));
+  EXPECT_EQ(Read(path).substr(0, 5), "<new>");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"keep.xml"});
 }
 
 TEST_F(XmlFile, FailedSaveLeavesTheDocument) {

@@ -71,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Utf8Case{"ascii", "<a/>", true, 0, false},
                       Utf8Case{"chinese", "\xE4\xB8\xAD\xE6\x96\x87", true, 2, false},
                       Utf8Case{"four bytes", "\xF0\x9F\x98\x80", true, 1, false},
-                      // GBK "中文" (D6 D0 CE C4) once passed as two 2-byte sequences.
+                      // GBK "中文" (D6 D0 CE C4): each lead byte is followed by
+                      // another lead byte, never by a continuation byte.
                       Utf8Case{"gbk", "\xD6\xD0\xCE\xC4", false, 0, false},
                       Utf8Case{"continuation as lead", "\x80\x80", false, 0, false},
                       Utf8Case{"overlong slash", "\xC0\xAF", false, 0, false},
