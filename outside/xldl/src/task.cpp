@@ -1,7 +1,7 @@
 #include "task.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
+#include <fcntl.h>  // sync_file_range (_GNU_SOURCE)
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +24,7 @@ namespace {
 constexpr long kConnectTimeoutSeconds = 15;
 constexpr long kLowSpeedSeconds = 30;  // under a byte a second for this long: a network failure
 constexpr long kBufferSize = 512 * 1024;
+constexpr uint64_t kWritebackEvery = 8 * 1024 * 1024;
 constexpr auto kSpeedWindow = std::chrono::seconds(2);
 constexpr auto kSampleEvery = std::chrono::milliseconds(100);
 
@@ -75,6 +76,7 @@ struct Transfer {
   uint64_t offset = 0;   // bytes kept from an earlier transfer
   uint64_t written = 0;  // bytes written by this one
   uint64_t total = 0;
+  uint64_t synced = 0;  // the file's bytes before this offset are on their way to the disk
   int fd = -1;
   bool started_body = false;
   long status = 0;
@@ -120,11 +122,22 @@ struct Transfer {
     }
     t->written += bytes;
     t->task->SetProgress(t->offset + t->written);
+    t->StartWriteback();
     return bytes;
   }
 
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(self)->task->stop_.load() ? 1 : 0;
+  }
+
+  // Hands what was written since the last call to the disk in the
+  // background every few megabytes, so the flush before the rename finds
+  // little left to do.
+  void StartWriteback() {
+    const uint64_t end = offset + written;
+    if (end - synced < kWritebackEvery) return;
+    ::sync_file_range(fd, static_cast<off_t>(synced), static_cast<off_t>(end - synced), SYNC_FILE_RANGE_WRITE);
+    synced = end;
   }
 
   // The headers are in: check the answer, settle the name and open the
@@ -184,6 +197,7 @@ struct Transfer {
       task->file_name_ = name;
       task->total_ = total;
     }
+    synced = offset;
     task->SetProgress(offset);
     return true;
   }
@@ -387,7 +401,7 @@ Task::Result Task::Attempt() {
       return {Outcome::kRetry, kXlFailNetwork};
   }
   if (t.total != 0 && t.offset + t.written != t.total) return {Outcome::kRetry, kXlFailCut};
-  if (::fsync(t.fd) != 0 || ::close(t.fd) != 0) {
+  if (::fdatasync(t.fd) != 0 || ::close(t.fd) != 0) {
     t.fd = -1;
     return {Outcome::kFailed, kXlFailFile};
   }
