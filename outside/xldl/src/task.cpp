@@ -181,6 +181,12 @@ struct Transfer {
     total = range_total != 0 ? range_total : (length >= 0 ? offset + static_cast<uint64_t>(length) : 0);
 
     fd = ::open(td_path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (offset == 0 ? O_TRUNC : 0), 0644);
+    struct stat st {};
+    // Only a regular file of this user is continued or overwritten (never a link, a device or another's file).
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+      ::close(fd);
+      fd = -1;
+    }
     if (fd < 0 || (offset > 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) ||
         (offset > 0 && ::ftruncate(fd, static_cast<off_t>(offset)) != 0)) {
       abort = Abort::kFile;

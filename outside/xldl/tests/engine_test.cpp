@@ -182,6 +182,22 @@ TEST_F(EngineTest, HttpErrorsFailWithTheirCodes) {
   }
 }
 
+TEST_F(EngineTest, UnwritableTargetFailsWithoutRetry) {
+  Resource r;
+  r.body = "body";
+  server_.Put("/nowhere.bin", r);
+  param_ = std::make_unique<XlTaskParam>();
+  std::memset(param_.get(), 0, sizeof(XlTaskParam));
+  CopyText(param_->url, server_.Url("/nowhere.bin"));
+  CopyText(param_->save_folder, folder_ + "/missing/folder");
+  const XlTaskHandle task = XL_CreateTask(param_.get());
+  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskInfo info = WaitEnd(task);
+  EXPECT_EQ(info.state, kXlStateFailed);
+  EXPECT_EQ(info.fail_code, kXlFailFile);
+  EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
 TEST_F(EngineTest, NetworkFailureAfterTheEnginesOwnTries) {
   Resource r;
   r.generated_size = 100000;
