@@ -40,10 +40,7 @@ TEST_F(RealEngineTest, DownloadCompletesAndIsRecorded) {
 }
 
 TEST_F(RealEngineTest, ResumesAfterACutAndAfterAStop) {
-  Resource r;
-  r.generated_size = 600000;
-  r.cut_after = 250000;
-  r.cuts = 1;
+  Resource r = testing_server::Generated(600000, 250000, 1);
   server_.Put("/cut.bin", r);
   const std::string url = server_.Url("/cut.bin");
   ASSERT_TRUE(P2SPNewTask(url.c_str(), (downloads_ + "/cut.bin").c_str(), 0));

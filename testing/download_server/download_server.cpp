@@ -38,6 +38,14 @@ std::string Pattern(uint64_t offset, size_t length) {
   return out;
 }
 
+Resource Generated(uint64_t size, uint64_t cut_after, int cuts) {
+  Resource resource;
+  resource.generated_size = size;
+  resource.cut_after = cut_after;
+  resource.cuts = cuts;
+  return resource;
+}
+
 // State shared with the request handlers. Threading: the handlers run on
 // the server's worker threads; `mutex` guards `resources`, `requests` and
 // each resource's remaining cuts.
@@ -144,7 +152,14 @@ DownloadServer::DownloadServer() : shared_(std::make_shared<Shared>()), server_(
         [=](bool) { finish(status, first, *sent); });
   });
   port_ = server_->bind_to_any_port("127.0.0.1");
-  if (port_ > 0) thread_ = std::thread([this] { server_->listen_after_bind(); });
+  if (port_ <= 0) return;
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // A stop() that comes before the accept loop runs is lost (the loop would
+  // then never end): wait, bounded, until it runs.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 DownloadServer::~DownloadServer() {

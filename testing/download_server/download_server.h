@@ -41,6 +41,10 @@ struct Resource {
   uint64_t bytes_per_second = 0;  // > 0: the body is sent at about this rate
 };
 
+// A generated body of `size` bytes whose first `cuts` answers end after
+// `cut_after` body bytes.
+Resource Generated(uint64_t size, uint64_t cut_after = 0, int cuts = 0);
+
 struct RequestRecord {
   std::string path;
   std::string range;     // the Range header as sent, empty when none

@@ -58,6 +58,14 @@ class EngineTest : public ::testing::Test {
     return XL_CreateTask(param_.get());
   }
 
+  // Creates and starts a task; its handle.
+  XlTaskHandle Launch(const std::string& path, const std::string& name) {
+    const XlTaskHandle task = Create(path, name);
+    EXPECT_NE(task, 0u);
+    EXPECT_EQ(XL_StartTask(task), 1);
+    return task;
+  }
+
   XlTaskInfo Query(XlTaskHandle task) {
     XlTaskInfo info;
     std::memset(&info, 0, sizeof info);
@@ -125,13 +133,9 @@ TEST_F(EngineTest, DownloadsWholeFileAndRemembersItsSize) {
 }
 
 TEST_F(EngineTest, ResumesAfterACutWithoutFetchingTheFirstPartAgain) {
-  Resource r;
-  r.generated_size = 1000000;
-  r.cut_after = 400000;
-  r.cuts = 1;
+  Resource r = testing_server::Generated(1000000, 400000, 1);
   server_.Put("/cut.bin", r);
-  const XlTaskHandle task = Create("/cut.bin", "cut.bin");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/cut.bin", "cut.bin");
   EXPECT_EQ(WaitEnd(task).state, kXlStateFinished);
   EXPECT_EQ(ReadAll(folder_ + "/cut.bin"), Pattern(0, 1000000));
   const auto requests = server_.Requests();
@@ -145,14 +149,10 @@ TEST_F(EngineTest, ResumesAfterACutWithoutFetchingTheFirstPartAgain) {
 }
 
 TEST_F(EngineTest, RestartsFromZeroWhenTheServerAnswersWhole) {
-  Resource r;
-  r.generated_size = 500000;
-  r.cut_after = 100000;
-  r.cuts = 1;
+  Resource r = testing_server::Generated(500000, 100000, 1);
   r.ignore_range = true;
   server_.Put("/whole.bin", r);
-  const XlTaskHandle task = Create("/whole.bin", "whole.bin");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/whole.bin", "whole.bin");
   EXPECT_EQ(WaitEnd(task).state, kXlStateFinished);
   EXPECT_EQ(ReadAll(folder_ + "/whole.bin"), Pattern(0, 500000));
   const auto requests = server_.Requests();
@@ -172,8 +172,7 @@ TEST_F(EngineTest, HttpErrorsFailWithTheirCodes) {
     const std::string path = "/e" + std::to_string(c.status);
     server_.Put(path, r);
     const size_t before = server_.Requests().size();
-    const XlTaskHandle task = Create(path, "e.bin");
-    ASSERT_EQ(XL_StartTask(task), 1);
+    const XlTaskHandle task = Launch(path, "e.bin");
     const XlTaskInfo info = WaitEnd(task);
     EXPECT_EQ(info.state, kXlStateFailed) << c.status;
     EXPECT_EQ(info.fail_code, c.fail_code) << c.status;
@@ -199,13 +198,9 @@ TEST_F(EngineTest, UnwritableTargetFailsWithoutRetry) {
 }
 
 TEST_F(EngineTest, NetworkFailureAfterTheEnginesOwnTries) {
-  Resource r;
-  r.generated_size = 100000;
-  r.cut_after = 1000;
-  r.cuts = 3;
+  Resource r = testing_server::Generated(100000, 1000, 3);
   server_.Put("/always_cut.bin", r);
-  const XlTaskHandle task = Create("/always_cut.bin", "c.bin");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/always_cut.bin", "c.bin");
   const XlTaskInfo info = WaitEnd(task);
   EXPECT_EQ(info.state, kXlStateFailed);
   EXPECT_EQ(info.fail_code, kXlFailCut);
@@ -220,8 +215,7 @@ TEST_F(EngineTest, FollowsRedirectsAndNamesFileFromTheServer) {
   Resource hop;
   hop.redirect_to = "/target";
   server_.Put("/hop", hop);
-  const XlTaskHandle task = Create("/hop", "");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/hop", "");
   const XlTaskInfo info = WaitEnd(task);
   EXPECT_EQ(info.state, kXlStateFinished);
   EXPECT_EQ(NameOf(info), "served name.apk");
@@ -233,8 +227,7 @@ TEST_F(EngineTest, NameFromUrlWhenTheServerGivesNone) {
   r.body = "x";
   server_.Put("/dir/from%20url.txt", r);
   server_.Put("/dir/from url.txt", r);
-  const XlTaskHandle task = Create("/dir/from%20url.txt?v=2", "");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/dir/from%20url.txt?v=2", "");
   const XlTaskInfo info = WaitEnd(task);
   EXPECT_EQ(info.state, kXlStateFinished);
   EXPECT_EQ(NameOf(info), "from url.txt");
@@ -245,8 +238,7 @@ TEST_F(EngineTest, StopThenDeleteKeepsThePartForTheNextTask) {
   r.generated_size = 400000;
   r.bytes_per_second = 400000;
   server_.Put("/slow.bin", r);
-  const XlTaskHandle task = Create("/slow.bin", "slow.bin");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/slow.bin", "slow.bin");
   ASSERT_NO_FATAL_FAILURE(WaitBytes(task, 50000));
   EXPECT_GT(Query(task).speed, 0u);
   EXPECT_EQ(XL_StopTask(task), 1);
@@ -260,8 +252,7 @@ TEST_F(EngineTest, StopThenDeleteKeepsThePartForTheNextTask) {
 
   r.bytes_per_second = 0;
   server_.Put("/slow.bin", r);
-  const XlTaskHandle again = Create("/slow.bin", "slow.bin");
-  ASSERT_EQ(XL_StartTask(again), 1);
+  const XlTaskHandle again = Launch("/slow.bin", "slow.bin");
   const XlTaskInfo info = WaitEnd(again);
   EXPECT_EQ(info.state, kXlStateFinished);
   EXPECT_EQ(info.downloaded_size, 400000u);
@@ -270,13 +261,9 @@ TEST_F(EngineTest, StopThenDeleteKeepsThePartForTheNextTask) {
 }
 
 TEST_F(EngineTest, DelTempFileRemovesThePart) {
-  Resource r;
-  r.generated_size = 100000;
-  r.cut_after = 1000;
-  r.cuts = 3;
+  Resource r = testing_server::Generated(100000, 1000, 3);
   server_.Put("/part.bin", r);
-  const XlTaskHandle task = Create("/part.bin", "");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/part.bin", "");
   EXPECT_EQ(WaitEnd(task).state, kXlStateFailed);
   ASSERT_TRUE(Exists(folder_ + "/part.bin.td"));
   XL_DeleteTask(task);
@@ -295,8 +282,7 @@ TEST_F(EngineTest, UserAgentAndDirectProxyApply) {
   std::memset(proxy.get(), 0, sizeof(XlProxyRecord));
   proxy->direct = 1;
   ASSERT_EQ(XL_SetProxy(proxy.get()), 1);
-  const XlTaskHandle task = Create("/ua", "ua.txt");
-  ASSERT_EQ(XL_StartTask(task), 1);
+  const XlTaskHandle task = Launch("/ua", "ua.txt");
   EXPECT_EQ(WaitEnd(task).state, kXlStateFinished);
   EXPECT_EQ(server_.Requests().back().user_agent, "Mozilla/5.0 test");
   XL_SetUserAgent(u"");
