@@ -8,7 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libsqlite3-dev libjsoncpp-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev libzip-dev libudev-dev libpng-dev libjpeg-dev zlib1g-dev
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-  adb aapt android-framework-res python3 python3-pyftpdlib curl
+  adb aapt android-framework-res python3 python3-pyftpdlib curl aria2
   librsvg2-bin xvfb xauth libxtst-dev fonts-noto-cjk unicode-data iproute2 util-linux zip unzip
 )
 
