@@ -1,6 +1,7 @@
 // DSInit, DSClose, DSSetMajorAppID and what the exports share.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/kit_log.h"
 #include "exports_common.h"
@@ -13,9 +14,9 @@ namespace kitoracle {
 std::atomic<uint8_t> g_majorAppId{1};
 
 const char* ErrorName(int code) {
-  static const std::string* names = [] {
-    auto* list = new std::string[9];
-    for (int i = 0; i < 9; ++i) list[i] = ToUtf8(kDsErrorNames[i]);
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> list;
+    for (const auto& name : kDsErrorNames) list.push_back(ToUtf8(name));
     return list;
   }();
   return code >= 0 && code < 9 ? names[code].c_str() : "DS_ERROR_UNKNOWN";

@@ -39,8 +39,12 @@ int64_t NowMs() {
 }  // namespace
 
 CBaseLog& CBaseLog::Instance() {
-  static CBaseLog* log = new CBaseLog;  // kept to the end of the process: threads may log until then
-  return *log;
+  static CBaseLog log;  // closed by DSClose, kept until the library unloads
+  return log;
+}
+
+CBaseLog::~CBaseLog() {
+  if (fd_ >= 0) close(fd_);
 }
 
 std::string CBaseLog::LogPath(const char* name) {

@@ -30,9 +30,13 @@ std::u16string SemaphoreName() {
 }  // namespace
 
 CSearch& CSearch::GetInstance() {
-  static CSearch* search = new CSearch;  // never deleted: other threads may search until the process ends
-  return *search;
+  // Lives until the library unloads (the host stops searching before it
+  // unloads the library or ends the process).
+  static CSearch search;
+  return search;
 }
+
+CSearch::~CSearch() { JoinProbe(); }
 
 bool CSearch::MakeBuffers() {
   if (request_.size() == kPacketSize && reply_.size() == kPacketSize) return true;
