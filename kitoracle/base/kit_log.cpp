@@ -150,8 +150,8 @@ CLogInOut::~CLogInOut() {
   if (elapsed < 1000) {
     CBaseLog::Instance().Write(line_, file_, function_, "%s out and tick %d ms.", function_, int(elapsed));
   } else {
-    CBaseLog::Instance().Write(line_, file_, function_, "%s out and tick %d s %d ms.", function_,
-                               int(elapsed / 1000), int(elapsed % 1000));
+    CBaseLog::Instance().Write(line_, file_, function_, "%s out and tick %d s %d ms.", function_, int(elapsed / 1000),
+                               int(elapsed % 1000));
   }
 }
 

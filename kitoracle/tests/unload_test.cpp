@@ -3,10 +3,9 @@
 // the host unloads it without DSClose), so no thread is left running code
 // that is gone. Run under ASan in CI.
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>

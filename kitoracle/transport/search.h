@@ -43,6 +43,8 @@ class CSearch {
   CSearch() = default;
   ~CSearch();
   bool MakeBuffers();
+  // Under the lock: the request into request_; its length in *length.
+  int WriteRequest(const Request* request, bool replyGiven, int* length);
   void ProbeThread();
 
   std::vector<uint8_t> request_;  // the request written by MakeBuffer
