@@ -123,8 +123,8 @@ SetupPrefix ParseSetupPrefix(const char16_t* text, size_t capacity) {
 
 void MatchedIdsWriter::AddId(const std::u16string& id) {
   if (id.empty() || cut_) return;
-  // The ID, its terminator, and room for this group's and the buffer's end.
-  if (used_ + id.size() + 3 > capacity_) {
+  // The ID, its terminator, and room for the open groups' and the buffer's end.
+  if (used_ + id.size() + 1 + groups_left_ + 1 > capacity_) {
     cut_ = true;
     return;
   }
@@ -134,6 +134,7 @@ void MatchedIdsWriter::AddId(const std::u16string& id) {
 }
 
 void MatchedIdsWriter::CloseGroup() {
+  if (groups_left_ > 0) --groups_left_;
   if (used_ + 2 > capacity_) {
     cut_ = true;
     return;

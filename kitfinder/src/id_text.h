@@ -46,10 +46,12 @@ SetupPrefix ParseSetupPrefix(const char16_t* text, size_t capacity);
 // Fills the matched-IDs buffer: one group of NUL-terminated IDs per driver,
 // each group closed by an empty string, one more empty string at the end.
 // Nothing is written past `capacity` characters: an ID that would not leave
-// room for the closing strings is left out with every ID after it.
+// room for the closing strings of its group, of the groups still to come
+// and of the buffer is left out with every ID after it.
 class MatchedIdsWriter {
  public:
-  MatchedIdsWriter(char16_t* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+  MatchedIdsWriter(char16_t* buffer, size_t capacity, size_t groups)
+      : buffer_(buffer), capacity_(capacity), groups_left_(groups) {}
   void AddId(const std::u16string& id);
   void CloseGroup();
   void Finish();
@@ -58,6 +60,7 @@ class MatchedIdsWriter {
  private:
   char16_t* buffer_;
   size_t capacity_;
+  size_t groups_left_;  // groups not closed yet
   size_t used_ = 0;
   bool cut_ = false;
 };

@@ -53,10 +53,6 @@ class CDSInterface {
   // "kitoracle.dll"), falling back to the plain file name; binds the 22
   // names. False when the library cannot be loaded (logged).
   bool InitDSInterface(const std::string& path);
-  bool IsLoaded() const { return module_ != nullptr; }
-  // For tests: a table of functions in place of a loaded library.
-  void SetFunctions(const DSFunctions& functions) { fn_ = functions; }
-  const DSFunctions& Functions() const { return fn_; }
 
   int DSInit() const;
   void SetMajorAppID(int app_id) const;

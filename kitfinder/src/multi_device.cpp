@@ -105,7 +105,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
   }
 
   if (matched) {
-    MatchedIdsWriter writer(matched, matched_capacity);
+    MatchedIdsWriter writer(matched, matched_capacity, head.pDrvInfo ? head.cDrvCount : 0);
     for (int d = 0; head.pDrvInfo && d < head.cDrvCount; ++d) {
       SDrvInfo& driver = head.pDrvInfo[d];
       const SetupPrefix prefix = ParseSetupPrefix(driver.szSetupPara, kDriverTextLength);
