@@ -85,14 +85,6 @@ void CBaseLog::Write(int line, const char* source, const char* function, const c
   WriteLocked(line, source, function, message);
 }
 
-void CBaseLog::WriteSystemError(int line, const char* source, const char* function) {
-  const int code = errno;
-  if (code == 0) return;
-  char text[260];
-  std::snprintf(text, sizeof text, "%s", std::strerror(code));
-  Write(line, source, function, "ErrorCode = %d:%s", code, text);
-}
-
 void CBaseLog::WriteLocked(int line, const char* source, const char* function, const std::string& message) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

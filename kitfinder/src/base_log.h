@@ -43,8 +43,6 @@ class CBaseLog {
   // One line: printf-style message from `format`.
   void Write(int line, const char* source, const char* function, const char* format, ...)
       __attribute__((format(printf, 5, 6)));
-  // "ErrorCode = %d:%s" with errno and its text.
-  void WriteSystemError(int line, const char* source, const char* function);
 
   // The name field: `function` (its last 29 characters when longer) right-
   // aligned; when at least two positions remain, '|' and as much of the end
@@ -69,6 +67,5 @@ std::string OwnModuleFolder(const char* suffix);
 
 #define KF_LOG(format, ...) \
   ::kitfinder::CBaseLog::GetInstance()->Write(__LINE__, __FILE__, __func__, format, ##__VA_ARGS__)
-#define KF_LOG_SYSTEM_ERROR() ::kitfinder::CBaseLog::GetInstance()->WriteSystemError(__LINE__, __FILE__, __func__)
 
 #endif  // KITFINDER_SRC_BASE_LOG_H_

@@ -70,6 +70,7 @@ for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$FAKE
   [ -e "$f" ] || fail "missing $f (run scripts/build.sh $BUILD)"
 done
 command -v adb >/dev/null || fail "adb is missing (scripts/setup.sh installs it)"
+command -v umockdev-run >/dev/null || fail "umockdev-run is missing (scripts/setup.sh installs umockdev)"
 
 # ---------------------------------------------------------------- clean-up
 TMP="$(mktemp -d /tmp/phonedeck-demo-XXXXXX)" || fail "cannot make a temporary folder"
@@ -150,37 +151,28 @@ FTP_PASSIVE_PORT="$(field ftp_passive_port)"
 say "phone ready: adb serial $SERIAL, adb server on 127.0.0.1:$ADB_PORT, agent forwarded to 127.0.0.1:$AGENT_PORT"
 
 # ---------------------------------------------------------------- the USB side
-# One phone as the kernel lists it: a USB device with a storage interface
-# and the adb interface (class ff, subclass 42, protocol 01); its USB serial
-# is what adb lists, as with a real phone.
-SYSFS="$TMP/sysfs"
+# One phone as the kernel lists it: a USB device with a storage interface and
+# the adb interface (class ff, subclass 42, protocol 01), whose USB serial is
+# what adb lists, as with a real phone; with its device node. umockdev-run
+# shows it to the program through libudev and /sys, so the detection library
+# runs unchanged.
+UMOCKDEV="$TMP/phone.umockdev"
 DEVPATH="/devices/pci0000:00/0000:00:14.0/usb1/1-1"
-DEV="$SYSFS$DEVPATH"
-attr() { mkdir -p "$1" && printf '%s\n' "$3" >"$1/$2"; }
-attr "$DEV" idVendor 18d1
-attr "$DEV" idProduct 4ee7
-attr "$DEV" bcdDevice 0100
-attr "$DEV" manufacturer Zelvik
-attr "$DEV" product "Z1 Sim"
-attr "$DEV" serial "$SERIAL"
-attr "$DEV" busnum 1
-attr "$DEV" devnum 5
-attr "$DEV" bNumInterfaces " 2"
-# The device node the detection opens to see that the adb interface is
-# usable: a file of this demo (the path is taken below /dev).
-mkdir -p "$TMP/dev/bus/usb/001" && : >"$TMP/dev/bus/usb/001/005"
-attr "$DEV" uevent "DEVNAME=..$TMP/dev/bus/usb/001/005"
-n=0
-for iface in 080650 ff4201; do
-  attr "$DEV/1-1:1.$n" bInterfaceNumber "0$n"
-  attr "$DEV/1-1:1.$n" bInterfaceClass "${iface:0:2}"
-  attr "$DEV/1-1:1.$n" bInterfaceSubClass "${iface:2:2}"
-  attr "$DEV/1-1:1.$n" bInterfaceProtocol "${iface:4:2}"
-  n=$((n + 1))
-done
-mkdir -p "$SYSFS/bus/usb/devices"
-ln -s "$DEV" "$SYSFS/bus/usb/devices/1-1"
-say "simulated USB: an Android phone (18d1:4ee7, adb interface) with serial $SERIAL in $SYSFS"
+{
+  printf 'P: %s\nN: bus/usb/001/005\n' "$DEVPATH"
+  printf 'E: DEVNAME=/dev/bus/usb/001/005\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: DRIVER=usb\n'
+  printf 'E: BUSNUM=001\nE: DEVNUM=005\nE: PRODUCT=18d1/4ee7/100\nE: MAJOR=189\nE: MINOR=4\n'
+  printf 'A: idVendor=18d1\nA: idProduct=4ee7\nA: bcdDevice=0100\nA: manufacturer=Zelvik\nA: product=Z1 Sim\n'
+  printf 'A: serial=%s\nA: busnum=1\nA: devnum=5\nA: bNumInterfaces= 2\nA: authorized=1\nA: dev=189:4\n' "$SERIAL"
+  n=0
+  for iface in 080650 ff4201; do
+    printf '\nP: %s/1-1:1.%d\nE: DEVTYPE=usb_interface\nE: SUBSYSTEM=usb\n' "$DEVPATH" "$n"
+    printf 'A: bInterfaceNumber=0%d\nA: bInterfaceClass=%s\nA: bInterfaceSubClass=%s\nA: bInterfaceProtocol=%s\n' \
+      "$n" "${iface:0:2}" "${iface:2:2}" "${iface:4:2}"
+    n=$((n + 1))
+  done
+} >"$UMOCKDEV" || fail "cannot write $UMOCKDEV"
+say "simulated USB: an Android phone (18d1:4ee7, adb interface) with serial $SERIAL, plugged in through umockdev"
 
 # ---------------------------------------------------------------- the display
 if [ "$HEADLESS" = 1 ]; then
@@ -221,14 +213,13 @@ APP_ENV=(
   HOME="$TMP/home" XDG_CONFIG_HOME="$TMP/home/.config" XDG_DATA_HOME="$TMP/home/.local/share"
   XDG_CACHE_HOME="$TMP/home/.cache" XDG_RUNTIME_DIR="$TMP/runtime" XDG_DOWNLOAD_DIR="$TMP/home/Downloads"
   TMPDIR="$TMP/tmp" PHONEDECK_PROGRAM_DIR="$PROGRAM"
-  PORTSNIFFER_SYSFS_ROOT="$SYSFS" PORTSNIFFER_UEVENT_SOURCE=udev
   ANDROID_ADB_SERVER_PORT="$ADB_PORT"
   PHONEDECK_AGENT_PORT="$AGENT_PORT" PHONEDECK_FTP_PORT="$FTP_PORT" PHONEDECK_FTP_PASSIVE_PORT="$FTP_PASSIVE_PORT"
 )
 [ "$DISPLAY_MODE" = headless ] && APP_ENV+=(PHONEDECK_HEADLESS=1)
 say "starting Phonedeck"
-env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL "${APP_ENV[@]}" \
-  "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
+env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL -u PORTSNIFFER_SYSFS_ROOT "${APP_ENV[@]}" \
+  umockdev-run --device "$UMOCKDEV" -- "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
 APP_PID=$!
 
 # ---------------------------------------------------------------- progress

@@ -2,13 +2,13 @@
 // and its byte form refusing damaged values.
 #include <dlfcn.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "app/adb/tests/temp_folder.h"
 #include "ledgerbox.h"
 #include "src/record_codec.h"
 
@@ -50,9 +50,7 @@ SQueryDevInfo Device(const char16_t* first_id) {
 class LedgerboxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/ledgerbox-test-XXXXXX";
-    folder_ = mkdtemp(tmpl);
-    setenv("LEDGERBOX_DIR", (folder_ + "/cache").c_str(), 1);
+    setenv("LEDGERBOX_DIR", folder_.File("cache").c_str(), 1);
     lib_ = dlopen(LEDGERBOX_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib_, nullptr) << dlerror();
 #define SYM(field, name) api_.field = reinterpret_cast<decltype(api_.field)>(dlsym(lib_, #name))
@@ -67,10 +65,9 @@ class LedgerboxTest : public ::testing::Test {
   void TearDown() override {
     if (api_.close) api_.close();
     if (lib_) dlclose(lib_);
-    ASSERT_EQ(system(("rm -rf '" + folder_ + "'").c_str()), 0);
   }
 
-  std::string folder_;
+  testing_support::TempFolder folder_;
   void* lib_ = nullptr;
   Api api_{};
 };
