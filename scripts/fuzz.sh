@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Bounded libFuzzer runs of the parsers that read untrusted bytes: the XML
-# parser and file loader, the udp datagram parser and relaylink's dispatch
-# replies.
+# parser and file loader, the udp datagram parser, relaylink's dispatch
+# replies and kitoracle's search service replies.
 #   scripts/fuzz.sh            FUZZ_SECONDS (default 120) shared by the targets
 # Configures build-fuzz with clang, builds only the fuzz targets, runs each
 # from its seed corpus and exits non-zero when a target crashes.
@@ -15,6 +15,7 @@ fuzzers=(
   xml_load_fuzzer:foundation/xml/fuzz/corpus/load
   udp_datagram_fuzz:udp/fuzz/udp_datagram_fuzz_corpus
   relaylink_dispatch_fuzz:relaylink/fuzz/relaylink_dispatch_fuzz_corpus
+  kitoracle_reply_fuzz:kitoracle/fuzz/kitoracle_reply_fuzz_corpus
 )
 targets=()
 for f in "${fuzzers[@]}"; do targets+=("${f%%:*}"); done

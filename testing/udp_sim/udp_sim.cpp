@@ -161,6 +161,7 @@ void UdpPeerSim::OnDatagram(const uint8_t* data, size_t len, const std::string& 
   }
   ++requests_;
   std::vector<uint8_t> reply = answer_ ? answer_(whole) : std::vector<uint8_t>();
+  if (reply.empty() && shape.silentOnEmpty) return;
   size_t count = reply.empty() ? 1 : (reply.size() + shape.fragmentPayload - 1) / shape.fragmentPayload;
   std::vector<std::vector<uint8_t>> datagrams;
   for (size_t i = 0; i < count; ++i) {

@@ -44,6 +44,7 @@ struct ReplyShape {
   bool cipher = false;      // flag 0x04 and the datagram cipher
   bool withCrc = false;     // a CRC over the plain payload
   bool corruptCrc = false;  // a CRC that does not match
+  bool silentOnEmpty = false;  // an empty answer sends nothing (a lost reply, or a request without one)
 };
 
 // A udp peer: joins the fragments of each request and answers it with
