@@ -1,6 +1,6 @@
 // The 32 DG exports: each fetches the query front (made on first use) and
 // calls one of its operations with the slot it names.
-#include "base_log.h"
+#include "module_folder.h"
 #include "get_progress.h"
 #include "kitfinder.h"
 #include "record_copy.h"
@@ -25,7 +25,7 @@ KITFINDER_API int DGInit() {
 
 KITFINDER_API void DGClose() {
   if (auto front = Front()) front->Release();
-  kitfinder::CBaseLog::GetInstance()->LogClose();
+  kitoracle::CBaseLog::Instance().LogClose();
   CGetProgress::DestroyInstance();
 }
 

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "base_log.h"
+#include "module_folder.h"
 #include "hour_stamp.h"
 #include "id_text.h"
 #include "record_copy.h"
@@ -50,7 +50,7 @@ bool HandOut(const SDrvInfo* source, uint8_t count, SDrvInfo** drivers, uint8_t*
   SDrvInfo* copy = CopyDrivers(source, count, &ok);
   if (!ok || (source && count && !copy)) {
     FreeDrivers(copy, count);
-    KF_LOG("error new SDrvInfo[%d]", count);
+    KIT_LOG("error new SDrvInfo[%d]", count);
     return false;
   }
   *drivers = copy;
@@ -65,7 +65,7 @@ std::shared_ptr<CGetProgress> CGetProgress::GetInstance() {
     try {
       g_front = std::make_shared<CGetProgress>();
     } catch (const std::bad_alloc&) {
-      KF_LOG("error new CGetProgress");
+      KIT_LOG("error new CGetProgress");
     }
   }
   return g_front;
@@ -79,8 +79,8 @@ void CGetProgress::DestroyInstance() {
 
 CGetProgress::CGetProgress() : now_stamp_(&HourStampNow) {
   std::memset(sys_, 0, sizeof sys_);
-  CBaseLog* log = CBaseLog::GetInstance();
-  log->LogInit(log->LogPath("kitfinder.log"), __FILE__);
+  kitoracle::CBaseLog& log = kitoracle::CBaseLog::Instance();
+  log.LogInit(log.LogPath("kitfinder.log"), __FILE__);
 }
 
 CGetProgress::~CGetProgress() = default;
@@ -95,19 +95,19 @@ int CGetProgress::Init(const std::string& folder_given) {
     ledgerbox_ = false;
   }
   if (!ds_.InitDSInterface(folder.empty() ? std::string() : folder + "kitoracle.dll")) {
-    KF_LOG("error m_DSInterface.InitDSInterface");
+    KIT_LOG("error m_DSInterface.InitDSInterface");
     return DS_ERROR_INTERFACE;
   }
   const int code = ds_.DSInit();
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error m_DSInterface.DSInit dwRet[%s]", CodeName(code));
+    KIT_LOG("error m_DSInterface.DSInit dwRet[%s]", CodeName(code));
     return code;
   }
   if (sc_.InitSCInterface(folder.empty() ? std::string() : folder + "Ledgerbox.dll")) {
     ledgerbox_ = true;
     if (sc_.SCInit) sc_.SCInit();
   }
-  KF_LOG("m_bLedgerbox[%d].", ledgerbox_ ? 1 : 0);
+  KIT_LOG("m_bLedgerbox[%d].", ledgerbox_ ? 1 : 0);
   return DS_ERROR_SUCCESS;
 }
 
@@ -147,7 +147,7 @@ void CGetProgress::SetUnionID(int union_id) {
 void CGetProgress::SetDisplayType(int type) {
   std::lock_guard<std::mutex> hold(mu_);
   display_type_ = type;
-  KF_LOG("SetDisplayType[%d]", type);
+  KIT_LOG("SetDisplayType[%d]", type);
 }
 
 void CGetProgress::SetBrandStr(int slot, const char16_t* brand, const char16_t* product, const char16_t* version) {
@@ -157,7 +157,7 @@ void CGetProgress::SetBrandStr(int slot, const char16_t* brand, const char16_t* 
   if (brand) CopyText(info.szBrandStr, brand);
   if (product) CopyText(info.szProductStr, product);
   if (version) CopyText(info.szProductVer, version);
-  KF_LOG("SetBrandStr m_SysInfo[%d].szBrandStr[%s] szProductStr[%s] szProductVer[%s]", s,
+  KIT_LOG("SetBrandStr m_SysInfo[%d].szBrandStr[%s] szProductStr[%s] szProductVer[%s]", s,
          Utf8(info.szBrandStr).c_str(), Utf8(info.szProductStr).c_str(), Utf8(info.szProductVer).c_str());
 }
 
@@ -167,7 +167,7 @@ void CGetProgress::SetSystemInfo(int slot, int os_id, int16_t language, uint8_t 
   sys_[s].iOSID = os_id;
   sys_[s].sLanguage = language;
   sys_[s].cComputerType = computer_type;
-  KF_LOG("SetSystemInfo m_SysInfo[%d].iOSID[%d] sLanguage[%d] cComputerType[%d]", s, os_id, language,
+  KIT_LOG("SetSystemInfo m_SysInfo[%d].iOSID[%d] sLanguage[%d] cComputerType[%d]", s, os_id, language,
          computer_type);
 }
 
@@ -194,7 +194,7 @@ int CGetProgress::Prepare(int slot, Context* ctx) {
     if (!resolved_[s]) {
       const int code = SrcSysInfoLocked(s);
       if (code != DS_ERROR_SUCCESS) {
-        KF_LOG("error SrcSysInfo[%d] dwRet[%s]", s, CodeName(code));
+        KIT_LOG("error SrcSysInfo[%d] dwRet[%s]", s, CodeName(code));
         return code;
       }
     }
@@ -221,7 +221,7 @@ int CGetProgress::SrcSysInfoLocked(int s) {
   const int code = ds_.GetBrandAndProductID(slot.szBrandStr, slot.szProductVer, slot.szProductStr,
                                             slot.cComputerType, &brand_id, &product_id, brand_name, product_name);
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error DSGetBrandAndProductID[%s][%s][%s] dwRet[%s]", Utf8(slot.szBrandStr).c_str(),
+    KIT_LOG("error DSGetBrandAndProductID[%s][%s][%s] dwRet[%s]", Utf8(slot.szBrandStr).c_str(),
            Utf8(slot.szProductVer).c_str(), Utf8(slot.szProductStr).c_str(), CodeName(code));
     return code;
   }
@@ -229,11 +229,11 @@ int CGetProgress::SrcSysInfoLocked(int s) {
   slot.iProductID = product_id;
   CopyText(slot.szBrandName, brand_name);
   CopyText(slot.szProductName, product_name);
-  KF_LOG("SrcSysInfo m_SysInfo[%d].iBrandID[%d] iProductID[%d] szBrandName[%s] szProductName[%s]", s, brand_id,
+  KIT_LOG("SrcSysInfo m_SysInfo[%d].iBrandID[%d] iProductID[%d] szBrandName[%s] szProductName[%s]", s, brand_id,
          product_id, Utf8(slot.szBrandName).c_str(), Utf8(slot.szProductName).c_str());
   if (cache) {
     slot.iStamp = now;
-    if (!sc_.SCUpdateSysInfo || !CacheTrue(sc_.SCUpdateSysInfo(&slot))) KF_LOG("error SCUpdateSysInfo");
+    if (!sc_.SCUpdateSysInfo || !CacheTrue(sc_.SCUpdateSysInfo(&slot))) KIT_LOG("error SCUpdateSysInfo");
   }
   resolved_[s] = true;
   return DS_ERROR_SUCCESS;
@@ -241,7 +241,7 @@ int CGetProgress::SrcSysInfoLocked(int s) {
 
 int CGetProgress::GetBrandName(int slot, char16_t* brand_name, char16_t* product_name) {
   if (!brand_name || !product_name) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   Context c;
@@ -254,11 +254,11 @@ int CGetProgress::GetBrandName(int slot, char16_t* brand_name, char16_t* product
 
 int CGetProgress::GetBrandSoftware(int slot, SSoftInfo** soft, uint8_t* count) {
   if (!soft || !count) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   if (*soft || *count) {
-    KF_LOG("error parameter2");
+    KIT_LOG("error parameter2");
     return DS_ERROR_PARAMETER;
   }
   Context c;
@@ -273,7 +273,7 @@ int CGetProgress::GetBrandSoftware(int slot, SSoftInfo** soft, uint8_t* count) {
       if (cached && c.sc.SCFreeBrandSoftInfo) c.sc.SCFreeBrandSoftInfo(cached);
       if (fresh) {
         if (cached && cached_count && !copy) {
-          KF_LOG("error new SSoftInfo[%d]", cached_count);
+          KIT_LOG("error new SSoftInfo[%d]", cached_count);
           return DS_ERROR_OTHER;
         }
         *soft = copy;
@@ -291,19 +291,19 @@ int CGetProgress::GetBrandSoftware(int slot, SSoftInfo** soft, uint8_t* count) {
   uint8_t got_count = 0;
   const int code = c.ds.GetBrandSoftware(&request, &got, &got_count);
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error DSGetBrandSoftware dwRet[%s]", CodeName(code));
+    KIT_LOG("error DSGetBrandSoftware dwRet[%s]", CodeName(code));
     return code;
   }
   SSoftInfo* copy = CopySoftware(got, got_count);
   if (got) c.ds.FreeSoftwareInfo(got);
   if (got && got_count && !copy) {
-    KF_LOG("error new SSoftInfo[%d]", got_count);
+    KIT_LOG("error new SSoftInfo[%d]", got_count);
     return DS_ERROR_OTHER;
   }
   *soft = copy;
   *count = copy ? got_count : 0;
   if (c.cache && (!c.sc.SCUpdateBrandSoftInfo || !CacheTrue(c.sc.SCUpdateBrandSoftInfo(copy, *count, c.now))))
-    KF_LOG("error SCUpdateBrandSoftInfo");
+    KIT_LOG("error SCUpdateBrandSoftInfo");
   return DS_ERROR_SUCCESS;
 }
 
@@ -315,7 +315,7 @@ int CGetProgress::DeviceIdsFor(const Context& c, SDevCacheInfo* record, bool use
     const int n = AnalyzeIds(record->szDeviceID, kDriverTextLength, nullptr, 0);
     int32_t* read = new (std::nothrow) int32_t[n]();
     if (!read) {
-      KF_LOG("%s", error_alloc);
+      KIT_LOG("%s", error_alloc);
       return DS_ERROR_OTHER;
     }
     AnalyzeIds(record->szDeviceID, kDriverTextLength, read, n);
@@ -325,18 +325,18 @@ int CGetProgress::DeviceIdsFor(const Context& c, SDevCacheInfo* record, bool use
   }
   const std::vector<std::u16string> hardware = HardwareIdStrings(record->DevInfo.szHardwareIDs, kHardwareIdListLength);
   if (hardware.empty()) {
-    KF_LOG("%s", error_empty);
+    KIT_LOG("%s", error_empty);
     return DS_ERROR_PARAMETER;
   }
   const uint8_t n = static_cast<uint8_t>(hardware.size());
   int32_t* asked = new (std::nothrow) int32_t[n]();
   if (!asked) {
-    KF_LOG("%s", error_alloc);
+    KIT_LOG("%s", error_alloc);
     return DS_ERROR_OTHER;
   }
   const int code = c.ds.GetDeviceDescAndID(record->DevInfo.szHardwareIDs, n, asked, record->szDesc1, record->szDesc2);
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error DSGetDeviceDescAndID[%s] dwRet[%s]", Utf8(hardware[0]).c_str(), CodeName(code));
+    KIT_LOG("error DSGetDeviceDescAndID[%s] dwRet[%s]", Utf8(hardware[0]).c_str(), CodeName(code));
     delete[] asked;
     return code;
   }
@@ -351,11 +351,11 @@ int CGetProgress::DeviceIdsFor(const Context& c, SDevCacheInfo* record, bool use
 int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count,
                                 char16_t* desc1, char16_t* desc2) {
   if (!device || !drivers || !count) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   if (*drivers || *count) {
-    KF_LOG("error parameter2");
+    KIT_LOG("error parameter2");
     return DS_ERROR_PARAMETER;
   }
   Context c;
@@ -400,7 +400,7 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
   code = c.ds.GetCommonAndNewestDriver(&request);
   delete[] request.piDeviceID;
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error DSGetCommonAndNewestDriver[%s] dwRet[%s]", Utf8(record.DevInfo.szHardwareIDs).c_str(),
+    KIT_LOG("error DSGetCommonAndNewestDriver[%s] dwRet[%s]", Utf8(record.DevInfo.szHardwareIDs).c_str(),
            CodeName(code));
     return code;
   }
@@ -410,7 +410,7 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
   if (c.cache) {
     record.iStamp = c.now;
     if (!c.sc.SCUpdateDrvInfo || !CacheTrue(c.sc.SCUpdateDrvInfo(&record, *drivers, *count)))
-      KF_LOG("error SCUpdateDrvInfo");
+      KIT_LOG("error SCUpdateDrvInfo");
   }
   return DS_ERROR_SUCCESS;
 }
@@ -418,21 +418,21 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
 int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, const SQueryDevInfo* second,
                                        SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2) {
   if (!first || !second || !drivers || !count) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   if (*drivers || *count) {
-    KF_LOG("error parameter2");
+    KIT_LOG("error parameter2");
     return DS_ERROR_PARAMETER;
   }
   Context c;
   if (const int code = Prepare(slot, &c)) return code;
   SDevCacheInfo one = CacheRecordOf(*first);
   SDevCacheInfo two = CacheRecordOf(*second);
-  KF_LOG("FirstDevInfo szClass[%s]cLocalDrvStatus[%d]iLocalDrvDate[%d]cNeedPackType[%d]",
+  KIT_LOG("FirstDevInfo szClass[%s]cLocalDrvStatus[%d]iLocalDrvDate[%d]cNeedPackType[%d]",
          Utf8(one.DevInfo.szClass).c_str(), one.DevInfo.cLocalDrvStatus, one.DevInfo.iLocalDrvDate,
          one.DevInfo.cNeedPackType);
-  KF_LOG("SecondDevInfo szClass[%s]cLocalDrvStatus[%d]iLocalDrvDate[%d]cNeedPackType[%d]",
+  KIT_LOG("SecondDevInfo szClass[%s]cLocalDrvStatus[%d]iLocalDrvDate[%d]cNeedPackType[%d]",
          Utf8(two.DevInfo.szClass).c_str(), two.DevInfo.cLocalDrvStatus, two.DevInfo.iLocalDrvDate,
          two.DevInfo.cNeedPackType);
   bool stale = false;
@@ -484,7 +484,7 @@ int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, con
     if (desc1) CopyText(desc1, one.szDesc1);
     if (desc2) CopyText(desc2, one.szDesc2);
     code = c.ds.GetSpecialCommonAndNewestDriver(&request1, &request2, 1);
-    if (code != DS_ERROR_SUCCESS) KF_LOG("error GetSpecialCommonAndNewestDriver dwRet[%s]", CodeName(code));
+    if (code != DS_ERROR_SUCCESS) KIT_LOG("error GetSpecialCommonAndNewestDriver dwRet[%s]", CodeName(code));
   }
   delete[] request1.piDeviceID;
   delete[] request2.piDeviceID;
@@ -495,7 +495,7 @@ int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, con
   if (c.cache) {
     one.iStamp = two.iStamp = c.now;
     if (!c.sc.SCUpdateSpecialDrvInfo || !CacheTrue(c.sc.SCUpdateSpecialDrvInfo(&one, &two, *drivers, *count)))
-      KF_LOG("error SCUpdateSpecialDrvInfo");
+      KIT_LOG("error SCUpdateSpecialDrvInfo");
   }
   return DS_ERROR_SUCCESS;
 }
@@ -503,7 +503,7 @@ int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, con
 int CGetProgress::GetDrvDesc(int slot, int driver_id, char16_t* buffer, int* length) {
   // The length is the buffer's capacity: without it nothing can be asked.
   if (!length || *length < 0 || (!buffer && *length > 0)) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   Context c;
@@ -522,7 +522,7 @@ int CGetProgress::GetDrvDesc(int slot, int driver_id, char16_t* buffer, int* len
   const int code = c.ds.GetDriverDesc(driver_id, c.sys.iProductID, buffer, length);
   if (code != DS_ERROR_SUCCESS) return code;
   if (c.cache && (!c.sc.SCUpdateDrvDesc || !buffer || !CacheTrue(c.sc.SCUpdateDrvDesc(driver_id, buffer))))
-    KF_LOG("error SCUpdateDrvDesc[%d]", driver_id);
+    KIT_LOG("error SCUpdateDrvDesc[%d]", driver_id);
   return DS_ERROR_SUCCESS;
 }
 

@@ -12,39 +12,34 @@
 #include <string>
 
 #include "driver_records.h"
+#include "kitoracle/kitoracle.h"
 
 namespace kitfinder {
 
+// The 22 functions, typed as kitoracle declares them.
 struct DSFunctions {
-  int (*DSInit)() = nullptr;
-  int (*DSClose)() = nullptr;
-  int (*DSSetMajorAppID)(int app_id) = nullptr;
-  int (*DSGetDeviceDescAndID)(const char16_t* hardware_ids, uint8_t count, int32_t* device_ids, char16_t* desc1,
-                              char16_t* desc2) = nullptr;
-  int (*DSGetDeviceDescAndIDEx)(int kind, const char16_t* hardware_ids, uint8_t count, int32_t* device_ids,
-                                char16_t* desc1, char16_t* desc2) = nullptr;
-  int (*DSGetBrandAndProductID)(const char16_t* brand, const char16_t* product, const char16_t* version,
-                                uint8_t flag, int32_t* brand_id, int32_t* product_id, char16_t* brand_name,
-                                char16_t* product_name) = nullptr;
-  int (*DSGetCommonAndNewestDriver)(SDevInfo* device) = nullptr;
-  int (*DSGetSpecialCommonAndNewestDriver)(SDevInfo* first, SDevInfo* second, int flag) = nullptr;
-  void (*DSFreeDriverInfo)(SDrvInfo* drivers, uint8_t count) = nullptr;
-  int (*DSGetDriverDesc)(int driver_id, int product_id, char16_t* buffer, int* length) = nullptr;
-  int (*DSGetBrandSoftware)(SDevInfo* device, SSoftInfo** soft, uint8_t* count) = nullptr;
-  void (*DSFreeSoftwareInfo)(SSoftInfo* soft) = nullptr;
-  int (*DSIsDriverOSSupply)(const int32_t* device_ids, uint8_t count, int value, uint8_t* answer) = nullptr;
-  int (*DSReportDrvInstResult)(int device_id, int os_id, int file_id, int os_install_date, uint8_t result) = nullptr;
-  int (*DSGetMobileProductInfo)(int vendor_id, int product_id, const char16_t* text1, const char16_t* text2,
-                                const char16_t* text3, char16_t* result, int capacity) = nullptr;
-  int (*DSGetBrandProductDriverInfo)(SDevInfo* device) = nullptr;
-  int (*DSGetMultiDeviceDriverInfo)(SDevInfo* devices, uint8_t count) = nullptr;
-  int (*DSGetMultiDeviceDriverInfoEx)(int kind, SDevInfo* devices, uint8_t count) = nullptr;
-  int (*DSCheckPeripheralDevice)(SDevInfo* device, uint8_t* answer) = nullptr;
-  int (*DSGetCloudSwitchInfo)(uint32_t value1, uint32_t value2, int16_t value3, uint32_t value4, uint8_t length,
-                              const uint8_t* bytes, char16_t* text, int capacity) = nullptr;
-  int (*DSGetCalendarStart)(uint32_t value1, uint32_t value2, int16_t value3, uint32_t value4,
-                            uint8_t* start) = nullptr;
-  int (*DSStatInfoReport)(int union_id, int16_t kind, const char16_t* text) = nullptr;
+  PfnDSInit DSInit = nullptr;
+  PfnDSClose DSClose = nullptr;
+  PfnDSSetMajorAppID DSSetMajorAppID = nullptr;
+  PfnDSGetDeviceDescAndID DSGetDeviceDescAndID = nullptr;
+  PfnDSGetDeviceDescAndIDEx DSGetDeviceDescAndIDEx = nullptr;
+  PfnDSGetBrandAndProductID DSGetBrandAndProductID = nullptr;
+  PfnDSGetCommonAndNewestDriver DSGetCommonAndNewestDriver = nullptr;
+  PfnDSGetSpecialCommonAndNewestDriver DSGetSpecialCommonAndNewestDriver = nullptr;
+  PfnDSFreeDriverInfo DSFreeDriverInfo = nullptr;
+  PfnDSGetDriverDesc DSGetDriverDesc = nullptr;
+  PfnDSGetBrandSoftware DSGetBrandSoftware = nullptr;
+  PfnDSFreeSoftwareInfo DSFreeSoftwareInfo = nullptr;
+  PfnDSIsDriverOSSupply DSIsDriverOSSupply = nullptr;
+  PfnDSReportDrvInstResult DSReportDrvInstResult = nullptr;
+  PfnDSGetMobileProductInfo DSGetMobileProductInfo = nullptr;
+  PfnDSGetBrandProductDriverInfo DSGetBrandProductDriverInfo = nullptr;
+  PfnDSGetMultiDeviceDriverInfo DSGetMultiDeviceDriverInfo = nullptr;
+  PfnDSGetMultiDeviceDriverInfoEx DSGetMultiDeviceDriverInfoEx = nullptr;
+  PfnDSCheckPeripheralDevice DSCheckPeripheralDevice = nullptr;
+  PfnDSGetCloudSwitchInfo DSGetCloudSwitchInfo = nullptr;
+  PfnDSGetCalendarStart DSGetCalendarStart = nullptr;
+  PfnDSStatInfoReport DSStatInfoReport = nullptr;
 };
 
 class CDSInterface {

@@ -1,6 +1,6 @@
 #include "ledgerbox_interface.h"
 
-#include "base_log.h"
+#include "module_folder.h"
 #include "platform/dynamic_library.h"
 #include "platform/module_path.h"
 
@@ -17,7 +17,7 @@ bool CLedgerboxInterface::InitSCInterface(const std::string& path) {
   std::string file = path.empty() ? platform::ProgramDirectory() + "Ledgerbox.dll" : path;
   const size_t slash = file.rfind('/');
   if (slash == std::string::npos) {
-    KF_LOG("error BaseGetModuleFilePath");
+    KIT_LOG("error BaseGetModuleFilePath");
     *this = CLedgerboxInterface();
     return false;
   }

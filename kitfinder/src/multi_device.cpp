@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "base_log.h"
+#include "module_folder.h"
 #include "foundation/xml/xml_document.h"
 #include "get_progress.h"
 #include "id_text.h"
@@ -55,11 +55,11 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
                                 size_t matched_capacity, SDrvInfo** drivers, uint8_t* count, char16_t* desc1,
                                 char16_t* desc2) {
   if (!lists || device_count == 0 || !drivers || !count) {
-    KF_LOG("error parameter1");
+    KIT_LOG("error parameter1");
     return DS_ERROR_PARAMETER;
   }
   if (*drivers || *count) {
-    KF_LOG("error parameter2");
+    KIT_LOG("error parameter2");
     return DS_ERROR_PARAMETER;
   }
   Context c;
@@ -68,7 +68,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
   Requests requests;
   requests.devices.reset(new (std::nothrow) SDevInfo[device_count]());
   if (!requests.devices) {
-    KF_LOG("error new SDevInfo[%d]", device_count);
+    KIT_LOG("error new SDevInfo[%d]", device_count);
     return DS_ERROR_OTHER;
   }
   requests.count = device_count;
@@ -79,16 +79,16 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
     hardware[i] = HardwareIdStrings(list, kUnbounded);
     request.cDevIDCount = static_cast<uint8_t>(hardware[i].size());
     if (request.cDevIDCount == 0) {
-      KF_LOG("error pDevInfo[%d].cDevIDCount <= 0", i);
+      KIT_LOG("error pDevInfo[%d].cDevIDCount <= 0", i);
       continue;
     }
     request.piDeviceID = new (std::nothrow) int32_t[request.cDevIDCount]();
     if (!request.piDeviceID) {
-      KF_LOG("error new pDevInfo[%d].piDeviceID", i);
+      KIT_LOG("error new pDevInfo[%d].piDeviceID", i);
       return DS_ERROR_OTHER;
     }
     const int code = c.ds.GetDeviceDescAndIDEx(mode, list, request.cDevIDCount, request.piDeviceID, desc1, desc2);
-    if (code != DS_ERROR_SUCCESS) KF_LOG("error m_DSInterface.GetDeviceDescAndID[%s]", Utf8(hardware[i][0]).c_str());
+    if (code != DS_ERROR_SUCCESS) KIT_LOG("error m_DSInterface.GetDeviceDescAndID[%s]", Utf8(hardware[i][0]).c_str());
   }
   SDevInfo& head = requests.devices[0];
   head.iBrandID = c.sys.iBrandID;
@@ -100,7 +100,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
 
   const int code = c.ds.GetMultiDeviceDriverInfoEx(mode, requests.devices.get(), device_count);
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error m_DSInterface.GetMultiDeviceDriverInfoEx dwRet[%s]", CodeName(code));
+    KIT_LOG("error m_DSInterface.GetMultiDeviceDriverInfoEx dwRet[%s]", CodeName(code));
     return code;
   }
 
@@ -124,7 +124,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
       writer.CloseGroup();
     }
     writer.Finish();
-    if (writer.cut()) KF_LOG("matched IDs cut at %d characters", static_cast<int>(matched_capacity));
+    if (writer.cut()) KIT_LOG("matched IDs cut at %d characters", static_cast<int>(matched_capacity));
   }
 
   bool ok = true;
@@ -132,7 +132,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
   if (head.pDrvInfo) c.ds.FreeDriverInfo(head.pDrvInfo, head.cDrvCount);
   if (!ok) {
     FreeDrivers(copy, head.cDrvCount);
-    KF_LOG("error new SDrvInfo[%d]", head.cDrvCount);
+    KIT_LOG("error new SDrvInfo[%d]", head.cDrvCount);
     return DS_ERROR_OTHER;
   }
   *drivers = copy;
@@ -142,7 +142,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
 
 int CGetProgress::CheckPeripheralDevice(const char16_t* list, uint8_t* result) {
   if (!list || !result) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   Context c;
@@ -151,12 +151,12 @@ int CGetProgress::CheckPeripheralDevice(const char16_t* list, uint8_t* result) {
   const uint8_t n = static_cast<uint8_t>(hardware.size());
   std::unique_ptr<int32_t[]> ids(new (std::nothrow) int32_t[n ? n : 1]());
   if (!ids) {
-    KF_LOG("error new piDeviceID");
+    KIT_LOG("error new piDeviceID");
     return DS_ERROR_OTHER;
   }
   int code = c.ds.GetDeviceDescAndID(list, n, ids.get(), nullptr, nullptr);
   if (code != DS_ERROR_SUCCESS) {
-    KF_LOG("error m_DSInterface.GetDeviceDescAndID[%s] dwRet[%s]", n ? Utf8(hardware[0]).c_str() : "",
+    KIT_LOG("error m_DSInterface.GetDeviceDescAndID[%s] dwRet[%s]", n ? Utf8(hardware[0]).c_str() : "",
            CodeName(code));
     return code;
   }
@@ -166,7 +166,7 @@ int CGetProgress::CheckPeripheralDevice(const char16_t* list, uint8_t* result) {
   request.iBrandID = c.sys.iBrandID;
   request.iProductID = c.sys.iProductID;
   code = c.ds.CheckPeripheralDevice(&request, result);
-  if (code != DS_ERROR_SUCCESS) KF_LOG("error m_DSInterface.CheckPeripheralDevice dwRet[%s]", CodeName(code));
+  if (code != DS_ERROR_SUCCESS) KIT_LOG("error m_DSInterface.CheckPeripheralDevice dwRet[%s]", CodeName(code));
   return code;
 }
 
@@ -174,11 +174,11 @@ int CGetProgress::CheckPeripheralDevice(const char16_t* list, uint8_t* result) {
 static int CachedDeviceIds(const CLedgerboxInterface& sc, bool cache, const SQueryDevInfo* device,
                            std::vector<int32_t>* ids) {
   if (!cache) {
-    KF_LOG("error !m_bLedgerbox");
+    KIT_LOG("error !m_bLedgerbox");
     return DS_ERROR_SQL;
   }
   if (!device) {
-    KF_LOG("error parameter");
+    KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
   SDevCacheInfo record{};
@@ -187,12 +187,12 @@ static int CachedDeviceIds(const CLedgerboxInterface& sc, bool cache, const SQue
   record.DevInfo.szHardwareIDs[kHardwareIdListLength - 2] = 0;
   record.DevInfo.szHardwareIDs[kHardwareIdListLength - 1] = 0;
   if (!sc.SCGetDrvInfo || !CacheTrue(sc.SCGetDrvInfo(&record, nullptr, nullptr))) {
-    KF_LOG("error m_SCInterface.GetDrvInfo");
+    KIT_LOG("error m_SCInterface.GetDrvInfo");
     return DS_ERROR_SQL;
   }
   const int n = AnalyzeIds(record.szDeviceID, kDriverTextLength, nullptr, 0);
   if (n == 0) {
-    KF_LOG("error 0 == count szDeviceID[%s]", Utf8(record.szDeviceID).c_str());
+    KIT_LOG("error 0 == count szDeviceID[%s]", Utf8(record.szDeviceID).c_str());
     return DS_ERROR_SQL;
   }
   ids->assign(n, 0);
@@ -206,7 +206,7 @@ int CGetProgress::IsDriverOSSupply(const SQueryDevInfo* device, int value, uint8
   int code = CachedDeviceIds(c.sc, c.cache, device, &ids);
   if (code != DS_ERROR_SUCCESS) return code;
   code = c.ds.IsDriverOSSupply(ids.data(), static_cast<uint8_t>(ids.size()), value, result);
-  if (code != DS_ERROR_SUCCESS) KF_LOG("error m_DSInterface.IsDriverOSSupply dwRet[%s]", CodeName(code));
+  if (code != DS_ERROR_SUCCESS) KIT_LOG("error m_DSInterface.IsDriverOSSupply dwRet[%s]", CodeName(code));
   return code;
 }
 
@@ -232,14 +232,14 @@ void CGetProgress::ComputerInfoReport() {
                 c.sys.cComputerType, c.sys.iBrandID, c.sys.iOSID, c.display_type);
   std::u16string wide(text, text + std::char_traits<char>::length(text));
   const int code = c.ds.StatInfoReport(c.union_id, 12, wide.c_str());
-  KF_LOG("StatInfoReport[%s][%s]", text, CodeName(code));
+  KIT_LOG("StatInfoReport[%s][%s]", text, CodeName(code));
   if (code == DS_ERROR_SUCCESS) g_report_sent = true;
 }
 
 bool CGetProgress::StatReport(int kind, const char16_t* text) {
   const Context c = Snapshot(1);
   const int code = c.ds.StatInfoReport(c.union_id, static_cast<int16_t>(kind), text ? text : u"");
-  KF_LOG("StatInfoReport ret[%s]", CodeName(code));
+  KIT_LOG("StatInfoReport ret[%s]", CodeName(code));
   return code == DS_ERROR_SUCCESS;
 }
 
@@ -251,9 +251,9 @@ std::u16string CGetProgress::GetCloudSwitch() {
                                              static_cast<uint32_t>(c.client_version >> 32), c.other_language,
                                              static_cast<uint32_t>(c.union_id), g_cloud_switch, kCloudSwitchCapacity);
     g_cloud_switch[kCloudSwitchCapacity - 1] = 0;
-    KF_LOG("GetCloudSwitchInfo ret[%s]", CodeName(code));
+    KIT_LOG("GetCloudSwitchInfo ret[%s]", CodeName(code));
     const std::u16string got = FieldText(g_cloud_switch, kCloudSwitchCapacity);
-    if (got.size() < 512) KF_LOG("szXml[%s]", Utf8(got).c_str());
+    if (got.size() < 512) KIT_LOG("szXml[%s]", Utf8(got).c_str());
   }
   return FieldText(g_cloud_switch, kCloudSwitchCapacity);
 }
@@ -269,7 +269,7 @@ int CGetProgress::GetQenAdType() {
       xml.OutOfElement();
     }
   }
-  KF_LOG("QENRightTopAdType[%d]", value);
+  KIT_LOG("QENRightTopAdType[%d]", value);
   return value;
 }
 

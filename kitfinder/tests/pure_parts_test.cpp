@@ -1,15 +1,10 @@
 // The pure parts of kitfinder: freshness by the calendar, the ID texts, the
-// matched-IDs buffer and the log's name field.
-#include <stdlib.h>
-#include <sys/stat.h>
-
+// matched-IDs buffer.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/adb/tests/temp_folder.h"
-#include "base_log.h"
 #include "hour_stamp.h"
 #include "id_text.h"
 
@@ -106,39 +101,6 @@ TEST(IdTextTest, MatchedIdsStopAtAWholeEntryInsideTheCapacity) {
     for (const auto& id : read) EXPECT_TRUE(id.size() == 3 && id.substr(0, 2) == u"ID") << capacity;
     EXPECT_EQ(w.cut(), capacity < 64u);
   }
-}
-
-TEST(BaseLogTest, NameFieldIsTwentyNineCharactersWide) {
-  // A source name of 44 characters: its last 11, '|', and the function.
-  EXPECT_EQ(CBaseLog::NameField("work/kitfinder/source/base/base_log_file.cpp", "CBaseLog::LogInit"),
-            "og_file.cpp|CBaseLog::LogInit");
-  EXPECT_EQ(CBaseLog::NameField("a.cpp", "ABCDEFGHIJKLMNOPQRSTUVWXYZ12"), " ABCDEFGHIJKLMNOPQRSTUVWXYZ12");
-  EXPECT_EQ(CBaseLog::NameField("a.cpp", "f"), "                      a.cpp|f");
-  EXPECT_EQ(CBaseLog::NameField("a.cpp", "0123456789012345678901234567890123"), "56789012345678901234567890123");
-}
-
-TEST(BaseLogTest, OversizedFileIsStartedAfreshAndLinesHaveTheirForm) {
-  testing_support::TempFolder program;
-  ASSERT_EQ(mkdir(program.File("log").c_str(), 0700), 0);
-  setenv("PHONEDECK_PROGRAM_DIR", program.path().c_str(), 1);
-  CBaseLog log;
-  program.Write("log/kept.log", std::string(1048576, 'k'));
-  program.Write("log/gone.log", std::string(1048577, 'g'));
-  EXPECT_EQ(log.LogPath("kept.log"), program.File("log/kept.log"));
-  log.LogPath("gone.log");
-  EXPECT_EQ(program.Read("log/kept.log").size(), 1048576u);
-  EXPECT_EQ(program.Read("log/gone.log").size(), 0u);
-  log.LogInit(log.LogPath("gone.log"), "dir/kitfinder.cpp");
-  EXPECT_EQ(log.LogPath("gone.log"), "");  // already open
-  log.Write(42, "src/get_progress.cpp", "GetPciDrvInfo", "error parameter%d", 3);
-  log.LogClose();
-  unsetenv("PHONEDECK_PROGRAM_DIR");
-  const std::string text = program.Read("log/gone.log");
-  EXPECT_NE(text.find("[  42][et_progress.cpp|GetPciDrvInfo]---error parameter3\r\n\r\n"), std::string::npos)
-      << text;
-  EXPECT_NE(text.find("日志系统初始化成功[kitfinder.cpp]."), std::string::npos);
-  EXPECT_NE(text.find("日志关闭"), std::string::npos);
-  EXPECT_EQ(text[0], '[');
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kitfinder/driver_records.h"
+#include "kitoracle/kitoracle.h"  // the prototypes the double must match
 
 #define FAKE_API extern "C" __attribute__((visibility("default")))
 
@@ -91,7 +92,7 @@ FAKE_API int DSInit() {
   Count("DSInit");
   return DS_ERROR_SUCCESS;
 }
-FAKE_API int DSClose() { return 0; }
+FAKE_API void DSClose() {}
 FAKE_API int DSSetMajorAppID(int id) {
   Count("DSSetMajorAppID");
   return id;
@@ -141,7 +142,7 @@ FAKE_API int DSGetCommonAndNewestDriver(SDevInfo* device) {
   return g_driver_count ? DS_ERROR_SUCCESS : DS_ERROR_NODATA;
 }
 
-FAKE_API int DSGetSpecialCommonAndNewestDriver(SDevInfo* first, SDevInfo* second, int) {
+FAKE_API int DSGetSpecialCommonAndNewestDriver(SDevInfo* first, SDevInfo* second, uint8_t) {
   Count("DSGetSpecialCommonAndNewestDriver");
   if (!first || !second) return DS_ERROR_PARAMETER;
   std::lock_guard<std::mutex> hold(g_mu);
@@ -150,7 +151,8 @@ FAKE_API int DSGetSpecialCommonAndNewestDriver(SDevInfo* first, SDevInfo* second
   return DS_ERROR_SUCCESS;
 }
 
-FAKE_API void DSFreeDriverInfo(SDrvInfo* drivers, uint8_t count) {
+FAKE_API void DSFreeDriverInfo(SDrvInfo* drivers, int count) {
+  count &= 0xFF;
   Count("DSFreeDriverInfo");
   if (!drivers) return;
   for (int i = 0; i < count; ++i) delete[] drivers[i].pSoftInfo;
@@ -158,7 +160,7 @@ FAKE_API void DSFreeDriverInfo(SDrvInfo* drivers, uint8_t count) {
   g_alive -= count;
 }
 
-FAKE_API int DSGetDriverDesc(int, int, char16_t* buffer, int* length) {
+FAKE_API int DSGetDriverDesc(int32_t, int32_t, char16_t* buffer, int32_t* length) {
   Count("DSGetDriverDesc");
   std::lock_guard<std::mutex> hold(g_mu);
   if (!length) return DS_ERROR_PARAMETER;
@@ -183,14 +185,14 @@ FAKE_API int DSGetBrandSoftware(SDevInfo* device, SSoftInfo** soft, uint8_t* cou
 
 FAKE_API void DSFreeSoftwareInfo(SSoftInfo* soft) { delete[] soft; }
 
-FAKE_API int DSIsDriverOSSupply(const int32_t* ids, uint8_t count, int, uint8_t* answer) {
+FAKE_API int DSIsDriverOSSupply(const int32_t* ids, uint8_t count, int32_t, uint8_t* answer) {
   Count("DSIsDriverOSSupply");
   if (!ids || !count || !answer) return DS_ERROR_PARAMETER;
   *answer = 1;
   return DS_ERROR_SUCCESS;
 }
 
-FAKE_API int DSReportDrvInstResult(int device_id, int, int, int, uint8_t) {
+FAKE_API int DSReportDrvInstResult(int32_t device_id, int32_t, int32_t, int32_t, uint8_t) {
   Count("DSReportDrvInstResult");
   return device_id ? DS_ERROR_SUCCESS : DS_ERROR_PARAMETER;
 }
@@ -212,7 +214,7 @@ FAKE_API int DSCheckPeripheralDevice(SDevInfo* device, uint8_t* answer) {
   return DS_ERROR_SUCCESS;
 }
 
-FAKE_API int DSGetCloudSwitchInfo(uint32_t, uint32_t, int16_t, uint32_t, uint8_t, const uint8_t*, char16_t* text,
+FAKE_API int DSGetCloudSwitchInfo(int32_t, int32_t, int16_t, int32_t, uint8_t, const uint8_t*, char16_t* text,
                                   int capacity) {
   Count("DSGetCloudSwitchInfo");
   std::lock_guard<std::mutex> hold(g_mu);
@@ -221,13 +223,13 @@ FAKE_API int DSGetCloudSwitchInfo(uint32_t, uint32_t, int16_t, uint32_t, uint8_t
   return DS_ERROR_SUCCESS;
 }
 
-FAKE_API int DSGetCalendarStart(uint32_t, uint32_t, int16_t, uint32_t, uint8_t* start) {
+FAKE_API int DSGetCalendarStart(int32_t, int32_t, int16_t, int32_t, uint8_t* start) {
   Count("DSGetCalendarStart");
   if (start) *start = 1;
   return DS_ERROR_SUCCESS;
 }
 
-FAKE_API int DSStatInfoReport(int, int16_t, const char16_t*) {
+FAKE_API int DSStatInfoReport(int32_t, int16_t, const char16_t*) {
   Count("DSStatInfoReport");
   std::lock_guard<std::mutex> hold(g_mu);
   return g_stat_result;
