@@ -6,24 +6,27 @@
 #
 #   (default)        run until you quit Phonedeck (or press Ctrl-C)
 #   --check          no user: stop once connected; exit 0 only when the log
-#                    shows the connection reached kConn_Sucess (17)
+#                    shows the connection reached kConn_Sucess (17) and the
+#                    driver query was answered by the simulated search service
 #   --headless       no windows at all (PHONEDECK_HEADLESS=1)
 #   --build DIR      build folder to take the program from (default: build)
 #   --timeout S      how long to wait for the connection (default 90)
 #   --screenshot PNG keep a picture of the connected main window (needs a display)
 #
 # Everything runs from a temporary folder and on 127.0.0.1 only:
-#   - a copy of <build>/bin is the program folder (PHONEDECK_PROGRAM_DIR);
-#     in it, libkitfinder.so is replaced by devwarden's test stand-in, which
-#     answers "no driver packages": the demo's stand-in for the driver
-#     information service that is not built yet (the shipped libkitfinder.so
-#     is a placeholder, so device detection could not start). The stand-in
-#     is never put into <build>/bin.
+#   - a copy of <build>/bin is the program folder (PHONEDECK_PROGRAM_DIR),
+#     with the real driver information libraries (libkitfinder.so,
+#     libkitoracle.so, libLedgerbox.so);
+#   - the driver search service is testing/search_sim (search_sim_server) on
+#     free ports, which kitoracle reaches through PHONEDECK_DS_*; it answers
+#     the brand, device-ID and driver queries from its fixtures;
 #   - the phone is testing/phone_sim with its own private adb server
 #     (ANDROID_ADB_SERVER_PORT) and free ports for the agent forwards;
-#   - the USB side is a throw-away sysfs tree (PORTSNIFFER_SYSFS_ROOT) holding
-#     one Android phone with an adb interface whose USB serial is the
-#     simulator's adb serial, present when the program starts;
+#   - the USB side is umockdev: the program runs under umockdev-run with a
+#     written description of one Android phone (12d1:1038) with an adb
+#     interface whose USB serial is the simulator's adb serial, present when
+#     the program starts; libudev and /sys show it to the unchanged
+#     detection library;
 #   - HOME, XDG folders, TMPDIR and the runtime folder are temporary, so your
 #     own settings are untouched;
 #   - without $DISPLAY (or with --check) a private Xvfb is started; without
@@ -57,16 +60,16 @@ case "$TIMEOUT" in ''|*[!0-9]*) echo "run_demo.sh: --timeout takes whole seconds
 [ -n "$SHOT" ] && case "$SHOT" in /*) ;; *) SHOT="$PWD/$SHOT" ;; esac
 
 BIN="$BUILD/bin"
-FAKE_KITFINDER="$BUILD/devwarden/tests/fakes/libkitfinder.so"
+SEARCH_SIM="$BUILD/testing/search_sim/search_sim_server"
 SHOT_TOOL="$BUILD/testing/demo/window_shot"
 
 # ---------------------------------------------------------------- the build
-if [ ! -x "$BIN/Phonedeck" ] || [ ! -f "$FAKE_KITFINDER" ] || [ ! -f "$BIN/apk/com.zelvik.assist.apk" ]; then
+if [ ! -x "$BIN/Phonedeck" ] || [ ! -x "$SEARCH_SIM" ] || [ ! -f "$BIN/apk/com.zelvik.assist.apk" ]; then
   say "the program is not built in $BUILD yet: running scripts/build.sh $BUILD"
   "$ROOT/scripts/build.sh" "$BUILD" || fail "the build failed (scripts/setup.sh installs what it needs)"
 fi
-for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$FAKE_KITFINDER" \
-         "$BIN/apk/com.zelvik.assist.apk"; do
+for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$BIN/libkitfinder.so" \
+         "$BIN/libkitoracle.so" "$BIN/libLedgerbox.so" "$SEARCH_SIM" "$BIN/apk/com.zelvik.assist.apk"; do
   [ -e "$f" ] || fail "missing $f (run scripts/build.sh $BUILD)"
 done
 command -v adb >/dev/null || fail "adb is missing (scripts/setup.sh installs it)"
@@ -76,6 +79,8 @@ command -v umockdev-run >/dev/null || fail "umockdev-run is missing (scripts/set
 TMP="$(mktemp -d /tmp/phonedeck-demo-XXXXXX)" || fail "cannot make a temporary folder"
 SIM_PID=""
 SIM_IN=""
+DS_PID=""
+DS_IN=""
 ADB_PORT=""
 XVFB_PID=""
 APP_PID=""
@@ -102,6 +107,12 @@ cleanup() {
     while [ $tenths -gt 0 ] && kill -0 "$SIM_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
     stop_pid "$SIM_PID" 5
   fi
+  if [ -n "$DS_PID" ]; then
+    [ -n "$DS_IN" ] && exec {DS_IN}>&-
+    local tenths=50
+    while [ $tenths -gt 0 ] && kill -0 "$DS_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
+    stop_pid "$DS_PID" 2
+  fi
   # An adb server the program may have started again on the private port.
   if [ -n "$ADB_PORT" ]; then
     HOME="$TMP/home" ANDROID_ADB_SERVER_PORT="$ADB_PORT" timeout 10 adb kill-server >/dev/null 2>&1
@@ -118,16 +129,32 @@ mkdir -p "$PROGRAM" "$TMP/home/.config" "$TMP/home/.local/share" "$TMP/home/.cac
          "$TMP/runtime" "$TMP/tmp" || fail "cannot fill $TMP"
 chmod 700 "$TMP/runtime"
 cp -a "$BIN/." "$PROGRAM/" || fail "cannot copy $BIN"
-cp "$FAKE_KITFINDER" "$PROGRAM/libkitfinder.so" || fail "cannot copy the driver information stand-in"
-rm -f "$PROGRAM/log/zelvik.log"
+rm -f "$PROGRAM"/log/*.log
 say "program folder: $PROGRAM (a copy of $BIN)"
-say "driver information service: demo stand-in (devwarden's test libkitfinder.so, answers \"no driver packages\")"
+
+# ---------------------------------------------------------------- the driver search service
+say "starting the simulated driver search service (testing/search_sim, on 127.0.0.1)"
+mkfifo "$TMP/ds.stdin" || fail "cannot make a pipe"
+"$SEARCH_SIM" <"$TMP/ds.stdin" >"$TMP/ds.out" 2>"$TMP/ds.err" &
+DS_PID=$!
+exec {DS_IN}>"$TMP/ds.stdin"
+DS_READY=""
+for _ in $(seq 1 100); do
+  DS_READY="$(grep -m1 '^SEARCHSIM READY' "$TMP/ds.out" 2>/dev/null)"
+  [ -n "$DS_READY" ] && break
+  kill -0 "$DS_PID" 2>/dev/null || break
+  sleep 0.1
+done
+[ -n "$DS_READY" ] || fail "the simulated driver search service did not come up: $(cat "$TMP/ds.err")"
+DS_DISPATCH_PORT="$(sed -n 's/.* dispatch_port=\([0-9]*\).*/\1/p' <<<"$DS_READY")"
+DS_SEARCH_URL="$(sed -n 's/.* search_url=\([^ ]*\).*/\1/p' <<<"$DS_READY")"
+say "driver search service: dispatch server on 127.0.0.1:$DS_DISPATCH_PORT, HTTP at $DS_SEARCH_URL"
 
 # ---------------------------------------------------------------- the phone
 say "starting the simulated phone (testing/phone_sim, private adb server)"
 mkfifo "$TMP/sim.stdin" || fail "cannot make a pipe"
 HOME="$TMP/home" /usr/bin/python3 "$ROOT/testing/phone_sim/phone_sim.py" --forward --exit-on-stdin-eof \
-  <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" &
+  <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" {DS_IN}>&- &
 SIM_PID=$!
 exec {SIM_IN}>"$TMP/sim.stdin"
 READY=""
@@ -161,8 +188,8 @@ DEVPATH="/devices/pci0000:00/0000:00:14.0/usb1/1-1"
 {
   printf 'P: %s\nN: bus/usb/001/005\n' "$DEVPATH"
   printf 'E: DEVNAME=/dev/bus/usb/001/005\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: DRIVER=usb\n'
-  printf 'E: BUSNUM=001\nE: DEVNUM=005\nE: PRODUCT=18d1/4ee7/100\nE: MAJOR=189\nE: MINOR=4\n'
-  printf 'A: idVendor=18d1\nA: idProduct=4ee7\nA: bcdDevice=0100\nA: manufacturer=Zelvik\nA: product=Z1 Sim\n'
+  printf 'E: BUSNUM=001\nE: DEVNUM=005\nE: PRODUCT=12d1/1038/100\nE: MAJOR=189\nE: MINOR=4\n'
+  printf 'A: idVendor=12d1\nA: idProduct=1038\nA: bcdDevice=0100\nA: manufacturer=HUAWEI\nA: product=P7-L09\n'
   printf 'A: serial=%s\nA: busnum=1\nA: devnum=5\nA: bNumInterfaces= 2\nA: authorized=1\nA: dev=189:4\n' "$SERIAL"
   n=0
   for iface in 080650 ff4201; do
@@ -172,7 +199,7 @@ DEVPATH="/devices/pci0000:00/0000:00:14.0/usb1/1-1"
     n=$((n + 1))
   done
 } >"$UMOCKDEV" || fail "cannot write $UMOCKDEV"
-say "simulated USB: an Android phone (18d1:4ee7, adb interface) with serial $SERIAL, plugged in through umockdev"
+say "simulated USB: an Android phone (12d1:1038, adb interface) with serial $SERIAL, plugged in through umockdev"
 
 # ---------------------------------------------------------------- the display
 if [ "$HEADLESS" = 1 ]; then
@@ -186,7 +213,7 @@ else
   say "no display and no Xvfb: running the program without windows (the log shows the progress)"
 fi
 if [ "$DISPLAY_MODE" = xvfb ]; then
-  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$TMP/xvfb.display" 2>"$TMP/xvfb.err" {SIM_IN}>&- &
+  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$TMP/xvfb.display" 2>"$TMP/xvfb.err" {SIM_IN}>&- {DS_IN}>&- &
   XVFB_PID=$!
   NUMBER=""
   for _ in $(seq 1 100); do
@@ -214,12 +241,14 @@ APP_ENV=(
   XDG_CACHE_HOME="$TMP/home/.cache" XDG_RUNTIME_DIR="$TMP/runtime" XDG_DOWNLOAD_DIR="$TMP/home/Downloads"
   TMPDIR="$TMP/tmp" PHONEDECK_PROGRAM_DIR="$PROGRAM"
   ANDROID_ADB_SERVER_PORT="$ADB_PORT"
+  PHONEDECK_DS_DISPATCH_HOST=127.0.0.1 PHONEDECK_DS_DISPATCH_PORTS="$DS_DISPATCH_PORT,$DS_DISPATCH_PORT"
+  PHONEDECK_DS_SEARCH_URL="$DS_SEARCH_URL"
   PHONEDECK_AGENT_PORT="$AGENT_PORT" PHONEDECK_FTP_PORT="$FTP_PORT" PHONEDECK_FTP_PASSIVE_PORT="$FTP_PASSIVE_PORT"
 )
 [ "$DISPLAY_MODE" = headless ] && APP_ENV+=(PHONEDECK_HEADLESS=1)
 say "starting Phonedeck"
 env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL -u PORTSNIFFER_SYSFS_ROOT "${APP_ENV[@]}" \
-  umockdev-run --device "$UMOCKDEV" -- "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
+  umockdev-run --device "$UMOCKDEV" -- "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- {DS_IN}>&- &
 APP_PID=$!
 
 # ---------------------------------------------------------------- progress
@@ -284,6 +313,23 @@ if [ -n "$FAILED" ]; then
 fi
 say "the program manages the simulated phone ($SERIAL)"
 
+# ---------------------------------------------------------------- the driver query
+# devwarden asks for the phone's drivers as soon as it notices it: through the
+# real libkitfinder.so and libkitoracle.so, the simulated search service
+# answers the machine's brand (0x02), the device IDs (0x16) and the drivers
+# of the USB devices (0x26).
+deadline=$(( $(date +%s) + 30 ))
+until grep -q '^SEARCHSIM REQUEST .* 0x26$' "$TMP/ds.out" 2>/dev/null; do
+  [ "$(date +%s)" -ge "$deadline" ] && break
+  sleep 0.2
+done
+if grep -q '^SEARCHSIM REQUEST .* 0x26$' "$TMP/ds.out"; then
+  say "driver search service: asked $(grep -c '^SEARCHSIM REQUEST' "$TMP/ds.out") times (brand, device IDs, drivers)"
+else
+  [ "$CHECK" = 1 ] && fail "the driver query never reached the simulated search service"
+  say "the driver query has not reached the simulated search service"
+fi
+
 # ---------------------------------------------------------------- picture
 if [ -n "$SHOT" ]; then
   if [ "$DISPLAY_MODE" = headless ]; then
@@ -303,7 +349,16 @@ if [ -n "$SHOT" ]; then
 fi
 
 if [ "$CHECK" = 1 ]; then
-  say "check passed: the connection reached kConn_Sucess (17)"
+  # The service ends when its input does, listing what it could not accept.
+  exec {DS_IN}>&-
+  DS_IN=""
+  tenths=50
+  while [ $tenths -gt 0 ] && kill -0 "$DS_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
+  if grep -q '^SEARCHSIM ERROR' "$TMP/ds.out"; then
+    grep '^SEARCHSIM ERROR' "$TMP/ds.out" | sed 's/^/[search_sim] /' >&2
+    fail "the simulated search service refused requests"
+  fi
+  say "check passed: the connection reached kConn_Sucess (17), the driver information came from the search service"
   exit 0
 fi
 
