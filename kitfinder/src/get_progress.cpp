@@ -39,23 +39,40 @@ void ClearCachedFields(SDevCacheInfo* record) {
   record->DevInfo = key;
 }
 
-void FreeCachedDrivers(const CLedgerboxInterface& sc, SDrvInfo* drivers, uint8_t count) {
-  if (drivers && sc.SCFreeDrvInfo) sc.SCFreeDrvInfo(drivers, count);
+void CopyDescriptions(const SDevCacheInfo& record, char16_t* desc1, char16_t* desc2) {
+  if (desc1) CopyText(desc1, record.szDesc1);
+  if (desc2) CopyText(desc2, record.szDesc2);
 }
 
-// Hands a deep copy of `source` to the caller's outputs; false when an
-// allocation failed (outputs stay empty).
-bool HandOut(const SDrvInfo* source, uint8_t count, SDrvInfo** drivers, uint8_t* out_count) {
-  bool ok = true;
-  SDrvInfo* copy = CopyDrivers(source, count, &ok);
-  if (!ok || (source && count && !copy)) {
-    FreeDrivers(copy, count);
-    KIT_LOG("error new SDrvInfo[%d]", count);
-    return false;
+// A fresh cached answer to the caller, with the record's descriptions; the
+// cache's array is freed.
+int ServeCached(const CLedgerboxInterface& sc, SDrvInfo* cached, uint8_t cached_count, const SDevCacheInfo& record,
+                SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2) {
+  const bool ok = HandOutCopy(cached, cached_count, drivers, count);
+  if (cached && sc.SCFreeDrvInfo) sc.SCFreeDrvInfo(cached, cached_count);
+  if (!ok) {
+    KIT_LOG("error new SDrvInfo[%d]", cached_count);
+    return DS_ERROR_OTHER;
   }
-  *drivers = copy;
-  *out_count = copy ? count : 0;
-  return true;
+  CopyDescriptions(record, desc1, desc2);
+  return DS_ERROR_SUCCESS;
+}
+
+// The first (or only) request of a driver query: the device and the slot's
+// system fields.
+SDevInfo FirstRequest(const SQueryDevInfo& device, const SSysInfo& sys) {
+  SDevInfo request{};
+  std::memcpy(request.szHardwareIDs, device.szHardwareIDs, sizeof request.szHardwareIDs);
+  request.cLocalDrvStatus = device.cLocalDrvStatus;
+  request.iLocalDrvDate = device.iLocalDrvDate;
+  request.cNeedPackType = device.cNeedPackType;
+  request.iBrandID = sys.iBrandID;
+  request.iProductID = sys.iProductID;
+  request.iOSID = sys.iOSID;
+  request.sLanguage = sys.sLanguage;
+  request.cComputerType = sys.cComputerType;
+  request.cQueryFlag = 10;
+  return request;
 }
 }  // namespace
 
@@ -239,6 +256,17 @@ int CGetProgress::SrcSysInfoLocked(int s) {
   return DS_ERROR_SUCCESS;
 }
 
+int CGetProgress::HandOutAnswer(const CDSInterface& ds, const SDevInfo& request, SDrvInfo** drivers,
+                                uint8_t* count) {
+  const bool ok = HandOutCopy(request.pDrvInfo, request.cDrvCount, drivers, count);
+  if (request.pDrvInfo) ds.FreeDriverInfo(request.pDrvInfo, request.cDrvCount);
+  if (!ok) {
+    KIT_LOG("error new SDrvInfo[%d]", request.cDrvCount);
+    return DS_ERROR_OTHER;
+  }
+  return DS_ERROR_SUCCESS;
+}
+
 int CGetProgress::GetBrandName(int slot, char16_t* brand_name, char16_t* product_name) {
   if (!brand_name || !product_name) {
     KIT_LOG("error parameter");
@@ -366,37 +394,20 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
     SDrvInfo* cached = nullptr;
     uint8_t cached_count = 0;
     if (CacheTrue(c.sc.SCGetDrvInfo(&record, &cached, &cached_count))) {
-      if (!IsStampStale(record.iStamp, c.now)) {
-        const bool ok = HandOut(cached, cached_count, drivers, count);
-        FreeCachedDrivers(c.sc, cached, cached_count);
-        if (!ok) return DS_ERROR_OTHER;
-        if (desc1) CopyText(desc1, record.szDesc1);
-        if (desc2) CopyText(desc2, record.szDesc2);
-        return DS_ERROR_SUCCESS;
-      }
-      FreeCachedDrivers(c.sc, cached, cached_count);
+      if (!IsStampStale(record.iStamp, c.now))
+        return ServeCached(c.sc, cached, cached_count, record, drivers, count, desc1, desc2);
+      if (cached && c.sc.SCFreeDrvInfo) c.sc.SCFreeDrvInfo(cached, cached_count);
       stale = true;
     } else {
       ClearCachedFields(&record);
     }
   }
-  SDevInfo request{};
-  std::memcpy(request.szHardwareIDs, record.DevInfo.szHardwareIDs, sizeof request.szHardwareIDs);
-  request.cLocalDrvStatus = record.DevInfo.cLocalDrvStatus;
-  request.iLocalDrvDate = record.DevInfo.iLocalDrvDate;
-  request.cNeedPackType = record.DevInfo.cNeedPackType;
-  request.iBrandID = c.sys.iBrandID;
-  request.iProductID = c.sys.iProductID;
-  request.iOSID = c.sys.iOSID;
-  request.sLanguage = c.sys.sLanguage;
-  request.cComputerType = c.sys.cComputerType;
-  request.cQueryFlag = 10;
+  SDevInfo request = FirstRequest(record.DevInfo, c.sys);
   const bool cached_ids = stale && AnalyzeIds(record.szDeviceID, kDriverTextLength, nullptr, 0) > 0;
   int code = DeviceIdsFor(c, &record, cached_ids, &request.piDeviceID, &request.cDevIDCount, "error parameter3",
                           "error new dsDevInfo.piDeviceID");
   if (code != DS_ERROR_SUCCESS) return code;
-  if (desc1) CopyText(desc1, record.szDesc1);
-  if (desc2) CopyText(desc2, record.szDesc2);
+  CopyDescriptions(record, desc1, desc2);
   code = c.ds.GetCommonAndNewestDriver(&request);
   delete[] request.piDeviceID;
   if (code != DS_ERROR_SUCCESS) {
@@ -404,9 +415,7 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
            CodeName(code));
     return code;
   }
-  const bool ok = HandOut(request.pDrvInfo, request.cDrvCount, drivers, count);
-  if (request.pDrvInfo) c.ds.FreeDriverInfo(request.pDrvInfo, request.cDrvCount);
-  if (!ok) return DS_ERROR_OTHER;
+  if ((code = HandOutAnswer(c.ds, request, drivers, count)) != DS_ERROR_SUCCESS) return code;
   if (c.cache) {
     record.iStamp = c.now;
     if (!c.sc.SCUpdateDrvInfo || !CacheTrue(c.sc.SCUpdateDrvInfo(&record, *drivers, *count)))
@@ -440,32 +449,17 @@ int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, con
     SDrvInfo* cached = nullptr;
     uint8_t cached_count = 0;
     if (CacheTrue(c.sc.SCGetSpecialDrvInfo(&one, &two, &cached, &cached_count))) {
-      if (!IsStampStale(one.iStamp, c.now) && !IsStampStale(two.iStamp, c.now)) {
-        const bool ok = HandOut(cached, cached_count, drivers, count);
-        FreeCachedDrivers(c.sc, cached, cached_count);
-        if (!ok) return DS_ERROR_OTHER;
-        if (desc1) CopyText(desc1, one.szDesc1);
-        if (desc2) CopyText(desc2, one.szDesc2);
-        return DS_ERROR_SUCCESS;
-      }
-      FreeCachedDrivers(c.sc, cached, cached_count);
+      if (!IsStampStale(one.iStamp, c.now) && !IsStampStale(two.iStamp, c.now))
+        return ServeCached(c.sc, cached, cached_count, one, drivers, count, desc1, desc2);
+      if (cached && c.sc.SCFreeDrvInfo) c.sc.SCFreeDrvInfo(cached, cached_count);
       stale = true;
     } else {
       ClearCachedFields(&one);
       ClearCachedFields(&two);
     }
   }
-  SDevInfo request1{}, request2{};
-  std::memcpy(request1.szHardwareIDs, one.DevInfo.szHardwareIDs, sizeof request1.szHardwareIDs);
-  request1.cLocalDrvStatus = one.DevInfo.cLocalDrvStatus;
-  request1.iLocalDrvDate = one.DevInfo.iLocalDrvDate;
-  request1.cNeedPackType = one.DevInfo.cNeedPackType;
-  request1.iBrandID = c.sys.iBrandID;
-  request1.iProductID = c.sys.iProductID;
-  request1.iOSID = c.sys.iOSID;
-  request1.sLanguage = c.sys.sLanguage;
-  request1.cComputerType = c.sys.cComputerType;
-  request1.cQueryFlag = 10;
+  SDevInfo request1 = FirstRequest(one.DevInfo, c.sys);
+  SDevInfo request2{};
   std::memcpy(request2.szHardwareIDs, two.DevInfo.szHardwareIDs, sizeof request2.szHardwareIDs);
   request2.cLocalDrvStatus = two.DevInfo.cLocalDrvStatus;
   request2.iLocalDrvDate = two.DevInfo.iLocalDrvDate;
@@ -481,17 +475,14 @@ int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, con
                         cached_ids ? alloc_both : "error new dsSecondDevInfo.piDeviceID ");
   }
   if (code == DS_ERROR_SUCCESS) {
-    if (desc1) CopyText(desc1, one.szDesc1);
-    if (desc2) CopyText(desc2, one.szDesc2);
+    CopyDescriptions(one, desc1, desc2);
     code = c.ds.GetSpecialCommonAndNewestDriver(&request1, &request2, 1);
     if (code != DS_ERROR_SUCCESS) KIT_LOG("error GetSpecialCommonAndNewestDriver dwRet[%s]", CodeName(code));
   }
   delete[] request1.piDeviceID;
   delete[] request2.piDeviceID;
   if (code != DS_ERROR_SUCCESS) return code;
-  const bool ok = HandOut(request1.pDrvInfo, request1.cDrvCount, drivers, count);
-  if (request1.pDrvInfo) c.ds.FreeDriverInfo(request1.pDrvInfo, request1.cDrvCount);
-  if (!ok) return DS_ERROR_OTHER;
+  if ((code = HandOutAnswer(c.ds, request1, drivers, count)) != DS_ERROR_SUCCESS) return code;
   if (c.cache) {
     one.iStamp = two.iStamp = c.now;
     if (!c.sc.SCUpdateSpecialDrvInfo || !CacheTrue(c.sc.SCUpdateSpecialDrvInfo(&one, &two, *drivers, *count)))

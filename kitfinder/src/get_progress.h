@@ -107,6 +107,9 @@ class CGetProgress {
   // Copies the state without resolving.
   Context Snapshot(int slot);
   int SrcSysInfoLocked(int slot);  // mu_ held
+  // The drivers a service query left in `request` to the caller (a copy of
+  // this library); the service's array is freed.
+  static int HandOutAnswer(const CDSInterface& ds, const SDevInfo& request, SDrvInfo** drivers, uint8_t* count);
   // The device IDs of a cached record, or of the service's device query;
   // fills `ids` (zeroed) and the record's descriptions and ID text.
   int DeviceIdsFor(const Context& ctx, SDevCacheInfo* record, bool use_cached_ids, int32_t** ids,

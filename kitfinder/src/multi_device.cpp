@@ -127,17 +127,7 @@ int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_
     if (writer.cut()) KIT_LOG("matched IDs cut at %d characters", static_cast<int>(matched_capacity));
   }
 
-  bool ok = true;
-  SDrvInfo* copy = CopyDrivers(head.pDrvInfo, head.cDrvCount, &ok);
-  if (head.pDrvInfo) c.ds.FreeDriverInfo(head.pDrvInfo, head.cDrvCount);
-  if (!ok) {
-    FreeDrivers(copy, head.cDrvCount);
-    KIT_LOG("error new SDrvInfo[%d]", head.cDrvCount);
-    return DS_ERROR_OTHER;
-  }
-  *drivers = copy;
-  *count = copy ? head.cDrvCount : 0;
-  return DS_ERROR_SUCCESS;
+  return HandOutAnswer(c.ds, head, drivers, count);
 }
 
 int CGetProgress::CheckPeripheralDevice(const char16_t* list, uint8_t* result) {

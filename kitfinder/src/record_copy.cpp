@@ -36,6 +36,18 @@ SDrvInfo* CopyDrivers(const SDrvInfo* source, uint8_t count, bool* ok) {
   return copy;
 }
 
+bool HandOutCopy(const SDrvInfo* source, uint8_t count, SDrvInfo** drivers, uint8_t* out_count) {
+  bool ok = true;
+  SDrvInfo* copy = CopyDrivers(source, count, &ok);
+  if (!ok || (source && count && !copy)) {
+    FreeDrivers(copy, count);
+    return false;
+  }
+  *drivers = copy;
+  *out_count = copy ? count : 0;
+  return true;
+}
+
 void FreeSoftware(SSoftInfo* soft) { delete[] soft; }
 
 void FreeDrivers(SDrvInfo* drivers, uint8_t count) {

@@ -14,6 +14,9 @@ SSoftInfo* CopySoftware(const SSoftInfo* source, uint8_t count);
 // Records copied whole, each attached software array copied with its count.
 // `ok` (when given) is false when an allocation failed.
 SDrvInfo* CopyDrivers(const SDrvInfo* source, uint8_t count, bool* ok = nullptr);
+// A copy of `source` into the caller's outputs; false (outputs untouched,
+// nothing left allocated) when an allocation failed.
+bool HandOutCopy(const SDrvInfo* source, uint8_t count, SDrvInfo** drivers, uint8_t* out_count);
 void FreeSoftware(SSoftInfo* soft);
 void FreeDrivers(SDrvInfo* drivers, uint8_t count);
 

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "front_fixture.h"
 #include "kitfinder.h"
@@ -29,10 +32,20 @@ TEST(KitfinderExportsTest, NotReadyBeforeInitThenAnsweredFromTheLibrariesBesideI
   void* lib = dlopen(folder.folder().File("libkitfinder.so").c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(lib, nullptr) << dlerror();
 
-  // Before DGInit.
+  // Before DGInit; the first calls come from several threads at once, which
+  // make the query front once between them.
   auto mobile = Export<decltype(DGGetMobileProductInfo)>(lib, "DGGetMobileProductInfo");
+  std::vector<std::thread> first;
+  std::atomic<int> not_ready{0};
+  for (int i = 0; i < 4; ++i) {
+    first.emplace_back([&] {
+      char16_t xml[64] = {};
+      if (mobile(0x18d1, 0x4ee7, u"adb", u"Pixel", u"SERIAL", xml, 64) == DS_ERROR_INTERFACE) ++not_ready;
+    });
+  }
+  for (auto& t : first) t.join();
+  EXPECT_EQ(not_ready.load(), 4);
   char16_t xml[64] = {};
-  EXPECT_EQ(mobile(0x18d1, 0x4ee7, u"adb", u"Pixel", u"SERIAL", xml, 64), DS_ERROR_INTERFACE);
   auto usb = Export<decltype(DGGetLocalUsbDrvInfo)>(lib, "DGGetLocalUsbDrvInfo");
   const std::u16string lists = IdList({u"USB\\VID_18D1&PID_4EE7"});
   char16_t matched[DG_MATCHED_IDS_CAPACITY] = {};

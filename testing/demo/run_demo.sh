@@ -132,22 +132,32 @@ cp -a "$BIN/." "$PROGRAM/" || fail "cannot copy $BIN"
 rm -f "$PROGRAM"/log/*.log
 say "program folder: $PROGRAM (a copy of $BIN)"
 
+# The first line of FILE that starts with PREFIX, once the simulator whose
+# pid is PID has written it (up to TENTHS tenths of a second); empty when it
+# ended or the time ran out.
+ready_line() {  # file prefix pid tenths
+  local line=""
+  for _ in $(seq 1 "$4"); do
+    line="$(grep -m1 "^$2" "$1" 2>/dev/null)"
+    [ -n "$line" ] && break
+    kill -0 "$3" 2>/dev/null || break
+    sleep 0.1
+  done
+  printf '%s' "$line"
+}
+# The value of KEY=value in LINE.
+field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
+
 # ---------------------------------------------------------------- the driver search service
 say "starting the simulated driver search service (testing/search_sim, on 127.0.0.1)"
 mkfifo "$TMP/ds.stdin" || fail "cannot make a pipe"
 "$SEARCH_SIM" <"$TMP/ds.stdin" >"$TMP/ds.out" 2>"$TMP/ds.err" &
 DS_PID=$!
 exec {DS_IN}>"$TMP/ds.stdin"
-DS_READY=""
-for _ in $(seq 1 100); do
-  DS_READY="$(grep -m1 '^SEARCHSIM READY' "$TMP/ds.out" 2>/dev/null)"
-  [ -n "$DS_READY" ] && break
-  kill -0 "$DS_PID" 2>/dev/null || break
-  sleep 0.1
-done
+DS_READY="$(ready_line "$TMP/ds.out" 'SEARCHSIM READY' "$DS_PID" 100)"
 [ -n "$DS_READY" ] || fail "the simulated driver search service did not come up: $(cat "$TMP/ds.err")"
-DS_DISPATCH_PORT="$(sed -n 's/.* dispatch_port=\([0-9]*\).*/\1/p' <<<"$DS_READY")"
-DS_SEARCH_URL="$(sed -n 's/.* search_url=\([^ ]*\).*/\1/p' <<<"$DS_READY")"
+DS_DISPATCH_PORT="$(field dispatch_port "$DS_READY")"
+DS_SEARCH_URL="$(field search_url "$DS_READY")"
 say "driver search service: dispatch server on 127.0.0.1:$DS_DISPATCH_PORT, HTTP at $DS_SEARCH_URL"
 
 # ---------------------------------------------------------------- the phone
@@ -157,23 +167,16 @@ HOME="$TMP/home" /usr/bin/python3 "$ROOT/testing/phone_sim/phone_sim.py" --forwa
   <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" {DS_IN}>&- &
 SIM_PID=$!
 exec {SIM_IN}>"$TMP/sim.stdin"
-READY=""
-for _ in $(seq 1 300); do
-  READY="$(grep -m1 '^PHONESIM READY' "$TMP/sim.out" 2>/dev/null)"
-  [ -n "$READY" ] && break
-  kill -0 "$SIM_PID" 2>/dev/null || break
-  sleep 0.1
-done
+READY="$(ready_line "$TMP/sim.out" 'PHONESIM READY' "$SIM_PID" 300)"
 if [ -z "$READY" ]; then
   sed 's/^/[phone_sim] /' "$TMP/sim.err" >&2
   fail "the simulated phone did not come up"
 fi
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$READY"; }
-SERIAL="$(field serial)"
-ADB_PORT="$(field adb_port)"
-AGENT_PORT="$(field agent_port)"
-FTP_PORT="$(field ftp_port)"
-FTP_PASSIVE_PORT="$(field ftp_passive_port)"
+SERIAL="$(field serial "$READY")"
+ADB_PORT="$(field adb_port "$READY")"
+AGENT_PORT="$(field agent_port "$READY")"
+FTP_PORT="$(field ftp_port "$READY")"
+FTP_PASSIVE_PORT="$(field ftp_passive_port "$READY")"
 [ -n "$SERIAL" ] && [ -n "$ADB_PORT" ] && [ -n "$AGENT_PORT" ] || fail "cannot read the simulator's line: $READY"
 say "phone ready: adb serial $SERIAL, adb server on 127.0.0.1:$ADB_PORT, agent forwarded to 127.0.0.1:$AGENT_PORT"
 
