@@ -1,8 +1,8 @@
 // The 32 DG exports: each fetches the query front (made on first use) and
 // calls one of its operations with the slot it names.
-#include "module_folder.h"
 #include "get_progress.h"
 #include "kitfinder.h"
+#include "module_folder.h"
 #include "record_copy.h"
 
 using kitfinder::CGetProgress;
@@ -69,8 +69,8 @@ KITFINDER_API int DGGetLocalBrandSoftware(SSoftInfo** soft, uint8_t* count) {
   return front->GetBrandSoftware(kLocal, soft, count);
 }
 
-KITFINDER_API int DGGetLocalPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count,
-                                       char16_t* desc1, char16_t* desc2) {
+KITFINDER_API int DGGetLocalPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count, char16_t* desc1,
+                                       char16_t* desc2) {
   WITH_FRONT(DS_ERROR_INTERFACE);
   return front->GetPciDrvInfo(kLocal, device, drivers, count, desc1, desc2);
 }
@@ -135,8 +135,8 @@ KITFINDER_API int DGGetOtherBrandSoftware(SSoftInfo** soft, uint8_t* count) {
   return front->GetBrandSoftware(kOther, soft, count);
 }
 
-KITFINDER_API int DGGetOtherPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count,
-                                       char16_t* desc1, char16_t* desc2) {
+KITFINDER_API int DGGetOtherPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count, char16_t* desc1,
+                                       char16_t* desc2) {
   WITH_FRONT(DS_ERROR_INTERFACE);
   return front->GetPciDrvInfo(kOther, device, drivers, count, desc1, desc2);
 }

@@ -35,8 +35,8 @@ KITFINDER_API void DGSetDisplayType(int type);
 KITFINDER_API int DGGetLocalBrandName(char16_t* brand_name, char16_t* product_name);
 KITFINDER_API int DGGetLocalBrandSoftware(SSoftInfo** soft, uint8_t* count);
 // Description buffers of 260 characters, either may be null.
-KITFINDER_API int DGGetLocalPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count,
-                                       char16_t* desc1, char16_t* desc2);
+KITFINDER_API int DGGetLocalPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count, char16_t* desc1,
+                                       char16_t* desc2);
 KITFINDER_API int DGGetLocalPciSpecialDrvInfo(const SQueryDevInfo* first, const SQueryDevInfo* second,
                                               SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2);
 // *length: in the buffer's capacity, out the description's length (wide
@@ -58,8 +58,8 @@ KITFINDER_API void DGSetOtherBrandStr(const char16_t* brand, const char16_t* pro
 KITFINDER_API void DGSetOtherSystemInfo(int os_id, int16_t language, uint8_t computer_type);
 KITFINDER_API int DGGetOtherBrandName(char16_t* brand_name, char16_t* product_name);
 KITFINDER_API int DGGetOtherBrandSoftware(SSoftInfo** soft, uint8_t* count);
-KITFINDER_API int DGGetOtherPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count,
-                                       char16_t* desc1, char16_t* desc2);
+KITFINDER_API int DGGetOtherPciDrvInfo(const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count, char16_t* desc1,
+                                       char16_t* desc2);
 KITFINDER_API int DGGetOtherPciSpecialDrvInfo(const SQueryDevInfo* first, const SQueryDevInfo* second,
                                               SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2);
 KITFINDER_API int DGGetOtherDrvDesc(int driver_id, char16_t* buffer, int* length);

@@ -4,9 +4,9 @@
 #include <new>
 #include <vector>
 
-#include "module_folder.h"
 #include "hour_stamp.h"
 #include "id_text.h"
+#include "module_folder.h"
 #include "record_copy.h"
 #include "text_util.h"
 
@@ -18,8 +18,7 @@ std::shared_ptr<CGetProgress> g_front;
 
 bool SameSystem(const SSysInfo& stored, const SSysInfo& slot) {
   return SameText(stored.szBrandStr, slot.szBrandStr) && SameText(stored.szProductStr, slot.szProductStr) &&
-         stored.iOSID == slot.iOSID && stored.sLanguage == slot.sLanguage &&
-         stored.cComputerType == slot.cComputerType;
+         stored.iOSID == slot.iOSID && stored.sLanguage == slot.sLanguage && stored.cComputerType == slot.cComputerType;
 }
 
 // A caller's device record as a cache key: its texts end inside their fields.
@@ -175,7 +174,7 @@ void CGetProgress::SetBrandStr(int slot, const char16_t* brand, const char16_t* 
   if (product) CopyText(info.szProductStr, product);
   if (version) CopyText(info.szProductVer, version);
   KIT_LOG("SetBrandStr m_SysInfo[%d].szBrandStr[%s] szProductStr[%s] szProductVer[%s]", s,
-         Utf8(info.szBrandStr).c_str(), Utf8(info.szProductStr).c_str(), Utf8(info.szProductVer).c_str());
+          Utf8(info.szBrandStr).c_str(), Utf8(info.szProductStr).c_str(), Utf8(info.szProductVer).c_str());
 }
 
 void CGetProgress::SetSystemInfo(int slot, int os_id, int16_t language, uint8_t computer_type) {
@@ -184,8 +183,7 @@ void CGetProgress::SetSystemInfo(int slot, int os_id, int16_t language, uint8_t 
   sys_[s].iOSID = os_id;
   sys_[s].sLanguage = language;
   sys_[s].cComputerType = computer_type;
-  KIT_LOG("SetSystemInfo m_SysInfo[%d].iOSID[%d] sLanguage[%d] cComputerType[%d]", s, os_id, language,
-         computer_type);
+  KIT_LOG("SetSystemInfo m_SysInfo[%d].iOSID[%d] sLanguage[%d] cComputerType[%d]", s, os_id, language, computer_type);
 }
 
 CGetProgress::Context CGetProgress::Snapshot(int slot) {
@@ -235,11 +233,11 @@ int CGetProgress::SrcSysInfoLocked(int s) {
   int32_t brand_id = 0, product_id = 0;
   char16_t brand_name[kDriverTextLength] = {}, product_name[kDriverTextLength] = {};
   // The host's first, third and second text: sent as brand, product, version.
-  const int code = ds_.GetBrandAndProductID(slot.szBrandStr, slot.szProductVer, slot.szProductStr,
-                                            slot.cComputerType, &brand_id, &product_id, brand_name, product_name);
+  const int code = ds_.GetBrandAndProductID(slot.szBrandStr, slot.szProductVer, slot.szProductStr, slot.cComputerType,
+                                            &brand_id, &product_id, brand_name, product_name);
   if (code != DS_ERROR_SUCCESS) {
     KIT_LOG("error DSGetBrandAndProductID[%s][%s][%s] dwRet[%s]", Utf8(slot.szBrandStr).c_str(),
-           Utf8(slot.szProductVer).c_str(), Utf8(slot.szProductStr).c_str(), CodeName(code));
+            Utf8(slot.szProductVer).c_str(), Utf8(slot.szProductStr).c_str(), CodeName(code));
     return code;
   }
   slot.iBrandID = brand_id;
@@ -247,7 +245,7 @@ int CGetProgress::SrcSysInfoLocked(int s) {
   CopyText(slot.szBrandName, brand_name);
   CopyText(slot.szProductName, product_name);
   KIT_LOG("SrcSysInfo m_SysInfo[%d].iBrandID[%d] iProductID[%d] szBrandName[%s] szProductName[%s]", s, brand_id,
-         product_id, Utf8(slot.szBrandName).c_str(), Utf8(slot.szProductName).c_str());
+          product_id, Utf8(slot.szBrandName).c_str(), Utf8(slot.szProductName).c_str());
   if (cache) {
     slot.iStamp = now;
     if (!sc_.SCUpdateSysInfo || !CacheTrue(sc_.SCUpdateSysInfo(&slot))) KIT_LOG("error SCUpdateSysInfo");
@@ -256,8 +254,7 @@ int CGetProgress::SrcSysInfoLocked(int s) {
   return DS_ERROR_SUCCESS;
 }
 
-int CGetProgress::HandOutAnswer(const CDSInterface& ds, const SDevInfo& request, SDrvInfo** drivers,
-                                uint8_t* count) {
+int CGetProgress::HandOutAnswer(const CDSInterface& ds, const SDevInfo& request, SDrvInfo** drivers, uint8_t* count) {
   const bool ok = HandOutCopy(request.pDrvInfo, request.cDrvCount, drivers, count);
   if (request.pDrvInfo) ds.FreeDriverInfo(request.pDrvInfo, request.cDrvCount);
   if (!ok) {
@@ -281,14 +278,7 @@ int CGetProgress::GetBrandName(int slot, char16_t* brand_name, char16_t* product
 }
 
 int CGetProgress::GetBrandSoftware(int slot, SSoftInfo** soft, uint8_t* count) {
-  if (!soft || !count) {
-    KIT_LOG("error parameter");
-    return DS_ERROR_PARAMETER;
-  }
-  if (*soft || *count) {
-    KIT_LOG("error parameter2");
-    return DS_ERROR_PARAMETER;
-  }
+  if (const int code = CheckOutputs(true, soft, count, "error parameter")) return code;
   Context c;
   if (const int code = Prepare(slot, &c)) return code;
   if (c.cache && c.sc.SCGetBrandSoftInfo) {
@@ -378,14 +368,7 @@ int CGetProgress::DeviceIdsFor(const Context& c, SDevCacheInfo* record, bool use
 
 int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo** drivers, uint8_t* count,
                                 char16_t* desc1, char16_t* desc2) {
-  if (!device || !drivers || !count) {
-    KIT_LOG("error parameter");
-    return DS_ERROR_PARAMETER;
-  }
-  if (*drivers || *count) {
-    KIT_LOG("error parameter2");
-    return DS_ERROR_PARAMETER;
-  }
+  if (const int code = CheckOutputs(device != nullptr, drivers, count, "error parameter")) return code;
   Context c;
   if (const int code = Prepare(slot, &c)) return code;
   SDevCacheInfo record = CacheRecordOf(*device);
@@ -412,7 +395,7 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
   delete[] request.piDeviceID;
   if (code != DS_ERROR_SUCCESS) {
     KIT_LOG("error DSGetCommonAndNewestDriver[%s] dwRet[%s]", Utf8(record.DevInfo.szHardwareIDs).c_str(),
-           CodeName(code));
+            CodeName(code));
     return code;
   }
   if ((code = HandOutAnswer(c.ds, request, drivers, count)) != DS_ERROR_SUCCESS) return code;
@@ -426,24 +409,17 @@ int CGetProgress::GetPciDrvInfo(int slot, const SQueryDevInfo* device, SDrvInfo*
 
 int CGetProgress::GetPciSpecialDrvInfo(int slot, const SQueryDevInfo* first, const SQueryDevInfo* second,
                                        SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2) {
-  if (!first || !second || !drivers || !count) {
-    KIT_LOG("error parameter");
-    return DS_ERROR_PARAMETER;
-  }
-  if (*drivers || *count) {
-    KIT_LOG("error parameter2");
-    return DS_ERROR_PARAMETER;
-  }
+  if (const int code = CheckOutputs(first && second, drivers, count, "error parameter")) return code;
   Context c;
   if (const int code = Prepare(slot, &c)) return code;
   SDevCacheInfo one = CacheRecordOf(*first);
   SDevCacheInfo two = CacheRecordOf(*second);
   KIT_LOG("FirstDevInfo szClass[%s]cLocalDrvStatus[%d]iLocalDrvDate[%d]cNeedPackType[%d]",
-         Utf8(one.DevInfo.szClass).c_str(), one.DevInfo.cLocalDrvStatus, one.DevInfo.iLocalDrvDate,
-         one.DevInfo.cNeedPackType);
+          Utf8(one.DevInfo.szClass).c_str(), one.DevInfo.cLocalDrvStatus, one.DevInfo.iLocalDrvDate,
+          one.DevInfo.cNeedPackType);
   KIT_LOG("SecondDevInfo szClass[%s]cLocalDrvStatus[%d]iLocalDrvDate[%d]cNeedPackType[%d]",
-         Utf8(two.DevInfo.szClass).c_str(), two.DevInfo.cLocalDrvStatus, two.DevInfo.iLocalDrvDate,
-         two.DevInfo.cNeedPackType);
+          Utf8(two.DevInfo.szClass).c_str(), two.DevInfo.cLocalDrvStatus, two.DevInfo.iLocalDrvDate,
+          two.DevInfo.cNeedPackType);
   bool stale = false;
   if (c.cache && c.sc.SCGetSpecialDrvInfo) {
     SDrvInfo* cached = nullptr;

@@ -22,6 +22,7 @@
 #include "driver_records.h"
 #include "kitoracle_interface.h"
 #include "ledgerbox_interface.h"
+#include "module_folder.h"
 
 namespace kitfinder {
 
@@ -76,8 +77,8 @@ class CGetProgress {
   // Several USB devices in one query, slot 1; `lists` holds one hardware-ID
   // list per device. The matched-IDs buffer (when given) receives at most
   // `matched_capacity` characters.
-  int GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_count, char16_t* matched,
-                    size_t matched_capacity, SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2);
+  int GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_count, char16_t* matched, size_t matched_capacity,
+                    SDrvInfo** drivers, uint8_t* count, char16_t* desc1, char16_t* desc2);
   int CheckPeripheralDevice(const char16_t* list, uint8_t* result);
   int IsDriverOSSupply(const SQueryDevInfo* device, int value, uint8_t* result);
   int ReportDrvInstResult(const SQueryDevInfo* device, int os_id, int file_id, int os_install_date, uint8_t result);
@@ -101,6 +102,20 @@ class CGetProgress {
     int16_t other_language = 0;  // slot 0's language (cloud switch, calendar)
   };
 
+  // A query's out array and count: both given with its inputs (else
+  // `missing` is logged) and both empty on entry (else "error parameter2").
+  template <typename Record>
+  static int CheckOutputs(bool inputs_given, Record** array, uint8_t* count, const char* missing) {
+    if (!inputs_given || !array || !count) {
+      KIT_LOG("%s", missing);
+      return DS_ERROR_PARAMETER;
+    }
+    if (*array || *count) {
+      KIT_LOG("error parameter2");
+      return DS_ERROR_PARAMETER;
+    }
+    return DS_ERROR_SUCCESS;
+  }
   // Resolves the slot when needed and copies the state; a non-zero result
   // is the resolution's error, logged with the caller's slot.
   int Prepare(int slot, Context* ctx);
@@ -112,8 +127,8 @@ class CGetProgress {
   static int HandOutAnswer(const CDSInterface& ds, const SDevInfo& request, SDrvInfo** drivers, uint8_t* count);
   // The device IDs of a cached record, or of the service's device query;
   // fills `ids` (zeroed) and the record's descriptions and ID text.
-  int DeviceIdsFor(const Context& ctx, SDevCacheInfo* record, bool use_cached_ids, int32_t** ids,
-                   uint8_t* id_count, const char* error_empty, const char* error_alloc);
+  int DeviceIdsFor(const Context& ctx, SDevCacheInfo* record, bool use_cached_ids, int32_t** ids, uint8_t* id_count,
+                   const char* error_empty, const char* error_alloc);
 
   std::mutex mu_;
   CDSInterface ds_;

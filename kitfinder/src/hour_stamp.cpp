@@ -11,9 +11,7 @@ int DaysInMonth(int year, int month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-int32_t MakeStamp(int year, int month, int day, int hour) {
-  return ((year * 100 + month) * 100 + day) * 100 + hour;
-}
+int32_t MakeStamp(int year, int month, int day, int hour) { return ((year * 100 + month) * 100 + day) * 100 + hour; }
 }  // namespace
 
 int32_t HourStampOf(const std::tm& local) {

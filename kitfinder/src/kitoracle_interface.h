@@ -56,8 +56,7 @@ class CDSInterface {
   int GetDeviceDescAndIDEx(int kind, const char16_t* ids, uint8_t count, int32_t* device_ids, char16_t* desc1,
                            char16_t* desc2) const;
   int GetBrandAndProductID(const char16_t* brand, const char16_t* product, const char16_t* version, uint8_t flag,
-                           int32_t* brand_id, int32_t* product_id, char16_t* brand_name,
-                           char16_t* product_name) const;
+                           int32_t* brand_id, int32_t* product_id, char16_t* brand_name, char16_t* product_name) const;
   int GetCommonAndNewestDriver(SDevInfo* device) const;
   int GetSpecialCommonAndNewestDriver(SDevInfo* first, SDevInfo* second, int flag) const;
   void FreeDriverInfo(SDrvInfo* drivers, uint8_t count) const;
@@ -74,8 +73,7 @@ class CDSInterface {
   // value1, value2: the client version's low and high words.
   int GetCloudSwitchInfo(uint32_t value1, uint32_t value2, int16_t language, uint32_t union_id, char16_t* text,
                          int capacity) const;
-  int GetCalendarStart(uint32_t value1, uint32_t value2, int16_t language, uint32_t union_id,
-                       uint8_t* start) const;
+  int GetCalendarStart(uint32_t value1, uint32_t value2, int16_t language, uint32_t union_id, uint8_t* start) const;
   int StatInfoReport(int union_id, int16_t kind, const char16_t* text) const;
 
  private:

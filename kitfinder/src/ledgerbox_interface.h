@@ -22,8 +22,7 @@ struct CLedgerboxInterface {
   int (*SCUpdateSysInfo)(const SSysInfo* info) = nullptr;
   int (*SCGetDrvInfo)(SDevCacheInfo* record, SDrvInfo** drivers, uint8_t* count) = nullptr;
   int (*SCUpdateDrvInfo)(const SDevCacheInfo* record, const SDrvInfo* drivers, uint8_t count) = nullptr;
-  int (*SCGetSpecialDrvInfo)(SDevCacheInfo* first, SDevCacheInfo* second, SDrvInfo** drivers,
-                             uint8_t* count) = nullptr;
+  int (*SCGetSpecialDrvInfo)(SDevCacheInfo* first, SDevCacheInfo* second, SDrvInfo** drivers, uint8_t* count) = nullptr;
   int (*SCUpdateSpecialDrvInfo)(const SDevCacheInfo* first, const SDevCacheInfo* second, const SDrvInfo* drivers,
                                 uint8_t count) = nullptr;
   void (*SCFreeDrvInfo)(SDrvInfo* drivers, uint8_t count) = nullptr;

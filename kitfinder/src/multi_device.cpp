@@ -9,10 +9,10 @@
 #include <new>
 #include <vector>
 
-#include "module_folder.h"
 #include "foundation/xml/xml_document.h"
 #include "get_progress.h"
 #include "id_text.h"
+#include "module_folder.h"
 #include "record_copy.h"
 #include "text_util.h"
 
@@ -54,14 +54,7 @@ int LeadingInt(const std::u16string& text) {
 int CGetProgress::GetUsbDrvInfo(int mode, const char16_t* lists, uint8_t device_count, char16_t* matched,
                                 size_t matched_capacity, SDrvInfo** drivers, uint8_t* count, char16_t* desc1,
                                 char16_t* desc2) {
-  if (!lists || device_count == 0 || !drivers || !count) {
-    KIT_LOG("error parameter1");
-    return DS_ERROR_PARAMETER;
-  }
-  if (*drivers || *count) {
-    KIT_LOG("error parameter2");
-    return DS_ERROR_PARAMETER;
-  }
+  if (const int code = CheckOutputs(lists && device_count, drivers, count, "error parameter1")) return code;
   Context c;
   if (const int code = Prepare(1, &c)) return code;
 
@@ -146,8 +139,7 @@ int CGetProgress::CheckPeripheralDevice(const char16_t* list, uint8_t* result) {
   }
   int code = c.ds.GetDeviceDescAndID(list, n, ids.get(), nullptr, nullptr);
   if (code != DS_ERROR_SUCCESS) {
-    KIT_LOG("error m_DSInterface.GetDeviceDescAndID[%s] dwRet[%s]", n ? Utf8(hardware[0]).c_str() : "",
-           CodeName(code));
+    KIT_LOG("error m_DSInterface.GetDeviceDescAndID[%s] dwRet[%s]", n ? Utf8(hardware[0]).c_str() : "", CodeName(code));
     return code;
   }
   SDevInfo request{};
@@ -266,9 +258,9 @@ int CGetProgress::GetQenAdType() {
 bool CGetProgress::IsStartCalendar() {
   const Context c = Snapshot(0);
   uint8_t start = 0;
-  const int code = c.ds.GetCalendarStart(static_cast<uint32_t>(c.client_version),
-                                         static_cast<uint32_t>(c.client_version >> 32), c.other_language,
-                                         static_cast<uint32_t>(c.union_id), &start);
+  const int code =
+      c.ds.GetCalendarStart(static_cast<uint32_t>(c.client_version), static_cast<uint32_t>(c.client_version >> 32),
+                            c.other_language, static_cast<uint32_t>(c.union_id), &start);
   return code == DS_ERROR_SUCCESS && start != 0;
 }
 

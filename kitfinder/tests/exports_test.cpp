@@ -3,7 +3,6 @@
 // kitoracle found beside kitfinder, the USB export forms, and DGClose
 // unloading the cache.
 #include <dlfcn.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -176,7 +176,8 @@ TEST_F(FrontTest, UsbQueryFillsMatchedIdsWithinTheCapacity) {
     std::vector<std::u16string> many;
     std::u16string first_list;
     for (int i = 0; i < 40; ++i) {
-      std::u16string id = u"USB\\VID_18D1&PID_4EE7&MI_01&REV_" + std::u16string(6, static_cast<char16_t>(u'A' + i % 26));
+      std::u16string id =
+          u"USB\\VID_18D1&PID_4EE7&MI_01&REV_" + std::u16string(6, static_cast<char16_t>(u'A' + i % 26));
       folder.ds().SetDeviceId(id.c_str(), 12);
       first_list += id + u'\0';
     }

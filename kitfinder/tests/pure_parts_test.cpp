@@ -20,7 +20,7 @@ TEST(HourStampTest, FreshnessFollowsTheCalendar) {
       {2014071222, 2014071306, true},   // 06:00: only today from 06:00 counts
       {2014071306, 2014071405, false},  // stays fresh until 06:00 the next day
       {2014071306, 2014071406, true},
-      {2014071205, 2014071305, true},   // before yesterday 06:00
+      {2014071205, 2014071305, true},  // before yesterday 06:00
       {2014071206, 2014071305, false},
       {2014063008, 2014070103, false},  // month end
       {2014063005, 2014070103, true},
@@ -28,9 +28,9 @@ TEST(HourStampTest, FreshnessFollowsTheCalendar) {
       {2013123105, 2014010100, true},
       {2016022910, 2016030102, false},  // leap day
       {2015022810, 2015030102, false},
-      {2014071310, 2014071309, true},   // a stamp later than now
+      {2014071310, 2014071309, true},  // a stamp later than now
       {0, 2014071309, true},
-      {2004071310, 2014071302, true},   // long past: never fresh again
+      {2004071310, 2014071302, true},  // long past: never fresh again
   };
   for (const Case& c : cases) EXPECT_EQ(IsStampStale(c.stored, c.now), c.stale) << c.stored << " at " << c.now;
   EXPECT_EQ(YesterdayAtSix(2014010100), 2013123106);
@@ -42,8 +42,8 @@ TEST(IdTextTest, DeviceIdTextReadsEveryItemAndAlwaysMovesOn) {
     std::u16string text;
     std::vector<int32_t> ids;
   } cases[] = {
-      {u"12,0,345", {12, 0, 345}}, {u"", {}}, {u"7", {7}},          {u"12,", {12}},
-      {u"abc,5", {0, 5}},          {u"0x10,010", {16, 8}},            {u" -3", {-3}},
+      {u"12,0,345", {12, 0, 345}}, {u"", {}},      {u"7", {7}}, {u"12,", {12}}, {u"abc,5", {0, 5}},
+      {u"0x10,010", {16, 8}},      {u" -3", {-3}},
   };
   for (const Case& c : cases) {
     int32_t ids[8] = {};
@@ -66,7 +66,7 @@ TEST(IdTextTest, SetupPrefixIsReadOrLeftAlone) {
       {u"<12,15>rest", true, {12, 15}, u"rest"},
       {u"<>rest", true, {}, u"rest"},
       {u"<12,x,,15>", true, {12, 15}, u""},
-      {u"<12,15", false, {}, u""},       // not closed: no prefix, and the reading ends
+      {u"<12,15", false, {}, u""},  // not closed: no prefix, and the reading ends
       {u"<<<<", false, {}, u""},
       {u"plain", false, {}, u""},
   };

@@ -83,8 +83,8 @@ TEST_F(SearchE2eTest, PhoneModelDriversAndTheCacheOverTheRealLibraries) {
 
   // The model query devwarden makes for a plugged-in phone.
   char16_t xml[1024] = {};
-  ASSERT_EQ(Export<decltype(DGGetMobileProductInfo)>(lib_, "DGGetMobileProductInfo")(0x12d1, 0x1038, u"adb",
-                                                                                    u"P7-L09", u"SERIAL", xml, 1024),
+  ASSERT_EQ(Export<decltype(DGGetMobileProductInfo)>(lib_, "DGGetMobileProductInfo")(0x12d1, 0x1038, u"adb", u"P7-L09",
+                                                                                     u"SERIAL", xml, 1024),
             DS_ERROR_SUCCESS);
   EXPECT_NE(std::u16string(xml).find(u"<DeviceName1>P7-L09</DeviceName1>"), std::u16string::npos);
 

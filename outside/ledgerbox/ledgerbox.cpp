@@ -77,8 +77,7 @@ LEDGERBOX_API int SCUpdateDrvInfo(const SDevCacheInfo* record, const SDrvInfo* d
   return g_store.Put(ledgerbox::kDeviceTable, ledgerbox::DeviceKey(record->DevInfo), value) ? 1 : 0;
 }
 
-LEDGERBOX_API int SCGetSpecialDrvInfo(SDevCacheInfo* first, SDevCacheInfo* second, SDrvInfo** drivers,
-                                      uint8_t* count) {
+LEDGERBOX_API int SCGetSpecialDrvInfo(SDevCacheInfo* first, SDevCacheInfo* second, SDrvInfo** drivers, uint8_t* count) {
   if (!first || !second) return 0;
   std::lock_guard<std::mutex> hold(g_mu);
   const auto value = g_store.Get(ledgerbox::kPairTable, PairKey(first->DevInfo, second->DevInfo));
@@ -96,9 +95,9 @@ LEDGERBOX_API int SCGetSpecialDrvInfo(SDevCacheInfo* first, SDevCacheInfo* secon
 LEDGERBOX_API int SCUpdateSpecialDrvInfo(const SDevCacheInfo* first, const SDevCacheInfo* second,
                                          const SDrvInfo* drivers, uint8_t count) {
   if (!first || !second) return 0;
-  const Bytes value = ledgerbox::JoinParts({ledgerbox::EncodeDeviceDetails(*first),
-                                            ledgerbox::EncodeDeviceDetails(*second),
-                                            ledgerbox::EncodeDrivers(drivers, count)});
+  const Bytes value =
+      ledgerbox::JoinParts({ledgerbox::EncodeDeviceDetails(*first), ledgerbox::EncodeDeviceDetails(*second),
+                            ledgerbox::EncodeDrivers(drivers, count)});
   std::lock_guard<std::mutex> hold(g_mu);
   return g_store.Put(ledgerbox::kPairTable, PairKey(first->DevInfo, second->DevInfo), value) ? 1 : 0;
 }

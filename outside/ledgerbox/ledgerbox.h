@@ -29,8 +29,7 @@ LEDGERBOX_API int SCUpdateSysInfo(const SSysInfo* info);
 // when both out pointers are given (*drivers null on entry), the drivers.
 LEDGERBOX_API int SCGetDrvInfo(SDevCacheInfo* record, SDrvInfo** drivers, uint8_t* count);
 LEDGERBOX_API int SCUpdateDrvInfo(const SDevCacheInfo* record, const SDrvInfo* drivers, uint8_t count);
-LEDGERBOX_API int SCGetSpecialDrvInfo(SDevCacheInfo* first, SDevCacheInfo* second, SDrvInfo** drivers,
-                                      uint8_t* count);
+LEDGERBOX_API int SCGetSpecialDrvInfo(SDevCacheInfo* first, SDevCacheInfo* second, SDrvInfo** drivers, uint8_t* count);
 LEDGERBOX_API int SCUpdateSpecialDrvInfo(const SDevCacheInfo* first, const SDevCacheInfo* second,
                                          const SDrvInfo* drivers, uint8_t count);
 LEDGERBOX_API void SCFreeDrvInfo(SDrvInfo* drivers, uint8_t count);

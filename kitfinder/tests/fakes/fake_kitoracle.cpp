@@ -98,8 +98,7 @@ FAKE_API int DSSetMajorAppID(int id) {
   return id;
 }
 
-FAKE_API int DSGetDeviceDescAndID(const char16_t* ids, uint8_t count, int32_t* out, char16_t* desc1,
-                                  char16_t* desc2) {
+FAKE_API int DSGetDeviceDescAndID(const char16_t* ids, uint8_t count, int32_t* out, char16_t* desc1, char16_t* desc2) {
   Count("DSGetDeviceDescAndID");
   return DeviceIds(ids, count, out, desc1, desc2);
 }
@@ -121,9 +120,8 @@ FAKE_API int DSGetMultiDeviceDriverInfo(SDevInfo* devices, uint8_t count) {
   return MultiDevice(0, devices, count);
 }
 
-FAKE_API int DSGetBrandAndProductID(const char16_t* brand, const char16_t*, const char16_t*, uint8_t,
-                                    int32_t* brand_id, int32_t* product_id, char16_t* brand_name,
-                                    char16_t* product_name) {
+FAKE_API int DSGetBrandAndProductID(const char16_t* brand, const char16_t*, const char16_t*, uint8_t, int32_t* brand_id,
+                                    int32_t* product_id, char16_t* brand_name, char16_t* product_name) {
   Count("DSGetBrandAndProductID");
   if (!brand || !brand_id || !product_id || !brand_name || !product_name) return DS_ERROR_PARAMETER;
   *brand_id = 17;
@@ -270,8 +268,7 @@ FAKE_API void FakeDs_AddMultiDriver(const char16_t* setup) {
 // and the first request's computer type (+1000 for kind 1).
 FAKE_API int32_t FakeDs_SentId(int device, int index) {
   std::lock_guard<std::mutex> hold(g_mu);
-  if (device >= static_cast<int>(g_multi_sent_ids.size()) ||
-      index >= static_cast<int>(g_multi_sent_ids[device].size()))
+  if (device >= static_cast<int>(g_multi_sent_ids.size()) || index >= static_cast<int>(g_multi_sent_ids[device].size()))
     return -1;
   return g_multi_sent_ids[device][index];
 }

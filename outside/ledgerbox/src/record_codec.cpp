@@ -215,8 +215,8 @@ Bytes EncodeDrivers(const SDrvInfo* drivers, uint8_t count) {
     w.U8(d.cPackgeType);
     w.U8(d.cInstallType);
     w.U8(d.cDriverType);
-    for (const char16_t* text : {d.szSetupPara, d.szBrandStr, d.szVendorStr, d.szFileExt, d.szPopularVer,
-                                 d.szDrvName, d.szDrvClassName})
+    for (const char16_t* text :
+         {d.szSetupPara, d.szBrandStr, d.szVendorStr, d.szFileExt, d.szPopularVer, d.szDrvName, d.szDrvClassName})
       w.Text(text);
     WriteSoftList(w, d.pSoftInfo, d.cSoftCount);
   }
@@ -243,8 +243,8 @@ bool DecodeDrivers(const Bytes& bytes, SDrvInfo** drivers, uint8_t* count) {
     d.cPackgeType = r.U8();
     d.cInstallType = r.U8();
     d.cDriverType = r.U8();
-    for (char16_t* text : {d.szSetupPara, d.szBrandStr, d.szVendorStr, d.szFileExt, d.szPopularVer, d.szDrvName,
-                           d.szDrvClassName})
+    for (char16_t* text :
+         {d.szSetupPara, d.szBrandStr, d.szVendorStr, d.szFileExt, d.szPopularVer, d.szDrvName, d.szDrvClassName})
       r.Text(text);
     d.pSoftInfo = ReadSoftList(r, &d.cSoftCount);
     if (!d.pSoftInfo) d.cSoftCount = 0;

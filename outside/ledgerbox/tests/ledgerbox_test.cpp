@@ -54,10 +54,19 @@ class LedgerboxTest : public ::testing::Test {
     lib_ = dlopen(LEDGERBOX_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib_, nullptr) << dlerror();
 #define SYM(field, name) api_.field = reinterpret_cast<decltype(api_.field)>(dlsym(lib_, #name))
-    SYM(init, SCInit); SYM(close, SCClose); SYM(get_sys, SCGetSysInfo); SYM(put_sys, SCUpdateSysInfo);
-    SYM(get_drv, SCGetDrvInfo); SYM(put_drv, SCUpdateDrvInfo); SYM(get_pair, SCGetSpecialDrvInfo);
-    SYM(put_pair, SCUpdateSpecialDrvInfo); SYM(free_drv, SCFreeDrvInfo); SYM(get_soft, SCGetBrandSoftInfo);
-    SYM(put_soft, SCUpdateBrandSoftInfo); SYM(free_soft, SCFreeBrandSoftInfo); SYM(put_desc, SCUpdateDrvDesc);
+    SYM(init, SCInit);
+    SYM(close, SCClose);
+    SYM(get_sys, SCGetSysInfo);
+    SYM(put_sys, SCUpdateSysInfo);
+    SYM(get_drv, SCGetDrvInfo);
+    SYM(put_drv, SCUpdateDrvInfo);
+    SYM(get_pair, SCGetSpecialDrvInfo);
+    SYM(put_pair, SCUpdateSpecialDrvInfo);
+    SYM(free_drv, SCFreeDrvInfo);
+    SYM(get_soft, SCGetBrandSoftInfo);
+    SYM(put_soft, SCUpdateBrandSoftInfo);
+    SYM(free_soft, SCFreeBrandSoftInfo);
+    SYM(put_desc, SCUpdateDrvDesc);
     SYM(get_desc, SCGetDrvDesc);
 #undef SYM
     ASSERT_EQ(api_.init(), 1);
@@ -216,8 +225,7 @@ TEST(LedgerboxCodecTest, DamagedValuesAreRefused) {
   for (size_t cut : {size_t{0}, size_t{1}, size_t{2}, whole.size() / 2, whole.size() - 1}) {
     SDrvInfo* got = nullptr;
     uint8_t count = 0;
-    EXPECT_FALSE(ledgerbox::DecodeDrivers(ledgerbox::Bytes(whole.begin(), whole.begin() + cut), &got, &count))
-        << cut;
+    EXPECT_FALSE(ledgerbox::DecodeDrivers(ledgerbox::Bytes(whole.begin(), whole.begin() + cut), &got, &count)) << cut;
     EXPECT_EQ(got, nullptr);
   }
   ledgerbox::Bytes longer = whole;
