@@ -28,11 +28,8 @@ KITORACLE_API int DSGetDeviceDescAndIDEx(int kind, const char16_t* hardwareIds, 
     p += n + 1;
   }
   DeviceDescReply reply(kind == 1);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   for (size_t i = 0; i < reply.deviceIds.size() && i < count; ++i) deviceIds[i] = reply.deviceIds[i];
   if (description != nullptr) CopyToWide(reply.description, description, kDriverTextLength);
   if (second != nullptr) CopyToWide(reply.second, second, 32);
@@ -59,11 +56,8 @@ KITORACLE_API int DSGetBrandAndProductID(const char16_t* brand, const char16_t* 
   request.version = ToUtf8(version);
   request.flag = flag;
   BrandProductReply reply;
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   *brandId = reply.brandId;
   *productId = reply.productId;
   CopyToWide(reply.brandName, brandName, kDriverTextLength);
@@ -85,11 +79,8 @@ KITORACLE_API int DSGetMobileProductInfo(int firstId, int secondId, const char16
   request.texts[1] = ToUtf8(text2, kTextBytes);
   request.texts[2] = ToUtf8(text3, kTextBytes);
   TextReply reply(0x23, 0);
-  int code = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (code != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(code));
-    return code;
-  }
+  int code = KIT_EXCHANGE(request, reply);
+  if (code != 0) return code;
   CopyToWide(reply.text, result, size_t(resultCapacity));
   return 0;
 }
@@ -106,22 +97,11 @@ KITORACLE_API int DSGetBrandProductDriverInfo(SDevInfo* device) {
   BrandProductDriverRequest request;
   request.device = device;
   DriverListReply reply(0x25, 0, true);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   if (reply.drivers.empty()) {
     KIT_LOG("获取推荐驱动的个数为0");
     return DS_ERROR_NODATA;
   }
-  SDrvInfo* records = MakeDriverRecords(reply.drivers);
-  if (records == nullptr) {
-    KIT_LOG("error new pDrvInfo");
-    return DS_ERROR_OTHER;
-  }
-  device->cDrvCount = uint8_t(reply.drivers.size());
-  device->pDrvInfo = records;
-  OutPutDriverInfo(device->cDrvCount, records);
-  return 0;
+  return StoreDrivers(device, reply.drivers);
 }

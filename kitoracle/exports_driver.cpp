@@ -31,16 +31,7 @@ int StoreRecommended(SDevInfo* device, const CommonNewestReply& reply, const cha
   std::vector<DrvItem> all;
   all.push_back(reply.recommended[0]);
   all.insert(all.end(), reply.further.begin(), reply.further.end());
-  SDrvInfo* records = MakeDriverRecords(all);
-  if (records == nullptr) {
-    KIT_LOG("error new pDrvInfo");
-    return DS_ERROR_OTHER;
-  }
-  device->cDrvCount = uint8_t(all.size());
-  device->pDrvInfo = records;
-  KIT_LOG("获取驱动的个数为[%d]", int(all.size()));
-  OutPutDriverInfo(device->cDrvCount, records);
-  return 0;
+  return StoreDrivers(device, all);
 }
 
 }  // namespace
@@ -66,11 +57,8 @@ KITORACLE_API int DSGetCommonAndNewestDriver(SDevInfo* device) {
     }
   }
   CommonNewestReply reply(0x19);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   return StoreRecommended(device, reply, "获取推荐驱动的个数[%d]不为1");
 }
 
@@ -92,11 +80,8 @@ KITORACLE_API int DSGetSpecialCommonAndNewestDriver(SDevInfo* first, SDevInfo* s
   request.second = second;
   request.flag = flag;
   CommonNewestReply reply(0x21);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   return StoreRecommended(first, reply, "获取特殊推荐驱动的个数[%d]不为1");
 }
 
@@ -113,11 +98,8 @@ KITORACLE_API int DSGetDriverDesc(int32_t driverId, int32_t value, char16_t* des
   request.driverId = driverId;
   request.value = value;
   TextReply reply(0x0B, 1);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   int32_t n = int32_t(reply.text.size());
   if (n == 0) {
     KIT_LOG("DSGetDriverDesc描述长度为0 iDriverID[%d]", driverId);

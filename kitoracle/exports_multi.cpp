@@ -24,25 +24,13 @@ KITORACLE_API int DSGetMultiDeviceDriverInfoEx(int kind, SDevInfo* devices, uint
   request.devices = devices;
   request.count = count;
   DriverListReply reply(0x27, kind == 1 ? 0xF0 : 0, false);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   if (reply.drivers.empty()) {
     KIT_LOG("获取驱动的个数为0");
     return DS_ERROR_NODATA;
   }
-  SDrvInfo* records = MakeDriverRecords(reply.drivers);
-  if (records == nullptr) {
-    KIT_LOG("error new pDrvInfo");
-    return DS_ERROR_OTHER;
-  }
-  devices[0].cDrvCount = uint8_t(reply.drivers.size());
-  devices[0].pDrvInfo = records;
-  KIT_LOG("获取驱动的个数为[%d]", int(reply.drivers.size()));
-  OutPutDriverInfo(devices[0].cDrvCount, records);
-  return 0;
+  return StoreDrivers(&devices[0], reply.drivers);
 }
 
 KITORACLE_API int DSGetMultiDeviceDriverInfo(SDevInfo* devices, uint8_t count) {
@@ -57,11 +45,8 @@ KITORACLE_API int DSCheckPeripheralDevice(SDevInfo* device, uint8_t* answer) {
   PeripheralRequest request;
   request.device = device;
   ByteReply reply(0x29, 0);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   *answer = reply.value != 0 ? 1 : 0;
   return 0;
 }
@@ -75,11 +60,8 @@ KITORACLE_API int DSCheckPrintCache(const uint8_t* key, int keyLength, uint8_t* 
   PrintCacheRequest request;
   std::memcpy(request.key, key, size_t(keyLength < 16 ? keyLength : 16));  // a shorter key is zero-padded
   PrintCacheReply reply;
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   *flag = reply.flag;
   CopyToWide(reply.text, text, size_t(textCapacity));
   return 0;
@@ -93,11 +75,8 @@ KITORACLE_API int DSSearchServerRes(const uint8_t* digest, char16_t* url, int ur
   ServerResRequest request;
   std::memcpy(request.digest, digest, 16);
   ServerResReply reply;
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   if (reply.resources.empty()) {
     KIT_LOG("error 0 == rep.m_sResCount");
     return DS_ERROR_NODATA;

@@ -19,11 +19,8 @@ KITORACLE_API int DSIsDriverOSSupply(const int32_t* deviceIds, uint8_t count, in
   request.value = value;
   request.deviceIds.assign(deviceIds, deviceIds + count);
   ByteReply reply(0x0D, 1);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   *answer = reply.value != 0 ? 1 : 0;
   return 0;
 }
@@ -36,11 +33,8 @@ KITORACLE_API int DSReportDrvInstResult(int32_t deviceId, int32_t osId, int32_t 
   request.fileId = fileId;
   request.result = result;
   ByteReply reply(0x15, 1);
-  int code = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (code != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(code));
-    return code;
-  }
+  int code = KIT_EXCHANGE(request, reply);
+  if (code != 0) return code;
   KIT_LOG("上报驱动安装结果OK iDeviceID[%d]iOSID[%d]iFileID[%d]iOsInstallDate[%d]bResult[%d] m_cResult[%d]", deviceId,
           osId, fileId, osInstallDate, result, reply.value);
   return 0;
@@ -57,11 +51,8 @@ KITORACLE_API int DSGetBrandSoftware(SDevInfo* device, SSoftInfo** software, uin
   request.osId = device->iOSID;
   request.language = device->sLanguage;
   SoftwareListReply reply;
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   if (reply.software.empty()) {
     KIT_LOG("获取的品牌软件个数为0");
     return DS_ERROR_NODATA;
@@ -95,11 +86,8 @@ KITORACLE_API int DSGetQenPluginList(uint8_t value1, uint16_t value2, SPlugInfo*
   request.value1 = value1;
   request.value2 = value2;
   PluginListReply reply;
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   if (reply.plugins.empty()) {
     KIT_LOG("查询到的插件个数为0");
     return DS_ERROR_NODATA;
@@ -121,8 +109,8 @@ KITORACLE_API int DSGetQenPluginList(uint8_t value1, uint16_t value2, SPlugInfo*
   return 0;
 }
 
-KITORACLE_API int DSGetCloudSwitchInfo(int32_t value1, int32_t value2, int16_t value3, int32_t value4,
-                                       uint8_t length, const uint8_t* bytes, char16_t* text, int textCapacity) {
+KITORACLE_API int DSGetCloudSwitchInfo(int32_t value1, int32_t value2, int16_t value3, int32_t value4, uint8_t length,
+                                       const uint8_t* bytes, char16_t* text, int textCapacity) {
   if (text == nullptr || textCapacity < 1 || (length > 0 && bytes == nullptr)) {
     KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
@@ -134,11 +122,8 @@ KITORACLE_API int DSGetCloudSwitchInfo(int32_t value1, int32_t value2, int16_t v
   request.value4 = value4;
   if (length > 0) request.bytes.assign(reinterpret_cast<const char*>(bytes), length);
   TextReply reply(0x38, 0);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
-  if (result != 0) {
-    KIT_LOG("error g_Search.GetRepData dwRet[%s]", ErrorName(result));
-    return result;
-  }
+  int result = KIT_EXCHANGE(request, reply);
+  if (result != 0) return result;
   CopyToWide(reply.text, text, size_t(textCapacity));
   return 0;
 }
@@ -150,7 +135,7 @@ KITORACLE_API int DSGetCalendarStart(int32_t value1, int32_t value2, int16_t val
   request.value3 = value3;
   request.value4 = value4;
   ByteReply reply(0x34, 0);
-  int result = CSearch::GetInstance().GetRepData(&request, &reply);
+  int result = KIT_EXCHANGE(request, reply);
   if (result == 0 && start != nullptr) *start = reply.value;
   KIT_LOG("DSGetCalendarStart dwRet[%s] Start[%d]", ErrorName(result), result == 0 ? reply.value : 0);
   return result;
@@ -161,7 +146,7 @@ KITORACLE_API int DSStatInfoReport(int32_t unionId, int16_t kind, const char16_t
   request.unionId = unionId;
   request.kind = kind;
   CHttpSend::GetHOSTMARK(request.machine);  // fetched anew for every report; zeros without the library
-  request.text = ToUtf8(text);               // the whole text, however many bytes its characters take
+  request.text = ToUtf8(text);              // the whole text, however many bytes its characters take
   int result = CSearch::GetInstance().ReportData(&request);
   KIT_LOG("DSStatInfoReport dwRet[%s]", ErrorName(result));
   return result;

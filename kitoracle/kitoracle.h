@@ -69,8 +69,7 @@ KITORACLE_API void DSFreeDriverInfo(SDrvInfo* records, int count);  // count tak
 KITORACLE_API int DSGetMultiDeviceDriverInfoEx(int kind, SDevInfo* devices, uint8_t count);
 KITORACLE_API int DSGetMultiDeviceDriverInfo(SDevInfo* devices, uint8_t count);
 KITORACLE_API int DSCheckPeripheralDevice(SDevInfo* device, uint8_t* answer);
-KITORACLE_API int DSCheckPrintCache(const uint8_t* key, int keyLength, uint8_t* flag, char16_t* text,
-                                    int textCapacity);
+KITORACLE_API int DSCheckPrintCache(const uint8_t* key, int keyLength, uint8_t* flag, char16_t* text, int textCapacity);
 // digest: 16 bytes; fileName (may be null) holds 260 characters.
 KITORACLE_API int DSSearchServerRes(const uint8_t* digest, char16_t* url, int urlCapacity, char16_t* fileName);
 
@@ -82,8 +81,8 @@ KITORACLE_API int DSGetBrandSoftware(SDevInfo* device, SSoftInfo** software, uin
 KITORACLE_API void DSFreeSoftwareInfo(SSoftInfo* software);
 KITORACLE_API void DSFreePlugInfo(SPlugInfo* plugins);
 KITORACLE_API int DSGetQenPluginList(uint8_t value1, uint16_t value2, SPlugInfo** plugins, uint8_t* count);
-KITORACLE_API int DSGetCloudSwitchInfo(int32_t value1, int32_t value2, int16_t value3, int32_t value4,
-                                       uint8_t length, const uint8_t* bytes, char16_t* text, int textCapacity);
+KITORACLE_API int DSGetCloudSwitchInfo(int32_t value1, int32_t value2, int16_t value3, int32_t value4, uint8_t length,
+                                       const uint8_t* bytes, char16_t* text, int textCapacity);
 KITORACLE_API int DSGetCalendarStart(int32_t value1, int32_t value2, int16_t value3, int32_t value4, uint8_t* start);
 KITORACLE_API int DSStatInfoReport(int32_t unionId, int16_t kind, const char16_t* text);
 KITORACLE_API int DSDownloadStatReport(int32_t unionId, const void* ignored, int16_t kind, const char16_t* text);
@@ -96,8 +95,7 @@ using PfnDSGetDeviceDescAndIDEx = int (*)(int, const char16_t*, uint8_t, int32_t
 using PfnDSGetDeviceDescAndID = int (*)(const char16_t*, uint8_t, int32_t*, char16_t*, char16_t*);
 using PfnDSGetBrandAndProductID = int (*)(const char16_t*, const char16_t*, const char16_t*, uint8_t, int32_t*,
                                           int32_t*, char16_t*, char16_t*);
-using PfnDSGetMobileProductInfo = int (*)(int, int, const char16_t*, const char16_t*, const char16_t*, char16_t*,
-                                          int);
+using PfnDSGetMobileProductInfo = int (*)(int, int, const char16_t*, const char16_t*, const char16_t*, char16_t*, int);
 using PfnDSGetBrandProductDriverInfo = int (*)(SDevInfo*);
 using PfnDSGetCommonAndNewestDriver = int (*)(SDevInfo*);
 using PfnDSGetSpecialCommonAndNewestDriver = int (*)(SDevInfo*, SDevInfo*, uint8_t);

@@ -67,8 +67,8 @@ bool BaseGetFileVersion(const std::string& path, uint64_t* version) {
     KIT_LOG("error fnVerQueryValueA");
     return false;
   }
-  uint32_t translation = uint32_t(value[0]) | uint32_t(value[1]) << 8 | uint32_t(value[2]) << 16 |
-                         uint32_t(value[3]) << 24;
+  uint32_t translation =
+      uint32_t(value[0]) | uint32_t(value[1]) << 8 | uint32_t(value[2]) << 16 | uint32_t(value[3]) << 24;
   char query[64];
   std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\ProductVersion", translation & 0xFFFF,
                 translation >> 16);

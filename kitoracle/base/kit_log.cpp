@@ -39,8 +39,12 @@ int64_t NowMs() {
 }  // namespace
 
 CBaseLog& CBaseLog::Instance() {
-  static CBaseLog* log = new CBaseLog;  // kept to the end of the process: threads may log until then
-  return *log;
+  static CBaseLog log;  // closed by DSClose, kept until the library unloads
+  return log;
+}
+
+CBaseLog::~CBaseLog() {
+  if (fd_ >= 0) close(fd_);
 }
 
 std::string CBaseLog::LogPath(const char* name) {
@@ -146,8 +150,8 @@ CLogInOut::~CLogInOut() {
   if (elapsed < 1000) {
     CBaseLog::Instance().Write(line_, file_, function_, "%s out and tick %d ms.", function_, int(elapsed));
   } else {
-    CBaseLog::Instance().Write(line_, file_, function_, "%s out and tick %d s %d ms.", function_,
-                               int(elapsed / 1000), int(elapsed % 1000));
+    CBaseLog::Instance().Write(line_, file_, function_, "%s out and tick %d s %d ms.", function_, int(elapsed / 1000),
+                               int(elapsed % 1000));
   }
 }
 

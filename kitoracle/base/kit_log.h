@@ -10,8 +10,8 @@
 // empty line. Lines are written unbuffered, so the file is whole after a
 // crash.
 //
-// Threading: one object per process, created on first use and never
-// deleted. lock_ guards the file descriptor and the open flag, and is held
+// Threading: one object per process, created on first use and kept until
+// the library unloads (DSClose only closes the file). lock_ guards the file descriptor and the open flag, and is held
 // from formatting a line to writing it, so lines of several threads never
 // mix; Close takes the same lock, so a thread still logging while another
 // closes either writes its whole line or nothing.
@@ -31,6 +31,7 @@ class CBaseLog {
   static constexpr int64_t kMaxFileSize = 1048576;
 
   static CBaseLog& Instance();
+  ~CBaseLog();
 
   // The path to open: program folder + "log/" + name, the file deleted when
   // larger than kMaxFileSize. Empty when the log is open already.

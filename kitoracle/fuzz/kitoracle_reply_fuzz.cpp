@@ -19,28 +19,44 @@ namespace {
 
 std::unique_ptr<Reply> Pick(uint8_t which) {
   switch (which % 16) {
-    case 0: return std::make_unique<DeviceDescReply>(false);
-    case 1: return std::make_unique<DeviceDescReply>(true);
-    case 2: return std::make_unique<BrandProductReply>();
-    case 3: return std::make_unique<TextReply>(0x23, 0);
-    case 4: return std::make_unique<TextReply>(0x0B, 1);
-    case 5: return std::make_unique<ByteReply>(0x29, 0);
-    case 6: return std::make_unique<DriverListReply>(0x25, 0, true);
-    case 7: return std::make_unique<DriverListReply>(0x27, 0xF0, false);
-    case 8: return std::make_unique<CommonNewestReply>(0x19);
-    case 9: return std::make_unique<CommonNewestReply>(0x21);
-    case 10: return std::make_unique<PrintCacheReply>();
-    case 11: return std::make_unique<ServerResReply>();
-    case 12: return std::make_unique<SoftwareListReply>();
-    case 13: return std::make_unique<PluginListReply>();
-    case 14: return std::make_unique<TextReply>(0x38, 0);
-    default: return nullptr;
+    case 0:
+      return std::make_unique<DeviceDescReply>(false);
+    case 1:
+      return std::make_unique<DeviceDescReply>(true);
+    case 2:
+      return std::make_unique<BrandProductReply>();
+    case 3:
+      return std::make_unique<TextReply>(0x23, 0);
+    case 4:
+      return std::make_unique<TextReply>(0x0B, 1);
+    case 5:
+      return std::make_unique<ByteReply>(0x29, 0);
+    case 6:
+      return std::make_unique<DriverListReply>(0x25, 0, true);
+    case 7:
+      return std::make_unique<DriverListReply>(0x27, 0xF0, false);
+    case 8:
+      return std::make_unique<CommonNewestReply>(0x19);
+    case 9:
+      return std::make_unique<CommonNewestReply>(0x21);
+    case 10:
+      return std::make_unique<PrintCacheReply>();
+    case 11:
+      return std::make_unique<ServerResReply>();
+    case 12:
+      return std::make_unique<SoftwareListReply>();
+    case 13:
+      return std::make_unique<PluginListReply>();
+    case 14:
+      return std::make_unique<TextReply>(0x38, 0);
+    default:
+      return nullptr;
   }
 }
 
-const uint8_t kLeading[15][2] = {{0x17, 0},    {0x17, 0xF0}, {0x03, 0x02}, {0x23, 0}, {0x0B, 1},
-                                 {0x29, 0},    {0x25, 0},    {0x27, 0xF0}, {0x19, 0}, {0x21, 0},
-                                 {0x21, 0},    {0x55, 0},    {0x09, 1},    {0x40, 0}, {0x38, 0}};
+const uint8_t kLeading[15][2] = {{0x17, 0}, {0x17, 0xF0}, {0x03, 0x02}, {0x23, 0}, {0x0B, 1},
+                                 {0x29, 0}, {0x25, 0},    {0x27, 0xF0}, {0x19, 0}, {0x21, 0},
+                                 {0x21, 0}, {0x55, 0},    {0x09, 1},    {0x40, 0}, {0x38, 0}};
 
 }  // namespace
 

@@ -2,10 +2,9 @@
 // the simulated dispatch server and relaylink) and over HTTP: the request
 // bytes the service received, the fields handed back, the switch from UDP
 // to HTTP, and malformed replies.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "kitoracle.h"
+#include "pack.h"
 #include "search_sim.h"
 #include "udp_sim_test_support.h"
 
@@ -26,25 +26,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using udpsim::WaitFor;
 
-struct Pack {
-  Bytes b;
-  Pack& U8(uint64_t v) { return Int(v, 1); }
-  Pack& U16(uint64_t v) { return Int(v, 2); }
-  Pack& U32(uint64_t v) { return Int(v, 4); }
-  Pack& Int(uint64_t v, int w) {
-    for (int i = 0; i < w; ++i) b.push_back(uint8_t(v >> (8 * i)));
-    return *this;
-  }
-  Pack& Str(const std::string& s) {
-    U16(s.size());
-    b.insert(b.end(), s.begin(), s.end());
-    return *this;
-  }
-  Pack& Raw(const uint8_t* p, size_t n) {
-    b.insert(b.end(), p, p + n);
-    return *this;
-  }
-};
+using kitoracle_test::Pack;
 
 std::u16string W(const char16_t* s) { return s; }
 
@@ -91,21 +73,7 @@ class KitoracleExports : public ::testing::TestWithParam<bool> {
   searchsim::SearchServiceSim sim_;
 };
 
-SDevInfo Device(std::vector<int32_t>* ids) {
-  SDevInfo d{};
-  d.iBrandID = 1001;
-  d.iProductID = 2002;
-  d.iOSID = 6;
-  d.cLocalDrvStatus = 1;
-  d.iLocalDrvDate = 20140101;
-  d.sLanguage = 2052;
-  d.cQueryFlag = 10;
-  d.cDevIDCount = uint8_t(ids->size());
-  d.piDeviceID = ids->data();
-  d.cComputerType = 3;
-  d.cNeedPackType = 2;
-  return d;
-}
+using kitoracle_test::DeviceRecord;
 
 TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
   ASSERT_NO_FATAL_FAILURE(Connect(GetParam()));
@@ -119,9 +87,7 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
   };
   std::vector<Case> cases = {
       {"DSGetDeviceDescAndIDEx", 21,
-       [] {
-         return Pack().U8(0x16).U8(0).U8(2).Str("USB\\VID_12D1&PID_1038&REV_0100&MI_01").Str("USB\\VID_FFFF").b;
-       },
+       [] { return Pack().U8(0x16).U8(0).U8(2).Str("USB\\VID_12D1&PID_1038&REV_0100&MI_01").Str("USB\\VID_FFFF").b; },
        [] {
          std::u16string ids = u"USB\\VID_12D1&PID_1038&REV_0100&MI_01";
          ids += u'\0';
@@ -166,7 +132,7 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
        [] { return Pack().U8(0x24).U8(0).U32(1001).U32(2002).U32(6).U8(1).U32(20140101).U16(2052).U8(3).U8(2).b; },
        [] {
          std::vector<int32_t> ids;
-         SDevInfo dev = Device(&ids);
+         SDevInfo dev = DeviceRecord(&ids);
          ASSERT_EQ(0, DSGetBrandProductDriverInfo(&dev));
          ASSERT_EQ(1, dev.cDrvCount);
          EXPECT_EQ(1, dev.pDrvInfo[0].cUpdateValue);
@@ -175,12 +141,29 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
        }},
       {"DSGetCommonAndNewestDriver", 21,
        [] {
-         return Pack().U8(0x18).U8(0).U32(1001).U32(2002).U32(6).U8(1).U32(20140101).U16(2052).U8(10).U8(2)
-             .U32(4101).U32(9).U8(1).Str("USB\\VID_12D1").Str("中文").U8(3).U8(2).b;
+         return Pack()
+             .U8(0x18)
+             .U8(0)
+             .U32(1001)
+             .U32(2002)
+             .U32(6)
+             .U8(1)
+             .U32(20140101)
+             .U16(2052)
+             .U8(10)
+             .U8(2)
+             .U32(4101)
+             .U32(9)
+             .U8(1)
+             .Str("USB\\VID_12D1")
+             .Str("中文")
+             .U8(3)
+             .U8(2)
+             .b;
        },
        [&f] {
          std::vector<int32_t> ids = {0, 4101, 0, 9};
-         SDevInfo dev = Device(&ids);
+         SDevInfo dev = DeviceRecord(&ids);
          SDevArgv pair{};
          std::memcpy(pair.szFirst, u"USB\\VID_12D1", sizeof(u"USB\\VID_12D1"));
          std::memcpy(pair.szSecond, u"中文", sizeof(u"中文"));
@@ -202,12 +185,30 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
        }},
       {"DSGetSpecialCommonAndNewestDriver", 21,
        [] {
-         return Pack().U8(0x20).U8(0).U32(1001).U32(2002).U32(6).U16(2052).U8(1).U8(10).U8(1).U32(20140101).U8(1)
-             .U32(4101).U8(1).U32(20140101).U8(2).U32(0).U32(4102).U8(3).b;
+         return Pack()
+             .U8(0x20)
+             .U8(0)
+             .U32(1001)
+             .U32(2002)
+             .U32(6)
+             .U16(2052)
+             .U8(1)
+             .U8(10)
+             .U8(1)
+             .U32(20140101)
+             .U8(1)
+             .U32(4101)
+             .U8(1)
+             .U32(20140101)
+             .U8(2)
+             .U32(0)
+             .U32(4102)
+             .U8(3)
+             .b;
        },
        [] {
          std::vector<int32_t> a = {4101}, b = {0, 4102};
-         SDevInfo first = Device(&a), second = Device(&b);
+         SDevInfo first = DeviceRecord(&a), second = DeviceRecord(&b);
          ASSERT_EQ(0, DSGetSpecialCommonAndNewestDriver(&first, &second, 1));
          ASSERT_EQ(1, first.cDrvCount);
          EXPECT_EQ(2, first.pDrvInfo[0].cUpdateValue);
@@ -225,12 +226,27 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
        }},
       {"DSGetMultiDeviceDriverInfoEx", 21,
        [] {
-         return Pack().U8(0x26).U8(0xF0).U32(1001).U32(2002).U32(6).U16(2052).U8(10).U8(3).U8(2).U32(7).U32(4101)
-             .U8(0).U8(1).U32(4102).U8(3).b;
+         return Pack()
+             .U8(0x26)
+             .U8(0xF0)
+             .U32(1001)
+             .U32(2002)
+             .U32(6)
+             .U16(2052)
+             .U8(10)
+             .U8(3)
+             .U8(2)
+             .U32(7)
+             .U32(4101)
+             .U8(0)
+             .U8(1)
+             .U32(4102)
+             .U8(3)
+             .b;
        },
        [] {
          std::vector<int32_t> ids[3] = {{7, 4101}, {}, {4102}};
-         SDevInfo devs[3] = {Device(&ids[0]), Device(&ids[1]), Device(&ids[2])};
+         SDevInfo devs[3] = {DeviceRecord(&ids[0]), DeviceRecord(&ids[1]), DeviceRecord(&ids[2])};
          ASSERT_EQ(0, DSGetMultiDeviceDriverInfoEx(1, devs, 3));
          ASSERT_EQ(1, devs[0].cDrvCount);
          EXPECT_EQ(0, devs[0].pDrvInfo[0].cUpdateValue);
@@ -240,7 +256,7 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
       {"DSCheckPeripheralDevice", 21, [] { return Pack().U8(0x28).U8(0).U32(1001).U32(2002).U8(1).U32(4101).b; },
        [] {
          std::vector<int32_t> ids = {4101};
-         SDevInfo dev = Device(&ids);
+         SDevInfo dev = DeviceRecord(&ids);
          uint8_t answer = 9;
          ASSERT_EQ(0, DSCheckPeripheralDevice(&dev, &answer));
          EXPECT_EQ(1, answer) << "a reply byte of 5 means yes";
@@ -273,7 +289,7 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
       {"DSGetBrandSoftware", 21, [] { return Pack().U8(0x08).U8(1).U32(1001).U32(2002).U32(6).U16(2052).b; },
        [] {
          std::vector<int32_t> ids;
-         SDevInfo dev = Device(&ids);
+         SDevInfo dev = DeviceRecord(&ids);
          SSoftInfo* soft = nullptr;
          uint8_t count = 0;
          ASSERT_EQ(0, DSGetBrandSoftware(&dev, &soft, &count));
@@ -295,8 +311,16 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
        }},
       {"DSGetCloudSwitchInfo", 22,
        [] {
-         return Pack().U8(0x37).U8(0).U32(35).U32(0x20001).U16(2052).U32(1110).U8(3)
-             .Raw(reinterpret_cast<const uint8_t*>("abc"), 3).b;
+         return Pack()
+             .U8(0x37)
+             .U8(0)
+             .U32(35)
+             .U32(0x20001)
+             .U16(2052)
+             .U32(1110)
+             .U8(3)
+             .Raw(reinterpret_cast<const uint8_t*>("abc"), 3)
+             .b;
        },
        [&f] {
          char16_t text[4096];
@@ -421,7 +445,7 @@ TEST_F(KitoracleTransport, MalformedRepliesGiveTheirCodes) {
     int code = -1;
     if (c.command == 0x18) {
       std::vector<int32_t> ids = {4101};
-      SDevInfo dev = Device(&ids);
+      SDevInfo dev = DeviceRecord(&ids);
       code = DSGetCommonAndNewestDriver(&dev);
       EXPECT_EQ(nullptr, dev.pDrvInfo);
       EXPECT_EQ(0, dev.cDrvCount);
@@ -437,10 +461,10 @@ TEST_F(KitoracleTransport, MalformedRepliesGiveTheirCodes) {
 TEST_F(KitoracleTransport, ParametersAreCheckedBeforeAnyRequest) {
   ASSERT_NO_FATAL_FAILURE(Connect(false));
   std::vector<int32_t> ids = {4101};
-  SDevInfo used = Device(&ids);
+  SDevInfo used = DeviceRecord(&ids);
   SDrvInfo held{};
   used.pDrvInfo = &held;
-  SDevInfo empty = Device(&ids);
+  SDevInfo empty = DeviceRecord(&ids);
   empty.cDevIDCount = 0;
   SPlugInfo* plugins = reinterpret_cast<SPlugInfo*>(&held);
   uint8_t count = 0, answer = 0;

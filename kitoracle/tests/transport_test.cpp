@@ -2,12 +2,11 @@
 // header lines, the file name of a resource, the cross-process lock, the
 // log line and the product version.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -44,7 +43,7 @@ class TempFolder {
 TEST(KitoracleHttp, ReplyHeaderIsSkippedHoweverTheChunksFall) {
   Bytes body = {0, 1, 2, 3, 4, 1, 0, 0, 0, 0, 0, 'r', 'e', 'p', 'l', 'y'};
   // Chunk sizes, each run over the same body.
-  std::vector<std::vector<size_t>> cuts = {{16}, {11, 5}, {3, 5, 3, 5}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4},
+  std::vector<std::vector<size_t>> cuts = {{16},    {11, 5}, {3, 5, 3, 5}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4},
                                            {12, 4}, {10, 6}};
   for (const auto& cut : cuts) {
     uint8_t out[4096] = {};
@@ -238,8 +237,10 @@ TEST(KitoracleBase, ProductVersionText) {
     bool ok;
     uint64_t version;
   } cases[] = {
-      {"6, 0, 1, 12", true, 0x0006000000010000ull | 12}, {"6.0.1.12", true, 0x0006000000010000ull | 12},
-      {"2.1.0.35", true, 0x000200010000ull << 16 | 35},  {"1.2.3", false, 0},
+      {"6, 0, 1, 12", true, 0x0006000000010000ull | 12},
+      {"6.0.1.12", true, 0x0006000000010000ull | 12},
+      {"2.1.0.35", true, 0x000200010000ull << 16 | 35},
+      {"1.2.3", false, 0},
       {"", false, 0},
   };
   for (const Case& c : cases) {

@@ -3,14 +3,15 @@
 // the host unloads it without DSClose), so no thread is left running code
 // that is gone. Run under ASan in CI.
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "kitfinder/driver_records.h"
 #include "search_sim.h"
 
 namespace {
@@ -59,6 +60,31 @@ TEST_F(KitoracleUnload, UnloadWhileTheProbeRuns) {
     EXPECT_EQ(0, dlclose(library));
     EXPECT_EQ(nullptr, dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD)) << "the library is gone";
   }
+}
+
+// A folder holding libkitoracle.so alone: relaylink cannot be bound, DSInit
+// says so, reports still count as made and queries go by HTTP.
+TEST_F(KitoracleUnload, WithoutRelaylinkQueriesGoByHttp) {
+  std::string alone = folder_ + "/alone";
+  ASSERT_EQ(0, mkdir(alone.c_str(), 0700));
+  ASSERT_EQ(0, std::system(("cp '" + kLibrary + "' '" + alone + "/'").c_str()));
+  sim_.SetDispatchSilent(false);
+  void* library = dlopen((alone + "/libkitoracle.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(nullptr, library) << dlerror();
+  auto init = reinterpret_cast<int (*)()>(dlsym(library, "DSInit"));
+  auto report = reinterpret_cast<int (*)(int32_t, int16_t, const char16_t*)>(dlsym(library, "DSStatInfoReport"));
+  auto calendar =
+      reinterpret_cast<int (*)(int32_t, int32_t, int16_t, int32_t, uint8_t*)>(dlsym(library, "DSGetCalendarStart"));
+  ASSERT_TRUE(init && report && calendar);
+  EXPECT_EQ(DS_ERROR_INTERFACE, init());
+  EXPECT_EQ(0, report(1110, 12, u"text"));
+  uint8_t start = 0;
+  EXPECT_EQ(0, calendar(1, 2, 3, 4, &start));
+  EXPECT_EQ(1, start);
+  std::vector<searchsim::Received> got = sim_.Requests();
+  ASSERT_EQ(1u, got.size()) << "the report went nowhere; the query went by HTTP";
+  EXPECT_EQ("http", got[0].transport);
+  EXPECT_EQ(0, dlclose(library));
 }
 
 }  // namespace

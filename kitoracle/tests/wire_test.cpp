@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kitoracle.h"
+#include "pack.h"
 #include "wire/items.h"
 #include "wire/replies.h"
 #include "wire/requests.h"
@@ -17,26 +18,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A little-endian packet builder of the test's own.
-struct Pack {
-  Bytes b;
-  Pack& U8(uint64_t v) { return Int(v, 1); }
-  Pack& U16(uint64_t v) { return Int(v, 2); }
-  Pack& U32(uint64_t v) { return Int(v, 4); }
-  Pack& U64(uint64_t v) { return Int(v, 8); }
-  Pack& Int(uint64_t v, int w) {
-    for (int i = 0; i < w; ++i) b.push_back(uint8_t(v >> (8 * i)));
-    return *this;
-  }
-  Pack& Str(const std::string& s) {
-    U16(s.size());
-    b.insert(b.end(), s.begin(), s.end());
-    return *this;
-  }
-  Pack& Fill(size_t n, uint8_t v) {
-    b.insert(b.end(), n, v);
-    return *this;
-  }
+// The tests' packet builder, with driver and software items.
+struct Pack : kitoracle_test::BasicPack<Pack> {
+  Pack() = default;
+  explicit Pack(Bytes bytes) { b = std::move(bytes); }
   // A driver item with the given id and one software item when soft.
   Pack& Driver(uint32_t id, bool soft) {
     U32(id).Fill(16, 0xAB).U64(1234).U64(0x0002000100000023ull).U32(20140712);
@@ -60,27 +45,13 @@ Bytes Make(const Request& request) {
   return out;
 }
 
-SDevInfo Device(std::vector<int32_t>* ids) {
-  SDevInfo d{};
-  d.iBrandID = 0x01020304;
-  d.iProductID = 5;
-  d.iOSID = 6;
-  d.cLocalDrvStatus = 7;
-  d.iLocalDrvDate = 8;
-  d.sLanguage = 2052;
-  d.cQueryFlag = 10;
-  d.cDevIDCount = uint8_t(ids->size());
-  d.piDeviceID = ids->data();
-  d.cComputerType = 3;
-  d.cNeedPackType = 4;
-  return d;
-}
+using kitoracle_test::DeviceRecord;
 
 TEST(KitoracleWire, RequestsAreWrittenFieldForField) {
   std::vector<int32_t> ids = {0, 7, 0, 9};
-  SDevInfo dev = Device(&ids);
+  SDevInfo dev = DeviceRecord(&ids);
   std::vector<int32_t> three[3] = {{11, 12}, {}, {13}};
-  SDevInfo devices[3] = {Device(&three[0]), Device(&three[1]), Device(&three[2])};
+  SDevInfo devices[3] = {DeviceRecord(&three[0]), DeviceRecord(&three[1]), DeviceRecord(&three[2])};
 
   CommonNewestRequest common;
   common.device = &dev;
@@ -113,16 +84,68 @@ TEST(KitoracleWire, RequestsAreWrittenFieldForField) {
     Bytes expected;
   } cases[] = {
       {"0x18 sends only the nonzero device IDs", &common,
-       Pack().U8(0x18).U8(0).U32(0x01020304).U32(5).U32(6).U8(7).U32(8).U16(2052).U8(10).U8(2).U32(7).U32(9).U8(1)
-           .Str("a").Str("bc").U8(3).U8(4).b},
-       {"0x20 sends every device ID of both records", &special,
-       Pack().U8(0x20).U8(0).U32(0x01020304).U32(5).U32(6).U16(2052).U8(1).U8(10).U8(7).U32(8).U8(4).U32(0).U32(7)
-           .U32(0).U32(9).U8(7).U32(8).U8(1).U32(13).U8(3).b},
+       Pack()
+           .U8(0x18)
+           .U8(0)
+           .U32(1001)
+           .U32(2002)
+           .U32(6)
+           .U8(1)
+           .U32(20140101)
+           .U16(2052)
+           .U8(10)
+           .U8(2)
+           .U32(7)
+           .U32(9)
+           .U8(1)
+           .Str("a")
+           .Str("bc")
+           .U8(3)
+           .U8(2)
+           .b},
+      {"0x20 sends every device ID of both records", &special,
+       Pack()
+           .U8(0x20)
+           .U8(0)
+           .U32(1001)
+           .U32(2002)
+           .U32(6)
+           .U16(2052)
+           .U8(1)
+           .U8(10)
+           .U8(1)
+           .U32(20140101)
+           .U8(4)
+           .U32(0)
+           .U32(7)
+           .U32(0)
+           .U32(9)
+           .U8(1)
+           .U32(20140101)
+           .U8(1)
+           .U32(13)
+           .U8(3)
+           .b},
       {"0x26 kind 1: sub-command 0xF0 and per-device ID lists 2, 0, 1", &multi,
-       Pack().U8(0x26).U8(0xF0).U32(0x01020304).U32(5).U32(6).U16(2052).U8(10).U8(3).U8(2).U32(11).U32(12).U8(0)
-           .U8(1).U32(13).U8(3).b},
+       Pack()
+           .U8(0x26)
+           .U8(0xF0)
+           .U32(1001)
+           .U32(2002)
+           .U32(6)
+           .U16(2052)
+           .U8(10)
+           .U8(3)
+           .U8(2)
+           .U32(11)
+           .U32(12)
+           .U8(0)
+           .U8(1)
+           .U32(13)
+           .U8(3)
+           .b},
       {"0x24 is 23 bytes", &brandDrivers,
-       Pack().U8(0x24).U8(0).U32(0x01020304).U32(5).U32(6).U8(7).U32(8).U16(2052).U8(3).U8(4).b},
+       Pack().U8(0x24).U8(0).U32(1001).U32(2002).U32(6).U8(1).U32(20140101).U16(2052).U8(3).U8(2).b},
       {"0x22 IDs as four lower-case hexadecimal digits", &mobile,
        Pack().U8(0x22).U8(0).Str("12d1").Str("0a0b").U8(3).Str("adb").Str("").Str("").b},
       {"0x14 is 15 bytes", &inst, Pack().U8(0x14).U8(1).U32(1).U32(2).U32(3).U8(1).b},
@@ -142,7 +165,7 @@ TEST(KitoracleWire, StatisticsTextIsLeftOutWhenItDoesNotFitThePacket) {
   Bytes packet = Make(stat);
   Bytes expected = Pack().U8(0x41).U8(0).U16(0).U32(1110).b;
   for (int i = 0; i < 16; ++i) expected.push_back(uint8_t(i));
-  expected = Pack{expected}.U64(0).U16(0).U16(10).U8(0).Str("统计").b;
+  expected = Pack(expected).U64(0).U16(0).U16(10).U8(0).Str("统计").b;
   EXPECT_EQ(expected, packet);
 
   // 37 bytes of head, 2 of length: 4057 text bytes fill the packet exactly;
@@ -215,8 +238,8 @@ TEST(KitoracleWire, MalformedRepliesFailWithoutReadingPastThem) {
       {"255 further drivers cannot be counted with the recommended one", Pack().U8(0x19).U8(0).U8(1).U8(255).b, 0x19},
       {"a driver short of its last byte", Bytes(good.begin(), good.end() - 1), 0x19},
       {"a count of 2 with one driver", Pack().U8(0x19).U8(0).U8(2).U8(0).U8(0).Driver(1, false).b, 0x19},
-      {"a software text that claims more than remains",
-       Pack().U8(0x19).U8(0).U8(1).U8(0).U8(0).Driver(1, true).b, 0x19},
+      {"a software text that claims more than remains", Pack().U8(0x19).U8(0).U8(1).U8(0).U8(0).Driver(1, true).b,
+       0x19},
   };
   // The last case: the final software text's length claims one byte more.
   Bytes& last = cases[7].bytes;

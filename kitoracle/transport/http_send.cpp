@@ -195,8 +195,7 @@ bool CHttpSend::GetHOSTMARK(uint8_t* identity) {
   return ok;
 }
 
-int CHttpSend::HttpSendTo(uint8_t service, const uint8_t* request, size_t length, uint8_t* reply,
-                          int timeoutSeconds) {
+int CHttpSend::HttpSendTo(uint8_t service, const uint8_t* request, size_t length, uint8_t* reply, int timeoutSeconds) {
   if (!CurlGlobalReady()) return -1;
   if (g_unionId == 0) QenRegGetValue(&g_unionId);
   if (g_hostmark.empty()) {
@@ -231,10 +230,10 @@ int CHttpSend::HttpSendTo(uint8_t service, const uint8_t* request, size_t length
   int result = -1;
   CURLcode code = CURLE_OK;
   std::string url = SearchUrl();
-#define KIT_SETOPT(option, value)                                                          \
-  if ((code = curl_easy_setopt(curl, option, value)) != CURLE_OK) {                        \
-    KIT_LOG("error curl_easy_setopt " #option "[%s]", curl_easy_strerror(code));           \
-    goto done;                                                                             \
+#define KIT_SETOPT(option, value)                                                \
+  if ((code = curl_easy_setopt(curl, option, value)) != CURLE_OK) {              \
+    KIT_LOG("error curl_easy_setopt " #option "[%s]", curl_easy_strerror(code)); \
+    goto done;                                                                   \
   }
   KIT_SETOPT(CURLOPT_URL, url.c_str());
   KIT_SETOPT(CURLOPT_TIMEOUT, long(timeoutSeconds));

@@ -57,8 +57,7 @@ class CHttpSend {
   // Posts request[length] for `service`; the reply (without its header)
   // goes to reply[4085 at most]. Returns its length; -1 when the transfer
   // could not be set up, -2 when it failed.
-  static int HttpSendTo(uint8_t service, const uint8_t* request, size_t length, uint8_t* reply,
-                        int timeoutSeconds);
+  static int HttpSendTo(uint8_t service, const uint8_t* request, size_t length, uint8_t* reply, int timeoutSeconds);
   // The 16-byte machine identity from libHostmark.so beside this library.
   static bool GetHOSTMARK(uint8_t* identity);
 };

@@ -6,11 +6,11 @@
 #include <new>
 
 #include "base/kit_log.h"
+#include "foundation/base/unicode.h"
 #include "kitfinder/driver_records.h"
 #include "platform/module_path.h"
 #include "transport/endpoints.h"
 #include "transport/http_send.h"
-#include "foundation/base/unicode.h"
 
 namespace kitoracle {
 namespace {
@@ -30,9 +30,13 @@ std::u16string SemaphoreName() {
 }  // namespace
 
 CSearch& CSearch::GetInstance() {
-  static CSearch* search = new CSearch;  // never deleted: other threads may search until the process ends
-  return *search;
+  // Lives until the library unloads (the host stops searching before it
+  // unloads the library or ends the process).
+  static CSearch search;
+  return search;
 }
+
+CSearch::~CSearch() { JoinProbe(); }
 
 bool CSearch::MakeBuffers() {
   if (request_.size() == kPacketSize && reply_.size() == kPacketSize) return true;
@@ -103,45 +107,47 @@ int CSearch::Init() {
   return result;
 }
 
+int CSearch::WriteRequest(const Request* request, bool replyGiven, int* length) {
+  MakeBuffers();
+  if (request == nullptr || !replyGiven || request_.empty()) {
+    KIT_LOG(replyGiven ? "error NULL == pReq || NULL == m_Buffer"
+                       : "error NULL == pReq || NULL == pRep || NULL == m_Buffer");
+    return DS_ERROR_PARAMETER;
+  }
+  std::fill(request_.begin(), request_.end(), 0);
+  std::fill(reply_.begin(), reply_.end(), 0);
+  *length = request->MakeBuffer(request_.data(), request_.size());
+  if (*length <= 0) {
+    KIT_LOG("error pReq->MakeBuffer");
+    return DS_ERROR_FORMAT;
+  }
+  return 0;
+}
+
 int CSearch::GetRepData(const Request* request, Reply* reply) {
   critical_.Enter();
-  int result = 0;
-  MakeBuffers();
-  if (request == nullptr || reply == nullptr || request_.empty()) {
-    KIT_LOG("error NULL == pReq || NULL == pRep || NULL == m_Buffer");
-    result = DS_ERROR_PARAMETER;
-  } else {
-    std::fill(request_.begin(), request_.end(), 0);
-    std::fill(reply_.begin(), reply_.end(), 0);
-    int length = request->MakeBuffer(request_.data(), request_.size());
-    if (length <= 0) {
-      KIT_LOG("error pReq->MakeBuffer");
-      result = DS_ERROR_FORMAT;
-    } else {
-      int n = 0;
-      bool done = false;
-      if (udpUsable_) {
-        n = udp_.UDPSyncSendTo(request->service(), request_.data(), length, reply_.data(), int(reply_.size()),
-                               timeout_);
-        if (n < 1 || n > int(kPacketSize)) {
-          udpUsable_ = false;
-          KIT_LOG("UDPSyncSendTo error[%d] and try to call HtmlSendTo.", n);
-        } else {
-          done = true;
-        }
-      }
-      if (!done) {
-        n = CHttpSend::HttpSendTo(request->service(), request_.data(), size_t(length), reply_.data(), 2 * timeout_);
-        if (n < 1 || n > int(kPacketSize)) {
-          KIT_LOG("error HtmlSendTo outLen[%d]", n);
-          result = DS_ERROR_NET;
-        }
-      }
-      if (result == 0 && reply->ParseBuffer(reply_.data(), size_t(n)) <= 0) {
-        KIT_LOG("error rep->ParseBuffer ");
-        result = DS_ERROR_FORMAT;
-      }
+  int length = 0;
+  int result = WriteRequest(request, reply != nullptr, &length);
+  int n = 0;
+  bool received = false;
+  if (result == 0 && udpUsable_) {
+    n = udp_.UDPSyncSendTo(request->service(), request_.data(), length, reply_.data(), int(reply_.size()), timeout_);
+    received = n >= 1 && n <= int(kPacketSize);
+    if (!received) {
+      udpUsable_ = false;  // the whole process goes by HTTP until the next probe succeeds
+      KIT_LOG("UDPSyncSendTo error[%d] and try to call HtmlSendTo.", n);
     }
+  }
+  if (result == 0 && !received) {
+    n = CHttpSend::HttpSendTo(request->service(), request_.data(), size_t(length), reply_.data(), 2 * timeout_);
+    if (n < 1 || n > int(kPacketSize)) {
+      KIT_LOG("error HtmlSendTo outLen[%d]", n);
+      result = DS_ERROR_NET;
+    }
+  }
+  if (result == 0 && reply->ParseBuffer(reply_.data(), size_t(n)) <= 0) {
+    KIT_LOG("error rep->ParseBuffer ");
+    result = DS_ERROR_FORMAT;
   }
   critical_.Leave();
   return result;
@@ -149,21 +155,11 @@ int CSearch::GetRepData(const Request* request, Reply* reply) {
 
 int CSearch::ReportData(const Request* request) {
   critical_.Enter();
-  int result = 0;
-  MakeBuffers();
-  if (request == nullptr || request_.empty()) {
-    KIT_LOG("error NULL == pReq || NULL == m_Buffer");
-    result = DS_ERROR_PARAMETER;
-  } else {
-    std::fill(request_.begin(), request_.end(), 0);
-    int length = request->MakeBuffer(request_.data(), request_.size());
-    if (length <= 0) {
-      KIT_LOG("error pReq->MakeBuffer");
-      result = DS_ERROR_FORMAT;
-    } else {
-      int sent = udp_.UDPAsynSendTo(kServiceBusiness, request_.data(), length);
-      KIT_LOG("outLen[%d]", sent);
-    }
+  int length = 0;
+  int result = WriteRequest(request, true, &length);
+  if (result == 0) {
+    int sent = udp_.UDPAsynSendTo(kServiceBusiness, request_.data(), length);
+    KIT_LOG("outLen[%d]", sent);
   }
   critical_.Leave();
   return result;

@@ -1,5 +1,5 @@
-// The search object: one per process, created on first use and never
-// deleted. It serialises every exchange of every process of the same
+// The search object: one per process, created on first use and destroyed
+// when the library unloads. It serialises every exchange of every process of the same
 // program file through CGlobalCritical, sends each request over UDP
 // through relaylink while the start-up probe found the dispatch server and
 // no UDP exchange has failed since, and as an HTTP POST otherwise.
@@ -41,7 +41,10 @@ class CSearch {
 
  private:
   CSearch() = default;
+  ~CSearch();
   bool MakeBuffers();
+  // Under the lock: the request into request_; its length in *length.
+  int WriteRequest(const Request* request, bool replyGiven, int* length);
   void ProbeThread();
 
   std::vector<uint8_t> request_;  // the request written by MakeBuffer

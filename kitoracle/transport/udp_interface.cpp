@@ -82,15 +82,15 @@ bool CUDPInterface::UDPInit(const char* host, int port) {
   return init(host, port);
 }
 
-int CUDPInterface::UDPSyncSendTo(uint8_t type, const uint8_t* send, int sendLength, uint8_t* reply,
-                                 int replyCapacity, int timeout) {
+int CUDPInterface::UDPSyncSendTo(uint8_t type, const uint8_t* send, int sendLength, uint8_t* reply, int replyCapacity,
+                                 int timeout) {
   PfnSyncSendTo sendTo = syncSendTo_;
   if (sendTo == nullptr) {
     KIT_LOG("error NULL == m_pfnUDPSyncSendTo. Please call InitInterface first.");
     return 0;
   }
-  return sendTo(type, reinterpret_cast<const char*>(send), sendLength, reinterpret_cast<char*>(reply),
-                replyCapacity, timeout);
+  return sendTo(type, reinterpret_cast<const char*>(send), sendLength, reinterpret_cast<char*>(reply), replyCapacity,
+                timeout);
 }
 
 int CUDPInterface::UDPAsynSendTo(uint8_t type, const uint8_t* buffer, int length) {

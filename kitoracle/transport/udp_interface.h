@@ -27,8 +27,7 @@ class CUDPInterface {
   bool UDPInit(const char* host, int port);
   // The reply's length, or a value below 1. send and reply are separate
   // buffers: relaylink may send again after a partial receive.
-  int UDPSyncSendTo(uint8_t type, const uint8_t* send, int sendLength, uint8_t* reply, int replyCapacity,
-                    int timeout);
+  int UDPSyncSendTo(uint8_t type, const uint8_t* send, int sendLength, uint8_t* reply, int replyCapacity, int timeout);
   int UDPAsynSendTo(uint8_t type, const uint8_t* buffer, int length);
   static int UserCount() { return udpIndex_.load(); }
 

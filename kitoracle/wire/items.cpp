@@ -96,7 +96,8 @@ bool GetDrvInfoFromDrvItem(SDrvInfo* record, const DrvItem* item) {
       record->cSoftCount = 0;  // a count without its array would send readers past nothing
       return true;
     }
-    for (size_t i = 0; i < item->software.size(); ++i) GetSoftInfoFromSoftItem(&record->pSoftInfo[i], &item->software[i]);
+    for (size_t i = 0; i < item->software.size(); ++i)
+      GetSoftInfoFromSoftItem(&record->pSoftInfo[i], &item->software[i]);
   }
   return true;
 }

@@ -1,6 +1,20 @@
 #include "wire/requests.h"
 
 namespace kitoracle {
+namespace {
+
+// The head that requests 0x18 and 0x24 share: the system fields and the
+// state of the driver installed now.
+void WriteDeviceHead(PacketWriter& out, const SDevInfo& device) {
+  out.U32(uint32_t(device.iBrandID));
+  out.U32(uint32_t(device.iProductID));
+  out.U32(uint32_t(device.iOSID));
+  out.U8(device.cLocalDrvStatus);
+  out.U32(uint32_t(device.iLocalDrvDate));
+  out.U16(uint16_t(device.sLanguage));
+}
+
+}  // namespace
 
 int Request::MakeBuffer(uint8_t* buffer, size_t capacity) const {
   if (buffer == nullptr) return 0;
@@ -44,23 +58,13 @@ void MobileProductRequest::Write(PacketWriter& out) const {
 }
 
 void BrandProductDriverRequest::Write(PacketWriter& out) const {
-  out.U32(uint32_t(device->iBrandID));
-  out.U32(uint32_t(device->iProductID));
-  out.U32(uint32_t(device->iOSID));
-  out.U8(device->cLocalDrvStatus);
-  out.U32(uint32_t(device->iLocalDrvDate));
-  out.U16(uint16_t(device->sLanguage));
+  WriteDeviceHead(out, *device);
   out.U8(device->cComputerType);
   out.U8(device->cNeedPackType);
 }
 
 void CommonNewestRequest::Write(PacketWriter& out) const {
-  out.U32(uint32_t(device->iBrandID));
-  out.U32(uint32_t(device->iProductID));
-  out.U32(uint32_t(device->iOSID));
-  out.U8(device->cLocalDrvStatus);
-  out.U32(uint32_t(device->iLocalDrvDate));
-  out.U16(uint16_t(device->sLanguage));
+  WriteDeviceHead(out, *device);
   out.U8(device->cQueryFlag);
   out.U8(uint32_t(deviceIds.size()));
   for (int32_t id : deviceIds) out.U32(uint32_t(id));

@@ -17,7 +17,7 @@
 #   - a copy of <build>/bin is the program folder (PHONEDECK_PROGRAM_DIR),
 #     with the real driver information libraries (libkitfinder.so,
 #     libkitoracle.so, libLedgerbox.so);
-#   - the driver search service is testing/search_sim (search_sim_server) on
+#   - the driver search service is testing/search_sim (search_service_sim) on
 #     free ports, which kitoracle reaches through PHONEDECK_DS_*; it answers
 #     the brand, device-ID and driver queries from its fixtures;
 #   - the phone is testing/phone_sim with its own private adb server
@@ -60,7 +60,7 @@ case "$TIMEOUT" in ''|*[!0-9]*) echo "run_demo.sh: --timeout takes whole seconds
 [ -n "$SHOT" ] && case "$SHOT" in /*) ;; *) SHOT="$PWD/$SHOT" ;; esac
 
 BIN="$BUILD/bin"
-SEARCH_SIM="$BUILD/testing/search_sim/search_sim_server"
+SEARCH_SIM="$BUILD/testing/search_service_sim"
 SHOT_TOOL="$BUILD/testing/demo/window_shot"
 
 # ---------------------------------------------------------------- the build
@@ -80,7 +80,6 @@ TMP="$(mktemp -d /tmp/phonedeck-demo-XXXXXX)" || fail "cannot make a temporary f
 SIM_PID=""
 SIM_IN=""
 DS_PID=""
-DS_IN=""
 ADB_PORT=""
 XVFB_PID=""
 APP_PID=""
@@ -107,12 +106,7 @@ cleanup() {
     while [ $tenths -gt 0 ] && kill -0 "$SIM_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
     stop_pid "$SIM_PID" 5
   fi
-  if [ -n "$DS_PID" ]; then
-    [ -n "$DS_IN" ] && exec {DS_IN}>&-
-    local tenths=50
-    while [ $tenths -gt 0 ] && kill -0 "$DS_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
-    stop_pid "$DS_PID" 2
-  fi
+  stop_pid "$DS_PID" 5
   # An adb server the program may have started again on the private port.
   if [ -n "$ADB_PORT" ]; then
     HOME="$TMP/home" ANDROID_ADB_SERVER_PORT="$ADB_PORT" timeout 10 adb kill-server >/dev/null 2>&1
@@ -150,21 +144,19 @@ field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 # ---------------------------------------------------------------- the driver search service
 say "starting the simulated driver search service (testing/search_sim, on 127.0.0.1)"
-mkfifo "$TMP/ds.stdin" || fail "cannot make a pipe"
-"$SEARCH_SIM" <"$TMP/ds.stdin" >"$TMP/ds.out" 2>"$TMP/ds.err" &
+"$SEARCH_SIM" </dev/null >"$TMP/ds.out" 2>"$TMP/ds.err" &
 DS_PID=$!
-exec {DS_IN}>"$TMP/ds.stdin"
-DS_READY="$(ready_line "$TMP/ds.out" 'SEARCHSIM READY' "$DS_PID" 100)"
-[ -n "$DS_READY" ] || fail "the simulated driver search service did not come up: $(cat "$TMP/ds.err")"
-DS_DISPATCH_PORT="$(field dispatch_port "$DS_READY")"
-DS_SEARCH_URL="$(field search_url "$DS_READY")"
-say "driver search service: dispatch server on 127.0.0.1:$DS_DISPATCH_PORT, HTTP at $DS_SEARCH_URL"
+# It prints the settings that point kitoracle at it, the search URL last.
+[ -n "$(ready_line "$TMP/ds.out" 'PHONEDECK_DS_SEARCH_URL=' "$DS_PID" 100)" ] ||
+  fail "the simulated driver search service did not come up: $(cat "$TMP/ds.err")"
+mapfile -t DS_ENV < <(grep '^PHONEDECK_DS_' "$TMP/ds.out")
+say "driver search service: ${DS_ENV[*]}"
 
 # ---------------------------------------------------------------- the phone
 say "starting the simulated phone (testing/phone_sim, private adb server)"
 mkfifo "$TMP/sim.stdin" || fail "cannot make a pipe"
 HOME="$TMP/home" /usr/bin/python3 "$ROOT/testing/phone_sim/phone_sim.py" --forward --exit-on-stdin-eof \
-  <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" {DS_IN}>&- &
+  <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" &
 SIM_PID=$!
 exec {SIM_IN}>"$TMP/sim.stdin"
 READY="$(ready_line "$TMP/sim.out" 'PHONESIM READY' "$SIM_PID" 300)"
@@ -216,7 +208,7 @@ else
   say "no display and no Xvfb: running the program without windows (the log shows the progress)"
 fi
 if [ "$DISPLAY_MODE" = xvfb ]; then
-  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$TMP/xvfb.display" 2>"$TMP/xvfb.err" {SIM_IN}>&- {DS_IN}>&- &
+  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$TMP/xvfb.display" 2>"$TMP/xvfb.err" {SIM_IN}>&- &
   XVFB_PID=$!
   NUMBER=""
   for _ in $(seq 1 100); do
@@ -244,14 +236,13 @@ APP_ENV=(
   XDG_CACHE_HOME="$TMP/home/.cache" XDG_RUNTIME_DIR="$TMP/runtime" XDG_DOWNLOAD_DIR="$TMP/home/Downloads"
   TMPDIR="$TMP/tmp" PHONEDECK_PROGRAM_DIR="$PROGRAM"
   ANDROID_ADB_SERVER_PORT="$ADB_PORT"
-  PHONEDECK_DS_DISPATCH_HOST=127.0.0.1 PHONEDECK_DS_DISPATCH_PORTS="$DS_DISPATCH_PORT,$DS_DISPATCH_PORT"
-  PHONEDECK_DS_SEARCH_URL="$DS_SEARCH_URL"
+  "${DS_ENV[@]}"
   PHONEDECK_AGENT_PORT="$AGENT_PORT" PHONEDECK_FTP_PORT="$FTP_PORT" PHONEDECK_FTP_PASSIVE_PORT="$FTP_PASSIVE_PORT"
 )
 [ "$DISPLAY_MODE" = headless ] && APP_ENV+=(PHONEDECK_HEADLESS=1)
 say "starting Phonedeck"
 env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL -u PORTSNIFFER_SYSFS_ROOT "${APP_ENV[@]}" \
-  umockdev-run --device "$UMOCKDEV" -- "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- {DS_IN}>&- &
+  umockdev-run --device "$UMOCKDEV" -- "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
 APP_PID=$!
 
 # ---------------------------------------------------------------- progress
@@ -322,12 +313,12 @@ say "the program manages the simulated phone ($SERIAL)"
 # answers the machine's brand (0x02), the device IDs (0x16) and the drivers
 # of the USB devices (0x26).
 deadline=$(( $(date +%s) + 30 ))
-until grep -q '^SEARCHSIM REQUEST .* 0x26$' "$TMP/ds.out" 2>/dev/null; do
+until grep -q '^REQUEST .* 0x26$' "$TMP/ds.out" 2>/dev/null; do
   [ "$(date +%s)" -ge "$deadline" ] && break
   sleep 0.2
 done
-if grep -q '^SEARCHSIM REQUEST .* 0x26$' "$TMP/ds.out"; then
-  say "driver search service: asked $(grep -c '^SEARCHSIM REQUEST' "$TMP/ds.out") times (brand, device IDs, drivers)"
+if grep -q '^REQUEST .* 0x26$' "$TMP/ds.out"; then
+  say "driver search service: asked $(grep -c '^REQUEST' "$TMP/ds.out") times (brand, device IDs, drivers)"
 else
   [ "$CHECK" = 1 ] && fail "the driver query never reached the simulated search service"
   say "the driver query has not reached the simulated search service"
@@ -352,14 +343,14 @@ if [ -n "$SHOT" ]; then
 fi
 
 if [ "$CHECK" = 1 ]; then
-  # The service ends when its input does, listing what it could not accept.
-  exec {DS_IN}>&-
-  DS_IN=""
-  tenths=50
-  while [ $tenths -gt 0 ] && kill -0 "$DS_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
-  if grep -q '^SEARCHSIM ERROR' "$TMP/ds.out"; then
-    grep '^SEARCHSIM ERROR' "$TMP/ds.out" | sed 's/^/[search_sim] /' >&2
-    fail "the simulated search service refused requests"
+  # The service ends on SIGTERM, with exit code 1 when it refused a request.
+  kill -TERM "$DS_PID" 2>/dev/null
+  wait "$DS_PID"
+  ds_rc=$?
+  DS_PID=""
+  if [ "$ds_rc" != 0 ]; then
+    sed 's/^/[search_service_sim] /' "$TMP/ds.err" >&2
+    fail "the simulated search service refused requests (exit code $ds_rc)"
   fi
   say "check passed: the connection reached kConn_Sucess (17), the driver information came from the search service"
   exit 0

@@ -61,8 +61,8 @@ Fixture MakeFixture(uint16_t httpPort) {
   r.packageType = 2;
   r.installType = 1;
   r.driverType = 3;
-  const char* texts[7] = {"/S", "HUAWEI", "华为技术有限公司", "zip", "2.1.0.35", "HUAWEI Android USB Driver",
-                          "AndroidUsbDeviceClass"};
+  const char* texts[7] = {
+      "/S", "HUAWEI", "华为技术有限公司", "zip", "2.1.0.35", "HUAWEI Android USB Driver", "AndroidUsbDeviceClass"};
   for (int i = 0; i < 7; ++i) r.texts[i] = texts[i];
   r.software = {Suite(11, "HiSuite")};
   r.description = "华为手机USB驱动，支持ADB调试";

@@ -38,14 +38,7 @@ class In {
   uint32_t U32() { return uint32_t(Int(4)); }
   std::string Str() {
     size_t n = U16();
-    if (p_ + n > b_.size()) {
-      short_ = true;
-      p_ = b_.size();
-      return std::string();
-    }
-    std::string s(b_.begin() + long(p_), b_.begin() + long(p_ + n));
-    p_ += n;
-    return s;
+    return short_ ? std::string() : Raw(n);
   }
   std::string Raw(size_t n) {
     if (p_ + n > b_.size()) {
@@ -193,11 +186,11 @@ bool SearchServiceSim::StartHttp() {
       lastHeaders_ = h;
     }
     const std::string& body = req.body;
-    bool hexOk = h.hostmark.size() == 32 &&
-                 std::all_of(h.hostmark.begin(), h.hostmark.end(),
-                             [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-    if (h.contentLength != std::to_string(body.size()) || !IsDigits(h.serverId) || !IsDigits(h.unionId) ||
-        !hexOk || !IsDigits(h.clientVersion)) {
+    bool hexOk = h.hostmark.size() == 32 && std::all_of(h.hostmark.begin(), h.hostmark.end(), [](char c) {
+                   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+                 });
+    if (h.contentLength != std::to_string(body.size()) || !IsDigits(h.serverId) || !IsDigits(h.unionId) || !hexOk ||
+        !IsDigits(h.clientVersion)) {
       Error("http: bad headers");
       res.status = 400;
       return;
@@ -231,8 +224,8 @@ bool SearchServiceSim::StartHttp() {
       res.status = 404;
       return;
     }
-    res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"; size=" +
-                                              std::to_string(it->second.size()));
+    res.set_header("Content-Disposition",
+                   "attachment; filename=\"" + name + "\"; size=" + std::to_string(it->second.size()));
     res.set_content(it->second, "application/octet-stream");
   };
   http_->Get(R"(/files/([A-Za-z0-9_.-]+))", serveFile);
@@ -469,8 +462,8 @@ bool SearchServiceSim::Answer(uint8_t service, const Bytes& packet, Bytes* reply
       std::string text = in.Str();
       (void)text;
     }
-    if (!in.Short() && (head.substr(0, 2) != std::string(2, '\0') || head.substr(22, 10) != std::string(10, '\0') ||
-                        head[34] != 0)) {
+    if (!in.Short() &&
+        (head.substr(0, 2) != std::string(2, '\0') || head.substr(22, 10) != std::string(10, '\0') || head[34] != 0)) {
       Error("0x41: nonzero reserved bytes");
       return false;
     }

@@ -57,7 +57,7 @@ class SearchServiceSim {
 
   uint16_t DispatchPort() const { return dispatch_.Port(); }
   uint16_t HttpPort() const { return httpPort_; }
-  std::string SearchUrl() const;         // http://127.0.0.1:<port>/drvsearch.ashx
+  std::string SearchUrl() const;                           // http://127.0.0.1:<port>/drvsearch.ashx
   std::string FileUrl(const std::string& name) const;      // .../files/<name>
   std::string RedirectUrl(const std::string& name) const;  // .../redirect/<name>
   // Points the client at this simulator (PHONEDECK_DS_* variables).

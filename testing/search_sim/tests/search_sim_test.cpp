@@ -1,11 +1,11 @@
 // The search service simulator is strict: what the service would not
 // accept is recorded as an error and gets no answer.
+#include "search_sim.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "search_sim.h"
 
 namespace {
 
@@ -21,7 +21,10 @@ TEST(SearchServiceSim, RefusesWhatTheServiceWouldNot) {
     const char* error;
   } cases[] = {
       {"unknown command", 21, {0x77, 0}, "unknown command 119/0 on service 21"},
-      {"known command on the wrong service", 22, {0x0A, 1, 1, 0, 0, 0, 2, 0, 0, 0}, "unknown command 10/1 on service 22"},
+      {"known command on the wrong service",
+       22,
+       {0x0A, 1, 1, 0, 0, 0, 2, 0, 0, 0},
+       "unknown command 10/1 on service 22"},
       {"wrong sub-command", 21, {0x0A, 0, 1, 0, 0, 0, 2, 0, 0, 0}, "unknown command 10/0 on service 21"},
       {"short packet", 21, {0x0A, 1, 1, 0, 0}, "short packet: command 10"},
       {"trailing byte", 21, {0x0A, 1, 1, 0, 0, 0, 2, 0, 0, 0, 9}, "trailing bytes: command 10"},
