@@ -21,16 +21,6 @@ bool SameSystem(const SSysInfo& stored, const SSysInfo& slot) {
          stored.iOSID == slot.iOSID && stored.sLanguage == slot.sLanguage && stored.cComputerType == slot.cComputerType;
 }
 
-// A caller's device record as a cache key: its texts end inside their fields.
-SDevCacheInfo CacheRecordOf(const SQueryDevInfo& device) {
-  SDevCacheInfo record{};
-  record.DevInfo = device;
-  record.DevInfo.szClass[kDriverTextLength - 1] = 0;
-  record.DevInfo.szHardwareIDs[kHardwareIdListLength - 2] = 0;
-  record.DevInfo.szHardwareIDs[kHardwareIdListLength - 1] = 0;
-  return record;
-}
-
 // After a cache miss the record holds the key alone again.
 void ClearCachedFields(SDevCacheInfo* record) {
   const SQueryDevInfo key = record->DevInfo;

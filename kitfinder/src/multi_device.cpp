@@ -163,11 +163,7 @@ static int CachedDeviceIds(const CLedgerboxInterface& sc, bool cache, const SQue
     KIT_LOG("error parameter");
     return DS_ERROR_PARAMETER;
   }
-  SDevCacheInfo record{};
-  record.DevInfo = *device;
-  record.DevInfo.szClass[kDriverTextLength - 1] = 0;
-  record.DevInfo.szHardwareIDs[kHardwareIdListLength - 2] = 0;
-  record.DevInfo.szHardwareIDs[kHardwareIdListLength - 1] = 0;
+  SDevCacheInfo record = CacheRecordOf(*device);
   if (!sc.SCGetDrvInfo || !CacheTrue(sc.SCGetDrvInfo(&record, nullptr, nullptr))) {
     KIT_LOG("error m_SCInterface.GetDrvInfo");
     return DS_ERROR_SQL;

@@ -5,6 +5,15 @@
 
 namespace kitfinder {
 
+SDevCacheInfo CacheRecordOf(const SQueryDevInfo& device) {
+  SDevCacheInfo record{};
+  record.DevInfo = device;
+  record.DevInfo.szClass[kDriverTextLength - 1] = 0;
+  record.DevInfo.szHardwareIDs[kHardwareIdListLength - 2] = 0;
+  record.DevInfo.szHardwareIDs[kHardwareIdListLength - 1] = 0;
+  return record;
+}
+
 SSoftInfo* CopySoftware(const SSoftInfo* source, uint8_t count) {
   if (!source || count == 0) return nullptr;
   SSoftInfo* copy = new (std::nothrow) SSoftInfo[count]();

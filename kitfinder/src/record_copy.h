@@ -1,6 +1,7 @@
-// Deep copies and frees of the driver and software arrays this library
-// hands out: every array is new[] here and freed only by FreeDrivers or
-// FreeSoftware. Null on a count of 0 or a failed allocation.
+// The cache record of a device, and the deep copies and frees of the driver
+// and software arrays this library hands out: every array is new[] here and
+// freed only by FreeDrivers or FreeSoftware. Null on a count of 0 or a
+// failed allocation.
 #ifndef KITFINDER_SRC_RECORD_COPY_H_
 #define KITFINDER_SRC_RECORD_COPY_H_
 
@@ -9,6 +10,10 @@
 #include "driver_records.h"
 
 namespace kitfinder {
+
+// A caller's device record as a cache record: its key, with its texts ended
+// inside their fields; the rest zero.
+SDevCacheInfo CacheRecordOf(const SQueryDevInfo& device);
 
 SSoftInfo* CopySoftware(const SSoftInfo* source, uint8_t count);
 // Records copied whole, each attached software array copied with its count.
