@@ -86,7 +86,7 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
     std::function<void()> call;       // runs the export and checks what it handed back
   };
   std::vector<Case> cases = {
-      {"DSGetDeviceDescAndIDEx", 21,
+      {"DSGetDeviceDescAndID", 21,
        [] { return Pack().U8(0x16).U8(0).U8(2).Str("USB\\VID_12D1&PID_1038&REV_0100&MI_01").Str("USB\\VID_FFFF").b; },
        [] {
          std::u16string ids = u"USB\\VID_12D1&PID_1038&REV_0100&MI_01";
@@ -95,13 +95,13 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
          ids += u'\0';
          int32_t out[2] = {-1, -1};
          char16_t desc[260] = {}, second[32] = {};
-         ASSERT_EQ(0, DSGetDeviceDescAndIDEx(0, ids.c_str(), 2, out, desc, second));
+         ASSERT_EQ(0, DSGetDeviceDescAndID(ids.c_str(), 2, out, desc, second));
          EXPECT_EQ(4101, out[0]);
          EXPECT_EQ(0, out[1]);
          EXPECT_EQ(W(u"HUAWEI Android ADB Interface"), desc);
          EXPECT_EQ(W(u"AndroidUsbDeviceClass"), second);
        }},
-      {"DSGetDeviceDescAndID kind 1", 21,
+      {"DSGetDeviceDescAndIDEx kind 1", 21,
        [] { return Pack().U8(0x16).U8(0xF0).U8(1).Str("USB\\VID_12D1&PID_1038&MI_01").b; },
        [] {
          int32_t out[1] = {};
@@ -252,6 +252,16 @@ TEST_P(KitoracleExports, EveryExportAnswersFromTheService) {
          EXPECT_EQ(0, devs[0].pDrvInfo[0].cUpdateValue);
          EXPECT_EQ(W(u"<4101>/S"), devs[0].pDrvInfo[0].szSetupPara);
          DSFreeDriverInfo(devs[0].pDrvInfo, devs[0].cDrvCount);
+       }},
+      {"DSGetMultiDeviceDriverInfo", 21,
+       [] { return Pack().U8(0x26).U8(0).U32(1001).U32(2002).U32(6).U16(2052).U8(10).U8(1).U8(1).U32(4102).U8(3).b; },
+       [] {
+         std::vector<int32_t> ids = {4102};
+         SDevInfo dev = DeviceRecord(&ids);
+         ASSERT_EQ(0, DSGetMultiDeviceDriverInfo(&dev, 1));
+         ASSERT_EQ(1, dev.cDrvCount);
+         EXPECT_EQ(W(u"<4102>/S"), dev.pDrvInfo[0].szSetupPara);
+         DSFreeDriverInfo(dev.pDrvInfo, dev.cDrvCount);
        }},
       {"DSCheckPeripheralDevice", 21, [] { return Pack().U8(0x28).U8(0).U32(1001).U32(2002).U8(1).U32(4101).b; },
        [] {
