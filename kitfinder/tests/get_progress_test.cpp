@@ -77,6 +77,30 @@ TEST_F(FrontTest, QueriesBeforeInitAreNotReady) {
   EXPECT_EQ(front.GetDrvDesc(1, 5, text, nullptr), DS_ERROR_PARAMETER);  // refused before anything is asked
 }
 
+TEST_F(FrontTest, RefusedArgumentsAskNothing) {
+  ProgramFolder folder("whole", true);
+  CGetProgress front;
+  ASSERT_NO_FATAL_FAILURE(Start(front, folder));
+  SSoftInfo* soft = nullptr;
+  uint8_t count = 1;  // not empty on entry
+  EXPECT_EQ(front.GetBrandSoftware(1, &soft, &count), DS_ERROR_PARAMETER);
+  EXPECT_EQ(soft, nullptr);
+  const SQueryDevInfo empty = Device(IdList({}));
+  EXPECT_EQ(Query(front, empty), DS_ERROR_PARAMETER);  // no hardware ID, not in the cache
+  SDrvInfo placed{};
+  SDrvInfo* drivers = &placed;  // not empty on entry
+  count = 0;
+  EXPECT_EQ(front.GetPciDrvInfo(1, &empty, &drivers, &count, nullptr, nullptr), DS_ERROR_PARAMETER);
+  const std::u16string lists = IdList({u"USB\\VID_1"});
+  EXPECT_EQ(front.GetUsbDrvInfo(0, lists.c_str(), 0, nullptr, 0, &drivers, &count, nullptr, nullptr),
+            DS_ERROR_PARAMETER);
+  EXPECT_EQ(front.GetPciSpecialDrvInfo(1, &empty, nullptr, &drivers, &count, nullptr, nullptr), DS_ERROR_PARAMETER);
+  EXPECT_EQ(folder.ds().Calls("DSGetDeviceDescAndID"), 0);
+  EXPECT_EQ(folder.ds().Calls("DSGetCommonAndNewestDriver"), 0);
+  EXPECT_EQ(folder.ds().Calls("DSGetBrandSoftware"), 0);
+  front.Release();
+}
+
 TEST_F(FrontTest, SecondQueryIsServedByTheCacheAlsoInTheNextProcess) {
   ProgramFolder folder("whole", true);
   const SQueryDevInfo device = Device(IdList({u"PCI\\VEN_8086&DEV_1", u"PCI\\VEN_8086"}));
