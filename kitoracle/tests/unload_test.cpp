@@ -1,12 +1,16 @@
 // libkitoracle.so unloaded while its start-up probe still runs: the probe
 // thread is joined (by DSClose, or by the library's own exit handler when
 // the host unloads it without DSClose), so no thread is left running code
-// that is gone. Run under ASan in CI.
+// that is gone. Run under ASan in CI. Also: without relaylink beside it, and
+// two processes holding it at once.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -85,6 +89,52 @@ TEST_F(KitoracleUnload, WithoutRelaylinkQueriesGoByHttp) {
   ASSERT_EQ(1u, got.size()) << "the report went nowhere; the query went by HTTP";
   EXPECT_EQ("http", got[0].transport);
   EXPECT_EQ(0, dlclose(library));
+}
+
+// Two processes hold the library at once: each counts only its own users of
+// the relaylink binding.
+TEST(KitoracleLoadCounter, EachProcessCountsItsOwnUsers) {
+  char pattern[] = "/tmp/pd-kitoracle-count-XXXXXX";
+  std::string base = mkdtemp(pattern);
+  struct Child {
+    pid_t pid = -1;
+    int in = -1;          // its standard input
+    FILE* out = nullptr;  // its standard output
+  } children[2];
+  std::string lines[2];
+  for (int i = 0; i < 2; ++i) {
+    std::string folder = base + "/p" + std::to_string(i);
+    ASSERT_EQ(0, mkdir(folder.c_str(), 0700));
+    ASSERT_EQ(0, mkdir((folder + "/log").c_str(), 0700));
+    int toChild[2], fromChild[2];
+    // Close-on-exec: the second child must not hold the first one's input open.
+    ASSERT_EQ(0, pipe2(toChild, O_CLOEXEC));
+    ASSERT_EQ(0, pipe2(fromChild, O_CLOEXEC));
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      dup2(toChild[0], STDIN_FILENO);
+      dup2(fromChild[1], STDOUT_FILENO);
+      execl(LOAD_COUNTER_CHILD, LOAD_COUNTER_CHILD, folder.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(toChild[0]);
+    close(fromChild[1]);
+    children[i] = {pid, toChild[1], fdopen(fromChild[0], "r")};
+    char line[32] = {};
+    ASSERT_NE(nullptr, fgets(line, sizeof line, children[i].out)) << "child " << i << " ended early";
+    lines[i] = line;  // the first child keeps the library while the second starts
+  }
+  for (Child& c : children) {
+    close(c.in);
+    fclose(c.out);
+    int status = -1;
+    waitpid(c.pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ("1\n", lines[0]);
+  EXPECT_EQ("1\n", lines[1]) << "the second process does not see the first one's user";
+  std::system(("rm -rf '" + base + "'").c_str());
 }
 
 }  // namespace
