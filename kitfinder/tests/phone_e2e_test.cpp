@@ -105,17 +105,22 @@ TEST(PhoneUnderUmockdevTest, DriverAndModelComeFromTheSearchServiceAndAdbKeepsRu
   setenv("XDG_CONFIG_HOME", folder.File("home/.config").c_str(), 1);
   setenv("XDG_CACHE_HOME", folder.File("home/.cache").c_str(), 1);
 
-  // The program's own adb server, on a private port.
+  // The program's own adb server, on a private port, from a copy of adb
+  // under a name of this test's own: the names devwarden's model query ends
+  // are set to it, so no other adb of the machine is touched.
   const std::string adb_port = std::to_string(FreePort());
+  const std::string adb = folder.File("kfadb");
+  ASSERT_EQ(system(("cp \"$(command -v adb)\" '" + adb + "'").c_str()), 0);
+  setenv("PHONEDECK_STRAY_ADB_NAMES", "kfadb", 1);
   setenv("ANDROID_ADB_SERVER_PORT", adb_port.c_str(), 1);
-  ASSERT_EQ(system("adb start-server >/dev/null 2>&1"), 0);
+  ASSERT_EQ(system(("'" + adb + "' start-server >/dev/null 2>&1").c_str()), 0);
   ASSERT_TRUE(Listening(std::stoi(adb_port)));
 
   void* lib = dlopen(folder.File("libdevwarden.so").c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(lib, nullptr) << dlerror();
   Host host;
   ASSERT_EQ(Export<decltype(PNP_Init)>(lib, "PNP_Init")(Host::Callback, reinterpret_cast<uintptr_t>(&host),
-                                                         Host::Download, 0),
+                                                        Host::Download, 0),
             1);
   ASSERT_EQ(Export<decltype(PNP_Start)>(lib, "PNP_Start")(), 1);
   const int phone = host.Wait(PNP_EVENT_ARRIVAL_PRESENT);
@@ -141,7 +146,8 @@ TEST(PhoneUnderUmockdevTest, DriverAndModelComeFromTheSearchServiceAndAdbKeepsRu
   EXPECT_EQ(requests_26, 1);
   EXPECT_EQ(requests_22, 1);
   EXPECT_TRUE(sim.Errors().empty());
-  if (system("adb kill-server >/dev/null 2>&1") != 0) ADD_FAILURE() << "adb kill-server failed";
+  if (adb_kept && system(("'" + adb + "' kill-server >/dev/null 2>&1").c_str()) != 0)
+    ADD_FAILURE() << "adb kill-server failed";
   sim.Stop();
   // devwarden's model query ends stray adb copies by name; until it tells
   // them from the program's own adb server, this part is reported, not failed.
