@@ -10,6 +10,7 @@ PACKAGES=(
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   adb aapt android-framework-res python3 python3-pyftpdlib curl aria2
   librsvg2-bin xvfb xauth libxtst-dev fonts-noto-cjk unicode-data iproute2 util-linux zip unzip
+  umockdev libumockdev-dev
 )
 
 missing=()

@@ -6,24 +6,27 @@
 #
 #   (default)        run until you quit Phonedeck (or press Ctrl-C)
 #   --check          no user: stop once connected; exit 0 only when the log
-#                    shows the connection reached kConn_Sucess (17)
+#                    shows the connection reached kConn_Sucess (17) and the
+#                    driver query was answered by the simulated search service
 #   --headless       no windows at all (PHONEDECK_HEADLESS=1)
 #   --build DIR      build folder to take the program from (default: build)
 #   --timeout S      how long to wait for the connection (default 90)
 #   --screenshot PNG keep a picture of the connected main window (needs a display)
 #
 # Everything runs from a temporary folder and on 127.0.0.1 only:
-#   - a copy of <build>/bin is the program folder (PHONEDECK_PROGRAM_DIR);
-#     in it, libkitfinder.so is replaced by devwarden's test stand-in, which
-#     answers "no driver packages": the demo's stand-in for the driver
-#     information service that is not built yet (the shipped libkitfinder.so
-#     is a placeholder, so device detection could not start). The stand-in
-#     is never put into <build>/bin.
+#   - a copy of <build>/bin is the program folder (PHONEDECK_PROGRAM_DIR),
+#     with the real driver information libraries (libkitfinder.so,
+#     libkitoracle.so, libLedgerbox.so);
+#   - the driver search service is testing/search_sim (search_service_sim) on
+#     free ports, which kitoracle reaches through PHONEDECK_DS_*; it answers
+#     the brand, device-ID and driver queries from its fixtures;
 #   - the phone is testing/phone_sim with its own private adb server
 #     (ANDROID_ADB_SERVER_PORT) and free ports for the agent forwards;
-#   - the USB side is a throw-away sysfs tree (PORTSNIFFER_SYSFS_ROOT) holding
-#     one Android phone with an adb interface whose USB serial is the
-#     simulator's adb serial, present when the program starts;
+#   - the USB side is umockdev: the program runs under umockdev-run with a
+#     written description of one Android phone (12d1:1038) with an adb
+#     interface whose USB serial is the simulator's adb serial, present when
+#     the program starts; libudev and /sys show it to the unchanged
+#     detection library;
 #   - HOME, XDG folders, TMPDIR and the runtime folder are temporary, so your
 #     own settings are untouched;
 #   - without $DISPLAY (or with --check) a private Xvfb is started; without
@@ -57,24 +60,26 @@ case "$TIMEOUT" in ''|*[!0-9]*) echo "run_demo.sh: --timeout takes whole seconds
 [ -n "$SHOT" ] && case "$SHOT" in /*) ;; *) SHOT="$PWD/$SHOT" ;; esac
 
 BIN="$BUILD/bin"
-FAKE_KITFINDER="$BUILD/devwarden/tests/fakes/libkitfinder.so"
+SEARCH_SIM="$BUILD/testing/search_service_sim"
 SHOT_TOOL="$BUILD/testing/demo/window_shot"
 
 # ---------------------------------------------------------------- the build
-if [ ! -x "$BIN/Phonedeck" ] || [ ! -f "$FAKE_KITFINDER" ] || [ ! -f "$BIN/apk/com.zelvik.assist.apk" ]; then
+if [ ! -x "$BIN/Phonedeck" ] || [ ! -x "$SEARCH_SIM" ] || [ ! -f "$BIN/apk/com.zelvik.assist.apk" ]; then
   say "the program is not built in $BUILD yet: running scripts/build.sh $BUILD"
   "$ROOT/scripts/build.sh" "$BUILD" || fail "the build failed (scripts/setup.sh installs what it needs)"
 fi
-for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$FAKE_KITFINDER" \
-         "$BIN/apk/com.zelvik.assist.apk"; do
+for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$BIN/libkitfinder.so" \
+         "$BIN/libkitoracle.so" "$BIN/libLedgerbox.so" "$SEARCH_SIM" "$BIN/apk/com.zelvik.assist.apk"; do
   [ -e "$f" ] || fail "missing $f (run scripts/build.sh $BUILD)"
 done
 command -v adb >/dev/null || fail "adb is missing (scripts/setup.sh installs it)"
+command -v umockdev-run >/dev/null || fail "umockdev-run is missing (scripts/setup.sh installs umockdev)"
 
 # ---------------------------------------------------------------- clean-up
 TMP="$(mktemp -d /tmp/phonedeck-demo-XXXXXX)" || fail "cannot make a temporary folder"
 SIM_PID=""
 SIM_IN=""
+DS_PID=""
 ADB_PORT=""
 XVFB_PID=""
 APP_PID=""
@@ -101,6 +106,7 @@ cleanup() {
     while [ $tenths -gt 0 ] && kill -0 "$SIM_PID" 2>/dev/null; do sleep 0.1; tenths=$((tenths - 1)); done
     stop_pid "$SIM_PID" 5
   fi
+  stop_pid "$DS_PID" 5
   # An adb server the program may have started again on the private port.
   if [ -n "$ADB_PORT" ]; then
     HOME="$TMP/home" ANDROID_ADB_SERVER_PORT="$ADB_PORT" timeout 10 adb kill-server >/dev/null 2>&1
@@ -117,10 +123,34 @@ mkdir -p "$PROGRAM" "$TMP/home/.config" "$TMP/home/.local/share" "$TMP/home/.cac
          "$TMP/runtime" "$TMP/tmp" || fail "cannot fill $TMP"
 chmod 700 "$TMP/runtime"
 cp -a "$BIN/." "$PROGRAM/" || fail "cannot copy $BIN"
-cp "$FAKE_KITFINDER" "$PROGRAM/libkitfinder.so" || fail "cannot copy the driver information stand-in"
-rm -f "$PROGRAM/log/zelvik.log"
+rm -f "$PROGRAM"/log/*.log
 say "program folder: $PROGRAM (a copy of $BIN)"
-say "driver information service: demo stand-in (devwarden's test libkitfinder.so, answers \"no driver packages\")"
+
+# The first line of FILE that starts with PREFIX, once the simulator whose
+# pid is PID has written it (up to TENTHS tenths of a second); empty when it
+# ended or the time ran out.
+ready_line() {  # file prefix pid tenths
+  local line=""
+  for _ in $(seq 1 "$4"); do
+    line="$(grep -m1 "^$2" "$1" 2>/dev/null)"
+    [ -n "$line" ] && break
+    kill -0 "$3" 2>/dev/null || break
+    sleep 0.1
+  done
+  printf '%s' "$line"
+}
+# The value of KEY=value in LINE.
+field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
+
+# ---------------------------------------------------------------- the driver search service
+say "starting the simulated driver search service (testing/search_sim, on 127.0.0.1)"
+"$SEARCH_SIM" </dev/null >"$TMP/ds.out" 2>"$TMP/ds.err" &
+DS_PID=$!
+# It prints the settings that point kitoracle at it, the search URL last.
+[ -n "$(ready_line "$TMP/ds.out" 'PHONEDECK_DS_SEARCH_URL=' "$DS_PID" 100)" ] ||
+  fail "the simulated driver search service did not come up: $(cat "$TMP/ds.err")"
+mapfile -t DS_ENV < <(grep '^PHONEDECK_DS_' "$TMP/ds.out")
+say "driver search service: ${DS_ENV[*]}"
 
 # ---------------------------------------------------------------- the phone
 say "starting the simulated phone (testing/phone_sim, private adb server)"
@@ -129,58 +159,42 @@ HOME="$TMP/home" /usr/bin/python3 "$ROOT/testing/phone_sim/phone_sim.py" --forwa
   <"$TMP/sim.stdin" >"$TMP/sim.out" 2>"$TMP/sim.err" &
 SIM_PID=$!
 exec {SIM_IN}>"$TMP/sim.stdin"
-READY=""
-for _ in $(seq 1 300); do
-  READY="$(grep -m1 '^PHONESIM READY' "$TMP/sim.out" 2>/dev/null)"
-  [ -n "$READY" ] && break
-  kill -0 "$SIM_PID" 2>/dev/null || break
-  sleep 0.1
-done
+READY="$(ready_line "$TMP/sim.out" 'PHONESIM READY' "$SIM_PID" 300)"
 if [ -z "$READY" ]; then
   sed 's/^/[phone_sim] /' "$TMP/sim.err" >&2
   fail "the simulated phone did not come up"
 fi
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$READY"; }
-SERIAL="$(field serial)"
-ADB_PORT="$(field adb_port)"
-AGENT_PORT="$(field agent_port)"
-FTP_PORT="$(field ftp_port)"
-FTP_PASSIVE_PORT="$(field ftp_passive_port)"
+SERIAL="$(field serial "$READY")"
+ADB_PORT="$(field adb_port "$READY")"
+AGENT_PORT="$(field agent_port "$READY")"
+FTP_PORT="$(field ftp_port "$READY")"
+FTP_PASSIVE_PORT="$(field ftp_passive_port "$READY")"
 [ -n "$SERIAL" ] && [ -n "$ADB_PORT" ] && [ -n "$AGENT_PORT" ] || fail "cannot read the simulator's line: $READY"
 say "phone ready: adb serial $SERIAL, adb server on 127.0.0.1:$ADB_PORT, agent forwarded to 127.0.0.1:$AGENT_PORT"
 
 # ---------------------------------------------------------------- the USB side
-# One phone as the kernel lists it: a USB device with a storage interface
-# and the adb interface (class ff, subclass 42, protocol 01); its USB serial
-# is what adb lists, as with a real phone.
-SYSFS="$TMP/sysfs"
+# One phone as the kernel lists it: a USB device with a storage interface and
+# the adb interface (class ff, subclass 42, protocol 01), whose USB serial is
+# what adb lists, as with a real phone; with its device node. umockdev-run
+# shows it to the program through libudev and /sys, so the detection library
+# runs unchanged.
+UMOCKDEV="$TMP/phone.umockdev"
 DEVPATH="/devices/pci0000:00/0000:00:14.0/usb1/1-1"
-DEV="$SYSFS$DEVPATH"
-attr() { mkdir -p "$1" && printf '%s\n' "$3" >"$1/$2"; }
-attr "$DEV" idVendor 18d1
-attr "$DEV" idProduct 4ee7
-attr "$DEV" bcdDevice 0100
-attr "$DEV" manufacturer Zelvik
-attr "$DEV" product "Z1 Sim"
-attr "$DEV" serial "$SERIAL"
-attr "$DEV" busnum 1
-attr "$DEV" devnum 5
-attr "$DEV" bNumInterfaces " 2"
-# The device node the detection opens to see that the adb interface is
-# usable: a file of this demo (the path is taken below /dev).
-mkdir -p "$TMP/dev/bus/usb/001" && : >"$TMP/dev/bus/usb/001/005"
-attr "$DEV" uevent "DEVNAME=..$TMP/dev/bus/usb/001/005"
-n=0
-for iface in 080650 ff4201; do
-  attr "$DEV/1-1:1.$n" bInterfaceNumber "0$n"
-  attr "$DEV/1-1:1.$n" bInterfaceClass "${iface:0:2}"
-  attr "$DEV/1-1:1.$n" bInterfaceSubClass "${iface:2:2}"
-  attr "$DEV/1-1:1.$n" bInterfaceProtocol "${iface:4:2}"
-  n=$((n + 1))
-done
-mkdir -p "$SYSFS/bus/usb/devices"
-ln -s "$DEV" "$SYSFS/bus/usb/devices/1-1"
-say "simulated USB: an Android phone (18d1:4ee7, adb interface) with serial $SERIAL in $SYSFS"
+{
+  printf 'P: %s\nN: bus/usb/001/005\n' "$DEVPATH"
+  printf 'E: DEVNAME=/dev/bus/usb/001/005\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: DRIVER=usb\n'
+  printf 'E: BUSNUM=001\nE: DEVNUM=005\nE: PRODUCT=12d1/1038/100\nE: MAJOR=189\nE: MINOR=4\n'
+  printf 'A: idVendor=12d1\nA: idProduct=1038\nA: bcdDevice=0100\nA: manufacturer=HUAWEI\nA: product=P7-L09\n'
+  printf 'A: serial=%s\nA: busnum=1\nA: devnum=5\nA: bNumInterfaces= 2\nA: authorized=1\nA: dev=189:4\n' "$SERIAL"
+  n=0
+  for iface in 080650 ff4201; do
+    printf '\nP: %s/1-1:1.%d\nE: DEVTYPE=usb_interface\nE: SUBSYSTEM=usb\n' "$DEVPATH" "$n"
+    printf 'A: bInterfaceNumber=0%d\nA: bInterfaceClass=%s\nA: bInterfaceSubClass=%s\nA: bInterfaceProtocol=%s\n' \
+      "$n" "${iface:0:2}" "${iface:2:2}" "${iface:4:2}"
+    n=$((n + 1))
+  done
+} >"$UMOCKDEV" || fail "cannot write $UMOCKDEV"
+say "simulated USB: an Android phone (12d1:1038, adb interface) with serial $SERIAL, plugged in through umockdev"
 
 # ---------------------------------------------------------------- the display
 if [ "$HEADLESS" = 1 ]; then
@@ -221,14 +235,14 @@ APP_ENV=(
   HOME="$TMP/home" XDG_CONFIG_HOME="$TMP/home/.config" XDG_DATA_HOME="$TMP/home/.local/share"
   XDG_CACHE_HOME="$TMP/home/.cache" XDG_RUNTIME_DIR="$TMP/runtime" XDG_DOWNLOAD_DIR="$TMP/home/Downloads"
   TMPDIR="$TMP/tmp" PHONEDECK_PROGRAM_DIR="$PROGRAM"
-  PORTSNIFFER_SYSFS_ROOT="$SYSFS" PORTSNIFFER_UEVENT_SOURCE=udev
   ANDROID_ADB_SERVER_PORT="$ADB_PORT"
+  "${DS_ENV[@]}"
   PHONEDECK_AGENT_PORT="$AGENT_PORT" PHONEDECK_FTP_PORT="$FTP_PORT" PHONEDECK_FTP_PASSIVE_PORT="$FTP_PASSIVE_PORT"
 )
 [ "$DISPLAY_MODE" = headless ] && APP_ENV+=(PHONEDECK_HEADLESS=1)
 say "starting Phonedeck"
-env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL "${APP_ENV[@]}" \
-  "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
+env -u PHONEDECK_ADB -u PHONEDECK_SCREENSHOT -u PHONEDECK_STAT_URL -u PORTSNIFFER_SYSFS_ROOT "${APP_ENV[@]}" \
+  umockdev-run --device "$UMOCKDEV" -- "$PROGRAM/Phonedeck" >"$TMP/program.out" 2>&1 {SIM_IN}>&- &
 APP_PID=$!
 
 # ---------------------------------------------------------------- progress
@@ -293,6 +307,23 @@ if [ -n "$FAILED" ]; then
 fi
 say "the program manages the simulated phone ($SERIAL)"
 
+# ---------------------------------------------------------------- the driver query
+# devwarden asks for the phone's drivers as soon as it notices it: through the
+# real libkitfinder.so and libkitoracle.so, the simulated search service
+# answers the machine's brand (0x02), the device IDs (0x16) and the drivers
+# of the USB devices (0x26).
+deadline=$(( $(date +%s) + 30 ))
+until grep -q '^REQUEST .* 0x26$' "$TMP/ds.out" 2>/dev/null; do
+  [ "$(date +%s)" -ge "$deadline" ] && break
+  sleep 0.2
+done
+if grep -q '^REQUEST .* 0x26$' "$TMP/ds.out"; then
+  say "driver search service: asked $(grep -c '^REQUEST' "$TMP/ds.out") times (brand, device IDs, drivers)"
+else
+  [ "$CHECK" = 1 ] && fail "the driver query never reached the simulated search service"
+  say "the driver query has not reached the simulated search service"
+fi
+
 # ---------------------------------------------------------------- picture
 if [ -n "$SHOT" ]; then
   if [ "$DISPLAY_MODE" = headless ]; then
@@ -312,7 +343,16 @@ if [ -n "$SHOT" ]; then
 fi
 
 if [ "$CHECK" = 1 ]; then
-  say "check passed: the connection reached kConn_Sucess (17)"
+  # The service ends on SIGTERM, with exit code 1 when it refused a request.
+  kill -TERM "$DS_PID" 2>/dev/null
+  wait "$DS_PID"
+  ds_rc=$?
+  DS_PID=""
+  if [ "$ds_rc" != 0 ]; then
+    sed 's/^/[search_service_sim] /' "$TMP/ds.err" >&2
+    fail "the simulated search service refused requests (exit code $ds_rc)"
+  fi
+  say "check passed: the connection reached kConn_Sucess (17), the driver information came from the search service"
   exit 0
 fi
 

@@ -3,11 +3,20 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 namespace searchsim {
 namespace {
+
+// Hardware IDs name the same device whatever the case of their letters (the
+// client writes its hexadecimal digits in lower case).
+bool SameHardwareId(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
 
 // Strict reading of a request: every read past the end marks it short.
 class In {
@@ -295,7 +304,7 @@ bool SearchServiceSim::Answer(uint8_t service, const Bytes& packet, Bytes* reply
       std::string id = in.Str();
       int32_t found = 0;
       for (const FixtureDevice& d : f.devices) {
-        if (d.hardwareId == id) {
+        if (SameHardwareId(d.hardwareId, id)) {
           found = d.deviceId;
           desc = d.description;
           cls = d.className;
