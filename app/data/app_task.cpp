@@ -1,0 +1,154 @@
+#include "app/data/app_task.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "app/adb/adbcmd_tool.h"
+#include "app/config/config_mgr.h"
+#include "app/data/app_mgr.h"
+#include "foundation/base/code_page.h"
+#include "foundation/base/crc32.h"
+#include "foundation/base/log.h"
+#include "platform/text_case.h"
+
+namespace {
+
+bool SameNoCase(const std::u16string& a, const std::u16string& b) {
+  return platform::EqualNoCase(WStringToAnsi(a), WStringToAnsi(b));
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16string& apk_path) {
+  char name[32];
+  std::snprintf(name, sizeof name, "/%lu.apk", static_cast<unsigned long>(Utf16LeCrc32(apk_path)));
+  return temp_dir + AnsiToWString(name);
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  std::string temp = to + ".XXXXXX";
+  const int out = ::mkstemp(&temp[0]);  // O_EXCL, mode 0600
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char block[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!WriteAll(out, block, static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(in);
+  if (::close(out) != 0) ok = false;
+  // rename replaces `to` itself, never a file a link there points to.
+  if (ok && ::rename(temp.c_str(), to.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+// CAppTask -------------------------------------------------------------------------
+
+CAppTask::CAppTask(CAppMgr* manager, int32_t kind, const std::u16string& path, uint32_t key, int32_t previous_result)
+    : kind_(kind), manager_(manager), path_(path), previous_result_(previous_result), key_(key) {}
+
+void CAppTask::Run() {
+  switch (kind_) {
+    case kAppTaskInstall:
+    case kAppTaskInstallAgain:
+      result_ = Install();
+      break;
+    case kAppTaskRemove:
+      result_ = CAdbCmdTool::Instance()->RemovePackage(path_.c_str()) ? 1 : 0;
+      break;
+    case kAppTaskIcon:
+      if (manager_ != nullptr) manager_->FetchIcon(path_);
+      break;
+    default:
+      break;
+  }
+  if (manager_ != nullptr) manager_->OnTaskDone(this);
+}
+
+int32_t CAppTask::Install() {
+  if (manager_ != nullptr) manager_->NotifyInstallListener(path_, kInstallStarted);
+  PD_LOG_TRACE("install file_path:%s", WStringToAnsi(path_).c_str());
+  const std::u16string temp_dir = CConfigMgr::Instance()->GetTempDir();
+  CConfigMgr::MakeSureDirectory(temp_dir);
+  const std::u16string copy = TemporaryApkName(temp_dir, path_);
+  const std::string copy_path = WStringToAnsi(copy);
+  if (!CopyFileReplacing(WStringToAnsi(path_), copy_path)) {
+    PD_LOG_ERROR("install: the apk could not be copied: %s", WStringToAnsi(path_).c_str());
+    return kInstallBadPath;
+  }
+  CAdbCmdTool* adb = CAdbCmdTool::Instance();
+  const int32_t result = previous_result_ != 0 ? adb->RetryInstall(copy.c_str(), previous_result_, false)
+                                               : adb->InstallApk(copy.c_str(), true, false);
+  ::unlink(copy_path.c_str());
+  return result;
+}
+
+// CUnInstallTaskMgr ------------------------------------------------------------------
+
+CUnInstallTaskMgr::~CUnInstallTaskMgr() { Stop(false); }
+
+int32_t CUnInstallTaskMgr::GetTaskState(uint32_t key) {
+  base::CSingleLock hold(&QueueLock());
+  for (CBaseTask* job : WaitingTasks()) {
+    const auto* task = static_cast<CAppTask*>(job);
+    if (task->GetKey() == key) return task->GetKind();
+  }
+  return kAppTaskNone;
+}
+
+bool CUnInstallTaskMgr::IsQueued(uint32_t key) {
+  if (key == 0) return false;
+  base::CSingleLock hold(&QueueLock());
+  const auto* running = static_cast<const CAppTask*>(HandedTask());
+  if (running != nullptr && running->GetKey() == key) return true;
+  for (CBaseTask* job : WaitingTasks())
+    if (static_cast<CAppTask*>(job)->GetKey() == key) return true;
+  return false;
+}
+
+void CUnInstallTaskMgr::CancelTask(int32_t kind, const std::u16string& path) {
+  PD_LOG_INFO("CSingleTaskMgr::CancleAppTask path:%s", WStringToAnsi(path).c_str());
+  base::CSingleLock hold(&QueueLock());
+  std::list<CBaseTask*>& waiting = WaitingTasks();
+  for (auto it = waiting.begin(); it != waiting.end(); ++it) {
+    auto* task = static_cast<CAppTask*>(*it);
+    if (task->GetKind() == kind && SameNoCase(task->GetPath(), path)) {
+      waiting.erase(it);
+      delete task;
+      PD_LOG_INFO("APPTASK::Cancle success! path:%s", WStringToAnsi(path).c_str());
+      return;
+    }
+  }
+}
