@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
-tests=(foundation_base_tests utility_tests app_agent_tests devwarden_host_tests devwarden_unit_tests udp_channel_tests)
+tests=(foundation_base_tests utility_tests app_agent_tests app_data_tests devwarden_host_tests devwarden_unit_tests udp_channel_tests)
 
 gen=()
 if command -v ninja >/dev/null; then gen=(-G Ninja); fi

@@ -6,6 +6,7 @@
 #include "app/connect/connect_mgr.h"
 #include "app/core/message_ids.h"
 #include "app/core/phone_message.h"
+#include "app/ftp/ftpcmd_tool.h"
 #include "foundation/base/log.h"
 
 void CLinkWatchThread::Run() {
@@ -73,6 +74,8 @@ void CPhone::RequestCounts() {
 }
 
 void CPhone::GetScreenShot(const char16_t* path) { environment_->GetScreenShot(path); }
+
+bool CPhone::FtpPauseTransfer(uintptr_t transfer) { return CFtpCmdTool::Instance()->Pause(transfer); }
 
 void CPhone::StartShotcutThread() {
   if (shotcut_ != nullptr && shotcut_->GetState() == base::WinThread::kIdle) shotcut_->Start();

@@ -97,6 +97,9 @@ class CPhone : public IPhone {
   void RequestStorage() { environment_->RequestStorage(); }
   void RequestStorageInfo() { RequestStorage(); }
 
+  // Pauses (cancels) one FTP transfer of a batch job.
+  bool FtpPauseTransfer(uintptr_t transfer);
+
   // Screenshots: start the thread unless it runs; SaveScreenShot gives it
   // the target file first (nothing while it runs).
   void StartShotcutThread();
