@@ -74,19 +74,20 @@ void CAppMgr::RefreshAppList() {
 void CAppMgr::RequestAppCount() { SendGet(u"package_count"); }
 
 void CAppMgr::RequestPackageIcon(const std::u16string& package, ExchangeControl* control) {
-  CXmlDocument request;
-  BuildRequestXml(request, u"package_icon", u"GET");
-  request.AddChildElement(u"packageName");
-  request.SetChildAttribute(u"value", package);
-  SendRequest(u"package_icon", request, package, true, control);
+  RequestForPackage(u"package_icon", package, control);
 }
 
 void CAppMgr::RequestPackageInfo(const std::u16string& package, ExchangeControl* control) {
+  RequestForPackage(u"package_info", package, control);
+}
+
+void CAppMgr::RequestForPackage(const std::u16string& command, const std::u16string& package,
+                                ExchangeControl* control) {
   CXmlDocument request;
-  BuildRequestXml(request, u"package_info", u"GET");
+  BuildRequestXml(request, command, u"GET");
   request.AddChildElement(u"packageName");
   request.SetChildAttribute(u"value", package);
-  SendRequest(u"package_info", request, package, true, control);
+  SendRequest(command, request, package, true, control);
 }
 
 // --- copies for the pages -------------------------------------------------------

@@ -104,6 +104,8 @@ class CAppMgr : public CDataMgr {
                const CBufferT<unsigned char>& reply) override;
 
  private:
+  // A synchronous GET with packageName/value = `package`.
+  void RequestForPackage(const std::u16string& command, const std::u16string& package, ExchangeControl* control);
   void OnPackageList(CXmlDocument& document);
   void OnPackageCount(CXmlDocument& document);
   void OnPackageIcon(CXmlDocument& document, const CBufferT<unsigned char>& reply);

@@ -1,10 +1,7 @@
 #include "app/data/app_task.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
 #include "app/adb/adbcmd_tool.h"
@@ -12,6 +9,7 @@
 #include "app/data/app_mgr.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
+#include "foundation/base/file_util.h"
 #include "foundation/base/log.h"
 #include "platform/text_case.h"
 
@@ -21,57 +19,12 @@ bool SameNoCase(const std::u16string& a, const std::u16string& b) {
   return platform::EqualNoCase(WStringToAnsi(a), WStringToAnsi(b));
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16string& apk_path) {
   char name[32];
   std::snprintf(name, sizeof name, "/%lu.apk", static_cast<unsigned long>(Utf16LeCrc32(apk_path)));
   return temp_dir + AnsiToWString(name);
-}
-
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st {};
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  std::string temp = to + ".XXXXXX";
-  const int out = ::mkstemp(&temp[0]);  // O_EXCL, mode 0600
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
-  char block[65536];
-  for (;;) {
-    const ssize_t n = ::read(in, block, sizeof block);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    if (!WriteAll(out, block, static_cast<size_t>(n))) {
-      ok = false;
-      break;
-    }
-  }
-  ::close(in);
-  if (::close(out) != 0) ok = false;
-  // rename replaces `to` itself, never a file a link there points to.
-  if (ok && ::rename(temp.c_str(), to.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
 }
 
 // CAppTask -------------------------------------------------------------------------
@@ -104,7 +57,7 @@ int32_t CAppTask::Install() {
   CConfigMgr::MakeSureDirectory(temp_dir);
   const std::u16string copy = TemporaryApkName(temp_dir, path_);
   const std::string copy_path = WStringToAnsi(copy);
-  if (!CopyFileReplacing(WStringToAnsi(path_), copy_path)) {
+  if (!CopyFileReplacing(path_, copy)) {
     PD_LOG_ERROR("install: the apk could not be copied: %s", WStringToAnsi(path_).c_str());
     return kInstallBadPath;
   }

@@ -63,10 +63,6 @@ class CAppTask : public CBaseTask {
 // The temporary name an apk is installed under: temp folder + "/<crc>.apk".
 std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16string& apk_path);
 
-// Copies `from` to `to` through a private temporary file in the target's
-// folder and a rename, replacing `to`; false (nothing left behind) on failure.
-bool CopyFileReplacing(const std::string& from, const std::string& to);
-
 // The queue of installs and removals: one job at a time, in order.
 // Threading: every operation takes the queue lock; a job that the worker
 // has taken is no longer waiting (GetTaskState, CancelTask), but IsQueued
