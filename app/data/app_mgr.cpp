@@ -139,13 +139,13 @@ SAppInfo* CAppMgr::FindByPackage(const std::u16string& package) {
 // --- jobs -------------------------------------------------------------------------
 
 bool CAppMgr::InstallApp(const std::u16string& apk_path, int32_t previous_result, uint32_t key) {
-  if (install_worker_->IsQueued(key)) return true;
+  if (install_worker_->IsQueued(key, kAppTaskInstall)) return true;
   install_worker_->AddAppTask(new CAppTask(this, kAppTaskInstall, apk_path, key, previous_result));
   return true;
 }
 
 bool CAppMgr::UninstallApp(uint32_t key) {
-  if (install_worker_->IsQueued(key)) return true;
+  if (install_worker_->IsQueued(key, kAppTaskRemove)) return true;
   std::u16string package;
   {
     base::CSingleLock hold(&DataLock());

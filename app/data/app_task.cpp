@@ -19,6 +19,8 @@ bool SameNoCase(const std::u16string& a, const std::u16string& b) {
   return platform::EqualNoCase(WStringToAnsi(a), WStringToAnsi(b));
 }
 
+bool IsInstall(int32_t kind) { return kind == kAppTaskInstall || kind == kAppTaskInstallAgain; }
+
 }  // namespace
 
 std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16string& apk_path) {
@@ -81,13 +83,17 @@ int32_t CUnInstallTaskMgr::GetTaskState(uint32_t key) {
   return kAppTaskNone;
 }
 
-bool CUnInstallTaskMgr::IsQueued(uint32_t key) {
+bool CUnInstallTaskMgr::IsQueued(uint32_t key, int32_t kind) {
   if (key == 0) return false;
+  const auto same = [&](const CBaseTask* job) {
+    const auto* task = static_cast<const CAppTask*>(job);
+    return task != nullptr && task->GetKey() == key && IsInstall(task->GetKind()) == IsInstall(kind) &&
+           (IsInstall(kind) || task->GetKind() == kind);
+  };
   base::CSingleLock hold(&QueueLock());
-  const auto* running = static_cast<const CAppTask*>(HandedTask());
-  if (running != nullptr && running->GetKey() == key) return true;
+  if (same(HandedTask())) return true;
   for (CBaseTask* job : WaitingTasks())
-    if (static_cast<CAppTask*>(job)->GetKey() == key) return true;
+    if (same(job)) return true;
   return false;
 }
 

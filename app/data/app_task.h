@@ -66,16 +66,18 @@ std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16st
 // The queue of installs and removals: one job at a time, in order.
 // Threading: every operation takes the queue lock; a job that the worker
 // has taken is no longer waiting (GetTaskState, CancelTask), but IsQueued
-// still sees it until it has finished, so a second job with the key of the
-// running one is not queued behind it.
+// still sees it until it has finished, so a second install (or removal)
+// with the key of the running one is not queued behind it; a job of the
+// other kind is.
 class CUnInstallTaskMgr : public CSingleTaskMgr {
  public:
   ~CUnInstallTaskMgr() override;
 
   // The kind of the waiting job with that key; kAppTaskNone when none waits.
   int32_t GetTaskState(uint32_t key);
-  // A waiting or running job has that key (false for key 0).
-  bool IsQueued(uint32_t key);
+  // A waiting or running job of that kind (kinds 0 and 1 are one) has that
+  // key; false for key 0.
+  bool IsQueued(uint32_t key, int32_t kind);
   // Removes and frees the first waiting job of that kind whose path equals
   // `path` without regard to letter case.
   void CancelTask(int32_t kind, const std::u16string& path);

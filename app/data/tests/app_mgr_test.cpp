@@ -324,21 +324,23 @@ TEST_F(AppMgrTest, QueueSeesRunningAndWaitingJobs) {
   ASSERT_TRUE(data_test::WaitUntil([&] { return tools_.Calls().find("install") != std::string::npos; }));
   EXPECT_EQ(apps.GetAppTaskState(kBlocks), kAppTaskNone);  // running, not waiting
   EXPECT_TRUE(apps.InstallApp(AnsiToWString(apk), 0, kBlocks));  // not queued behind it
-  EXPECT_TRUE(apps.UninstallApp(kBlocks));                        // neither is a removal
   EXPECT_FALSE(apps.UninstallApp(Utf16LeCrc32(u"com.not.listed")));
   EXPECT_TRUE(apps.UninstallApp(kNotes));
+  EXPECT_TRUE(apps.UninstallApp(kNotes));  // once
   EXPECT_EQ(apps.GetAppTaskState(kNotes), kAppTaskRemove);
+  EXPECT_TRUE(apps.UninstallApp(kBlocks));  // a removal waits behind the install of its app
+  EXPECT_EQ(apps.GetAppTaskState(kBlocks), kAppTaskRemove);
   apps.InstallApp(u"/x/B.apk", 0, 99);
   EXPECT_EQ(apps.GetAppTaskState(99), kAppTaskInstall);
   apps.CancelTask(u"/X/b.APK");
   EXPECT_EQ(apps.GetAppTaskState(99), kAppTaskNone);
   tools_.Release();
-  ASSERT_TRUE(posts_.WaitFor(msg::kAppRemoved, kNotes));
-  EXPECT_EQ(posts_.Of(msg::kAppRemoved), (std::vector<std::pair<uintptr_t, intptr_t>>{{kNotes, 1}}));
-  EXPECT_FALSE(apps.FindAppByKey(kNotes).has_value());
-  EXPECT_EQ(apps.GetAppCount(), 1);
+  ASSERT_TRUE(posts_.WaitFor(msg::kAppRemoved, kBlocks));
+  EXPECT_EQ(posts_.Of(msg::kAppRemoved), (std::vector<std::pair<uintptr_t, intptr_t>>{{kNotes, 1}, {kBlocks, 1}}));
+  EXPECT_TRUE(apps.GetAppList().empty());
+  EXPECT_EQ(apps.GetAppCount(), 0);
   const std::string calls = tools_.Calls();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 2) << calls;  // one install, one removal
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 3) << calls;  // one install, two removals
 }
 
 TEST_F(AppMgrTest, FailedRemovalKeepsTheAppAndReportsZero) {

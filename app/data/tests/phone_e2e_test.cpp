@@ -147,6 +147,7 @@ TEST_F(AppMgrSimTest, InstallOutcomesByTheAnswersOfAdb) {
   CAppMgr apps;
   apps.SetInstallListener(&listener);
   ASSERT_NO_FATAL_FAILURE(Load(apps));
+  uint32_t job_key = 1000;  // the caller's key: a job whose key runs still is not queued twice
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.fault) + " previous " + std::to_string(c.previous));
     ASSERT_TRUE(phone_.Clear());
@@ -154,7 +155,7 @@ TEST_F(AppMgrSimTest, InstallOutcomesByTheAnswersOfAdb) {
       ASSERT_TRUE(phone_.Fault(c.fault));
     }
     const size_t heard = listener.Count();
-    apps.InstallApp(AnsiToWString(SAMPLE_APK), c.previous, kSampleKey);
+    apps.InstallApp(AnsiToWString(SAMPLE_APK), c.previous, ++job_key);
     ASSERT_TRUE(data_test::WaitUntil([&] { return listener.Count() == heard + 1; }, 120000));
     EXPECT_EQ(listener.Last(), c.result);
   }
@@ -246,7 +247,7 @@ class PhoneFlowTest : public ::testing::Test {
     ASSERT_TRUE(devwarden_->PlugPhone(kHandle, phone_.Serial()));
     ASSERT_TRUE(PlayMainWindow([&] { return StatesEndWith({kConn_Sucess}) && manager_->GetPhone() != nullptr; }));
     ASSERT_TRUE(PlayMainWindow([&] {
-      return posts_.Of(msg::kAppIconReady).size() == kUserApps.size() && !posts_.Of(msg::kMusicCount).empty() &&
+      return posts_.Of(msg::kAppIconReady).size() >= kUserApps.size() && !posts_.Of(msg::kMusicCount).empty() &&
              !posts_.Of(msg::kVideoCount).empty() && !posts_.Of(msg::kContactCount).empty() &&
              !posts_.Of(msg::kSmsCount).empty() && !posts_.Of(msg::kPictureCount).empty();
     }));
