@@ -223,8 +223,13 @@ TEST_F(AppMgrTest, IconRepliesTable) {
       {"icon bytes", "com.zelvik.demo.blocks", std::string("\0", 1) + png, true, true},
       {"package not in the list", "com.zelvik.other", std::string("\0", 1) + png, false, false},
   };
+  // Icons in the cache already: the list load fetches none in the background.
+  ASSERT_TRUE(CConfigMgr::MakeSureDirectory(CConfigMgr::Instance()->GetIconCachePath()));
+  std::ofstream(WStringToAnsi(CAppMgr::IconFileName(u"com.zelvik.demo.notes", u"12"))) << "old";
+  std::ofstream(WStringToAnsi(CAppMgr::IconFileName(u"com.zelvik.demo.blocks", u"7"))) << "old";
   CAppMgr apps;
   ASSERT_NO_FATAL_FAILURE(LoadList(apps));
+  EXPECT_EQ(posts_.Of(msg::kAppIconReady).size(), 2u);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::u16string package = AnsiToWString(c.package);
