@@ -10,8 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
-tests=(foundation_base_tests utility_tests app_agent_tests app_link_threads_tests devwarden_host_tests devwarden_unit_tests
-       udp_channel_tests kitoracle_unit_tests kitfinder_tests kitfinder_export_tests
+tests=(foundation_base_tests utility_tests app_agent_tests app_data_tests app_link_threads_tests devwarden_host_tests
+       devwarden_unit_tests udp_channel_tests kitoracle_unit_tests kitfinder_tests kitfinder_export_tests
        "relaylink_e2e_tests:RelaylinkLifecycleTest.*")
 programs=()
 for entry in "${tests[@]}"; do programs+=("${entry%%:*}"); done

@@ -5,6 +5,11 @@
 // Locks: the data lock guards the manager's records (held while a reply is
 // parsed or a page reads them); the flag lock guards the busy flag only, so
 // the flag can be read while a parser holds the data lock.
+//
+// The phone data managers derive from CDataMgr (app/data/data_mgr.h), which
+// implements OnResponse once for all of them and states the two rules they
+// keep: a failed reply always clears the busy flag and tells the page, and
+// pages get copies of records, never pointers into a list a reply rebuilds.
 #pragma once
 
 #include "foundation/base/locks.h"

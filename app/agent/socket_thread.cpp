@@ -252,7 +252,8 @@ void ExecuteRequest(CCmdPackage* package, ExchangeControl* control) {
 
 // CSocketThread -----------------------------------------------------------------
 
-CSocketThread::CSocketThread(CCmdPackage* package) : package_(package) {}
+CSocketThread::CSocketThread(CCmdPackage* package)
+    : package_(package), target_(package != nullptr ? package->GetTarget() : nullptr) {}
 
 CSocketThread::~CSocketThread() {
   Cancel();
@@ -340,6 +341,28 @@ void CSocketThreadMgr::StopAll() {
     for (CSocketThread* thread : stopping) thread->Cancel();
   }
   for (CSocketThread* thread : stopping) delete thread;
+}
+
+void CSocketThreadMgr::StopFor(const CBaseResponse* target) {
+  // A reply handler being joined may send a new command to the same target:
+  // repeat until none is left.
+  for (;;) {
+    std::list<CSocketThread*> stopping;
+    {
+      base::CSingleLock hold(&lock_);
+      for (auto it = threads_.begin(); it != threads_.end();) {
+        if ((*it)->GetTarget() == target) {
+          (*it)->Cancel();
+          stopping.push_back(*it);
+          it = threads_.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
+    if (stopping.empty()) return;
+    for (CSocketThread* thread : stopping) delete thread;
+  }
 }
 
 size_t CSocketThreadMgr::ThreadCount() {

@@ -65,12 +65,15 @@ class CSocketThread : public base::WinThread {
   ~CSocketThread() override;
   // Cuts the exchange short (the target still gets its failure).
   void Cancel() { control_.Cancel(); }
+  // Whom the reply goes to (fixed at construction).
+  CBaseResponse* GetTarget() const { return target_; }
 
  protected:
   void Run() override;
 
  private:
   std::atomic<CCmdPackage*> package_;  // taken by Run; freed here when never run
+  CBaseResponse* target_;               // the package's target, not owned
   ExchangeControl control_;
 };
 
@@ -95,6 +98,9 @@ class CSocketThreadMgr {
 
   void RunAsync(CCmdPackage* package);
   void StopAll();
+  // Stops (cancels and joins) every command whose reply goes to `target`,
+  // so the target may be destroyed afterwards; others keep running.
+  void StopFor(const CBaseResponse* target);
   size_t ThreadCount();
 
   // The keep-alive thread of the agent link, held here; whoever starts it

@@ -70,6 +70,12 @@ CCheckTcpThread::CCheckTcpThread(int port) : base::WinThread(u"check_tcp_thread"
 
 CCheckTcpThread::~CCheckTcpThread() { Stop(); }
 
+bool CCheckTcpThread::StartUnlessRunning() {
+  if (GetState() != kIdle) return false;
+  failed_.store(0);
+  return Start();
+}
+
 void CCheckTcpThread::Run() {
   do {
     WaitForStop(kIntervalMs);

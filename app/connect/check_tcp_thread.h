@@ -27,6 +27,9 @@ class CCheckTcpThread : public base::WinThread {
   ~CCheckTcpThread() override;
 
   int32_t GetFailed() const { return failed_.load(); }
+  // Starts the loop afresh, its failed flag cleared, unless it runs
+  // (owner thread only, as Start).
+  bool StartUnlessRunning();
   // One check: 0 when the agent accepted the text and closed, negative on failure.
   int CheckTcp();
 

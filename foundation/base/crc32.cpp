@@ -24,3 +24,12 @@ uint32_t CCrc32::Update(const void* data, size_t length) {
   for (size_t i = 0; i < length; ++i) value_ = (value_ >> 8) ^ table_[(value_ ^ bytes[i]) & 0xFFu];
   return value_;
 }
+
+uint32_t Utf16LeCrc32(const std::u16string& text) {
+  CCrc32 crc;
+  for (char16_t c : text) {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(c & 0xFFu), static_cast<unsigned char>(c >> 8)};
+    crc.Update(bytes, 2);
+  }
+  return crc.Final();
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CCrc32 {
  public:
@@ -17,3 +18,7 @@ class CCrc32 {
   uint32_t value_;
   const uint32_t (&table_)[256];
 };
+
+// The system's key of a text (package key, download task id): the CRC-32
+// above of the text's UTF-16LE bytes, without a terminator.
+uint32_t Utf16LeCrc32(const std::u16string& text);

@@ -5,11 +5,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "foundation/base/code_page.h"
 
 namespace {
 
 std::string Utf8(const std::u16string& path) { return WStringToMultiByte(path, CP_UTF8); }
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
 
 // Empties the folder open as `dirFd` (which it closes), depth first.
 bool EmptyFolder(int dirFd) {
@@ -64,4 +77,40 @@ bool PrepareDirectory(const std::u16string& path, bool recreate) {
     if (!DeleteDirectoryTree(path)) return false;
   }
   return ::mkdir(folder.c_str(), 0755) == 0;
+}
+
+bool CopyFileReplacing(const std::u16string& from_path, const std::u16string& to_path) {
+  const std::string from = Utf8(from_path);
+  const std::string to = Utf8(to_path);
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  std::string temp = to + ".XXXXXX";
+  const int out = ::mkstemp(&temp[0]);  // O_EXCL, mode 0600
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char block[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!WriteAll(out, block, static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(in);
+  if (::close(out) != 0) ok = false;
+  // rename replaces `to` itself, never a file a link there points to.
+  if (ok && ::rename(temp.c_str(), to.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
 }

@@ -17,3 +17,9 @@ bool PrepareDirectory(const std::u16string& path, bool recreate);
 // files are deleted too. Stops at the first failure (what was deleted stays
 // deleted) and returns false; false too for a missing folder.
 bool DeleteDirectoryTree(const std::u16string& path);
+
+// Copies the regular file `from` to `to` through a private temporary file
+// (O_EXCL, mode 0600) in the target's folder and a rename, so `to` is
+// replaced whole and a link at `to` is replaced, never followed. False, with
+// nothing left behind, when any step fails.
+bool CopyFileReplacing(const std::u16string& from, const std::u16string& to);

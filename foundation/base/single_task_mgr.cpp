@@ -10,6 +10,7 @@ CSingleTaskMgr::~CSingleTaskMgr() {
     base::CSingleLock hold(&lock_);
     for (CBaseTask* task : tasks_) delete task;
     tasks_.clear();
+    handed_ = nullptr;  // still queued (freed below) or already freed by the worker
   }
   QueueMessage record;
   while (PeekMessage(record)) {
@@ -26,9 +27,13 @@ void CSingleTaskMgr::AddTask(CBaseTask* task) {
 
 void CSingleTaskMgr::DispatchNext() {
   base::CSingleLock hold(&lock_);
-  if (busy_ || tasks_.empty()) return;
-  PostMessage(kRunTaskMessage, 0, reinterpret_cast<intptr_t>(tasks_.front()));
+  if (handed_ != nullptr || tasks_.empty()) return;
+  handed_ = tasks_.front();
   tasks_.pop_front();
+  if (!PostMessage(kRunTaskMessage, 0, reinterpret_cast<intptr_t>(handed_))) {
+    delete handed_;  // the worker is gone: the job can never run
+    handed_ = nullptr;
+  }
 }
 
 uint32_t CSingleTaskMgr::Run() {
@@ -37,13 +42,19 @@ uint32_t CSingleTaskMgr::Run() {
     GetMessage(record);
     auto* task = record.message == kRunTaskMessage ? reinterpret_cast<CBaseTask*>(record.lParam) : nullptr;
     if (IsQuit()) {
+      {
+        base::CSingleLock hold(&lock_);
+        if (handed_ == task) handed_ = nullptr;
+      }
       delete task;  // taken off the queue but never to run
       break;
     }
     if (task != nullptr) {
-      busy_ = true;
       task->Run();
-      busy_ = false;
+      {
+        base::CSingleLock hold(&lock_);
+        handed_ = nullptr;
+      }
       delete task;
     }
     DispatchNext();

@@ -6,8 +6,10 @@
 //
 // A job is deleted right after its Run(). Destroying the manager waits for
 // the running job, then deletes the jobs still waiting without running them.
-// Threading: AddTask from any thread; the list and the dispatch step are
-// guarded by lock_ (re-entrant: DispatchNext runs inside AddTask's hold).
+// Threading: AddTask from any thread; the list, the job handed to the worker
+// and the dispatch step are guarded by lock_ (re-entrant: DispatchNext runs
+// inside AddTask's hold). One job at a time is handed to the worker: the
+// next leaves the list only after the one before was run and deleted.
 #pragma once
 
 #include <atomic>
@@ -36,10 +38,18 @@ class CSingleTaskMgr : public CBaseOperThread {
  protected:
   uint32_t Run() override;
 
+  // For derived queues that look at their jobs: hold QueueLock() while
+  // using WaitingTasks() (jobs not handed to the worker yet, in order) or
+  // HandedTask() (the job posted to or running on the worker, or null; it
+  // is deleted only after it was cleared under the lock).
+  base::CCriticalSection& QueueLock() { return lock_; }
+  std::list<CBaseTask*>& WaitingTasks() { return tasks_; }
+  CBaseTask* HandedTask() const { return handed_; }
+
  private:
   void DispatchNext();
 
   std::list<CBaseTask*> tasks_;
-  std::atomic<bool> busy_{false};
+  CBaseTask* handed_ = nullptr;
   base::CCriticalSection lock_;
 };

@@ -2,8 +2,12 @@
 
 #include "app/bindings/stat_library.h"
 #include "app/connect/connect_mgr.h"
+#include "app/data/phone.h"
 
-void CProgramFrameBackend::StartConnection() { CConnectMgr::Instance()->Start(); }
+void CProgramFrameBackend::StartConnection() {
+  InstallPhoneFactory();
+  CConnectMgr::Instance()->Start();
+}
 bool CProgramFrameBackend::IsPhoneConnected() { return CConnectMgr::Instance()->IsConnected(); }
 bool CProgramFrameBackend::ReConnect(bool force) { return CConnectMgr::Instance()->ReConnect(force); }
 void CProgramFrameBackend::CreatePhone() { CConnectMgr::Instance()->CreatePhone(); }

@@ -65,6 +65,12 @@ TEST(CheckTcp, ThreadEndsWithTheFailedFlagAtTheFirstFailure) {
   EXPECT_EQ(thread.GetState(), base::WinThread::kIdle);
   EXPECT_EQ(thread.GetFailed(), 1);
   EXPECT_GE(ElapsedMs(start), static_cast<long>(CCheckTcpThread::kIntervalMs) - 50) << "one wait first";
+
+  // Started again for a new phone: the loop runs afresh, without the old failure.
+  EXPECT_TRUE(thread.StartUnlessRunning());
+  EXPECT_EQ(thread.GetFailed(), 0);
+  EXPECT_FALSE(thread.StartUnlessRunning()) << "already running";
+  thread.Stop();
 }
 
 TEST(CheckTcp, StopEndsAThreadWhosePeerHangs) {

@@ -32,6 +32,10 @@ TEST(Crc32Test, TaskKeyOverUtf16LeBytes) {
   wide.Update(url.data(), url.size() * 2);
   raw.Update(bytes, sizeof bytes);
   EXPECT_EQ(wide.Final(), raw.Final());
+  // The key helper: the same bytes, also for characters beyond ASCII.
+  EXPECT_EQ(Utf16LeCrc32(url), raw.Final());
+  EXPECT_EQ(Utf16LeCrc32(u"a.b"), 0x654CAC74u);
+  EXPECT_EQ(Utf16LeCrc32(u"中文"), 0x4002936Eu);
 }
 
 TEST(UrlEncodeTest, Table) {

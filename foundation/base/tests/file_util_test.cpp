@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -115,6 +116,49 @@ TEST(FileUtilTest, DeleteTreeStopsAtFirstFailure) {
   EXPECT_FALSE(DeleteDirectoryTree(Wide(tree)));
   EXPECT_TRUE(Exists(tree + "/locked/f"));
   EXPECT_TRUE(Exists(tree));
+}
+
+TEST(FileUtilTest, CopyFileReplacingTable) {
+  TempDir dir;
+  const std::string big(200000, 'b');  // more than one block
+  WriteFile(dir / "源.apk", big);
+  WriteFile(dir / "other", "keep me");
+  ::mkdir((dir / "folder").c_str(), 0755);
+  ::symlink((dir / "other").c_str(), (dir / "link").c_str());
+  struct Case {
+    const char* name;
+    std::string from, to;
+    bool ok;
+  } cases[] = {
+      {"new file", dir / "源.apk", dir / "copy", true},
+      {"replaces a file", dir / "源.apk", dir / "copy", true},
+      {"replaces a link, not what it points to", dir / "源.apk", dir / "link", true},
+      {"missing source", dir / "missing", dir / "copy2", false},
+      {"source is a folder", dir / "folder", dir / "copy3", false},
+      {"target folder missing", dir / "源.apk", dir / "no/such", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CopyFileReplacing(Wide(c.from), Wide(c.to)), c.ok);
+    struct stat st {};
+    if (c.ok) {
+      ASSERT_EQ(::lstat(c.to.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISREG(st.st_mode));
+      EXPECT_EQ(st.st_size, static_cast<off_t>(big.size()));
+    } else {
+      EXPECT_FALSE(Exists(c.to));
+    }
+  }
+  struct stat other {};
+  ASSERT_EQ(::stat((dir / "other").c_str(), &other), 0);
+  EXPECT_EQ(other.st_size, 7);
+  // No temporary file is left behind.
+  int entries = 0;
+  if (DIR* d = ::opendir(dir.path().c_str())) {
+    while (dirent* e = ::readdir(d)) entries += e->d_name[0] != '.';
+    ::closedir(d);
+  }
+  EXPECT_EQ(entries, 5);  // 源.apk, other, folder, link, copy
 }
 
 }  // namespace

@@ -1,0 +1,133 @@
+// CPhone: the one object through which the windows and pages reach the
+// connected phone. The connection manager makes it on the connected state
+// (through the phone factory, InstallPhoneFactory), runs Init with the
+// phone's serial and drops it when the phone goes away. It owns one data
+// manager per kind of content and the screenshot thread, starts the agent
+// keep-alive, and forwards the pages' calls to the managers.
+//
+// Ownership: the connection manager and the pages share the phone
+// (std::shared_ptr, CurrentPhone); a page keeps its reference only for the
+// call at hand. Whoever drops the last reference deletes the phone; the
+// destructor first stops everything that could still call into it: the
+// watch and screenshot threads, the agent commands whose replies go to its
+// managers, then the managers with their workers.
+//
+// A phone that goes away is noticed three ways: devwarden's removal event
+// (the connection manager posts state 19 and drops the phone), a command
+// that finally fails (1226), and the keep-alive: when its check fails the
+// phone's link watch posts 1226 once, and the main window's reconnect then
+// shows where the phone is (states 5, 15 or 16).
+//
+// Threading: no lock of its own; the managers guard their records. The
+// serial is written once by Init before anything reads it. The flag is an
+// atomic.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/connect/phone_seams.h"
+#include "app/connect/shotcut_thread.h"
+#include "app/data/app_mgr.h"
+#include "app/data/pending_mgrs.h"
+#include "foundation/base/win_thread.h"
+
+// Watches the agent keep-alive: posts 1226 once when a check failed.
+class CLinkWatchThread : public base::WinThread {
+ public:
+  static constexpr uint32_t kPollMs = 500;
+
+  CLinkWatchThread() : base::WinThread(u"link_watch_thread") {}
+  ~CLinkWatchThread() override { Stop(); }
+
+ protected:
+  void Run() override;
+};
+
+class CPhone : public IPhone {
+ public:
+  CPhone();
+  ~CPhone() override;
+
+  // The factory the connection manager uses (SetPhoneFactory).
+  static std::shared_ptr<IPhone> Create();
+
+  // IPhone
+  void Init(const std::u16string& serial) override;
+  bool IsConnected() override { return true; }
+  void GetScreenShot(const char16_t* path) override;
+
+  // Sends the count requests: "environment", then "package_count",
+  // "contact_count", "sms_count", "image_count", "music_count", "video_count".
+  void RequestCounts();
+  const std::u16string& GetSerial() const { return serial_; }
+
+  // Apps.
+  void LoadAppList() { app_->LoadAppList(); }
+  void RefreshAppList() { app_->RefreshAppList(); }
+  std::optional<AppRecord> FindAppByKey(uint32_t key) { return app_->FindAppByKey(key); }
+  std::optional<AppRecord> FindAppByPackage(const std::u16string& package) { return app_->FindAppByPackage(package); }
+  bool InstallApp(const std::u16string& apk_path, int32_t previous_result, uint32_t key) {
+    return app_->InstallApp(apk_path, previous_result, key);
+  }
+  bool CancelAppTask(const std::u16string& apk_path) { return app_->CancelTask(apk_path); }
+  bool UninstallApp(uint32_t key) { return app_->UninstallApp(key); }
+  bool UpgradeApp(uint32_t key) { return app_->UpgradeApp(key); }
+  bool IgnoreAppUpdate(uint32_t key) { return app_->IgnoreUpdate(key); }
+  bool UnignoreAppUpdate(uint32_t key) { return app_->UnignoreUpdate(key); }
+  void PruneIgnoreList() { app_->PruneIgnoreList(); }
+  int32_t GetAppTaskState(uint32_t key) { return app_->GetAppTaskState(key); }
+  void SetInstallListener(InstallListener* listener) { app_->SetInstallListener(listener); }
+  std::vector<AppRecord> GetAppList() { return app_->GetAppList(); }
+  int32_t GetAppCount() { return app_->GetAppCount(); }
+  int32_t GetUpdatableCount() { return app_->GetUpdatableCount(); }
+
+  // Counts of the other kinds.
+  int32_t GetContactCount() { return contact_->GetCount(); }
+  int32_t GetPictureCount() { return picture_->GetCount(); }
+  int32_t GetSmsCount() { return sms_->GetCount(); }
+  int32_t GetMusicCount() { return music_->GetCount(); }
+  int32_t GetVideoCount() { return video_->GetCount(); }
+
+  // Environment: "environment" and "storagesize_info".
+  void RequestStorage() { environment_->RequestStorage(); }
+  void RequestStorageInfo() { RequestStorage(); }
+
+  // Pauses (cancels) one FTP transfer of a batch job.
+  bool FtpPauseTransfer(uintptr_t transfer);
+
+  // Screenshots: start the thread unless it runs; SaveScreenShot gives it
+  // the target file first (nothing while it runs).
+  void StartShotcutThread();
+  void SaveScreenShot(const std::u16string& path);
+
+  // The home page's flag (0 at construction; 1 once it showed the phone's name).
+  void SetInfoShown(int32_t value) { info_shown_.store(value); }
+  void SetEnvironmentFlag(int32_t value) { SetInfoShown(value); }
+  int32_t GetInfoShown() const { return info_shown_.load(); }
+
+  // The app manager itself, for the download task manager and tests.
+  CAppMgr* AppMgr() { return app_.get(); }
+
+ private:
+  std::unique_ptr<CAppMgr> app_;
+  std::unique_ptr<CCountOnlyMgr> contact_;
+  std::unique_ptr<CCountOnlyMgr> picture_;
+  std::unique_ptr<CCountOnlyMgr> sms_;
+  std::unique_ptr<CCountOnlyMgr> music_;
+  std::unique_ptr<CCountOnlyMgr> video_;
+  std::unique_ptr<CEnvironmentRequests> environment_;
+  std::unique_ptr<CShotcutThread> shotcut_;
+  std::atomic<int32_t> info_shown_{0};
+  std::u16string serial_;
+  CLinkWatchThread link_watch_;
+};
+
+// Makes CPhone the phone the connection manager creates (before it starts).
+void InstallPhoneFactory();
+// The connected phone, or null; keep it only for the call at hand.
+std::shared_ptr<CPhone> CurrentPhone();
