@@ -1,5 +1,5 @@
 // Headless task windows over the program's own skin, with a temporary user,
-// a recording phone side (statistics actions) and a fake task manager that
+// the main window's recording phone side (statistics actions) and a fake task manager that
 // keeps its records in two maps and records the commands it is given.
 #pragma once
 
@@ -9,26 +9,12 @@
 #include <vector>
 
 #include "app/task/auto_task_view.h"
-#include "ui/frame/frame_backend.h"
+#include "ui/tests/frame_fixture.h"
 #include "ui/tests/temp_user_fixture.h"
 
 namespace task_windows_test {
 
 using namespace DuiLib;
-
-class RecordingBackend : public IFrameBackend {
- public:
-  void StartConnection() override {}
-  void InitTasks() override {}
-  CAutoTaskMgr* TaskManager() override { return nullptr; }
-  bool IsPhoneConnected() override { return false; }
-  bool ReConnect(bool) override { return false; }
-  void CreatePhone() override {}
-  void ReleaseConnection() override {}
-  void ReleaseTasks() override {}
-  void ReportUserAction(int id) override { actions.push_back(id); }
-  std::vector<int> actions;
-};
 
 class FakeTaskMgr : public IAutoTaskMgr {
  public:
@@ -97,7 +83,7 @@ class TaskWindowsTest : public ui_test::TempUserTest {
     for (int i = 0; i < 5; ++i) PumpPendingMessages();
   }
 
-  RecordingBackend backend;
+  ui_test::FakeBackend backend;
   FakeTaskMgr tasks;
 };
 

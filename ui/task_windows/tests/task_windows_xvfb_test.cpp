@@ -3,95 +3,33 @@
 // screenshots in <build>/screenshots (a smoke test that they render).
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <functional>
 #include <string>
 
-#include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
-#include "qenui/UIlib.h"
-#include "qenui/gtk/GtkHost.h"
-#include "qenui/gtk/GtkScreenshot.h"
-#include "qenui/gtk/tests/xvfb_session.h"
 #include "qenui/headless/UITestDriver.h"
 #include "ui/task_windows/auto_task_dlg.h"
 #include "ui/task_windows/feedback_wnd.h"
 #include "ui/task_windows/ignore_update_dlg.h"
 #include "ui/task_windows/message_box_dlg.h"
 #include "ui/task_windows/tests/task_windows_fixture.h"
+#include "ui/tests/xvfb_windows_fixture.h"
 
 namespace {
 
 using namespace DuiLib;
 using task_windows_test::FakeTaskMgr;
 
-std::string g_skip;
-std::string g_home;
-qenui_gtk_test::XvfbSession* g_xvfb = nullptr;
+using ui_xvfb::PumpFor;
+using ui_xvfb::PumpUntil;
+using ui_xvfb::Shot;
 
-class XvfbEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    char tmpl[] = "/tmp/task_windows_xvfb_XXXXXX";
-    if (!mkdtemp(tmpl)) {
-      g_skip = "no temporary folder";
-      return;
-    }
-    g_home = tmpl;
-    setenv("HOME", g_home.c_str(), 1);
-    for (const char* v : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) setenv(v, g_home.c_str(), 1);
-    setenv("TMPDIR", g_home.c_str(), 1);
-    setenv("PHONEDECK_PROGRAM_DIR", (g_home + "/program").c_str(), 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    unsetenv("PHONEDECK_CHAT_HOST");
-    g_xvfb = new qenui_gtk_test::XvfbSession;
-    std::string err;
-    if (!g_xvfb->Start(&err) || !UseGtkHost(&err)) {
-      g_skip = err;
-      return;
-    }
-    if (!CPaintManagerUI::SetResourceZipEmbedded()) g_skip = "skin missing";
-    CConfigMgr::Instance()->Init();
-  }
-  void TearDown() override {
-    CConfigMgr::Release();
-    if (g_xvfb) g_xvfb->Stop();
-    delete g_xvfb;
-    if (!g_home.empty()) {
-      EXPECT_EQ(std::system(("rm -rf '" + g_home + "'").c_str()), 0);
-    }
-  }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < deadline) {
-    while (g_main_context_iteration(nullptr, FALSE)) {}
-    PumpPendingMessages();
-    if (done()) return true;
-    g_usleep(2000);
-  }
-  return done();
-}
-void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
-
-void Shot(HWND h, const std::string& name) {
-  mkdir(PD_SCREENSHOT_DIR, 0755);
-  const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
-  std::string err;
-  EXPECT_TRUE(SaveWindowScreenshot(h, path, &err)) << name << ": " << err;
-  struct stat st;
-  EXPECT_TRUE(stat(path.c_str(), &st) == 0 && st.st_size > 0) << path;
-}
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("task_windows_xvfb"));
 
 std::u16string Icon(const char* name) { return Utf8ToUtf16(std::string(PD_SKIN_PNG_DIR) + "/" + name); }
 
 TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
-  if (!g_skip.empty()) GTEST_SKIP() << "no X server: " << g_skip;
+  if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
   FakeTaskMgr tasks;
   SOnlineTask& a = tasks.AddOnline(1, kTaskDownloading, u"地图导航");
   a.icon_path = Icon("tile_app.png");
@@ -127,7 +65,7 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
 }
 
 TEST(TaskWindowsXvfb, BatchBoxRendersInProgressAndFinished) {
-  if (!g_skip.empty()) GTEST_SKIP() << "no X server: " << g_skip;
+  if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
   CMessageBoxDlg box;
   box.SetJobKind(kExportPictures);
   HWND h = ShowMessageBoxDlg(&box, 0);
@@ -145,7 +83,8 @@ TEST(TaskWindowsXvfb, BatchBoxRendersInProgressAndFinished) {
 }
 
 TEST(TaskWindowsXvfb, FeedbackAndIgnoredUpdatesWindowsRender) {
-  if (!g_skip.empty()) GTEST_SKIP() << "no X server: " << g_skip;
+  if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
+  unsetenv("PHONEDECK_CHAT_HOST");  // the skin's pictures of the support accounts
   CFeedbackWnd feedback;
   HWND f = feedback.Create(0, u"FeedbackWnd", 0x80000000, 0x80, 0, 0, 600, 400);
   ASSERT_NE(f, 0u);
