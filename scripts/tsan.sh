@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # ThreadSanitizer runs of the tests of the threaded parts: worker threads and
 # queues, the event socket, the agent's socket threads, devwarden's device and
-# pool threads, the udp workers. Builds only those test programs in build-tsan.
+# pool threads, the udp workers, the task windows' workers. Builds only those
+# test programs in build-tsan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
-tests=(foundation_base_tests utility_tests app_agent_tests devwarden_host_tests devwarden_unit_tests udp_channel_tests)
+tests=(foundation_base_tests utility_tests app_agent_tests devwarden_host_tests devwarden_unit_tests udp_channel_tests ui_task_windows_tests)
 
 gen=()
 if command -v ninja >/dev/null; then gen=(-G Ninja); fi
