@@ -60,6 +60,18 @@ void CAutoTaskDlg::InitAfterCreate() {
   doing_page_ = pm.FindControl(u"taskdoing_page");
   if (!doing_page_) return;
   wait_page_ = pm.FindControl(u"taskwait_page");
+  ShowEmptyHints();
+}
+
+void CAutoTaskDlg::ShowEmptyHints() {
+  struct Pair { CListUIEx* list; const char16_t* hint; };
+  for (const Pair& p : {Pair{online_, u"online_empty"}, Pair{offline_, u"offline_empty"}}) {
+    CControlUI* hint = m_PaintManager.FindControl(p.hint);
+    if (!p.list || !hint) continue;
+    const bool empty = p.list->GetCount() == 0;
+    hint->SetVisible(empty);
+    p.list->SetVisible(!empty);
+  }
 }
 
 void CAutoTaskDlg::ShowAt(int x, int y) {
@@ -155,6 +167,7 @@ void CAutoTaskDlg::Consume(uint32_t message, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
+  ShowEmptyHints();
 }
 
 void CAutoTaskDlg::ClickNotify(TNotifyUI& msg) {

@@ -4,6 +4,8 @@
 // follow the task counts. It hides itself when it loses activation (unless
 // its delete confirmation is open).
 //
+// An empty list shows a picture and one line in its place.
+//
 // It owns the task messages 1254-1260 (task id in wParam) that the main
 // window offers it; each message reads the task manager's current state
 // again, as copies.
@@ -58,6 +60,8 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
 
  private:
   void SetOfflineCaption(int count);
+  // An empty list gives its place to a line that says what comes there.
+  void ShowEmptyHints();
   void DeleteDownloadedApp(uint32_t id);
 
   bool confirming_ = false;

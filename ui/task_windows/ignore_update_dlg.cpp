@@ -61,6 +61,16 @@ void CIgnoreUpdateDlg::InitAfterCreate() {
 }
 
 void CIgnoreUpdateDlg::WindowInitNotify(TNotifyUI&) {
+  Fill();
+  // An empty list gives its place to a line that says so.
+  CControlUI* hint = m_PaintManager.FindControl(u"ignore_empty");
+  if (list_ && hint) {
+    hint->SetVisible(list_->GetCount() == 0);
+    list_->SetVisible(list_->GetCount() != 0);
+  }
+}
+
+void CIgnoreUpdateDlg::Fill() {
   IIgnoredAppsPhone* phone = phone_ ? phone_() : nullptr;
   if (!list_ || !all_ || !remove_ || !phone) return;
   list_->SetCheckBoxName(u"app_checkbox");

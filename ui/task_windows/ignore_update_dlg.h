@@ -61,6 +61,7 @@ class CIgnoreUpdateDlg : public DuiLib::WindowImplBaseNew {
   void ClickNotify(DuiLib::TNotifyUI& msg) override;
 
  private:
+  void Fill();
   void OnRowBoxClicked();
   void RemoveChecked();
 

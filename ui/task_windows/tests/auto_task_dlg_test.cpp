@@ -157,11 +157,16 @@ TEST_F(AutoTaskTest, IconsReplaceTheLayoutLogoOnlyWhenTheTaskHasOne) {
 
 TEST_F(AutoTaskTest, CountsAndTheTaskButtonFollowTheTaskMessages) {
   dlg.SetStatusControls(button, animation);
+  CControlUI* online_empty = dlg.GetPaintManager()->FindControl(u"online_empty");
+  CControlUI* offline_empty = dlg.GetPaintManager()->FindControl(u"offline_empty");
+  EXPECT_TRUE(online_empty->IsVisible());
   tasks.AddOnline(1, kTaskDownloading, u"a");
   tasks.AddOnline(2, kTaskPaused, u"b");
   Send(msg::kOnlineTaskAdded, 1);
   Send(msg::kOnlineTaskAdded, 2);
   EXPECT_EQ(dlg.OnlineList()->GetCount(), 2);
+  EXPECT_FALSE(online_empty->IsVisible());
+  EXPECT_TRUE(dlg.OnlineList()->IsVisible());
   EXPECT_EQ(Caption(u"taskdoing_page"), u"任务列表(2)");
   EXPECT_EQ(button->GetText(), u"1个任务正在进行");
   EXPECT_TRUE(animation->IsPlaying());
@@ -182,12 +187,15 @@ TEST_F(AutoTaskTest, CountsAndTheTaskButtonFollowTheTaskMessages) {
   Send(msg::kOnlineTaskRemoved, 2);
   Send(msg::kOnlineTaskRemoved, 3);  // no such row
   EXPECT_EQ(dlg.OnlineList()->GetCount(), 0);
+  EXPECT_TRUE(online_empty->IsVisible());
   EXPECT_EQ(Caption(u"taskdoing_page"), u"任务列表(0)");
 
   // A task gone before its message adds no row; the counts still refresh.
   Send(msg::kOnlineTaskAdded, 77);
   EXPECT_EQ(dlg.OnlineList()->GetCount(), 0);
 
+  static_cast<CTabLayoutUI*>(dlg.GetPaintManager()->FindControl(u"tab_task_page"))->SelectItem(1);
+  EXPECT_TRUE(offline_empty->IsVisible());
   tasks.AddOffline(30, u"c");
   tasks.AddOffline(10, u"d");
   Send(msg::kTaskListLoaded, 0);
@@ -195,6 +203,7 @@ TEST_F(AutoTaskTest, CountsAndTheTaskButtonFollowTheTaskMessages) {
   EXPECT_EQ(dlg.OfflineList()->GetRowUserData(0), u"10");  // in task id order
   EXPECT_EQ(TextOf(dlg.OfflineList()->GetItemAt(1), u"app_name"), u"c");
   EXPECT_EQ(Caption(u"taskwait_page"), u"未安装(2)");
+  EXPECT_FALSE(offline_empty->IsVisible());
   tasks.offline.erase(10);
   Send(msg::kOfflineTaskRemoved, 10);
   EXPECT_EQ(dlg.OfflineList()->GetCount(), 1);

@@ -238,6 +238,7 @@ TEST_F(IgnoreTest, SelectAllChecksEveryRowAndWithoutAPhoneTheListIsEmpty) {
   CIgnoreUpdateDlg empty([] { return static_cast<IIgnoredAppsPhone*>(nullptr); });
   host->PushModalScript([&](HWND h) {
     EXPECT_EQ(empty.List()->GetCount(), 0);
+    EXPECT_TRUE(CPaintManagerUI::GetManagerOf(h)->FindControl(u"ignore_empty")->IsVisible());
     ClickControl(h, u"close_btn");
   });
   EXPECT_EQ(ShowIgnoreUpdateDlg(&empty, 0), 2u);

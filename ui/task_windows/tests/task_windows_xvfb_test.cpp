@@ -46,6 +46,10 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   dlg.SetTaskManager(&tasks);
   dlg.Create(0);
   ASSERT_NE(dlg.GetHWND(), 0u);
+  dlg.ShowAt(200, 500);
+  ASSERT_TRUE(PumpUntil([&] { return dlg.IsVisible(); }));
+  PumpFor(300);
+  Shot(dlg.GetHWND(), "task_list_empty.png");
   for (uint32_t id = 1; id <= 6; ++id) {
     bool handled = false;
     dlg.HandleMessage(msg::kOnlineTaskAdded, id, 0, handled);
