@@ -1,5 +1,7 @@
 #include "ui/task_windows/auto_task_dlg.h"
 
+#include <algorithm>
+
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "foundation/base/log.h"
@@ -78,9 +80,14 @@ void CAutoTaskDlg::ShowAt(int x, int y) {
   if (!m_hWnd) return;
   RECT rc;
   GetWindowRect(m_hWnd, &rc);
-  const long height = rc.bottom - rc.top;
   at_ = MakePoint(x, y);
-  SetWindowPos(m_hWnd, 0, x + 10, static_cast<int>(y + 10 - height), 0, 0, SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOSIZE);
+  // Left edge at x + 10, bottom edge at y + 10; kept inside the work area
+  // (a task button near the top of the screen would push it off).
+  const RECT work = CPaintManagerUI::GetHost()->GetWorkArea();
+  long left = std::max(work.left, std::min<long>(x + 10, work.right - rc.Width()));
+  long top = std::max(work.top, std::min<long>(y + 10 - rc.Height(), work.bottom - rc.Height()));
+  SetWindowPos(m_hWnd, 0, static_cast<int>(left), static_cast<int>(top), 0, 0,
+               SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOSIZE);
 }
 
 void CAutoTaskDlg::Hide() {

@@ -31,7 +31,8 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
   void SetTaskControls(DuiLib::CControlUI* button, DuiLib::CControlUI* animation) {
     SetStatusControls(button, animation);
   }
-  // Shows the window with its left edge at x + 10 and its bottom edge at y + 10.
+  // Shows the window with its left edge at x + 10 and its bottom edge at
+  // y + 10, moved as little as needed to stay inside the work area.
   void ShowAt(int x, int y);
   void ShowAt(DuiLib::POINT pt) { ShowAt(static_cast<int>(pt.x), static_cast<int>(pt.y)); }
   DuiLib::POINT ShownAt() const { return at_; }

@@ -286,6 +286,13 @@ TEST_F(AutoTaskTest, ShowsAboveAndRightOfThePointAndEscapeKeepsItOpen) {
   EXPECT_EQ(rc.Width(), 319);
   EXPECT_EQ(rc.Height(), 396);
   EXPECT_TRUE(dlg.IsVisible());
+  // Near the top (or the right) of the screen it stays inside the work area.
+  host->SetWorkArea(MakeRect(0, 0, 1280, 800));
+  dlg.ShowAt(MakePoint(1200, 40));
+  GetWindowRect(dlg.GetHWND(), &rc);
+  EXPECT_EQ(rc.top, 0);
+  EXPECT_EQ(rc.right, 1280);
+  EXPECT_EQ(dlg.ShownAt().y, 40);
   PressKey(dlg.GetHWND(), VK_ESCAPE);
   Pump();
   EXPECT_TRUE(IsWindow(dlg.GetHWND()));

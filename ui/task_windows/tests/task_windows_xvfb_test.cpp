@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/core/message_ids.h"
 #include "qenui/headless/UITestDriver.h"
+#include "ui/frame/main_frame.h"
 #include "ui/task_windows/auto_task_dlg.h"
 #include "ui/task_windows/feedback_wnd.h"
 #include "ui/task_windows/ignore_update_dlg.h"
@@ -68,6 +70,31 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   Shot(dlg.GetHWND(), "task_list_offline.png");
   DestroyWindow(dlg.GetHWND());
   PumpFor(100);
+}
+
+TEST(TaskWindowsXvfb, TheMainWindowsTaskButtonOpensTheTaskListAtIt) {
+  if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
+  auto* frame = new CMainFrame;
+  frame->InitWinParam(u"wnd_xml\\main_frame.xml");
+  HWND h = frame->Create(0, u"Shelfhub", 0x800A0000, 0x100);
+  ASSERT_NE(h, 0u);
+  frame->CenterWindow();
+  frame->ShowWindow(true, true);
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h); }));
+  ASSERT_TRUE(ClickControl(frame->PaintManager(), u"autotask_btn"));
+  ASSERT_TRUE(PumpUntil([&] { return frame->AutoTask().IsVisible(); }));
+  PumpFor(300);
+  RECT task, button = frame->PaintManager().FindControl(u"autotask_btn")->GetPos();
+  POINT corner = MakePoint(button.left, button.top);
+  ClientToScreen(h, &corner);
+  GetWindowRect(frame->AutoTask().GetHWND(), &task);
+  const RECT work = CPaintManagerUI::GetHost()->GetWorkArea();
+  EXPECT_EQ(task.left, corner.x + 10);
+  EXPECT_EQ(task.bottom, std::max<long>(corner.y + 10, work.top + task.bottom - task.top));
+  Shot(frame->AutoTask().GetHWND(), "task_list_from_main_window.png");
+  DestroyWindow(h);
+  PumpFor(100);
+  delete frame;
 }
 
 TEST(TaskWindowsXvfb, BatchBoxRendersInProgressAndFinished) {
