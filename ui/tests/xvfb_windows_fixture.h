@@ -1,7 +1,7 @@
 // Program windows in real windows on a private X server: a test environment
 // that starts Xvfb and the GTK back end over the program's own skin with a
-// temporary user, loop pumping helpers, and screenshots into
-// PD_SCREENSHOT_DIR. A test binary installs the environment once:
+// temporary user, loop pumping helpers, the main window, and screenshots
+// into PD_SCREENSHOT_DIR. A test binary installs the environment once:
 //   const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("name"));
 // and each test starts with `if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << ...`.
 #pragma once
@@ -20,6 +20,7 @@
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkScreenshot.h"
 #include "qenui/gtk/tests/xvfb_session.h"
+#include "ui/frame/main_frame.h"
 
 namespace ui_xvfb {
 
@@ -80,6 +81,26 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
   return done();
 }
 inline void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
+
+// The program's main window, created, centred and shown (null when it could
+// not be created or did not show). The caller destroys its window and deletes it.
+inline CMainFrame* ShowMainWindow() {
+  auto* frame = new CMainFrame;
+  frame->InitWinParam(u"wnd_xml\\main_frame.xml");
+  DuiLib::HWND h = frame->Create(0, u"Shelfhub", 0x800A0000, 0x100);
+  if (!h) {
+    delete frame;
+    return nullptr;
+  }
+  frame->CenterWindow();
+  frame->ShowWindow(true, true);
+  if (!PumpUntil([&] { return DuiLib::IsWindowVisible(h); })) {
+    DuiLib::DestroyWindow(h);
+    delete frame;
+    return nullptr;
+  }
+  return frame;
+}
 
 // Saves what the X server shows of the window as PD_SCREENSHOT_DIR/name.
 inline void Shot(DuiLib::HWND h, const std::string& name) {

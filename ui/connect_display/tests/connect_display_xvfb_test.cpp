@@ -22,13 +22,9 @@ const auto* const kEnv =
 
 TEST(ConnectDisplayXvfb, ConnectingFailureAndSideWindowsRender) {
   if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
-  auto* frame = new CMainFrame;
-  frame->InitWinParam(u"wnd_xml\\main_frame.xml");
-  HWND h = frame->Create(0, u"Shelfhub", 0x800A0000, 0x100);
-  ASSERT_NE(h, 0u);
-  frame->CenterWindow();
-  frame->ShowWindow(true, true);
-  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h); }));
+  CMainFrame* frame = ui_xvfb::ShowMainWindow();
+  ASSERT_NE(frame, nullptr);
+  HWND h = frame->GetHWND();
   auto state = [&](int s) { SendMessage(h, msg::kConnectionState, 0, s); };
   auto text = [&](const char16_t* name) { return frame->PaintManager().FindControl(name)->GetText().str(); };
 
