@@ -2,17 +2,17 @@
 # ThreadSanitizer runs of the tests of the threaded parts: worker threads and
 # queues, the event socket, the agent's socket threads, devwarden's device and
 # pool threads, the udp workers, kitoracle's lock, kitfinder's query front, the
-# link's shared tools and teardown, and relaylink's life (a last Fini beside
-# calls in flight). Builds only those test programs in build-tsan. An entry
-# "program:filter" runs only the tests the gtest filter names (the rest of that
-# program runs one test per process).
+# task windows' workers, the link's shared tools and teardown, and relaylink's
+# life (a last Fini beside calls in flight). Builds only those test programs in
+# build-tsan. An entry "program:filter" runs only the tests the gtest filter
+# names (the rest of that program runs one test per process).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
 tests=(foundation_base_tests utility_tests app_agent_tests app_data_tests app_link_threads_tests devwarden_host_tests
        devwarden_unit_tests udp_channel_tests kitoracle_unit_tests kitfinder_tests kitfinder_export_tests
-       "relaylink_e2e_tests:RelaylinkLifecycleTest.*")
+       ui_task_windows_tests "relaylink_e2e_tests:RelaylinkLifecycleTest.*")
 programs=()
 for entry in "${tests[@]}"; do programs+=("${entry%%:*}"); done
 

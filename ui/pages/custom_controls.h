@@ -4,6 +4,10 @@
 #pragma once
 
 #include "qenui/UIlib.h"
+#include "ui/controls/button_state.h"
+#include "ui/controls/list_groud.h"
+
+using DuiLib::CListGroudUI;
 
 #define PD_STUB_CONTROL(Name, Base, ClassText)                                       \
   class Name : public Base {                                                          \
@@ -11,8 +15,6 @@
     DuiLib::LPCTSTR GetClass() const override { return ClassText; }                   \
   };
 
-PD_STUB_CONTROL(CListGroudUI, DuiLib::CVerticalLayoutUI, u"ListGroudUI")
-PD_STUB_CONTROL(CLinkTextUI, DuiLib::CTextUI, u"LinkTextUI")
 PD_STUB_CONTROL(CMyAppList, DuiLib::CListUI, u"MyAppListUI")
 PD_STUB_CONTROL(CContactList, DuiLib::CListUI, u"ContactListUI")
 PD_STUB_CONTROL(CConstomNewList, DuiLib::CListUI, u"ConstomNewListUI")

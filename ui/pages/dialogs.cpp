@@ -2,6 +2,7 @@
 
 #include "foundation/base/log.h"
 #include "ui/small_windows/about_wnd.h"
+#include "ui/task_windows/feedback_wnd.h"
 
 namespace {
 int g_opened = 0;  // UI thread only
@@ -10,6 +11,6 @@ int g_opened = 0;  // UI thread only
 namespace dialogs {
 void ShowSettings(DuiLib::HWND) { ++g_opened; PD_LOG_INFO("settings window: not built yet"); }
 void ShowAbout(DuiLib::HWND owner) { ++g_opened; ShowAboutWindow(owner); }
-void ShowFeedback(DuiLib::HWND) { ++g_opened; PD_LOG_INFO("feedback window: not built yet"); }
+void ShowFeedback(DuiLib::HWND owner) { ++g_opened; ShowFeedbackWnd(owner); }
 int OpenedCount() { return g_opened; }
 }  // namespace dialogs

@@ -1,0 +1,115 @@
+// Program windows in real windows on a private X server: a test environment
+// that starts Xvfb and the GTK back end over the program's own skin with a
+// temporary user, loop pumping helpers, the main window, and screenshots
+// into PD_SCREENSHOT_DIR. A test binary installs the environment once:
+//   const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("name"));
+// and each test starts with `if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << ...`.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "app/config/config_mgr.h"
+#include "qenui/UIlib.h"
+#include "qenui/gtk/GtkHost.h"
+#include "qenui/gtk/GtkScreenshot.h"
+#include "qenui/gtk/tests/xvfb_session.h"
+#include "ui/frame/main_frame.h"
+
+namespace ui_xvfb {
+
+// Why the windows cannot be shown (empty when they can).
+inline std::string& SkipReason() {
+  static std::string reason;
+  return reason;
+}
+
+class XvfbWindowsEnvironment : public ::testing::Environment {
+ public:
+  explicit XvfbWindowsEnvironment(std::string name) : name_(std::move(name)) {}
+  void SetUp() override {
+    std::string tmpl = "/tmp/" + name_ + "_XXXXXX";
+    if (!mkdtemp(tmpl.data())) {
+      SkipReason() = "no temporary folder";
+      return;
+    }
+    home_ = tmpl;
+    setenv("HOME", home_.c_str(), 1);
+    for (const char* v : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) setenv(v, home_.c_str(), 1);
+    setenv("TMPDIR", home_.c_str(), 1);
+    setenv("PHONEDECK_PROGRAM_DIR", (home_ + "/program").c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    xvfb_ = new qenui_gtk_test::XvfbSession;
+    std::string err;
+    if (!xvfb_->Start(&err) || !DuiLib::UseGtkHost(&err)) {
+      SkipReason() = err;
+      return;
+    }
+    if (!DuiLib::CPaintManagerUI::SetResourceZipEmbedded()) SkipReason() = "skin missing";
+    CConfigMgr::Instance()->Init();
+  }
+  void TearDown() override {
+    CConfigMgr::Release();
+    if (xvfb_) xvfb_->Stop();
+    delete xvfb_;
+    if (!home_.empty()) {
+      EXPECT_EQ(std::system(("rm -rf '" + home_ + "'").c_str()), 0);
+    }
+  }
+
+ private:
+  std::string name_;
+  std::string home_;
+  qenui_gtk_test::XvfbSession* xvfb_ = nullptr;
+};
+
+// Runs GTK and the library's posted messages until `done` or the time-out.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    while (g_main_context_iteration(nullptr, FALSE)) {}
+    DuiLib::PumpPendingMessages();
+    if (done()) return true;
+    g_usleep(2000);
+  }
+  return done();
+}
+inline void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
+
+// The program's main window, created, centred and shown (null when it could
+// not be created or did not show). The caller destroys its window and deletes it.
+inline CMainFrame* ShowMainWindow() {
+  auto* frame = new CMainFrame;
+  frame->InitWinParam(u"wnd_xml\\main_frame.xml");
+  DuiLib::HWND h = frame->Create(0, u"Shelfhub", 0x800A0000, 0x100);
+  if (!h) {
+    delete frame;
+    return nullptr;
+  }
+  frame->CenterWindow();
+  frame->ShowWindow(true, true);
+  if (!PumpUntil([&] { return DuiLib::IsWindowVisible(h); })) {
+    DuiLib::DestroyWindow(h);
+    delete frame;
+    return nullptr;
+  }
+  return frame;
+}
+
+// Saves what the X server shows of the window as PD_SCREENSHOT_DIR/name.
+inline void Shot(DuiLib::HWND h, const std::string& name) {
+  mkdir(PD_SCREENSHOT_DIR, 0755);
+  const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
+  std::string err;
+  EXPECT_TRUE(DuiLib::SaveWindowScreenshot(h, path, &err)) << name << ": " << err;
+  struct stat st;
+  EXPECT_TRUE(stat(path.c_str(), &st) == 0 && st.st_size > 0) << path;
+}
+
+}  // namespace ui_xvfb
