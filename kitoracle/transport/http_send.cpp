@@ -276,12 +276,13 @@ bool HttpPickHeader::Pick() {
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 5L);
   curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_HEADER, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   // Web protocols only: a redirect must not reach local files.
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // The header callback alone collects the headers: with CURLOPT_HEADER they
+  // would also go to the default body writer, i.e. the program's stdout.
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HeaderCallback);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &collected);
   curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);

@@ -1,7 +1,8 @@
 // A private program folder for the swarmload tests: the engine chosen by the
 // test (the scripted stand-in or the real libxldl.so), the kitoracle test
-// double and the real libHostmark.so linked into it, a work folder, a
-// download folder and a registry stand-in holding the union id 1111.
+// double (or the real kitoracle with relaylink and udp beside it) and the
+// real libHostmark.so linked into it, a work folder, a download folder and a
+// registry stand-in holding the union id 1111.
 #pragma once
 
 #include <dlfcn.h>
@@ -36,7 +37,10 @@ inline bool PathExists(const std::string& path) {
 class SwarmloadFixture : public ::testing::Test {
  protected:
   // `engine`: the library to stand as libxldl.so, or empty for none.
-  void Prepare(const std::string& engine) {
+  // `real_kitoracle_dir`: the build's library folder whose libkitoracle.so,
+  // librelaylink.so and libudp.so stand in the program folder; empty for the
+  // double.
+  void Prepare(const std::string& engine, const std::string& real_kitoracle_dir = "") {
     char pattern[] = "/tmp/swarmload_test_XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     root_ = pattern;
@@ -47,13 +51,26 @@ class SwarmloadFixture : public ::testing::Test {
       std::filesystem::create_directories(dir);
     }
     if (!engine.empty()) std::filesystem::create_symlink(engine, program_ + "/libxldl.so");
-    std::filesystem::create_symlink(KITORACLE_DOUBLE, program_ + "/libkitoracle.so");
+    if (real_kitoracle_dir.empty()) {
+      std::filesystem::create_symlink(KITORACLE_DOUBLE, program_ + "/libkitoracle.so");
+    } else {
+      for (const char* name : {"libkitoracle.so", "librelaylink.so", "libudp.so"}) {
+        std::filesystem::create_symlink(real_kitoracle_dir + "/" + name, program_ + "/" + name);
+      }
+    }
     std::filesystem::create_symlink(HOSTMARK_LIBRARY, program_ + "/libHostmark.so");
     WriteText(root_ + "/config/Zelvik/registry.ini",
               "[HKEY_CURRENT_USER\\SOFTWARE\\QENSoft\\Hollowmere2013]\nUnionID=dword:00000457\n");
     ::setenv("PHONEDECK_PROGRAM_DIR", program_.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
 
+    if (real_kitoracle_dir.empty()) {
+      ASSERT_NO_FATAL_FAILURE(BindDouble());
+    }
+    ASSERT_EQ(P2SPInit(work_.c_str()), 1);
+  }
+
+  void BindDouble() {
     kitoracle_ = ::dlopen((program_ + "/libkitoracle.so").c_str(), RTLD_NOW);
     ASSERT_NE(kitoracle_, nullptr) << ::dlerror();
     Bind(kitoracle_, "KitoracleDouble_Reset", &kit_reset_);
@@ -61,7 +78,6 @@ class SwarmloadFixture : public ::testing::Test {
     Bind(kitoracle_, "KitoracleDouble_Counts", &kit_counts_);
     Bind(kitoracle_, "KitoracleDouble_LastReport", &kit_report_);
     kit_reset_();
-    ASSERT_EQ(P2SPInit(work_.c_str()), 1);
   }
 
   void TearDown() override {
