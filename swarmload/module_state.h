@@ -26,7 +26,7 @@ using PfnDSClose = void (*)();
 // (digest of 16 bytes, URL out, URL capacity in units, file name out) -> 0 when found.
 using PfnDSSearchServerRes = int (*)(const uint8_t* digest, char16_t* url, int32_t url_units, char16_t* name);
 // (union id, 16-byte machine identity, kind, UTF-16 text) -> kitoracle's result.
-using PfnDSDownloadStatReport = int (*)(uint32_t union_id, const uint8_t* identity, int32_t kind,
+using PfnDSDownloadStatReport = int (*)(uint32_t union_id, const uint8_t* identity, int16_t kind,
                                         const char16_t* text);
 
 struct KitoracleBinding {
