@@ -206,8 +206,12 @@ void base_sock::RearmRead() {
 
 int base_sock::Recv(char* buffer, int size) {
   if (m_socket < 0 || buffer == nullptr || size < 0) return -1;
-  RearmRead();
   const ssize_t n = recv(m_socket, buffer, static_cast<size_t>(size), 0);
+  // Re-armed after the read: armed before it, the dispatch could raise the
+  // event for the very data this call is about to take.
+  const int error = errno;
+  RearmRead();
+  errno = error;
   if (n < 0) {
     RecordFailure();
     return -1;
@@ -254,11 +258,13 @@ int base_sock::RecvFrom(char* buffer, int size, char* ip, uint16_t* port) {
 
 int base_sock::RecvFrom(char* buffer, int size, sockaddr_in* address) {
   if (m_socket < 0 || buffer == nullptr || size < 0) return -1;
-  RearmRead();
   sockaddr_in from;
   socklen_t len = sizeof(from);
   const ssize_t n = recvfrom(m_socket, buffer, static_cast<size_t>(size), 0,
                              reinterpret_cast<sockaddr*>(&from), &len);
+  const int error = errno;
+  RearmRead();  // after the read, as in Recv
+  errno = error;
   if (n < 0) {
     RecordFailure();
     return -1;
