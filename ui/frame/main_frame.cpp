@@ -314,6 +314,9 @@ bool CMainFrame::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
           DuiLib::PostMessage(search_menu_->GetHWND(), uMsg, wParam, lParam);
         return false;
       }
+      // A focused edit stands for a native edit window of its own, whose
+      // keys (Enter among them) never pass through this window: they go on.
+      if (CControlUI* focus = m_PaintManager.GetFocus(); focus && focus->GetInterface(u"Edit")) return false;
       return true;  // every other key stays here
     default:
       return false;

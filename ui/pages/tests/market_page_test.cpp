@@ -256,6 +256,7 @@ TEST_F(MarketPageTest, DownloadLinkIsReportedToTheStatistics) {
     std::ofstream out(program + "/" + name, std::ios::binary);
     out << in.rdbuf();
   }
+  CLettermillInterface::Release();  // bound again, from this test's program folder
   CLettermillInterface::Instance()->InitPost();
   httplib::Server stats;
   std::mutex seen_lock;
