@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -406,6 +407,37 @@ TEST_F(MarketPageTest, ClickedSuggestionFillsTheBoxAndSearches) {
   EXPECT_TRUE(Has(backend.actions, 28));
   EXPECT_EQ(View(0)->Navigations().back(),
             u"http://127.0.0.1:8123/appmarket/game/search.html?q=%E5%9D%A6%E5%85%8B%E4%B8%96%E7%95%8C&type=game");
+}
+
+// Closing the program while a completion query is on its way: the worker
+// is stopped before the window goes, and its answer reaches no freed window.
+TEST_F(MarketPageTest, TeardownDuringACompletionQuery) {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool entered = false, released = false;
+  frame->AppSearch().SetQuery([&](const std::u16string&, std::vector<std::u16string>* names) {
+    std::unique_lock<std::mutex> hold(lock);
+    entered = true;
+    changed.notify_all();
+    changed.wait_for(hold, std::chrono::seconds(10), [&] { return released; });
+    *names = {u"坦克大战"};
+    return true;
+  });
+  frame->AppSearch().Search(u"坦克");
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(10), [&] { return entered; }));
+  }
+  std::thread releaser([&] {
+    std::lock_guard<std::mutex> hold(lock);
+    released = true;
+    changed.notify_all();
+  });
+  DestroyWindow(hwnd);
+  delete frame;
+  frame = nullptr;
+  releaser.join();
+  Pump();
 }
 
 // ---------------- the popups alone ----------------
