@@ -18,6 +18,7 @@
 #include "app/web/stat_report.h"
 #include "ui/controls/list_ui_ex.h"
 #include "ui/pages/market_links.h"
+#include "ui/pages/tests/recording_downloads.h"
 #include "ui/tests/frame_fixture.h"
 
 namespace ui_test {
@@ -103,19 +104,8 @@ TEST(MarketLinks, RemoteFieldsAreBounded) {
 
 // ---------------- the pages in the main window ----------------
 
-struct DownloadCall {
-  std::u16string url, name, icon, package;
-};
-
-class RecordingDownloads : public DownloadListener {
- public:
-  bool OnDownloadRequest(const std::u16string& url, const std::u16string& name, const std::u16string& icon,
-                         const std::u16string& package) override {
-    calls.push_back({url, name, icon, package});
-    return true;
-  }
-  std::vector<DownloadCall> calls;
-};
+using market_test::DownloadCall;
+using market_test::RecordingDownloads;
 
 class MarketPageTest : public FrameTest {
  public:

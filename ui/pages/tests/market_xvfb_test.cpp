@@ -12,6 +12,7 @@
 #include "market_site.h"
 #include "qenui/gtk/tests/xtest_input.h"
 #include "ui/pages/market_links.h"
+#include "ui/pages/tests/recording_downloads.h"
 #include "ui/pages/tests/xtest_text.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
@@ -50,19 +51,8 @@ void ScreenShot(HWND main, const std::string& name) {
   g_object_unref(pb);
 }
 
-struct DownloadCall {
-  std::u16string url, name, icon, package;
-};
-
-class RecordingDownloads : public DownloadListener {
- public:
-  bool OnDownloadRequest(const std::u16string& url, const std::u16string& name, const std::u16string& icon,
-                         const std::u16string& package) override {
-    calls.push_back({url, name, icon, package});
-    return true;
-  }
-  std::vector<DownloadCall> calls;
-};
+using market_test::DownloadCall;
+using market_test::RecordingDownloads;
 
 class MarketXvfbTest : public ::testing::Test {
  protected:
