@@ -30,8 +30,10 @@ void CSearchMenu::InitAfterCreate() {
   list_ = list ? static_cast<CListUI*>(list->GetInterface(u"List")) : nullptr;
 }
 
-void CSearchMenu::AddItem(const std::u16string& text) {
-  items_.push_back({static_cast<int>(items_.size()), text, text});
+void CSearchMenu::AddItem(const std::u16string& text) { AddItem(text, text); }
+
+void CSearchMenu::AddItem(const std::u16string& key, const std::u16string& text) {
+  items_.push_back({static_cast<int>(items_.size()), key, text});
 }
 
 void CSearchMenu::ShowItems() {

@@ -30,7 +30,8 @@ class CSearchMenu : public DuiLib::WindowImplBaseNew {
   void Create(DuiLib::HWND parent);
   bool IsCreated() const { return m_hWnd != 0; }
 
-  void AddItem(const std::u16string& text);
+  void AddItem(const std::u16string& text);  // key and display text alike
+  void AddItem(const std::u16string& key, const std::u16string& text);
   // Adds a list row for every item (after the last AddItem).
   void ShowItems();
   void EndUpdate() { ShowItems(); }

@@ -476,6 +476,22 @@ TEST_F(MarketPageTest, PopupSizesWrapsAndStaysInsideTheMainWindow) {
   EXPECT_FALSE(popup.IsVisible());
 }
 
+// Records the picked row of a popup while its notification lasts.
+class PickRecorder : public INotifyUI {
+ public:
+  explicit PickRecorder(CPaintManagerUI* pm) : pm_(pm) { pm->AddNotifier(this); }
+  ~PickRecorder() override { pm_->RemoveNotifier(this); }
+  void Notify(TNotifyUI& msg) override {
+    if (msg.sType != u"searchitem_click" && msg.sType != u"searchcontactitem_click") return;
+    picks.push_back(msg.sType.ToUtf8() + " " + std::to_string(msg.wParam) + " " +
+                    CDuiString(reinterpret_cast<const char16_t*>(msg.lParam)).ToUtf8());
+  }
+  std::vector<std::string> picks;
+
+ private:
+  CPaintManagerUI* pm_;
+};
+
 TEST_F(MarketPageTest, ContactPopupHandsTheRowsUserData) {
   CContactSearchMenu popup;
   popup.Create(hwnd);
@@ -483,21 +499,25 @@ TEST_F(MarketPageTest, ContactPopupHandsTheRowsUserData) {
   CListUI* list = static_cast<CListUI*>(popup.GetPaintManager()->FindControl(u"menulist")->GetInterface(u"List"));
   ASSERT_NE(list, nullptr);
   EXPECT_NE(dynamic_cast<CListUIEx*>(list), nullptr);
-  popup.AddItem(u"17");
+  popup.AddItem(u"17", u"张三");
+  popup.AddItem(u"23", u"李四");
   popup.ShowItems();
-  CEditUI* edit = Edit();
-  popup.Popup(edit, 10, 10);
-  CNotifyRecorder rec(&PM());
-  SendMessage(popup.GetHWND(), WM_KEYDOWN, VK_DOWN, 0);
+  popup.Popup(Edit(), 10, 10);
+  PickRecorder rec(&PM());
+  SendMessage(popup.GetHWND(), WM_KEYDOWN, VK_UP, 0);
   SendMessage(popup.GetHWND(), WM_KEYDOWN, VK_RETURN, 0);
-  bool seen = false;
-  for (const auto& e : rec.Entries())
-    if (e.type == u"searchcontactitem_click") {
-      seen = true;
-      EXPECT_EQ(e.wParam, 0u);
-    }
-  EXPECT_TRUE(seen);
+  EXPECT_EQ(rec.picks, std::vector<std::string>{"searchcontactitem_click 0 23"});
   EXPECT_FALSE(popup.IsVisible());
+  // The store popup hands the item's number and its key text.
+  CSearchMenu& store = frame->SearchMenu();
+  store.Clear();
+  store.AddItem(u"坦克大战");
+  store.AddItem(u"坦克世界");
+  store.ShowItems();
+  store.Popup(Edit(), 10, 10);
+  store.MoveHot(true);
+  SendMessage(store.GetHWND(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(rec.picks.back(), "searchitem_click 1 坦克世界");
 }
 
 }  // namespace
