@@ -199,6 +199,32 @@ TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
   EXPECT_EQ(frame_->Browser(0).CurrentUrl(), search);
 }
 
+// A suggestion picked with the mouse searches as one taken with the keys.
+TEST_F(MarketXvfbTest, SuggestionClickedWithTheMouse) {
+  ASSERT_TRUE(WaitForPage(market::HomePageUrl(0)));
+  auto* edit = static_cast<CEditUI*>(frame_->PaintManager().FindControl(u"search_edit"));
+  ASSERT_NE(edit, nullptr);
+  Click(CentreOf(u"search_edit"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
+  Type(u"开心");
+  CSearchMenu& popup = frame_->SearchMenu();
+  ASSERT_TRUE(ui_xvfb::PumpUntil(
+      [&] {
+        auto asked = site_.CompletionKeywords();
+        return popup.IsVisible() && !asked.empty() && asked.back() == "开心" &&
+               frame_->AppSearch().GetState() == base::WinThread::kIdle;
+      },
+      15000));
+  ui_xvfb::PumpFor(100);
+  ASSERT_EQ(popup.Items(), std::vector<std::u16string>{u"开心消消乐"});
+  RECT box;
+  GetWindowRect(popup.GetHWND(), &box);
+  Click(MakePoint(box.left + 40, box.top + 2 + CSearchMenu::kItemHeight / 2));
+  ASSERT_TRUE(WaitForPage(market::SearchUrl(0, u"开心消消乐"))) << CDuiString(frame_->Browser(0).CurrentUrl()).ToUtf8();
+  EXPECT_EQ(edit->GetText(), u"开心消消乐");
+  EXPECT_FALSE(popup.IsVisible());
+}
+
 // Leaving the box empty brings the grey placeholder back; leaving it with
 // text keeps the text.
 TEST_F(MarketXvfbTest, PlaceholderComesBackOnlyWhenTheBoxIsLeftEmpty) {
