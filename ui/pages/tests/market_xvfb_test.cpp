@@ -194,8 +194,9 @@ TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
   EXPECT_EQ(call.name, u"坦克大战");
   EXPECT_EQ(CDuiString(call.icon).ToUtf8(), site_.Base() + "/appmarket/game/icon/1001.png");
   EXPECT_EQ(call.package, u"com.zelvik.tankwar");
-  // No new window, and the page stays.
+  // One request, no new window, and the page stays.
   ui_xvfb::PumpFor(300);
+  EXPECT_EQ(downloads_.calls.size(), 1u);
   EXPECT_EQ(frame_->Browser(0).CurrentUrl(), search);
 }
 
