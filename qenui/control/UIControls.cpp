@@ -430,6 +430,12 @@ void CEditUI::SetText(LPCTSTR t) {
   if (m_uMaxChar > 0 && s.GetLength() > static_cast<int>(m_uMaxChar)) s = s.Left(static_cast<int>(m_uMaxChar));
   CLabelUI::SetText(s);
   m_nCaret = m_sText.GetLength();
+  // The program set the text while the native entry edits it (a focus
+  // handler clearing a placeholder, a chosen suggestion): the entry shows
+  // the new text, in the edit's colour now, or the next key press would
+  // bring the old text back.
+  if (m_bNativeInput && !m_bFromInput && m_pManager)
+    CPaintManagerUI::GetHost()->BeginTextInput(m_pManager->GetPaintWindow(), m_rcItem, m_sText, m_bPasswordMode, this);
 }
 void CEditUI::SetSel(int start, int end) {
   (void)start;
@@ -438,7 +444,9 @@ void CEditUI::SetSel(int start, int end) {
 void CEditUI::ReplaceTextFromInput(LPCTSTR t) {
   if (m_bReadOnly) return;
   CDuiString old = m_sText;
+  m_bFromInput = true;
   SetText(t);
+  m_bFromInput = false;
   if (old != m_sText && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_TEXTCHANGED);
 }
 void CEditUI::DoEvent(TEventUI& event) {

@@ -220,6 +220,7 @@ class CEditUI : public CLabelUI, private ITextInputClient {
   void OnTextInput(const CDuiString& text) override { ReplaceTextFromInput(text); }
   void OnTextInputKey(UINT vk) override;
   bool m_bNativeInput = false;
+  bool m_bFromInput = false;  // SetText called with the entry's own text
   bool m_bReadOnly = false;
   bool m_bPasswordMode = false;
   bool m_bNumberOnly = false;

@@ -633,6 +633,7 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
   // The entry takes the edit's place: its rectangle, its face and colours.
   TFontInfo font;
   DWORD colour = 0xFF222222;
+  long padLeft = 3, padRight = 3;
   n->textControl = nullptr;
   if (CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(hWnd)) {
     CControlUI* focus = pm->GetFocus();
@@ -642,15 +643,18 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
       if (label) {
         font = *pm->GetFontInfo(label->GetFont());
         if (label->GetTextColor()) colour = label->GetTextColor();
+        // The text starts where the edit paints it.
+        padLeft = std::max(0L, label->GetTextPadding().left - focus->GetBorderSize());
+        padRight = std::max(0L, label->GetTextPadding().right - focus->GetBorderSize());
       }
     }
   }
   char css[512];
   std::snprintf(css, sizeof(css),
-                "entry { min-height: 0; min-width: 0; padding: 0 3px; margin: 0; border: none; border-radius: 0;"
-                " box-shadow: none; background: #FFFFFF; color: #%06X; font-family: %s; font-size: %dpx;"
-                " font-weight: %s; }",
-                static_cast<unsigned>(colour & 0xFFFFFF), FontFamilyList(font.sFontName).c_str(),
+                "entry { min-height: 0; min-width: 0; padding: 0 %ldpx 0 %ldpx; margin: 0; border: none;"
+                " border-radius: 0; box-shadow: none; background: #FFFFFF; color: #%06X; font-family: %s;"
+                " font-size: %dpx; font-weight: %s; }",
+                padRight, padLeft, static_cast<unsigned>(colour & 0xFFFFFF), FontFamilyList(font.sFontName).c_str(),
                 std::max(1, font.iSize), font.bBold ? "bold" : "normal");
   gtk_css_provider_load_from_data(n->entryCss, css, -1, nullptr);
   n->settingEntryText = true;

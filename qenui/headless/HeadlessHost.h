@@ -101,7 +101,12 @@ class CHeadlessHost : public IWindowHost {
   bool TrayIcon(UINT op, const TTrayIcon& icon) override;
   std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) override;
   void OnModalLoopStarted(HWND hWnd) override;
-  void BeginTextInput(HWND, const RECT&, const CDuiString&, bool, ITextInputClient* client) override { m_textClient = client; }
+  void BeginTextInput(HWND, const RECT&, const CDuiString& text, bool, ITextInputClient* client) override {
+    m_textClient = client;
+    m_textInputText = text;
+  }
+  // The text the native entry was last given.
+  const CDuiString& TextInputText() const { return m_textInputText; }
   void EndTextInput(HWND, ITextInputClient* client) override { if (m_textClient == client) m_textClient = nullptr; }
 
   void ForgetBrowserView(CHeadlessBrowserView* v);
@@ -130,6 +135,7 @@ class CHeadlessHost : public IWindowHost {
   std::map<HWND, NativeWindow> m_windows;
   CHeadlessBrowserView* m_lastBrowser = nullptr;
   ITextInputClient* m_textClient = nullptr;
+  CDuiString m_textInputText;
 };
 
 // Records navigations; tests fire the view's events by hand.

@@ -20,6 +20,9 @@
 #   - the driver search service is testing/search_sim (search_service_sim) on
 #     free ports, which kitoracle reaches through PHONEDECK_DS_*; it answers
 #     the brand, device-ID and driver queries from its fixtures;
+#   - the market pages and the app-name completion are testing/market_site
+#     (market_site_server) on a free port, which the program reaches through
+#     PHONEDECK_MARKET_HOST and PHONEDECK_COMPLETION_HOST;
 #   - the phone is testing/phone_sim with its own private adb server
 #     (ANDROID_ADB_SERVER_PORT) and free ports for the agent forwards;
 #   - the USB side is umockdev: the program runs under umockdev-run with a
@@ -61,6 +64,7 @@ case "$TIMEOUT" in ''|*[!0-9]*) echo "run_demo.sh: --timeout takes whole seconds
 
 BIN="$BUILD/bin"
 SEARCH_SIM="$BUILD/testing/search_service_sim"
+MARKET_SITE="$BUILD/testing/market_site_server"
 SHOT_TOOL="$BUILD/testing/demo/window_shot"
 
 # ---------------------------------------------------------------- the build
@@ -69,7 +73,7 @@ if [ ! -x "$BIN/Phonedeck" ] || [ ! -x "$SEARCH_SIM" ] || [ ! -f "$BIN/apk/com.z
   "$ROOT/scripts/build.sh" "$BUILD" || fail "the build failed (scripts/setup.sh installs what it needs)"
 fi
 for f in "$BIN/Phonedeck" "$BIN/libdevwarden.so" "$BIN/libportsniffer.so" "$BIN/libkitfinder.so" \
-         "$BIN/libkitoracle.so" "$BIN/libLedgerbox.so" "$SEARCH_SIM" "$BIN/apk/com.zelvik.assist.apk"; do
+         "$BIN/libkitoracle.so" "$BIN/libLedgerbox.so" "$SEARCH_SIM" "$MARKET_SITE" "$BIN/apk/com.zelvik.assist.apk"; do
   [ -e "$f" ] || fail "missing $f (run scripts/build.sh $BUILD)"
 done
 command -v adb >/dev/null || fail "adb is missing (scripts/setup.sh installs it)"
@@ -80,6 +84,7 @@ TMP="$(mktemp -d /tmp/phonedeck-demo-XXXXXX)" || fail "cannot make a temporary f
 SIM_PID=""
 SIM_IN=""
 DS_PID=""
+MARKET_PID=""
 ADB_PORT=""
 XVFB_PID=""
 APP_PID=""
@@ -107,6 +112,7 @@ cleanup() {
     stop_pid "$SIM_PID" 5
   fi
   stop_pid "$DS_PID" 5
+  stop_pid "$MARKET_PID" 5
   # An adb server the program may have started again on the private port.
   if [ -n "$ADB_PORT" ]; then
     HOME="$TMP/home" ANDROID_ADB_SERVER_PORT="$ADB_PORT" timeout 10 adb kill-server >/dev/null 2>&1
@@ -151,6 +157,16 @@ DS_PID=$!
   fail "the simulated driver search service did not come up: $(cat "$TMP/ds.err")"
 mapfile -t DS_ENV < <(grep '^PHONEDECK_DS_' "$TMP/ds.out")
 say "driver search service: ${DS_ENV[*]}"
+
+# ---------------------------------------------------------------- the market site
+say "starting the market site (testing/market_site, on 127.0.0.1)"
+"$MARKET_SITE" </dev/null >"$TMP/market.out" 2>"$TMP/market.err" &
+MARKET_PID=$!
+# It prints the settings that point the program at it.
+[ -n "$(ready_line "$TMP/market.out" 'PHONEDECK_COMPLETION_HOST=' "$MARKET_PID" 100)" ] ||
+  fail "the market site did not come up: $(cat "$TMP/market.err")"
+mapfile -t MARKET_ENV < <(grep '^PHONEDECK_' "$TMP/market.out")
+say "market site: ${MARKET_ENV[*]}"
 
 # ---------------------------------------------------------------- the phone
 say "starting the simulated phone (testing/phone_sim, private adb server)"
@@ -236,7 +252,7 @@ APP_ENV=(
   XDG_CACHE_HOME="$TMP/home/.cache" XDG_RUNTIME_DIR="$TMP/runtime" XDG_DOWNLOAD_DIR="$TMP/home/Downloads"
   TMPDIR="$TMP/tmp" PHONEDECK_PROGRAM_DIR="$PROGRAM"
   ANDROID_ADB_SERVER_PORT="$ADB_PORT"
-  "${DS_ENV[@]}"
+  "${DS_ENV[@]}" "${MARKET_ENV[@]}"
   PHONEDECK_AGENT_PORT="$AGENT_PORT" PHONEDECK_FTP_PORT="$FTP_PORT" PHONEDECK_FTP_PASSIVE_PORT="$FTP_PASSIVE_PORT"
 )
 [ "$DISPLAY_MODE" = headless ] && APP_ENV+=(PHONEDECK_HEADLESS=1)

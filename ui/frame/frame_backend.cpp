@@ -12,6 +12,7 @@ class NullFrameBackend : public IFrameBackend {
   void StartConnection() override {}
   void InitTasks() override {}
   CAutoTaskMgr* TaskManager() override { return nullptr; }
+  DownloadListener* DownloadRequests() override { return nullptr; }
   bool IsPhoneConnected() override { return false; }
   bool ReConnect(bool) override { return false; }
   void CreatePhone() override {}

@@ -8,6 +8,7 @@
 #pragma once
 
 class CAutoTaskMgr;
+class DownloadListener;
 
 class IFrameBackend {
  public:
@@ -18,6 +19,8 @@ class IFrameBackend {
   virtual void InitTasks() = 0;
   // The task manager singleton handed to the store pages (null while none exists).
   virtual CAutoTaskMgr* TaskManager() = 0;
+  // What takes the store pages' download requests (the task manager; null while none exists).
+  virtual DownloadListener* DownloadRequests() = 0;
   virtual bool IsPhoneConnected() = 0;
   // Reconnects the current device; false when no new attempt was started.
   virtual bool ReConnect(bool force) = 0;

@@ -119,21 +119,28 @@ CMainFrame::CMainFrame() {
   drv_progress_ = std::make_unique<CDrvProgressWnd>();
   auto_task_ = std::make_unique<CAutoTaskDlg>();
   down_gif_ = std::make_unique<CDownGifWnd>();
-  // The completion callback runs on the completion thread: it only posts.
-  app_search_ = std::make_unique<CAppSearchThread>(
-      [] {
-        if (CMainFrame* frame = GetMainFrame()) frame->PostMessage(msg::kSearchSuggestions, 0, 0);
-      },
-      &suggestions_);
+  // The completion callback runs on the completion worker, which the
+  // destructor stops before anything else goes: it hands over its copy and
+  // posts 1289 through the window handle (a gone window takes no post).
+  app_search_ = std::make_unique<CAppSearchThread>([this](std::vector<std::u16string> names) {
+    OfferSuggestions(std::move(names));
+    if (HWND h = m_hWnd) DuiLib::PostMessage(h, msg::kSearchSuggestions, 0, 0);
+  });
+}
+
+void CMainFrame::OfferSuggestions(std::vector<std::u16string> names) {
+  std::lock_guard<std::mutex> hold(offered_lock_);
+  offered_ = std::move(names);
 }
 
 CMainFrame::~CMainFrame() {
+  // The completion worker first: its callback uses this window.
+  app_search_.reset();
   g_main_frame = nullptr;
   FrameBackend()->ReleaseConnection();
   FrameBackend()->ReleaseTasks();
   PD_LOG_INFO("MainFrame::~MainFrame\r\n");
   // Members go in reverse construction order.
-  app_search_.reset();
   down_gif_.reset();
   auto_task_.reset();
   drv_progress_.reset();
@@ -217,10 +224,10 @@ void CMainFrame::InitAfterCreate() {
   connect_progress_ = Find<CProgressUI>(pm, u"connect_progress", u"Progress");
   // 5. Store pages.
   for (int i = 0; i < 4; ++i) {
-    browsers_[i]->SetIndex(i);
+    browsers_[i]->SetType(i);
     browsers_[i]->Init();
   }
-  for (auto& b : browsers_) b->SetTaskMgr(FrameBackend()->TaskManager());
+  for (auto& b : browsers_) b->SetDownloadListener(FrameBackend()->DownloadRequests());
   // 6. Page controllers.
   phone_info_->Init();
   phone_app_->Init();
@@ -296,14 +303,20 @@ bool CMainFrame::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
       if (search_menu_->IsVisible()) {
         POINT pt = MakePoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         ClientToScreen(m_hWnd, &pt);
-        if (!search_menu_->Contains(pt.x, pt.y)) search_menu_->Hide();
+        if (!search_menu_->ContainsPoint(pt.x, pt.y)) search_menu_->Hide();
       }
       return false;
     case WM_KEYDOWN:
       if (wParam == VK_DOWN || wParam == VK_UP) {
-        if (search_menu_->IsVisible()) DuiLib::PostMessage(search_menu_->GetHWND(), uMsg, wParam, lParam);
+        // The focused search box moves the highlight itself (its "vk_up" and
+        // "vk_down" notifications): posting too would move it twice.
+        if (search_menu_->IsVisible() && m_PaintManager.GetFocus() != search_edit_)
+          DuiLib::PostMessage(search_menu_->GetHWND(), uMsg, wParam, lParam);
         return false;
       }
+      // A focused edit stands for a native edit window of its own, whose
+      // keys (Enter among them) never pass through this window: they go on.
+      if (CControlUI* focus = m_PaintManager.GetFocus(); focus && focus->GetInterface(u"Edit")) return false;
       return true;  // every other key stays here
     default:
       return false;
@@ -392,14 +405,18 @@ void CMainFrame::OnDownloadAnimation() {
 }
 
 void CMainFrame::OnSearchSuggestions() {
-  if (!search_edit_) return;
+  {
+    std::lock_guard<std::mutex> hold(offered_lock_);
+    suggestions_ = offered_;
+  }
+  if (!search_edit_ || !search_menu_->IsCreated()) return;
   search_menu_->Clear();
   for (const std::u16string& s : suggestions_) search_menu_->AddItem(s);
   search_menu_->EndUpdate();
   RECT rc = search_edit_->GetPos();
   POINT pt = MakePoint(rc.left, rc.bottom);
   ClientToScreen(m_hWnd, &pt);
-  search_menu_->ShowAt(search_edit_, pt.x, pt.y);
+  search_menu_->Popup(search_edit_, pt.x, pt.y);
 }
 
 void CMainFrame::OnContactMenuGroup(int group) { contact_->AddFieldGroup(group); }
@@ -541,7 +558,8 @@ void CMainFrame::ClickNotify(TNotifyUI& msg) {
   contact_->OnClick(msg);
   sms_->OnClick(msg);
   picture_->OnClick(msg);
-  if (!IsStoreHomeSelected()) browsers_[kStoreIndex]->OnClick(msg);
+  // The toolbar acts on the store page that shows.
+  if (int page = SelectedStorePage(); page >= 0) browsers_[page]->OnClick(msg);
   music_->OnClick(msg);
   video_->OnClick(msg);
 }
@@ -614,14 +632,12 @@ void CMainFrame::OtherNotify(TNotifyUI& msg) {
     picture_->OnItemDoubleClick(msg);
   } else if (Is(type, u"searchcontactitem_click")) {
     // The contact search popup hands the chosen id as decimal text.
-    const char16_t* text = reinterpret_cast<const char16_t*>(msg.wParam);
+    const char16_t* text = reinterpret_cast<const char16_t*>(msg.lParam);
     contact_->OnSearchItem(text ? static_cast<unsigned long>(ParseInt(text)) : 0);
   } else if (Is(type, u"searchitem_click")) {
-    const char16_t* text = reinterpret_cast<const char16_t*>(msg.wParam);
-    if (search_edit_ && text) {
-      suggestion_chosen_ = true;
-      search_edit_->SetText(text);
-    }
+    // The popup hands the item's number and its text.
+    const char16_t* text = reinterpret_cast<const char16_t*>(msg.lParam);
+    if (search_edit_ && text) TakeSuggestion(text);
     std::u16string keyword = SearchText();
     if (!keyword.empty()) {
       CountAction(28);
@@ -629,7 +645,7 @@ void CMainFrame::OtherNotify(TNotifyUI& msg) {
     }
   } else if (Is(type, DUI_MSGTYPE_VK_UP) || Is(type, DUI_MSGTYPE_VK_DOWN)) {
     if (msg.pSender == search_edit_ && search_menu_->IsCreated() && search_menu_->IsVisible())
-      search_menu_->MoveHighlight(Is(type, DUI_MSGTYPE_VK_UP));
+      search_menu_->MoveHot(Is(type, DUI_MSGTYPE_VK_UP));
   }
 }
 
@@ -641,16 +657,27 @@ std::u16string CMainFrame::SearchText() const {
   return text == kSearchPlaceholder ? std::u16string() : text;
 }
 
+// The search runs in the store home page, which is brought forward: a
+// search left in a hidden page (or not run while the store home shows)
+// would answer the user with nothing.
 void CMainFrame::SearchStore(const std::u16string& keyword) {
-  if (!IsStoreHomeSelected()) browsers_[kStoreIndex]->Search(keyword);
+  if (!IsStoreHomeSelected()) SelectOption(market_index_optn_);
+  browsers_[kStoreIndex]->Search(keyword.c_str());
+}
+
+int CMainFrame::SelectedStorePage() const {
+  const COptionUI* options[] = {market_index_optn_, market_choice_optn_, market_class_optn_, market_ranking_optn_};
+  for (int i = 0; i < 4; ++i)
+    if (options[i] && options[i]->IsSelected()) return i;
+  return -1;
 }
 
 void CMainFrame::SetFocusNotify(TNotifyUI& msg) {
   if (!search_edit_ || msg.pSender != search_edit_) return;
   if (!search_menu_->IsCreated()) search_menu_->Create(m_hWnd);
   if (search_edit_->GetText() == kSearchPlaceholder) {
+    search_edit_->SetTextColor(0xFF000000);  // black
     search_edit_->SetText(u"");
-    search_edit_->SetTextColor(0);
   }
 }
 
@@ -673,14 +700,19 @@ void CMainFrame::TextChangedNotify(TNotifyUI& msg) {
   if (text != kSearchPlaceholder) app_search_->Search(text);
 }
 
+// The text change of taking a suggestion asks for no completions.
+void CMainFrame::TakeSuggestion(const char16_t* text) {
+  suggestion_chosen_ = true;
+  search_edit_->SetText(text);
+  // The edit reports only the user's own changes: nothing else clears the flag.
+  suggestion_chosen_ = false;
+}
+
 void CMainFrame::ReturnNotify(TNotifyUI& msg) {
   if (!search_edit_ || msg.pSender != search_edit_) return;
   if (search_menu_->IsVisible()) {
-    std::u16string chosen = search_menu_->HighlightedText();
-    if (!chosen.empty()) {
-      suggestion_chosen_ = true;
-      search_edit_->SetText(chosen.c_str());
-    }
+    std::u16string chosen = search_menu_->GetHotText();
+    if (!chosen.empty()) TakeSuggestion(chosen.c_str());
   }
   search_menu_->Hide();
   std::u16string keyword = SearchText();

@@ -10,12 +10,13 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/web/app_suggestion.h"
 #include "qenui/UIlib.h"
 #include "ui/connect_display/connect_display.h"
-#include "ui/pages/app_search_thread.h"
 #include "ui/pages/auto_task_dlg.h"
 #include "ui/pages/contact_dlg.h"
 #include "ui/pages/music_dlg.h"
@@ -57,6 +58,9 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   CDownGifWnd& DownGif() { return *down_gif_; }
   CAppSearchThread& AppSearch() { return *app_search_; }
   std::vector<std::u16string>& Suggestions() { return suggestions_; }
+  // What the completion worker hands over (any thread): a copy of its names,
+  // taken by the window when 1289 arrives.
+  void OfferSuggestions(std::vector<std::u16string> names);
   int ConnectStep() const { return connect_display_ ? connect_display_->ProgressStep() : 0; }
   bool HasTrayIcon() const { return tray_added_; }
 
@@ -118,7 +122,9 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   bool IsStoreHomeSelected() const;
   void ShowPhonePage(DuiLib::LPCTSTR option);
   void SearchStore(const std::u16string& keyword);
+  int SelectedStorePage() const;  // the browser page of the selected store option, -1 for none
   std::u16string SearchText() const;
+  void TakeSuggestion(const char16_t* text);
 
   // Connection display (connect_display.cpp hands it to CConnectDisplay).
   class DisplayOwner;
@@ -144,7 +150,9 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   std::unique_ptr<CDrvProgressWnd> drv_progress_;
   std::unique_ptr<CAutoTaskDlg> auto_task_;
   std::unique_ptr<CDownGifWnd> down_gif_;
-  std::vector<std::u16string> suggestions_;
+  std::vector<std::u16string> suggestions_;  // UI thread
+  std::mutex offered_lock_;                  // guards offered_ (completion worker and UI thread)
+  std::vector<std::u16string> offered_;
   std::unique_ptr<CAppSearchThread> app_search_;
 
   // Controls looked up once at start.

@@ -12,6 +12,7 @@ class CProgramFrameBackend : public IFrameBackend {
   void StartConnection() override;
   void InitTasks() override {}
   CAutoTaskMgr* TaskManager() override { return nullptr; }
+  DownloadListener* DownloadRequests() override { return nullptr; }
   bool IsPhoneConnected() override;
   bool ReConnect(bool force) override;
   void CreatePhone() override;

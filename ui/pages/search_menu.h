@@ -1,83 +1,84 @@
-// CSearchMenu: the suggestion popup under the store search box (stub until
-// the popup's drawing is built): keeps its rows, highlight and visibility,
-// and has its own window of class "SearchWnd" (never shown yet), so what the
-// main window posts on to it arrives: VK_UP/VK_DOWN key-downs and wheel turns
-// move the highlight. Lives on the UI thread.
+// The search suggestion popups: CSearchMenu under the store search box (app
+// names) and CContactSearchMenu under the contact search (contacts). The
+// owning window fills a popup with items, shows it under its edit box and
+// hears through a notification of its own paint manager which item the user
+// picked: "searchitem_click" (wParam = the item's number, lParam = its key
+// text, a const char16_t* valid during the notification), or
+// "searchcontactitem_click" (wParam 0, lParam = the row's user data).
+//
+// One row is highlighted at a time (the list's selection); the arrow keys
+// and the wheel move it one row per press, wrapping at both ends.
+//
+// Threading: UI thread only.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "qenui/UIlib.h"
 
-class CSearchMenu {
+class CSearchMenu : public DuiLib::WindowImplBaseNew {
  public:
-  CSearchMenu() = default;
-  ~CSearchMenu() {
-    if (DuiLib::IsWindow(window_.GetHWND())) DuiLib::DestroyWindow(window_.GetHWND());
-  }
+  static constexpr int kItemHeight = 25;
+
+  CSearchMenu();
+  ~CSearchMenu() override;
   CSearchMenu(const CSearchMenu&) = delete;
   CSearchMenu& operator=(const CSearchMenu&) = delete;
 
-  void Create(DuiLib::HWND parent) {
-    parent_ = parent;
-    created_ = true;
-    if (!window_.GetHWND()) window_.Create(parent, u"", 0, 0);
-  }
-  bool IsCreated() const { return created_; }
-  DuiLib::HWND GetHWND() const { return window_.GetHWND(); }
-  void Clear() { items_.clear(); highlight_ = -1; }
-  void AddItem(const std::u16string& text) { items_.push_back(text); }
-  void EndUpdate() {}
-  void ShowAt(DuiLib::CControlUI* edit, long x, long y) {
-    (void)edit;
-    rc_ = DuiLib::MakeRect(x, y, x + 200, y + 25 * static_cast<long>(items_.size()));
-    visible_ = true;
-  }
-  void Hide() { visible_ = false; }
-  bool IsVisible() const { return visible_; }
-  bool Contains(long x, long y) const { return visible_ && rc_.Contains(DuiLib::MakePoint(x, y)); }
-  void MoveHighlight(bool up) {
-    if (items_.empty()) return;
-    int n = static_cast<int>(items_.size());
-    if (up) highlight_ = highlight_ <= 0 ? n - 1 : highlight_ - 1;
-    else highlight_ = highlight_ >= n - 1 ? 0 : highlight_ + 1;
-  }
-  std::u16string HighlightedText() const {
-    return highlight_ >= 0 && highlight_ < static_cast<int>(items_.size()) ? items_[highlight_] : std::u16string();
-  }
-  const std::vector<std::u16string>& Items() const { return items_; }
+  // Creates the (hidden) popup window over `parent`.
+  void Create(DuiLib::HWND parent);
+  bool IsCreated() const { return m_hWnd != 0; }
 
- private:
-  class Window : public DuiLib::CWindowWnd {
-   public:
-    explicit Window(CSearchMenu* menu) : menu_(menu) {}
+  void AddItem(const std::u16string& text);  // key and display text alike
+  void AddItem(const std::u16string& key, const std::u16string& text);
+  // Adds a list row for every item (after the last AddItem).
+  void ShowItems();
+  void EndUpdate() { ShowItems(); }
+  void Clear();
+  // Shows the popup for `owner` with its top-left corner at the screen point;
+  // its bottom never passes the bottom of the owner's window. Hidden when
+  // there are no items.
+  void Popup(DuiLib::CControlUI* owner, long x, long y);
+  void Hide();
+  bool IsVisible() const;
+  void MoveHot(bool up);
+  std::u16string GetHotText() const;
+  // True when the screen point lies strictly inside the popup.
+  bool ContainsPoint(long x, long y) const;
+  void SetWidth(int width) { width_ = width; }  // 0 keeps the window's width
 
-   protected:
-    DuiLib::LPCTSTR GetWindowClassName() const override { return u"SearchWnd"; }
-    DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam) override {
-      if (uMsg == DuiLib::WM_KEYDOWN && (wParam == DuiLib::VK_UP || wParam == DuiLib::VK_DOWN)) {
-        menu_->MoveHighlight(wParam == DuiLib::VK_UP);
-        return 0;
-      }
-      if (uMsg == DuiLib::WM_MOUSEWHEEL) {
-        // A positive turn (away from the user) moves up.
-        menu_->MoveHighlight(static_cast<int16_t>(DuiLib::HIWORD(wParam)) > 0);
-        return 0;
-      }
-      return DuiLib::CWindowWnd::HandleMessage(uMsg, wParam, lParam);
-    }
+  const std::vector<std::u16string>& Items() const;
 
-   private:
-    CSearchMenu* menu_;
+ protected:
+  struct Item {
+    int number;
+    std::u16string key;
+    std::u16string text;
   };
 
-  DuiLib::HWND parent_ = 0;
-  bool created_ = false;
-  bool visible_ = false;
-  DuiLib::RECT rc_;
-  std::vector<std::u16string> items_;
-  int highlight_ = -1;
-  Window window_{this};
+  explicit CSearchMenu(const char16_t* layout);
+  DuiLib::LPCTSTR GetWindowClassName() const override { return u"SearchWnd"; }
+  void InitAfterCreate() override;
+  DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam) override;
+  void ItemClickNotify(DuiLib::TNotifyUI& msg) override;
+  // Tells the owner about the picked row, then hides.
+  virtual void PickItem(DuiLib::CControlUI* row);
+
+  DuiLib::CControlUI* owner_ = nullptr;
+  DuiLib::CListUI* list_ = nullptr;
+  int width_ = 0;
+  std::vector<Item> items_;
+
+ private:
+  mutable std::vector<std::u16string> texts_;  // Items()'s answer
+};
+
+class CContactSearchMenu : public CSearchMenu {
+ public:
+  CContactSearchMenu();
+  DuiLib::CControlUI* CreateControl(DuiLib::LPCTSTR pstrClass) override;
+
+ protected:
+  void PickItem(DuiLib::CControlUI* row) override;
 };

@@ -19,6 +19,8 @@ class FakeBackend : public IFrameBackend {
   void StartConnection() override { calls.push_back("StartConnection"); }
   void InitTasks() override { calls.push_back("InitTasks"); }
   CAutoTaskMgr* TaskManager() override { return nullptr; }
+  DownloadListener* DownloadRequests() override { return downloads; }
+  DownloadListener* downloads = nullptr;
   bool IsPhoneConnected() override { return connected; }
   bool ReConnect(bool force) override {
     calls.push_back(force ? "ReConnect(force)" : "ReConnect");

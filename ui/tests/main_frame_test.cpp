@@ -40,8 +40,8 @@ TEST_F(TempUserTest, SetUpAndTeardownReachThePhoneSideInOrder) {
                                                            &frame->Video()})
     EXPECT_EQ(page->Inits(), 1);
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(frame->Browser(i).GetIndex(), i);
-    EXPECT_EQ(frame->Browser(i).Inits(), 1);
+    EXPECT_EQ(frame->Browser(i).GetType(), i);
+    EXPECT_NE(frame->Browser(i).Browser(), nullptr);
   }
   // Store home selected, "not connected" shown, placeholder in the search box, tray icon there.
   CPaintManagerUI& pm = frame->PaintManager();
@@ -377,7 +377,7 @@ TEST_F(FrameTest, KeysStopAtTheMainWindow) {
 // click on the frame's non-client area hides it, a click inside does not.
 TEST_F(FrameTest, SearchPopupTakesArrowsAndWheelAndHidesOnClicksOutside) {
   auto show = [&] {
-    frame->Suggestions() = {u"王者荣耀", u"王者之剑", u"王者归来"};
+    frame->OfferSuggestions({u"王者荣耀", u"王者之剑", u"王者归来"});
     SendMessage(hwnd, msg::kSearchSuggestions, 0, 0);
   };
   show();
@@ -396,14 +396,14 @@ TEST_F(FrameTest, SearchPopupTakesArrowsAndWheelAndHidesOnClicksOutside) {
   for (const Step& step : steps) {
     SendMessage(hwnd, step.message, step.wParam, 0);
     Pump();
-    EXPECT_EQ(popup.HighlightedText(), step.highlighted) << step.message << " " << step.wParam;
+    EXPECT_EQ(popup.GetHotText(), step.highlighted) << step.message << " " << step.wParam;
   }
   // Hidden, the popup gets nothing.
   popup.Hide();
   SendMessage(hwnd, WM_KEYDOWN, VK_DOWN, 0);
   SendMessage(hwnd, WM_MOUSEWHEEL, wheel_down, 0);
   Pump();
-  EXPECT_EQ(popup.HighlightedText(), u"王者归来");
+  EXPECT_EQ(popup.GetHotText(), u"王者归来");
 
   // Clicks: a point inside the popup and one outside it, in client coordinates.
   RECT edit = PM().FindControl(u"search_edit")->GetPos();
@@ -423,7 +423,7 @@ TEST_F(FrameTest, SearchPopupTakesArrowsAndWheelAndHidesOnClicksOutside) {
     ASSERT_TRUE(popup.IsVisible());
     POINT screen = c.at;
     ClientToScreen(hwnd, &screen);
-    ASSERT_EQ(popup.Contains(screen.x, screen.y), c.at.y == inside.y);
+    ASSERT_EQ(popup.ContainsPoint(screen.x, screen.y), c.at.y == inside.y);
     SendMessage(hwnd, c.message, 0, MAKELPARAM(c.at.x, c.at.y));
     EXPECT_EQ(popup.IsVisible(), c.stays);
   }
@@ -453,36 +453,6 @@ TEST_F(FrameTest, DownloadAnimationFliesToTheTaskButton) {
   EXPECT_EQ(again.top, start.top);
   host->Advance(10 * CDownGifWnd::kFlightElapse + CDownGifWnd::kRestElapse + 100);
   EXPECT_FALSE(IsWindowVisible(gif.GetHWND()));
-}
-
-TEST_F(FrameTest, StoreSearchBox) {
-  auto* edit = Control<CEditUI>(u"search_edit", u"Edit");
-  ASSERT_NE(edit, nullptr);
-  // The search button with the placeholder does nothing.
-  ClickControl(PM(), u"search_btn");
-  EXPECT_FALSE(Has(backend.actions, 28));
-  // Focus clears the placeholder; typing asks for completions; leaving empty restores it.
-  PM().SetFocus(edit);
-  EXPECT_EQ(edit->GetText(), u"");
-  edit->ReplaceTextFromInput(u"王者");
-  EXPECT_EQ(frame->AppSearch().LastQuery(), u"王者");
-  // Suggestions arrive (1289): the popup shows them; taking one starts no new query.
-  frame->Suggestions() = {u"王者荣耀", u"王者之剑"};
-  SendMessage(hwnd, msg::kSearchSuggestions, 0, 0);
-  EXPECT_TRUE(frame->SearchMenu().IsVisible());
-  EXPECT_EQ(frame->SearchMenu().Items().size(), 2u);
-  int queries = frame->AppSearch().Queries();
-  std::u16string chosen = u"王者荣耀";
-  PM().SendNotify(edit, u"searchitem_click", reinterpret_cast<WPARAM>(chosen.c_str()));
-  EXPECT_EQ(edit->GetText(), u"王者荣耀");
-  EXPECT_EQ(frame->AppSearch().Queries(), queries);
-  // The store home is selected: the browser page does not search.
-  EXPECT_TRUE(frame->Browser(0).Searches().empty());
-  static_cast<COptionUI*>(PM().FindControl(u"market_choice_optn")->GetInterface(u"Option"))->Selected(true);
-  ClickControl(PM(), u"search_btn");
-  ASSERT_EQ(frame->Browser(0).Searches().size(), 1u);
-  EXPECT_EQ(frame->Browser(0).Searches()[0], u"王者荣耀");
-  PM().SetFocus(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,253 @@
+// The market as a new user meets it, in real windows on a private X server
+// with WebKitGTK and the loopback market site: the store home loads, a
+// keyword typed in Chinese brings suggestions, the chosen one shows the
+// search page, and the download link of an app becomes a download request
+// with the app's name, icon and package. Screenshots of the market page,
+// the suggestion popup and the search page go to <build>/screenshots/.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "market_site.h"
+#include "qenui/gtk/tests/xtest_input.h"
+#include "ui/pages/market_links.h"
+#include "ui/pages/tests/recording_downloads.h"
+#include "ui/pages/tests/xtest_text.h"
+#include "ui/tests/frame_fixture.h"
+#include "ui/tests/xvfb_windows_fixture.h"
+
+namespace {
+
+using namespace DuiLib;
+
+class MarketEnvironment : public ui_xvfb::XvfbWindowsEnvironment {
+ public:
+  MarketEnvironment() : XvfbWindowsEnvironment("market_xvfb") {}
+  void SetUp() override {
+    // WebKit's sandbox and compositing need what a bare Xvfb lacks.
+    setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 1);
+    setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 1);
+    for (const char* v : {"http_proxy", "HTTP_PROXY", "no_proxy", "NO_PROXY"}) unsetenv(v);
+    XvfbWindowsEnvironment::SetUp();
+  }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new MarketEnvironment);
+
+// What the screen shows over the main window (popups included), as
+// PD_SCREENSHOT_DIR/name.
+void ScreenShot(HWND main, const std::string& name) {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  gdk_display_sync(gdk_display_get_default());
+  RECT rc;
+  ASSERT_TRUE(GetWindowRect(main, &rc));
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
+                                             static_cast<int>(rc.top), static_cast<int>(rc.Width()),
+                                             static_cast<int>(rc.Height()));
+  ASSERT_NE(pb, nullptr);
+  mkdir(PD_SCREENSHOT_DIR, 0755);
+  const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
+  EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
+  g_object_unref(pb);
+}
+
+using market_test::DownloadCall;
+using market_test::RecordingDownloads;
+
+class MarketXvfbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << ui_xvfb::SkipReason();
+    const char* display = std::getenv("DISPLAY");
+    ASSERT_NE(display, nullptr);
+    ASSERT_TRUE(input_.Open(display)) << "the X server lacks XTest";
+    ASSERT_TRUE(text_.Open(display)) << "no spare key to type with";
+    ASSERT_GT(site_.Start(), 0);
+    setenv(market::kMarketHostEnv, site_.Base().c_str(), 1);
+    setenv(kCompletionHostEnv, site_.Base().c_str(), 1);
+    backend_.downloads = &downloads_;
+    SetFrameBackend(&backend_);
+    frame_ = ui_xvfb::ShowMainWindow();
+    ASSERT_NE(frame_, nullptr);
+    hwnd_ = frame_->GetHWND();
+  }
+  void TearDown() override {
+    if (frame_) {
+      if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+      ui_xvfb::PumpFor(100);
+      delete frame_;
+    }
+    SetFrameBackend(nullptr);
+    unsetenv(market::kMarketHostEnv);
+    unsetenv(kCompletionHostEnv);
+    site_.Stop();
+  }
+
+  POINT ScreenPoint(CControlUI* control, long dx, long dy) {
+    RECT rc = control->GetPos();
+    POINT pt = MakePoint(rc.left + dx, rc.top + dy);
+    ClientToScreen(hwnd_, &pt);
+    return pt;
+  }
+  POINT CentreOf(const char16_t* name) {
+    CControlUI* c = frame_->PaintManager().FindControl(name);
+    EXPECT_NE(c, nullptr);
+    RECT rc = c ? c->GetPos() : RECT();
+    return c ? ScreenPoint(c, rc.Width() / 2, rc.Height() / 2) : MakePoint(0, 0);
+  }
+  void Click(POINT pt) {
+    input_.MoveTo(static_cast<int>(pt.x), static_cast<int>(pt.y));
+    ui_xvfb::PumpFor(50);
+    input_.Button(1, true);
+    ui_xvfb::PumpFor(50);
+    input_.Button(1, false);
+    ui_xvfb::PumpFor(50);
+  }
+  void Key(const char* keysym) {
+    input_.Key(keysym, true);
+    input_.Key(keysym, false);
+    ui_xvfb::PumpFor(50);
+  }
+  void Type(const std::u16string& text) {
+    for (char16_t c : text) {
+      text_.Type(c, [] { ui_xvfb::PumpFor(60); });
+      ui_xvfb::PumpFor(60);
+    }
+  }
+  // Until page 0 of the store shows `url`, loaded.
+  bool WaitForPage(const std::u16string& url) {
+    return ui_xvfb::PumpUntil([&] { return frame_->Browser(0).CurrentUrl() == url; }, 60000);
+  }
+
+  market_site::MarketSite site_;
+  ui_test::FakeBackend backend_;
+  RecordingDownloads downloads_;
+  CMainFrame* frame_ = nullptr;
+  HWND hwnd_ = 0;
+  qenui_gtk_test::XTestInput input_;
+  market_xvfb::XTestText text_;
+};
+
+TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
+  // The store home is the first page; it loads from the market site.
+  const std::u16string home = market::HomePageUrl(0);
+  ASSERT_TRUE(WaitForPage(home)) << CDuiString(frame_->Browser(0).CurrentUrl()).ToUtf8();
+  ui_xvfb::PumpFor(300);
+  ui_xvfb::Shot(hwnd_, "market_home.png");
+
+  // Clicking into the box clears the grey placeholder; typing starts from nothing.
+  auto* edit = static_cast<CEditUI*>(frame_->PaintManager().FindControl(u"search_edit"));
+  ASSERT_NE(edit, nullptr);
+  Click(CentreOf(u"search_edit"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
+  EXPECT_EQ(edit->GetText(), u"");
+  Type(u"坦克");
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->GetText() == u"坦克"; }, 5000))
+      << edit->GetText().ToUtf8();
+
+  // The completion service answers the last keyword; the popup shows its
+  // names under the box.
+  CSearchMenu& popup = frame_->SearchMenu();
+  ASSERT_TRUE(ui_xvfb::PumpUntil(
+      [&] {
+        auto asked = site_.CompletionKeywords();
+        // The worker is idle once it has posted its last answer.
+        return popup.IsVisible() && !asked.empty() && asked.back() == "坦克" &&
+               frame_->AppSearch().GetState() == base::WinThread::kIdle;
+      },
+      15000));
+  ui_xvfb::PumpFor(100);
+  EXPECT_EQ(popup.Items(), (std::vector<std::u16string>{u"坦克大战", u"坦克世界"}));
+  RECT box;
+  GetWindowRect(popup.GetHWND(), &box);
+  POINT under = ScreenPoint(edit, 0, edit->GetPos().Height());
+  EXPECT_EQ(box.left, under.x);
+  EXPECT_EQ(box.top, under.y);
+  EXPECT_EQ(box.Height(), 2 * CSearchMenu::kItemHeight + 4);
+  ui_xvfb::PumpFor(200);
+  ScreenShot(hwnd_, "market_suggestions.png");
+  ui_xvfb::Shot(popup.GetHWND(), "market_suggestion_popup.png");
+
+  // One press of the down key highlights the first name; Enter takes it.
+  Key("Down");
+  EXPECT_EQ(popup.GetHotText(), u"坦克大战");
+  ui_xvfb::PumpFor(100);
+  ScreenShot(hwnd_, "market_suggestion_chosen.png");
+  const size_t asked = site_.CompletionKeywords().size();
+  Key("Return");
+  EXPECT_EQ(edit->GetText(), u"坦克大战");
+  EXPECT_FALSE(popup.IsVisible());
+  const std::u16string search = market::SearchUrl(0, u"坦克大战");
+  ASSERT_TRUE(WaitForPage(search)) << CDuiString(frame_->Browser(0).CurrentUrl()).ToUtf8();
+  ui_xvfb::PumpFor(300);
+  ui_xvfb::Shot(hwnd_, "market_search.png");
+  EXPECT_EQ(site_.CompletionKeywords().size(), asked);  // taking a suggestion asks nothing
+
+  // The app's download button (the site's fixed place for the first row).
+  CControlUI* browser = frame_->PaintManager().FindControl(u"game_market");
+  ASSERT_NE(browser, nullptr);
+  Click(ScreenPoint(browser, 384, 56 + 36));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return !downloads_.calls.empty(); }, 15000));
+  const DownloadCall& call = downloads_.calls[0];
+  EXPECT_EQ(CDuiString(call.url).ToUtf8(),
+            site_.Base() + "/appmarket/game/apk/com.zelvik.tankwar.apk?vorn=down&mavoid=1001&vorn=from=search");
+  EXPECT_EQ(call.name, u"坦克大战");
+  EXPECT_EQ(CDuiString(call.icon).ToUtf8(), site_.Base() + "/appmarket/game/icon/1001.png");
+  EXPECT_EQ(call.package, u"com.zelvik.tankwar");
+  // One request, no new window, and the page stays.
+  ui_xvfb::PumpFor(300);
+  EXPECT_EQ(downloads_.calls.size(), 1u);
+  EXPECT_EQ(frame_->Browser(0).CurrentUrl(), search);
+}
+
+// A suggestion picked with the mouse searches as one taken with the keys.
+TEST_F(MarketXvfbTest, SuggestionClickedWithTheMouse) {
+  ASSERT_TRUE(WaitForPage(market::HomePageUrl(0)));
+  auto* edit = static_cast<CEditUI*>(frame_->PaintManager().FindControl(u"search_edit"));
+  ASSERT_NE(edit, nullptr);
+  Click(CentreOf(u"search_edit"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
+  Type(u"开心");
+  CSearchMenu& popup = frame_->SearchMenu();
+  ASSERT_TRUE(ui_xvfb::PumpUntil(
+      [&] {
+        auto asked = site_.CompletionKeywords();
+        return popup.IsVisible() && !asked.empty() && asked.back() == "开心" &&
+               frame_->AppSearch().GetState() == base::WinThread::kIdle;
+      },
+      15000));
+  ui_xvfb::PumpFor(100);
+  ASSERT_EQ(popup.Items(), std::vector<std::u16string>{u"开心消消乐"});
+  RECT box;
+  GetWindowRect(popup.GetHWND(), &box);
+  Click(MakePoint(box.left + 40, box.top + 2 + CSearchMenu::kItemHeight / 2));
+  ASSERT_TRUE(WaitForPage(market::SearchUrl(0, u"开心消消乐"))) << CDuiString(frame_->Browser(0).CurrentUrl()).ToUtf8();
+  EXPECT_EQ(edit->GetText(), u"开心消消乐");
+  EXPECT_FALSE(popup.IsVisible());
+}
+
+// Leaving the box empty brings the grey placeholder back; leaving it with
+// text keeps the text.
+TEST_F(MarketXvfbTest, PlaceholderComesBackOnlyWhenTheBoxIsLeftEmpty) {
+  auto* edit = static_cast<CEditUI*>(frame_->PaintManager().FindControl(u"search_edit"));
+  ASSERT_NE(edit, nullptr);
+  Click(CentreOf(u"search_edit"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
+  Type(u"qq");
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->GetText() == u"qq"; }, 5000)) << edit->GetText().ToUtf8();
+  Click(CentreOf(u"ie_error_title"));  // somewhere else in the window
+  Click(CentreOf(u"nav_store_lbl"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return !edit->IsFocused(); }));
+  EXPECT_EQ(edit->GetText(), u"qq");
+  Click(CentreOf(u"search_edit"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
+  Key("BackSpace");
+  Key("BackSpace");
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->GetText().IsEmpty(); }, 5000)) << edit->GetText().ToUtf8();
+  Click(CentreOf(u"nav_store_lbl"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return !edit->IsFocused(); }));
+  EXPECT_EQ(edit->GetText(), u"应用市场搜索");
+  EXPECT_EQ(edit->GetTextColor(), 0xFF888888u);
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+// Typing any character through the X server's XTest extension, as a
+// keyboard whose spare key is mapped to that character would: the text
+// reaches the focused window as key presses (no input method needed).
+// Kept apart from the tests so Xlib's macros stay out of them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace market_xvfb {
+
+class XTestText {
+ public:
+  ~XTestText();
+  // False when the display cannot be opened, lacks XTest or has no spare key.
+  bool Open(const std::string& display);
+  // Maps the spare key to `codepoint`, lets the client see the new mapping
+  // (`settle` runs its event loop a while), then presses and releases it.
+  void Type(char32_t codepoint, const std::function<void()>& settle);
+
+ private:
+  void* m_dpy = nullptr;
+  int m_spare = 0;  // a key code with no symbols
+};
+
+}  // namespace market_xvfb
