@@ -62,6 +62,17 @@ class AutoTaskMgrTest : public ::testing::Test {
       std::ofstream(WStringToAnsi(file)) << "PNG part";
       return icon_ok_.load();
     };
+    side.read_apk = [](const std::u16string& apk, ApkBadgingInfo* info) {
+      if (apk.find(u"broken") != std::u16string::npos) return false;
+      info->package_name = u"com.chosen";
+      info->label = u"选中的";
+      info->icon = u"res/icon.png";
+      return true;
+    };
+    side.unzip = [](const std::u16string&, const std::u16string& entry, const std::u16string& file) {
+      std::ofstream(WStringToAnsi(file)) << WStringToAnsi(entry);
+      return true;
+    };
     manager_.reset();
     manager_ = std::make_unique<CAutoTaskMgr>(paths, side, 0);
     manager_->Init(false);
@@ -253,6 +264,30 @@ TEST_F(AutoTaskMgrTest, PauseAndContinueSetTheStatesAndDeleteStopsTheDownload) {
   EXPECT_FALSE(manager_->DownloadThread().IsExistedPackage(id));
   EXPECT_EQ(Messages(), (std::vector<std::pair<uint32_t, uintptr_t>>{{kOnlineTaskRemoved, id},
                                                                      {kAppTaskDeleted, Utf16LeCrc32(u"com.a")}}));
+}
+
+TEST_F(AutoTaskMgrTest, AChosenApkIsReadGivenItsIconAndInstalledButNeverListed) {
+  connected_ = true;
+  const std::u16string apk = AnsiToWString(dir_ + "/chosen.apk");
+  std::ofstream(WStringToAnsi(apk)) << "apk";
+  EXPECT_TRUE(manager_->InstallApkFile(apk));
+  EXPECT_TRUE(manager_->InstallApkFile(AnsiToWString(dir_ + "/missing.apk")));
+  std::ofstream(dir_ + "/broken.apk") << "apk";
+  EXPECT_TRUE(manager_->InstallApkFile(AnsiToWString(dir_ + "/broken.apk")));
+  manager_->JoinWorkers();
+  ASSERT_EQ(manager_->GetOnlineTaskCount(), 1);
+  auto task = manager_->FindOnlineTask(Utf16LeCrc32(apk));
+  ASSERT_NE(task, nullptr);
+  EXPECT_EQ(task->state, kTaskWaitingInstall);
+  EXPECT_EQ(task->app_name, u"选中的");
+  EXPECT_TRUE(FileExists(task->icon_path));
+  ASSERT_EQ(installs_.size(), 1u);
+  EXPECT_EQ(installs_[0].apk, apk);
+  EXPECT_EQ(installs_[0].previous, 0);
+  EXPECT_EQ(installs_[0].key, Utf16LeCrc32(u"com.chosen"));
+  manager_->OnInstallResult(apk, 1);
+  EXPECT_EQ(manager_->GetOnlineTaskCount(), 0);
+  EXPECT_TRUE(ListFile().empty());
 }
 
 }  // namespace
