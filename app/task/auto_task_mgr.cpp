@@ -166,7 +166,7 @@ bool CAutoTaskMgr::StartDownload(const char16_t* url, const char16_t* app_name, 
   if (fetch_icon) icon_file = paths_.icon_folder + TaskFileName(name, id) + u".png";
 
   if (IsExistOnTask(id) || IsExistOffTask(id) || HasPackageKey(key)) {
-    PD_LOG_ERROR("IsExistOnTask||IsExistOffTask appname:%s", WStringToAnsi(app_name).c_str());
+    PD_LOG_TRACE("IsExistOnTask||IsExistOffTask appname:%s", WStringToAnsi(app_name).c_str());
     return false;
   }
   PD_LOG_INFO("PackagePool Add start download");

@@ -3,22 +3,6 @@
 #include "foundation/base/event.h"
 #include "foundation/base/log.h"
 
-namespace {
-CDownloadThread* g_download_thread = nullptr;
-}  // namespace
-
-CDownloadThread* CDownloadThread::Instance() {
-  if (!g_download_thread) g_download_thread = new CDownloadThread();
-  return g_download_thread;
-}
-
-void CDownloadThread::Release() {
-  if (!g_download_thread) return;
-  g_download_thread->StopThread(false);
-  delete g_download_thread;
-  g_download_thread = nullptr;
-}
-
 CDownloadThread::CDownloadThread(uint32_t tick_ms) : tick_ms_(tick_ms) {}
 
 CDownloadThread::~CDownloadThread() {
@@ -35,7 +19,7 @@ bool CDownloadThread::Add(PNPDriverPackage* raw) {
   const uint32_t id = package->GetTaskId();
   base::CSingleLock hold(&lock_);
   if (packages_.count(id)) {
-    PD_LOG_ERROR("IsExistedPackage id=%lu", static_cast<unsigned long>(id));
+    PD_LOG_TRACE("IsExistedPackage id=%lu", static_cast<unsigned long>(id));
     return false;
   }
   if (IsBusyLocked()) {
@@ -47,17 +31,17 @@ bool CDownloadThread::Add(PNPDriverPackage* raw) {
 }
 
 void CDownloadThread::StopTask(uint32_t id) {
-  PD_LOG_ERROR("StopTask id=%lu", static_cast<unsigned long>(id));
+  PD_LOG_TRACE("StopTask id=%lu", static_cast<unsigned long>(id));
   PostThreadMsg(kMsgStop, 0, id);
 }
 
 void CDownloadThread::PauseTask(uint32_t id) {
-  PD_LOG_ERROR("PauseTask id=%lu", static_cast<unsigned long>(id));
+  PD_LOG_TRACE("PauseTask id=%lu", static_cast<unsigned long>(id));
   PostThreadMsg(kMsgPause, 0, id);
 }
 
 void CDownloadThread::ContinueTask(uint32_t id) {
-  PD_LOG_ERROR("ContinueTask id=%lu", static_cast<unsigned long>(id));
+  PD_LOG_TRACE("ContinueTask id=%lu", static_cast<unsigned long>(id));
   PostThreadMsg(kMsgContinue, 0, id);
 }
 
@@ -110,7 +94,7 @@ void CDownloadThread::NewTask(std::unique_ptr<PNPDriverPackage> package) {
   const uint32_t id = package->GetTaskId();
   packages_[id] = std::move(package);
   entered_.insert(id);
-  PD_LOG_ERROR("new task id=%lu", static_cast<unsigned long>(id));
+  PD_LOG_TRACE("new task id=%lu", static_cast<unsigned long>(id));
   PostThreadMsg(kMsgStart, 0, id);
 }
 
@@ -122,7 +106,7 @@ void CDownloadThread::WaitTask(std::unique_ptr<PNPDriverPackage> package, bool a
   } else {
     waiting_.push_back(std::move(package));
   }
-  PD_LOG_ERROR("wait task id=%lu", static_cast<unsigned long>(id));
+  PD_LOG_TRACE("wait task id=%lu", static_cast<unsigned long>(id));
 }
 
 uint32_t CDownloadThread::Run() {

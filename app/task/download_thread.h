@@ -37,9 +37,6 @@ class CDownloadThread : public base_thread {
   static constexpr size_t kMaxActive = 3;
   static constexpr uintptr_t kTimerId = 100;
 
-  static CDownloadThread* Instance();  // made on first use
-  static void Release();               // stops (waiting) and deletes it
-
   // `tick_ms` 0: no timer of its own; ticks come only from Tick() (tests).
   explicit CDownloadThread(uint32_t tick_ms = 1000);
   ~CDownloadThread() override;

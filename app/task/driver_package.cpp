@@ -8,7 +8,7 @@ PNPDriverPackage::PNPDriverPackage(const std::u16string& url)
 
 bool PNPDriverPackage::StartDownLoad() {
   if (downloader_.StartDownload(file_path_, 3)) return true;
-  PD_LOG_ERROR("PNPDriverPackage: StartDownLoad err, status:%d", downloader_.GetStatus());
+  PD_LOG_TRACE("PNPDriverPackage: StartDownLoad err, status:%d", downloader_.GetStatus());
   return false;
 }
 

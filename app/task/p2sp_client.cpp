@@ -35,7 +35,7 @@ bool P2SPInterface::Load(const std::u16string& path) {
   Unload();
   void* module = dlopen(WStringToAnsi(path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
-    PD_LOG_ERROR("load swarmload.dll failed. Error = %d\n", errno);
+    PD_LOG_TRACE("load swarmload.dll failed. Error = %d\n", errno);
     return false;
   }
   module_ = module;
@@ -150,13 +150,13 @@ void P2SPClient::SetWorkPath(const std::u16string& folder) { work_folder_ = WStr
 
 bool P2SPClient::Start() {
   if (!interface_.P2SPInit(work_folder_)) {
-    PD_LOG_ERROR("P2SPInit failed path=%s\n", work_folder_.c_str());
+    PD_LOG_TRACE("P2SPInit failed path=%s\n", work_folder_.c_str());
     return false;
   }
   interface_.P2SPSetProperty("qen_version", &version_, sizeof(version_));
   interface_.P2SPSetProperty("union_id", &union_id_, sizeof(union_id_));
   if (!interface_.P2SPRun()) {
-    PD_LOG_ERROR("P2SPRun\n");
+    PD_LOG_TRACE("P2SPRun\n");
     return false;
   }
   initialised_ = true;
@@ -193,7 +193,7 @@ bool HashFileDownloader::StartDownload(const std::u16string& path, int type) {
   if (CheckTask(1, &path) != 0) {
     if (GetStatus() != 6) return RunTask(&path, type);
     if (CheckTask(2, &path) != 0) return true;
-    PD_LOG_ERROR("File %s CheckStatus 2 is error\n", WStringToAnsi(path).c_str());
+    PD_LOG_TRACE("File %s CheckStatus 2 is error\n", WStringToAnsi(path).c_str());
     DelTask();
     return NewTask(&path, 0x90002);
   }
