@@ -5,6 +5,7 @@
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "app/core/message_payloads.h"
+#include "app/task/auto_task_mgr.h"
 #include "foundation/base/log.h"
 #include "ui/frame/frame_backend.h"
 #include "ui/menu/popup_menus.h"
@@ -138,6 +139,7 @@ CMainFrame::~CMainFrame() {
   app_search_.reset();
   g_main_frame = nullptr;
   FrameBackend()->ReleaseConnection();
+  if (auto_task_) auto_task_->SetTaskManager(nullptr);
   FrameBackend()->ReleaseTasks();
   PD_LOG_INFO("MainFrame::~MainFrame\r\n");
   // Members go in reverse construction order.
@@ -191,6 +193,7 @@ void CMainFrame::InitAfterCreate() {
   // 3. The phone side.
   FrameBackend()->StartConnection();
   FrameBackend()->InitTasks();
+  auto_task_->SetTaskManager(FrameBackend()->TaskManager());
   // 4. Controls.
   CPaintManagerUI& pm = m_PaintManager;
   myphone_optn_ = Find<COptionUI>(pm, u"myphone_optn", u"Option");
