@@ -1,14 +1,24 @@
 // The market as a new user meets it, in real windows on a private X server
 // with WebKitGTK and the loopback market site: the store home loads, a
 // keyword typed in Chinese brings suggestions, the chosen one shows the
-// search page, and the download link of an app becomes a download request
-// with the app's name, icon and package. Screenshots of the market page,
+// search page, and the download link of an app becomes a download task with
+// the app's name, icon and package, which the task manager downloads through
+// swarmload and the download engine and installs on the simulated phone. Screenshots of the market page,
 // the suggestion popup and the search page go to <build>/screenshots/.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <atomic>
+#include <filesystem>
 #include <memory>
 
+#include "app/adb/adbcmd_tool.h"
+#include "app/adb/tests/phone_sim_process.h"
+#include "app/agent/socket_thread.h"
+#include "app/data/app_mgr.h"
+#include "app/task/auto_task_mgr.h"
+#include "foundation/base/code_page.h"
+#include "foundation/base/crc32.h"
 #include "market_site.h"
 #include "qenui/gtk/tests/xtest_input.h"
 #include "ui/pages/market_links.h"
@@ -54,10 +64,25 @@ void ScreenShot(HWND main, const std::string& name) {
 using market_test::DownloadCall;
 using market_test::RecordingDownloads;
 
+// Records each request and hands it on to the task manager when there is one.
+class ForwardingDownloads : public RecordingDownloads {
+ public:
+  bool OnDownloadRequest(const std::u16string& url, const std::u16string& name, const std::u16string& icon,
+                         const std::u16string& package) override {
+    RecordingDownloads::OnDownloadRequest(url, name, icon, package);
+    const bool added = next && next->OnDownloadRequest(url, name, icon, package);
+    accepted.push_back(added);
+    return added;
+  }
+  DownloadListener* next = nullptr;
+  std::vector<bool> accepted;  // the task manager's answers
+};
+
 class MarketXvfbTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << ui_xvfb::SkipReason();
+    ASSERT_NO_FATAL_FAILURE(StartPhoneAndTasks());
     const char* display = std::getenv("DISPLAY");
     ASSERT_NE(display, nullptr);
     ASSERT_TRUE(input_.Open(display)) << "the X server lacks XTest";
@@ -71,12 +96,54 @@ class MarketXvfbTest : public ::testing::Test {
     ASSERT_NE(frame_, nullptr);
     hwnd_ = frame_->GetHWND();
   }
+  // The simulated phone and the task manager over the real swarmload and
+  // download engine; this test's app manager installs on the phone.
+  void StartPhoneAndTasks() {
+    namespace fs = std::filesystem;
+    const std::string program = std::getenv("PHONEDECK_PROGRAM_DIR");
+    fs::create_directories(program + "/log");
+    for (auto [library, name] : {std::pair{SWARMLOAD_LIBRARY, "libswarmload.so"}, {ENGINE_LIBRARY, "libxldl.so"},
+                                 {KITORACLE_DOUBLE, "libkitoracle.so"}, {HOSTMARK_LIBRARY, "libHostmark.so"}}) {
+      std::error_code ec;
+      fs::create_symlink(library, program + "/" + name, ec);
+    }
+    unsetenv("PHONEDECK_ADB");
+    ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
+    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
+    setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
+    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
+    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
+    const std::u16string serial = AnsiToWString(sim_.Field("serial"));
+    CAdbCmdTool::Instance()->SetSerial(serial.c_str());
+    CConfigMgr::Instance()->SetPhonePaths(serial);
+    apps_ = std::make_unique<CAppMgr>();
+    TaskPhoneSide side = ProgramPhoneSide();
+    side.is_connected = [] { return true; };
+    side.install = [this](const std::u16string& apk, int32_t previous, uint32_t key, InstallListener* listener) {
+      apps_->SetInstallListener(listener);
+      return apps_->InstallApp(apk, previous, key);
+    };
+    side.cancel_install = [this](const std::u16string& apk) { apps_->CancelTask(apk); };
+    tasks_ = std::make_unique<CAutoTaskMgr>(ProgramTaskPaths(), side, 200);
+    tasks_->Init();
+    downloads_.next = tasks_.get();
+  }
+  // Whether the phone lists `package` (asked through the real adb).
+  bool Installed(const std::u16string& package) {
+    int version = 0;
+    return CAdbCmdTool::Instance()->GetPackageVersionCode(package.c_str(), &version);
+  }
+
   void TearDown() override {
     if (frame_) {
       if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
       ui_xvfb::PumpFor(100);
       delete frame_;
     }
+    tasks_.reset();
+    apps_.reset();
+    CSocketThreadMgr::Instance()->StopAll();
+    sim_.Stop();
     SetFrameBackend(nullptr);
     unsetenv(market::kMarketHostEnv);
     unsetenv(kCompletionHostEnv);
@@ -120,8 +187,11 @@ class MarketXvfbTest : public ::testing::Test {
   }
 
   market_site::MarketSite site_;
+  testing_support::PhoneSim sim_;
+  std::unique_ptr<CAppMgr> apps_;
+  std::unique_ptr<CAutoTaskMgr> tasks_;
   ui_test::FakeBackend backend_;
-  RecordingDownloads downloads_;
+  ForwardingDownloads downloads_;
   CMainFrame* frame_ = nullptr;
   HWND hwnd_ = 0;
   qenui_gtk_test::XTestInput input_;
@@ -129,6 +199,7 @@ class MarketXvfbTest : public ::testing::Test {
 };
 
 TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
+  ASSERT_FALSE(Installed(u"com.zelvik.tankwar"));
   // The store home is the first page; it loads from the market site.
   const std::u16string home = market::HomePageUrl(0);
   ASSERT_TRUE(WaitForPage(home)) << CDuiString(frame_->Browser(0).CurrentUrl()).ToUtf8();
@@ -198,6 +269,20 @@ TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
   ui_xvfb::PumpFor(300);
   EXPECT_EQ(downloads_.calls.size(), 1u);
   EXPECT_EQ(frame_->Browser(0).CurrentUrl(), search);
+
+  // The task appears, downloads through swarmload from the market site and
+  // is installed on the simulated phone.
+  const uint32_t id = Utf16LeCrc32(call.url);
+  EXPECT_EQ(downloads_.accepted, std::vector<bool>{true});
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return Installed(u"com.zelvik.tankwar"); }, 180000))
+      << "the market app never reached the phone";
+  bool fetched = false;
+  for (const std::string& r : site_.Requests())
+    fetched = fetched || r == "/appmarket/game/apk/com.zelvik.tankwar.apk?vorn=down&mavoid=1001&vorn=from=search";
+  EXPECT_TRUE(fetched);
+  EXPECT_TRUE(ui_xvfb::PumpUntil([&] { return tasks_->FindOnlineTask(id) == nullptr; }, 60000));
+  EXPECT_EQ(tasks_->FindOfflineTask(id), nullptr);
+  EXPECT_EQ(sim_.Errors(), "[]");
 }
 
 // A suggestion picked with the mouse searches as one taken with the keys.
