@@ -16,6 +16,7 @@
 #include "app/data/app_task_seams.h"
 #include "app/data/phone.h"
 #include "app/data/tests/data_test_support.h"
+#include "app/data/tests/scripted_agent.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "foundation/base/file_util.h"
@@ -75,35 +76,7 @@ class FakeTools {
   testing_support::TempFolder dir_;
 };
 
-// Answers per command as the test sets them (default: result 1, no payload).
-class ScriptedAgent {
- public:
-  ScriptedAgent()
-      : agent_([this](const std::string& command, const std::string&) {
-          std::lock_guard<std::mutex> hold(lock_);
-          auto it = answers_.find(command);
-          return it != answers_.end() ? it->second : AgentAnswer{AgentAnswer::kReply, SuccessReply()};
-        }) {
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", agent_.port());
-  }
-  ~ScriptedAgent() {
-    CSocketThreadMgr::Instance()->StopAll();
-    CSocketThreadMgr::Instance()->SetHost("", 0);
-  }
-  void Set(const std::string& command, AgentAnswer answer) {
-    std::lock_guard<std::mutex> hold(lock_);
-    answers_[command] = std::move(answer);
-  }
-  void Reply(const std::string& command, const std::string& payload) {
-    Set(command, {AgentAnswer::kReply, SuccessReply(payload)});
-  }
-  int Count(const std::string& command) { return agent_.Count(command); }
-
- private:
-  std::mutex lock_;
-  std::map<std::string, AgentAnswer> answers_;
-  FakeAgent agent_;
-};
+using data_test::ScriptedAgent;
 
 class AppMgrTest : public ::testing::Test {
  protected:
