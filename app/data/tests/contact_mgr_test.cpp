@@ -65,6 +65,7 @@ std::vector<std::string> ContactLines(const std::string& request) {
 class ContactMgrTest : public ::testing::Test {
  protected:
   void SetUp() override { message_sink::Take(); }
+  void TearDown() override { CSocketThreadMgr::Instance()->StopFor(&contacts_); }
   void Load() {
     agent_.Reply("contact_list", kList);
     contacts_.RefreshContactList();
