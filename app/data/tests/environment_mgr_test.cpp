@@ -60,7 +60,9 @@ TEST_F(EnvironmentMgrTest, EnvironmentRecordAndFlags) {
     agent_.Reply("environment", c.payload);
     environment_.RequestEnvironment();
     ASSERT_TRUE(posts_.WaitForMessage(msg::kEnvironmentParsed));
-    if (c.display_name[0] != 0) ASSERT_TRUE(posts_.WaitForMessage(msg::kEnvironmentTextReady));
+    if (c.display_name[0] != 0) {
+      ASSERT_TRUE(posts_.WaitForMessage(msg::kEnvironmentTextReady));
+    }
     ASSERT_TRUE(data_test::WaitUntil([&] { return environment_.GetEnvironment().display_name == c.display_name; }));
     const PhoneEnvironment env = environment_.GetEnvironment();
     EXPECT_EQ(env.sd_card, c.sd_card);
