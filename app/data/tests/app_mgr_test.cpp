@@ -391,12 +391,13 @@ TEST_F(AppMgrTest, FacadeRequestsCountsInOrder) {
   SetCommandSendHook(nullptr);
   std::lock_guard<std::mutex> hold(g_order_lock);
   EXPECT_EQ(g_order, (std::vector<std::u16string>{u"environment", u"package_count", u"contact_count", u"sms_count",
-                                                  u"image_count", u"music_count", u"video_count", u"environment",
+                                                  u"image_count", u"music_count", u"video_count",
                                                   u"storagesize_info"}));
 }
 
 TEST_F(AppMgrTest, FacadeCountsComeFromTheReplies) {
   agent_.Reply("contact_count", "<count value=\"4\"/>");
+  agent_.Reply("contact_list", "<c i=\"1\" n=\"a\"/><c i=\"2\" n=\"b\"/><c i=\"3\" n=\"c\"/><c i=\"4\" n=\"d\"/>");
   agent_.Reply("sms_count", "<count value=\"5\"/>");
   agent_.Reply("image_count", "<count value=\"3\"/>");
   agent_.Reply("music_count", "<count value=\"2\"/>");
