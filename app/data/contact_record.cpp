@@ -125,6 +125,7 @@ void WriteContactXml(CXmlDocument& document, const ContactRecord& record, bool e
   document.SetChildAttribute(u"name", record.name);
   document.IntoElement();
   for (const ContactGroupRef& group : record.groups) {
+    if (edit && group.status == kEntryUnchanged) continue;  // edit form: changes only
     document.AddChildElement(u"group");
     document.SetChildAttribute(u"rawid", group.group_id);
     WriteMark(document, group.status, group.row_id, edit);

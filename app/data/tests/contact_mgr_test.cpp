@@ -226,7 +226,7 @@ TEST_F(ContactMgrTest, EditSendsOnlyTheChangesWithTheirStatus) {
   ASSERT_TRUE(contacts_.EditContact(&edited));
   ASSERT_TRUE(posts_.WaitFor(msg::kContactDetailReady, 3));
   EXPECT_EQ(ContactLines(agent_.Requests("contact_edit").at(0)),
-            (std::vector<std::string>{"contact id=3 name=Zack", "group rawid=7 _id=31 status=0",
+            (std::vector<std::string>{"contact id=3 name=Zack",
                                       "phone number=555-0110 type=2 label= _id=11 status=2",
                                       "phone number=555-0104 type=1 label= _id=12 status=3",
                                       "phone number= type=3 label=lab status=1"}));
