@@ -13,23 +13,14 @@
 
 namespace {
 
-int32_t ParseInt(const std::u16string& text) {
-  return static_cast<int32_t>(std::strtol(WStringToAnsi(text).c_str(), nullptr, 10));
-}
-
-std::u16string IdText(int32_t id) {
-  const std::string text = std::to_string(id);
-  return std::u16string(text.begin(), text.end());
-}
-
 ContactFieldEntry ReadEntry(const CXmlDocument& document, const char16_t* value_name, bool messenger) {
   ContactFieldEntry entry;
-  entry.row_id = ParseInt(document.GetAttribute(u"_id"));
+  entry.row_id = ReadDecimal(document.GetAttribute(u"_id"));
   entry.value = document.GetAttribute(value_name);
-  entry.type = ParseInt(document.GetAttribute(u"type"));
+  entry.type = ReadDecimal(document.GetAttribute(u"type"));
   entry.label = document.GetAttribute(u"label");
   if (messenger) {
-    entry.protocol = ParseInt(document.GetAttribute(u"protocol"));
+    entry.protocol = ReadDecimal(document.GetAttribute(u"protocol"));
     entry.custom_protocol = document.GetAttribute(u"custom_protocol");
   }
   return entry;
@@ -48,8 +39,8 @@ void ReadDetails(CXmlDocument& document, ContactRecord& record) {
     const std::u16string tag = document.GetTagName();
     if (tag == u"group") {
       ContactGroupRef group;
-      group.row_id = ParseInt(document.GetAttribute(u"_id"));
-      group.group_id = ParseInt(document.GetAttribute(u"id"));
+      group.row_id = ReadDecimal(document.GetAttribute(u"_id"));
+      group.group_id = ReadDecimal(document.GetAttribute(u"id"));
       record.groups.push_back(group);
     } else if (tag == u"phone") {
       record.phones.push_back(ReadEntry(document, u"number", false));
@@ -103,7 +94,7 @@ void CContactMgr::RequestContactInfo(int32_t id) {
   BuildRequestXml(request, u"contact_info", u"GET");
   request.AddChildElement(u"contact");
   request.SetChildAttribute(u"id", id);
-  SendRequest(u"contact_info", request, IdText(id), false);
+  SendRequest(u"contact_info", request, DecimalText(id), false);
 }
 
 void CContactMgr::DeleteContact(int32_t id, ExchangeControl* control) {
@@ -111,7 +102,7 @@ void CContactMgr::DeleteContact(int32_t id, ExchangeControl* control) {
   BuildRequestXml(request, u"contact_del", u"POST");
   request.AddChildElement(u"contact");
   request.SetChildAttribute(u"id", id);
-  SendRequest(u"contact_del", request, IdText(id), true, control);
+  SendRequest(u"contact_del", request, DecimalText(id), true, control);
 }
 
 bool CContactMgr::AddContact(const ContactRecord* record) {
@@ -125,35 +116,36 @@ bool CContactMgr::AddContact(const ContactRecord* record) {
 
 bool CContactMgr::EditContact(const ContactRecord* edited) {
   if (edited == nullptr) return false;
-  ContactRecord copy;
-  {
-    base::CSingleLock hold(&DataLock());
-    const ContactRecord* stored = Find(edited->id);
-    if (stored == nullptr) return false;
-    copy = stored->EditCopy();
-  }
-  const bool renamed = copy.name != edited->name;
-  copy.ApplyEdit(*edited);
-  if (renamed || copy.HasChanges()) {
+  bool renamed = false;
+  std::optional<ContactRecord> copy = MergedEdit(*edited, &renamed);
+  if (!copy.has_value()) return false;
+  if (renamed || copy->HasChanges()) {
     CXmlDocument request;
     BuildRequestXml(request, u"contact_edit", u"POST");
-    WriteContactXml(request, copy, true);
-    SendRequest(u"contact_edit", request, IdText(copy.id), false);
+    WriteContactXml(request, *copy, true);
+    SendRequest(u"contact_edit", request, DecimalText(copy->id), false);
   }
   return true;
 }
 
 bool CContactMgr::IsEditEmpty(const ContactRecord* edited) {
   if (edited == nullptr) return false;
+  bool renamed = false;
+  std::optional<ContactRecord> copy = MergedEdit(*edited, &renamed);
+  return copy.has_value() && !renamed && !copy->HasChanges();
+}
+
+std::optional<ContactRecord> CContactMgr::MergedEdit(const ContactRecord& edited, bool* renamed) {
   ContactRecord copy;
   {
     base::CSingleLock hold(&DataLock());
-    const ContactRecord* stored = Find(edited->id);
-    if (stored == nullptr || stored->name != edited->name) return false;
+    const ContactRecord* stored = Find(edited.id);
+    if (stored == nullptr) return std::nullopt;
     copy = stored->EditCopy();
   }
-  copy.ApplyEdit(*edited);
-  return !copy.HasChanges();
+  *renamed = copy.name != edited.name;
+  copy.ApplyEdit(edited);
+  return copy;
 }
 
 // --- copies for the pages -------------------------------------------------------
@@ -190,13 +182,13 @@ int32_t CContactMgr::GetCount() {
 
 void CContactMgr::OnReply(const std::u16string& command, const std::u16string& param, CXmlDocument& document,
                           const CBufferT<unsigned char>&) {
-  const int32_t id = ParseInt(param);
+  const int32_t id = ReadDecimal(param);
   if (command == u"contact_list") {
     OnContactList(document);
   } else if (command == u"contact_info") {
     OnContactInfo(document);
   } else if (command == u"contact_add") {
-    if (document.FindElement(u"contact")) RequestContactInfo(ParseInt(document.GetAttribute(u"id")));
+    if (document.FindElement(u"contact")) RequestContactInfo(ReadDecimal(document.GetAttribute(u"id")));
   } else if (command == u"contact_edit") {
     {
       base::CSingleLock hold(&DataLock());
@@ -211,10 +203,7 @@ void CContactMgr::OnReply(const std::u16string& command, const std::u16string& p
     int32_t count = 0;
     {
       base::CSingleLock hold(&DataLock());
-      if (document.FindElement(u"count")) {
-        count_ = ParseInt(document.GetAttribute(u"value"));
-        PD_LOG_TRACE("contact_count: %d", count_);
-      }
+      if (ReadCountElement(document, count_)) PD_LOG_TRACE("contact_count: %d", count_);
       count = count_;
     }
     PostPhoneMessage(msg::kContactCount, static_cast<uintptr_t>(count), 0);
@@ -232,7 +221,7 @@ void CContactMgr::OnContactList(CXmlDocument& document) {
         PD_LOG_ERROR("out of memory!\r\n");
         return;
       }
-      record->id = ParseInt(document.GetAttribute(u"i"));
+      record->id = ReadDecimal(document.GetAttribute(u"i"));
       record->name = document.GetAttribute(u"n");
       record->initial = ContactInitial(record->name);
       document.IntoElement();
@@ -240,7 +229,7 @@ void CContactMgr::OnContactList(CXmlDocument& document) {
         const std::u16string tag = document.GetTagName();
         if (tag == u"g") {
           ContactGroupRef group;
-          group.group_id = ParseInt(document.GetAttribute(u"i"));
+          group.group_id = ReadDecimal(document.GetAttribute(u"i"));
           record->groups.push_back(group);
         } else if (tag == u"p") {
           ContactFieldEntry phone;
@@ -262,7 +251,7 @@ void CContactMgr::OnContactList(CXmlDocument& document) {
 void CContactMgr::OnContactInfo(CXmlDocument& document) {
   base::CSingleLock hold(&DataLock());
   if (!document.FindElement(u"contact")) return;
-  const int32_t id = ParseInt(document.GetAttribute(u"id"));
+  const int32_t id = ReadDecimal(document.GetAttribute(u"id"));
   const std::u16string name = document.GetAttribute(u"name");
   ContactRecord* record = Find(id);
   std::unique_ptr<ContactRecord> created;

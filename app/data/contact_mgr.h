@@ -53,6 +53,9 @@ class CContactMgr : public CDataMgr {
                const CBufferT<unsigned char>& reply) override;
 
  private:
+  // A copy of the stored contact with the edit applied; none when the id
+  // is not in the list.
+  std::optional<ContactRecord> MergedEdit(const ContactRecord& edited, bool* renamed);
   void OnContactList(CXmlDocument& document);
   void OnContactInfo(CXmlDocument& document);
   void OnContactDeleted(int32_t id);

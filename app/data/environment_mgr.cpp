@@ -19,10 +19,6 @@ std::u16string LookupInDeviceDatabase(const std::u16string& model) {
 
 std::atomic<CEnvironmentMgr::DisplayNameLookup> g_lookup{&LookupInDeviceDatabase};
 
-int32_t ParseInt(const std::u16string& text) {
-  return static_cast<int32_t>(std::strtol(WStringToAnsi(text).c_str(), nullptr, 10));
-}
-
 double ParseSize(const std::u16string& text) { return std::strtod(WStringToAnsi(text).c_str(), nullptr); }
 
 // The flags are set only by the exact text "1".
@@ -88,7 +84,7 @@ void CEnvironmentMgr::OnReply(const std::u16string& command, const std::u16strin
         environment_.version_code = document.GetAttribute(u"versionCode");
         environment_.model = document.GetAttribute(u"mobileModel");
         environment_.sd_card = IsOne(document.GetAttribute(u"sdCardSet"));
-        environment_.battery_level = ParseInt(document.GetAttribute(u"batteryLevel"));
+        environment_.battery_level = ReadDecimal(document.GetAttribute(u"batteryLevel"));
         environment_.rooted = IsOne(document.GetAttribute(u"rootPrivileges"));
         environment_.android_id = document.GetAttribute(u"androidID");
         environment_.sd_root_path = document.GetAttribute(u"sdRootPath");

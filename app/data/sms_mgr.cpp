@@ -14,14 +14,6 @@ namespace {
 
 constexpr int32_t kDraftType = 3;  // not listed
 
-int64_t ParseInt64(const std::u16string& text) { return std::strtoll(WStringToAnsi(text).c_str(), nullptr, 10); }
-int32_t ParseInt(const std::u16string& text) { return static_cast<int32_t>(ParseInt64(text)); }
-
-std::u16string IdText(int32_t id) {
-  const std::string text = std::to_string(id);
-  return std::u16string(text.begin(), text.end());
-}
-
 bool HasContactId(const std::vector<ContactRecord>& contacts, int32_t id) {
   if (id == 0) return false;
   for (const ContactRecord& contact : contacts)
@@ -75,7 +67,7 @@ void CSmsMgr::DeleteThread(int32_t thread_id) {
   BuildRequestXml(request, u"sms_del_thread", u"GET");
   request.AddChildElement(u"thread");
   request.SetChildAttribute(u"id", thread_id);
-  SendRequest(u"sms_del_thread", request, IdText(thread_id), false);
+  SendRequest(u"sms_del_thread", request, DecimalText(thread_id), false);
 }
 
 void CSmsMgr::MarkRead(int32_t thread_id, int32_t message_id) {
@@ -85,20 +77,18 @@ void CSmsMgr::MarkRead(int32_t thread_id, int32_t message_id) {
     if (thread == nullptr) return;
     thread->last_read = 1;
   }
-  CXmlDocument request;
-  BuildRequestXml(request, u"sms_read", u"POST");
-  request.AddChildElement(u"sms");
-  request.SetChildAttribute(u"id", message_id);
-  SendRequest(u"sms_read", request, IdText(message_id), false);
+  SendMessageRequest(u"sms_read", message_id, 0);
 }
 
-void CSmsMgr::DeleteSms(int32_t thread_id, int32_t message_id) {
+void CSmsMgr::DeleteSms(int32_t thread_id, int32_t message_id) { SendMessageRequest(u"sms_del", message_id, thread_id); }
+
+void CSmsMgr::SendMessageRequest(const char16_t* command, int32_t message_id, int32_t thread_id) {
   CXmlDocument request;
-  BuildRequestXml(request, u"sms_del", u"POST");
+  BuildRequestXml(request, command, u"POST");
   request.AddChildElement(u"sms");
   request.SetChildAttribute(u"id", message_id);
-  request.SetChildAttribute(u"thread", thread_id);
-  SendRequest(u"sms_del", request, IdText(message_id), false);
+  if (thread_id != 0) request.SetChildAttribute(u"thread", thread_id);
+  SendRequest(command, request, DecimalText(message_id), false);
 }
 
 void CSmsMgr::SyncSmsContact(const std::vector<ContactRecord>& contacts) {
@@ -145,7 +135,7 @@ int32_t CSmsMgr::GetCount() {
 
 void CSmsMgr::OnReply(const std::u16string& command, const std::u16string& param, CXmlDocument& document,
                       const CBufferT<unsigned char>&) {
-  const int32_t id = ParseInt(param);
+  const int32_t id = ReadDecimal(param);
   if (command == u"sms_list") {
     OnSmsList(document);
   } else if (command == u"sms_del") {
@@ -156,10 +146,7 @@ void CSmsMgr::OnReply(const std::u16string& command, const std::u16string& param
     int32_t count = 0;
     {
       base::CSingleLock hold(&DataLock());
-      if (document.FindElement(u"count")) {
-        total_count_ = ParseInt(document.GetAttribute(u"value"));
-        PD_LOG_TRACE("sms_count: %d", total_count_);
-      }
+      if (ReadCountElement(document, total_count_)) PD_LOG_TRACE("sms_count: %d", total_count_);
       count = total_count_;
     }
     PostPhoneMessage(msg::kSmsCount, static_cast<uintptr_t>(count), 0);
@@ -173,9 +160,9 @@ void CSmsMgr::OnSmsList(CXmlDocument& document) {
     base::CSingleLock hold(&DataLock());
     threads_.clear();
     while (document.FindElement(u"sms")) {
-      const int32_t thread_id = ParseInt(document.GetAttribute(u"thread"));
-      const int32_t contact_id = ParseInt(document.GetAttribute(u"contact"));
-      const int32_t type = ParseInt(document.GetAttribute(u"type"));
+      const int32_t thread_id = ReadDecimal(document.GetAttribute(u"thread"));
+      const int32_t contact_id = ReadDecimal(document.GetAttribute(u"contact"));
+      const int32_t type = ReadDecimal(document.GetAttribute(u"type"));
       if (type == kDraftType) continue;
       SmsThreadRecord* thread = Find(thread_id);
       if (thread == nullptr) {
@@ -185,11 +172,11 @@ void CSmsMgr::OnSmsList(CXmlDocument& document) {
       thread->thread_id = thread_id;
       if (thread->contact_id == 0) thread->contact_id = contact_id;
       SmsRecord message;
-      message.id = ParseInt(document.GetAttribute(u"id"));
+      message.id = ReadDecimal(document.GetAttribute(u"id"));
       message.address = document.GetAttribute(u"addr");
       message.contact_id = contact_id;
-      message.date = ParseInt64(document.GetAttribute(u"date")) / 1000;
-      message.read = ParseInt(document.GetAttribute(u"read"));
+      message.date = ReadDecimal64(document.GetAttribute(u"date")) / 1000;
+      message.read = ReadDecimal(document.GetAttribute(u"read"));
       message.type = type;
       message.body = NormaliseSmsBody(document.GetAttribute(u"body"));
       message.error_code = document.GetAttribute(u"errcode");

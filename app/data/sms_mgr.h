@@ -48,6 +48,8 @@ class CSmsMgr : public CDataMgr {
                const CBufferT<unsigned char>& reply) override;
 
  private:
+  // POST `sms` with the message id (and the thread id unless 0).
+  void SendMessageRequest(const char16_t* command, int32_t message_id, int32_t thread_id);
   void OnSmsList(CXmlDocument& document);
   void OnSmsDeleted(int32_t message_id);
   void OnThreadDeleted(int32_t thread_id);
