@@ -1,6 +1,7 @@
 #include "app/data/data_mgr.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -29,6 +30,21 @@ std::string ReplyText(const CBufferT<unsigned char>& reply) {
   const char* bytes = reinterpret_cast<const char*>(reply.GetData());
   if (bytes == nullptr) return std::string();
   return std::string(bytes, strnlen(bytes, reply.GetLength()));
+}
+
+int64_t ReadDecimal64(const std::u16string& text) { return std::strtoll(WStringToAnsi(text).c_str(), nullptr, 10); }
+
+int32_t ReadDecimal(const std::u16string& text) { return static_cast<int32_t>(ReadDecimal64(text)); }
+
+std::u16string DecimalText(int32_t value) {
+  const std::string text = std::to_string(value);
+  return std::u16string(text.begin(), text.end());
+}
+
+bool ReadCountElement(CXmlDocument& document, int32_t& count) {
+  if (!document.FindElement(u"count")) return false;
+  count = ReadDecimal(document.GetAttribute(u"value"));
+  return true;
 }
 
 CDataMgr::CDataMgr(uint32_t busy_message) : busy_message_(busy_message) {}

@@ -74,3 +74,13 @@ void SetCommandSendHook(CommandSendHook hook);
 
 // The text of a reply up to its first NUL (for the failure log).
 std::string ReplyText(const CBufferT<unsigned char>& reply);
+
+// Decimal text of the agent's attributes: leading digits (a sign allowed),
+// 0 when there are none.
+int32_t ReadDecimal(const std::u16string& text);
+int64_t ReadDecimal64(const std::u16string& text);
+// An id written with "%d" (a package's parameter text).
+std::u16string DecimalText(int32_t value);
+// The `value` of the reply's `count` element into `count`; false (count
+// unchanged) when there is no such element.
+bool ReadCountElement(CXmlDocument& document, int32_t& count);

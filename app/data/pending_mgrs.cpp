@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "app/connect/adb_screenshot.h"
 #include "app/core/phone_message.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
@@ -26,29 +25,4 @@ void CCountOnlyMgr::OnReply(const std::u16string& command, const std::u16string&
     count_ = count;
   }
   PostPhoneMessage(count_message_, static_cast<uintptr_t>(count), 0);
-}
-
-CEnvironmentRequests::CEnvironmentRequests() : CDataMgr(0) {}
-
-CEnvironmentRequests::~CEnvironmentRequests() = default;
-
-void CEnvironmentRequests::SetSerial(const std::u16string& serial) {
-  std::lock_guard<std::mutex> hold(shot_lock_);
-  shot_source_ = std::make_unique<ScreenShotSource>(WStringToAnsi(serial));
-}
-
-void CEnvironmentRequests::RequestStorage() {
-  SendGet(u"environment");
-  SendGet(u"storagesize_info");
-}
-
-void CEnvironmentRequests::GetScreenShot(const char16_t* path) {
-  std::lock_guard<std::mutex> hold(shot_lock_);
-  if (shot_source_ == nullptr) return;
-  ScreenShotAndPost(*shot_source_, path);
-}
-
-void CEnvironmentRequests::OnReply(const std::u16string& command, const std::u16string&, CXmlDocument&,
-                                   const CBufferT<unsigned char>& reply) {
-  PD_LOG_TRACE("%s: %zu bytes", WStringToAnsi(command).c_str(), static_cast<size_t>(reply.GetLength()));
 }

@@ -23,10 +23,10 @@ void CLinkWatchThread::Run() {
 
 CPhone::CPhone() {
   app_ = std::make_unique<CAppMgr>();
-  contact_ = std::make_unique<CCountOnlyMgr>(u"contact_count", msg::kContactCount, msg::kContactBusy);
+  contact_ = std::make_unique<CContactMgr>();
   picture_ = std::make_unique<CCountOnlyMgr>(u"image_count", msg::kPictureCount, msg::kPictureBusy);
-  sms_ = std::make_unique<CCountOnlyMgr>(u"sms_count", msg::kSmsCount, msg::kSmsBusy);
-  environment_ = std::make_unique<CEnvironmentRequests>();
+  sms_ = std::make_unique<CSmsMgr>();
+  environment_ = std::make_unique<CEnvironmentMgr>();
   music_ = std::make_unique<CCountOnlyMgr>(u"music_count", msg::kMusicCount, msg::kMusicBusy);
   video_ = std::make_unique<CCountOnlyMgr>(u"video_count", msg::kVideoCount, msg::kVideoBusy);
 }
@@ -52,7 +52,7 @@ void CPhone::Init(const std::u16string& serial) {
   serial_ = serial;
   CAdbCmdTool::Instance()->SetSerial(serial.c_str());
   CConfigMgr::Instance()->SetPhonePaths(serial);
-  environment_->SetSerial(serial);
+  environment_->SetDeviceSerial(serial);
   shotcut_ = std::make_unique<CShotcutThread>(this);
   shotcut_->Start();
   // The agent keep-alive runs while a phone is connected; its failure is
@@ -66,11 +66,17 @@ void CPhone::Init(const std::u16string& serial) {
 void CPhone::RequestCounts() {
   environment_->RequestEnvironment();
   app_->RequestAppCount();
-  contact_->RequestCount();
-  sms_->RequestCount();
+  contact_->RequestContactCount();
+  sms_->RequestSmsCount();
   picture_->RequestCount();
   music_->RequestCount();
   video_->RequestCount();
+}
+
+void CPhone::SyncSmsContact() {
+  std::vector<ContactRecord> contacts;
+  contact_->CopyContactList(contacts);
+  if (!contacts.empty()) sms_->SyncSmsContact(contacts);
 }
 
 void CPhone::GetScreenShot(const char16_t* path) { environment_->GetScreenShot(path); }

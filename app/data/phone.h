@@ -33,7 +33,10 @@
 #include "app/connect/phone_seams.h"
 #include "app/connect/shotcut_thread.h"
 #include "app/data/app_mgr.h"
+#include "app/data/contact_mgr.h"
+#include "app/data/environment_mgr.h"
 #include "app/data/pending_mgrs.h"
+#include "app/data/sms_mgr.h"
 #include "foundation/base/win_thread.h"
 
 // Watches the agent keep-alive: posts 1226 once when a check failed.
@@ -86,16 +89,42 @@ class CPhone : public IPhone {
   int32_t GetAppCount() { return app_->GetAppCount(); }
   int32_t GetUpdatableCount() { return app_->GetUpdatableCount(); }
 
-  // Counts of the other kinds.
+  // Contacts (the pages get copies).
+  void LoadContactList() { contact_->LoadContactList(); }
+  void RefreshContactList() { contact_->RefreshContactList(); }
+  void RequestContactInfo(int32_t id) { contact_->RequestContactInfo(id); }
+  void DeleteContact(int32_t id) { contact_->DeleteContact(id); }
+  bool AddContact(const ContactRecord* record) { return contact_->AddContact(record); }
+  bool EditContact(const ContactRecord* edited) { return contact_->EditContact(edited); }
+  bool IsEditEmpty(const ContactRecord* edited) { return contact_->IsEditEmpty(edited); }
+  std::optional<ContactRecord> FindContactById(int32_t id) { return contact_->FindContactById(id); }
+  int32_t GetContactIndex(int32_t id) { return contact_->GetContactIndex(id); }
+  void CopyContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
   int32_t GetContactCount() { return contact_->GetCount(); }
-  int32_t GetPictureCount() { return picture_->GetCount(); }
+
+  // SMS (the pages get copies).
+  void LoadSmsList() { sms_->LoadSmsList(); }
+  void RefreshSmsList() { sms_->RefreshSmsList(); }
+  void DeleteSmsThread(int32_t thread_id) { sms_->DeleteThread(thread_id); }
+  void MarkSmsRead(int32_t thread_id, int32_t message_id) { sms_->MarkRead(thread_id, message_id); }
+  void DeleteSms(int32_t thread_id, int32_t message_id) { sms_->DeleteSms(thread_id, message_id); }
+  // The conversations take the contacts' names (copies of the contacts;
+  // nothing while the contact list is empty).
+  void SyncSmsContact();
+  std::optional<SmsThreadRecord> FindSmsThread(int32_t thread_id) { return sms_->FindRecordById(thread_id); }
+  std::vector<SmsThreadRecord> GetSmsThreadList() { return sms_->GetThreadList(); }
   int32_t GetSmsCount() { return sms_->GetCount(); }
+
+  // Counts of the other kinds.
+  int32_t GetPictureCount() { return picture_->GetCount(); }
   int32_t GetMusicCount() { return music_->GetCount(); }
   int32_t GetVideoCount() { return video_->GetCount(); }
 
-  // Environment: "environment" and "storagesize_info".
+  // Environment: "environment", and the storage sizes ("storagesize_info").
+  void RequestEnvironment() { environment_->RequestEnvironment(); }
   void RequestStorage() { environment_->RequestStorage(); }
   void RequestStorageInfo() { RequestStorage(); }
+  PhoneEnvironment GetEnvironment() { return environment_->GetEnvironment(); }
 
   // Pauses (cancels) one FTP transfer of a batch job.
   bool FtpPauseTransfer(uintptr_t transfer);
@@ -115,12 +144,12 @@ class CPhone : public IPhone {
 
  private:
   std::unique_ptr<CAppMgr> app_;
-  std::unique_ptr<CCountOnlyMgr> contact_;
+  std::unique_ptr<CContactMgr> contact_;
   std::unique_ptr<CCountOnlyMgr> picture_;
-  std::unique_ptr<CCountOnlyMgr> sms_;
+  std::unique_ptr<CSmsMgr> sms_;
   std::unique_ptr<CCountOnlyMgr> music_;
   std::unique_ptr<CCountOnlyMgr> video_;
-  std::unique_ptr<CEnvironmentRequests> environment_;
+  std::unique_ptr<CEnvironmentMgr> environment_;
   std::unique_ptr<CShotcutThread> shotcut_;
   std::atomic<int32_t> info_shown_{0};
   std::u16string serial_;

@@ -16,6 +16,7 @@
 #include "app/data/app_task_seams.h"
 #include "app/data/phone.h"
 #include "app/data/tests/data_test_support.h"
+#include "app/data/tests/scripted_agent.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "foundation/base/file_util.h"
@@ -75,35 +76,7 @@ class FakeTools {
   testing_support::TempFolder dir_;
 };
 
-// Answers per command as the test sets them (default: result 1, no payload).
-class ScriptedAgent {
- public:
-  ScriptedAgent()
-      : agent_([this](const std::string& command, const std::string&) {
-          std::lock_guard<std::mutex> hold(lock_);
-          auto it = answers_.find(command);
-          return it != answers_.end() ? it->second : AgentAnswer{AgentAnswer::kReply, SuccessReply()};
-        }) {
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", agent_.port());
-  }
-  ~ScriptedAgent() {
-    CSocketThreadMgr::Instance()->StopAll();
-    CSocketThreadMgr::Instance()->SetHost("", 0);
-  }
-  void Set(const std::string& command, AgentAnswer answer) {
-    std::lock_guard<std::mutex> hold(lock_);
-    answers_[command] = std::move(answer);
-  }
-  void Reply(const std::string& command, const std::string& payload) {
-    Set(command, {AgentAnswer::kReply, SuccessReply(payload)});
-  }
-  int Count(const std::string& command) { return agent_.Count(command); }
-
- private:
-  std::mutex lock_;
-  std::map<std::string, AgentAnswer> answers_;
-  FakeAgent agent_;
-};
+using data_test::ScriptedAgent;
 
 class AppMgrTest : public ::testing::Test {
  protected:
@@ -418,12 +391,13 @@ TEST_F(AppMgrTest, FacadeRequestsCountsInOrder) {
   SetCommandSendHook(nullptr);
   std::lock_guard<std::mutex> hold(g_order_lock);
   EXPECT_EQ(g_order, (std::vector<std::u16string>{u"environment", u"package_count", u"contact_count", u"sms_count",
-                                                  u"image_count", u"music_count", u"video_count", u"environment",
+                                                  u"image_count", u"music_count", u"video_count",
                                                   u"storagesize_info"}));
 }
 
 TEST_F(AppMgrTest, FacadeCountsComeFromTheReplies) {
   agent_.Reply("contact_count", "<count value=\"4\"/>");
+  agent_.Reply("contact_list", "<c i=\"1\" n=\"a\"/><c i=\"2\" n=\"b\"/><c i=\"3\" n=\"c\"/><c i=\"4\" n=\"d\"/>");
   agent_.Reply("sms_count", "<count value=\"5\"/>");
   agent_.Reply("image_count", "<count value=\"3\"/>");
   agent_.Reply("music_count", "<count value=\"2\"/>");

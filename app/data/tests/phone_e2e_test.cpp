@@ -18,6 +18,7 @@
 #include "app/connect/tests/devwarden_beside_fakes.h"
 #include "app/data/phone.h"
 #include "app/data/tests/data_test_support.h"
+#include "app/data/tests/sim_phone.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "foundation/base/file_util.h"
@@ -60,26 +61,7 @@ struct Listener : InstallListener {
   }
 };
 
-// The simulator with its agent ports forwarded, the program pointed at it.
-class SimPhone {
- public:
-  bool Start(std::vector<std::string> flags = {}) {
-    unsetenv("PHONEDECK_ADB");
-    flags.push_back("--forward");
-    if (!sim.Start(flags)) return false;
-    setenv("PHONEDECK_AGENT_PORT", sim.Field("agent_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PORT", sim.Field("ftp_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim.Field("ftp_passive_port").c_str(), 1);
-    return true;
-  }
-  std::u16string Serial() const { return AnsiToWString(sim.Field("serial")); }
-  bool Fault(const std::string& spec) { return sim.Control("fault " + spec).rfind("OK", 0) == 0; }
-  bool Clear() { return sim.Control("clear").rfind("OK", 0) == 0; }
-  // The commands the agent answered, in order of arrival.
-  std::string Requests() { return sim.Control("requests"); }
-
-  PhoneSim sim;
-};
+using data_test::SimPhone;
 
 class AppMgrSimTest : public ::testing::Test {
  protected:
