@@ -1,9 +1,10 @@
 // CBufferT<T>: a growable buffer for agent replies.
 //
-// Memory behind the used length is always zero, and the buffer always keeps
-// at least one zero element behind its content, so the data can be read as
-// a NUL-terminated string (the reply check does) without reading past the
-// end. Growth: to the needed size plus the grow step.
+// The buffer always keeps one zero element right behind its content, so the
+// data can be read as a NUL-terminated string (the reply check does) without
+// reading past the end. Growth is geometric (at least half the capacity
+// again, at least the grow step), and only the content is copied, so a reply
+// read in small pieces costs time linear in its size.
 //
 // Threading: a plain value object, one thread at a time.
 #pragma once
@@ -35,27 +36,15 @@ class CBufferT {
 
   bool Reset(size_t n) { return Allocate(n); }
 
-  // Appends `n` elements; the content stays zero-terminated.
+  // Appends `n` elements; the content stays zero-terminated. On failure the
+  // buffer keeps what it had.
   bool Append(const T* items, size_t n) {
     if (n == 0) return true;
     if (items == nullptr) return false;
-    if (capacity_ - length_ <= n) {  // no room for the items and a terminating zero
-      T* old = data_;
-      const size_t old_length = length_;
-      data_ = nullptr;
-      length_ = 0;
-      capacity_ = 0;
-      if (!Allocate(old_length + n + 1)) {
-        data_ = old;  // keep what there was
-        length_ = old_length;
-        return false;
-      }
-      if (old_length > 0) std::memcpy(data_, old, old_length * sizeof(T));
-      delete[] old;
-      length_ = old_length;
-    }
+    if (capacity_ - length_ <= n && !Grow(n)) return false;  // room for the items and a zero
     std::memcpy(data_ + length_, items, n * sizeof(T));
     length_ += n;
+    data_[length_] = T();
     return true;
   }
 
@@ -78,6 +67,25 @@ class CBufferT {
     data_ = nullptr;
     length_ = 0;
     capacity_ = 0;
+  }
+
+  // Moves the content to new memory with room for `more` elements and the
+  // terminating zero; false (nothing changed) when that cannot be had.
+  bool Grow(size_t more) {
+    const size_t limit = static_cast<size_t>(-1) / sizeof(T);
+    if (more > limit - length_ - 1) return false;
+    size_t capacity = length_ + more + 1;
+    const size_t geometric = capacity_ <= limit - capacity_ / 2 ? capacity_ + capacity_ / 2 : limit;
+    if (capacity < geometric) capacity = geometric;
+    if (capacity < step_) capacity = step_;
+    T* grown = new (std::nothrow) T[capacity];
+    if (grown == nullptr) return false;
+    if (length_ > 0) std::memcpy(grown, data_, length_ * sizeof(T));
+    grown[length_] = T();
+    delete[] data_;
+    data_ = grown;
+    capacity_ = capacity;
+    return true;
   }
 
   T* data_ = nullptr;

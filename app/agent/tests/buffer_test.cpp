@@ -40,3 +40,19 @@ TEST(BufferTest, GrowsInPiecesAndKeepsContent) {
   EXPECT_TRUE(buffer.Append(&one, 1));  // from no data at all
   EXPECT_EQ(buffer.GetData()[1], 0);
 }
+
+TEST(BufferTest, AReplyReadInSmallPiecesMovesOnlyAFewTimes) {
+  // 8 MB in 4 KB reads: geometric growth moves the content a few dozen times,
+  // not once per read (which made large replies quadratic).
+  CBufferT<unsigned char> buffer(512);
+  const std::string piece(4096, 'r');
+  int moves = 0;
+  const unsigned char* data = buffer.GetData();
+  for (size_t total = 0; total < (8u << 20); total += piece.size()) {
+    ASSERT_TRUE(buffer.Append(reinterpret_cast<const unsigned char*>(piece.data()), piece.size()));
+    if (buffer.GetData() != data) ++moves, data = buffer.GetData();
+  }
+  EXPECT_EQ(buffer.GetLength(), 8u << 20);
+  EXPECT_EQ(buffer.GetData()[buffer.GetLength()], 0);
+  EXPECT_LT(moves, 40);
+}
