@@ -78,20 +78,33 @@ void AppendUtf16(std::u16string& out, uint32_t cp) {
 }
 
 std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
-  std::u16string out;
-  out.reserve(length);
+  // No byte yields more than one unit (a four-byte sequence yields two), so
+  // the text is decoded in place into `length` units and cut to size; runs
+  // of ASCII are copied without the sequence reader.
+  std::u16string out(length, u'\0');
+  char16_t* to = &out[0];
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
   size_t i = 0;
   while (i < length) {
+    while (i < length && s[i] < 0x80) *to++ = s[i++];
+    if (i == length) break;
     const Utf8Sequence seq = ReadUtf8Sequence(s, length, i);
+    uint32_t cp = seq.value;
     if (seq.length == 0) {
-      out += kReplacement;
+      cp = kReplacement;
       i += seq.prefix;
     } else {
-      AppendUtf16(out, seq.value);
       i += seq.length;
     }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      *to++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *to++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *to++ = static_cast<char16_t>(cp);
+    }
   }
+  out.resize(static_cast<size_t>(to - out.data()));
   return out;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/base/code_page.h"
+#include "foundation/base/unicode.h"
 
 namespace {
 
@@ -119,3 +120,23 @@ TEST(CodePageTest, BufferVariantsReportNeededSize) {
 }
 
 }  // namespace
+
+TEST(Utf8Decoding, RunsOfAsciiAndSequencesAlike) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"", u""},
+      {"plain ascii text", u"plain ascii text"},
+      {"a\xE4\xB8\xAD" "b", u"a中b"},
+      {"\xF0\x9F\x98\x80!", u"\U0001F600!"},              // a surrogate pair
+      {"x\xC0\xAFy", u"x\xFFFD\xFFFDy"},                   // C0 is never a lead
+      {"\xED\xA0\x80z", u"\xFFFD\xFFFD\xFFFDz"},           // an encoded surrogate
+      {"ab\xE4\xB8", u"ab\xFFFD"},                         // cut at the end
+      {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // a zero unit stays
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(unicode::Utf8ToUtf16(c.bytes.data(), c.bytes.size()), c.text) << c.bytes;
+  }
+}
