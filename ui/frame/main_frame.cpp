@@ -694,6 +694,7 @@ void CMainFrame::KillFocusNotify(TNotifyUI& msg) {
 }
 
 void CMainFrame::TextChangedNotify(TNotifyUI& msg) {
+  contact_->OnTextChanged(msg);
   if (!search_edit_ || msg.pSender != search_edit_) return;
   if (suggestion_chosen_) {
     suggestion_chosen_ = false;
@@ -712,6 +713,7 @@ void CMainFrame::TakeSuggestion(const char16_t* text) {
 }
 
 void CMainFrame::ReturnNotify(TNotifyUI& msg) {
+  contact_->OnReturn(msg);
   if (!search_edit_ || msg.pSender != search_edit_) return;
   if (search_menu_->IsVisible()) {
     std::u16string chosen = search_menu_->GetHotText();
