@@ -331,7 +331,7 @@ void CContactDlg::Save() {
     if (edit_list_) {
       ContactRecord record;
       edit_list_->BuildContact(record, false);
-      if (list_ && list_->GetCurSel() >= 0) {
+      if (list_ && list_->FirstSelectedRow()) {
         record.name = edit_name_ ? edit_name_->GetText().str() : std::u16string();
         phone->EditContact(&record);
       }
