@@ -331,7 +331,8 @@ void CContactDlg::Save() {
     if (edit_list_) {
       ContactRecord record;
       edit_list_->BuildContact(record, false);
-      if (list_ && list_->FirstSelectedRow()) {
+      // The row the user ticked, or the one the program selected (a contact just added).
+      if (list_ && (list_->FirstSelectedRow() || list_->GetCurSel() >= 0)) {
         record.name = edit_name_ ? edit_name_->GetText().str() : std::u16string();
         phone->EditContact(&record);
       }
