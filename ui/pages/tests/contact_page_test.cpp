@@ -382,6 +382,14 @@ TEST_F(ContactPageTest, SearchFillsThePopupAndSwitchesToEditCarryingTheNewForm) 
     EXPECT_EQ(popup.Items(), c.shown) << CDuiString(c.text).ToUtf8();
     EXPECT_EQ(popup.IsVisible(), !c.shown.empty());
   }
+  // A name that looks like markup is listed as it is.
+  search->SetText(u"bo{");
+  PM().SendNotify(search, DUI_MSGTYPE_TEXTCHANGED);
+  EXPECT_EQ(popup.Items(), std::vector<std::u16string>{u"<b>Bo{c #FF0000}"});
+  auto* rows = static_cast<CListUI*>(
+      CPaintManagerUI::GetManagerOf(popup.GetHWND())->FindControl(u"menulist")->GetInterface(u"List"));
+  ASSERT_NE(rows, nullptr);
+  EXPECT_FALSE(rows->IsShowHtml());
 
   // Typed into the new-contact form, then 李四 chosen: the typed phone joins his edit form.
   RowPart(fresh->GetItemAt(0), u"constom_value")->SetText(u"99887766");
