@@ -25,14 +25,6 @@ constexpr size_t kNamesInQuestion = 3;
 constexpr int kFewContacts = 4;
 constexpr size_t kSearchRows = 10;
 
-bool Is(const CDuiString& a, LPCTSTR b) { return CompareNoCase(a, b) == 0; }
-
-template <typename T>
-T* Find(CPaintManagerUI* pm, LPCTSTR name, LPCTSTR iface) {
-  CControlUI* c = pm ? pm->FindControl(name) : nullptr;
-  return c ? static_cast<T*>(c->GetInterface(iface)) : nullptr;
-}
-
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
 std::u16string UpperAscii(std::u16string s) {
@@ -112,27 +104,23 @@ HWND CContactDlg::MainWindow() const { return pm_ ? pm_->GetPaintWindow() : 0; }
 
 void CContactDlg::CountAction(int id) { FrameBackend()->ReportUserAction(id); }
 
-int32_t CContactDlg::IdOf(CControlUI* control) const {
-  return control ? static_cast<int32_t>(ParseInt(control->GetUserData())) : 0;
-}
-
 void CContactDlg::Init() {
   list_ = dynamic_cast<CContactList*>(pm_->FindControl(u"contactlist"));
-  tab_ = Find<CTabLayoutUI>(pm_, u"contact_tab", u"TabLayout");
+  tab_ = FindAs<CTabLayoutUI>(pm_, u"contact_tab", u"TabLayout");
   new_name_ = pm_->FindControl(u"new_contactname");
   edit_name_ = pm_->FindControl(u"edit_contactname");
   name_label_ = pm_->FindControl(u"contact_name");
   new_list_ = dynamic_cast<CConstomNewList*>(pm_->FindControl(u"constomlist_new"));
   edit_list_ = dynamic_cast<CConstomEditList*>(pm_->FindControl(u"constomlist_edit"));
   info_list_ = dynamic_cast<CConstomInfoList*>(pm_->FindControl(u"constomlist_info"));
-  new_cbx_ = Find<CComboUI>(pm_, u"new_constomcbx", u"Combo");
-  edit_cbx_ = Find<CComboUI>(pm_, u"edit_constomcbx", u"Combo");
+  new_cbx_ = FindAs<CComboUI>(pm_, u"new_constomcbx", u"Combo");
+  edit_cbx_ = FindAs<CComboUI>(pm_, u"edit_constomcbx", u"Combo");
   del_btn_ = pm_->FindControl(u"delcontact_btn");
   ok_btn_ = pm_->FindControl(u"cntacok_btn");
   refresh_btn_ = pm_->FindControl(u"refreshcontact_btn");
-  chk_ = Find<CCheckBoxUI>(pm_, u"contact_chk", u"CheckBox");
-  load_tab_ = Find<CTabLayoutUI>(pm_, u"tab_contact_load", u"TabLayout");
-  loading_ = Find<CAnimationUI>(pm_, u"contact_loading", u"Animation");
+  chk_ = FindAs<CCheckBoxUI>(pm_, u"contact_chk", u"CheckBox");
+  load_tab_ = FindAs<CTabLayoutUI>(pm_, u"tab_contact_load", u"TabLayout");
+  loading_ = FindAs<CAnimationUI>(pm_, u"contact_loading", u"Animation");
   search_edit_ = pm_->FindControl(u"contact_search_edit");
   if (list_) {
     list_->SetLetterLabel(pm_->FindControl(u"contact_first_letter"));
@@ -218,18 +206,18 @@ void CContactDlg::FillEditForm(const ContactRecord& contact) {
 void CContactDlg::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const CDuiString name = msg.pSender->GetName();
-  if (Is(name, u"addcontact_btn")) {
+  if (SameName(name, u"addcontact_btn")) {
     CountAction(172);
     SaveEditCheck();
     ResetNewForm();
-  } else if (Is(name, u"delcontact_btn")) {
+  } else if (SameName(name, u"delcontact_btn")) {
     CountAction(173);
     Delete();
-  } else if (Is(name, u"refreshcontact_btn")) {
+  } else if (SameName(name, u"refreshcontact_btn")) {
     CountAction(174);
     SaveEditCheck();
     if (std::shared_ptr<CPhone> phone = PagePhone()) phone->RefreshContactList();
-  } else if (Is(name, u"contactedit_btn")) {
+  } else if (SameName(name, u"contactedit_btn")) {
     CountAction(178);
     std::shared_ptr<CPhone> phone = PagePhone();
     if (!phone || !info_list_) return;
@@ -237,22 +225,22 @@ void CContactDlg::OnClick(TNotifyUI& msg) {
     if (!contact) return;
     SelectView(kViewEdit);
     FillEditForm(*contact);
-  } else if (Is(name, u"cntacok_btn")) {
+  } else if (SameName(name, u"cntacok_btn")) {
     Save();
-  } else if (Is(name, u"cntactcancle_btn")) {
+  } else if (SameName(name, u"cntactcancle_btn")) {
     CountAction(CurrentView() == kViewNew ? 175 : 179);
     Cancel();
-  } else if (Is(name, u"delconstom_btn")) {
+  } else if (SameName(name, u"delconstom_btn")) {
     CConstomFormList* list = CurrentView() == kViewNew ? static_cast<CConstomFormList*>(new_list_)
                                                        : static_cast<CConstomFormList*>(edit_list_);
     auto* row = reinterpret_cast<CControlUI*>(msg.pSender->GetTag());
     if (list && row) list->RemoveRow(list->GetItemIndex(row));
-  } else if (Is(name, u"contact_chk")) {
+  } else if (SameName(name, u"contact_chk")) {
     CountAction(171);
     OnCheckAll();
-  } else if (Is(name, u"contact_checkbox")) {
+  } else if (SameName(name, u"contact_checkbox")) {
     OnRowCheckBox(msg.pSender);
-  } else if (Is(name, u"add_constomitems")) {
+  } else if (SameName(name, u"add_constomitems")) {
     CountAction(177);
     RECT rc = msg.pSender->GetPos();
     POINT pt = MakePoint(rc.left, rc.top);
@@ -295,9 +283,9 @@ void CContactDlg::UpdateTickState() {
 void CContactDlg::OnItemSelect(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const CDuiString name = msg.pSender->GetName();
-  if (Is(name, u"contactlist")) {
+  if (SameName(name, u"contactlist")) {
     SaveEditCheck();
-  } else if (Is(name, u"new_constomcbx") || Is(name, u"edit_constomcbx")) {
+  } else if (SameName(name, u"new_constomcbx") || SameName(name, u"edit_constomcbx")) {
     auto* combo = static_cast<CComboUI*>(msg.pSender->GetInterface(u"Combo"));
     if (!combo || combo->GetCurSel() < 0) return;
     CControlUI* item = combo->GetItemAt(combo->GetCurSel());

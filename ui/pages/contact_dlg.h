@@ -90,7 +90,6 @@ class CContactDlg {
   void Search(const std::u16string& text);
   void CountAction(int id);
   DuiLib::HWND MainWindow() const;
-  int32_t IdOf(DuiLib::CControlUI* control) const;
 
   DuiLib::CPaintManagerUI* pm_;
   CContactList* list_ = nullptr;

@@ -104,13 +104,20 @@ void AddFieldToRecord(ContactRecord& record, int group, const ContactFieldEntry&
   }
 }
 
-CControlUI* CreateListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout) {
+CControlUI* AddListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int position) {
+  CControlUI* row = nullptr;
   if (!parsed) {
-    CControlUI* row = builder.Create(layout, nullptr, list, list->GetManager());
+    row = builder.Create(layout, nullptr, list, list->GetManager());
     parsed = row != nullptr;
-    return row;
+  } else {
+    row = builder.Create(list, list->GetManager());
   }
-  return builder.Create(list, list->GetManager());
+  if (!row) return nullptr;
+  if (!(position < 0 ? list->Add(row) : list->AddAt(row, position))) {
+    delete row;
+    return nullptr;
+  }
+  return row;
 }
 
 CControlUI* RowPart(CControlUI* row, LPCTSTR name) {
@@ -123,12 +130,8 @@ CControlUI* RowPart(CControlUI* row, LPCTSTR name) {
 CConstomFormList::~CConstomFormList() = default;
 
 bool CConstomFormList::AddRow(const ContactFieldEntry* entry, int group, int new_type, const std::u16string& user_data) {
-  CControlUI* row = CreateListRow(this, builder_, parsed_, kEditRowLayout);
+  CControlUI* row = AddListRow(this, builder_, parsed_, kEditRowLayout);
   if (!row) return false;
-  if (!Add(row)) {
-    delete row;
-    return false;
-  }
   row->SetUserData(user_data.c_str());
   RowOrigin origin;
   const FieldChoice choice = FieldChoiceOf(group, entry, new_type);
@@ -202,12 +205,8 @@ bool CConstomNewList::AddField(int group, int type) { return AddRow(nullptr, gro
 // ---------------- details list ----------------
 
 bool CConstomInfoList::AddField(const ContactFieldEntry& entry, int group) {
-  CControlUI* row = CreateListRow(this, builder_, parsed_, kInfoRowLayout);
+  CControlUI* row = AddListRow(this, builder_, parsed_, kInfoRowLayout);
   if (!row) return false;
-  if (!Add(row)) {
-    delete row;
-    return false;
-  }
   row->SetUserData(DecimalText(entry.row_id).c_str());
   if (CControlUI* name = RowPart(row, u"constom_name")) name->SetText(FieldInfoName(group, entry).c_str());
   if (CControlUI* value = RowPart(row, u"constom_value")) value->SetText(entry.value.c_str());

@@ -28,13 +28,8 @@ int FirstRowAtTop(const std::vector<RECT>& rows, long top) {
 }
 
 bool CContactList::AddContact(const ContactRecord& contact, int position) {
-  CControlUI* row = CreateListRow(this, builder_, parsed_, kRowLayout);
+  CControlUI* row = AddListRow(this, builder_, parsed_, kRowLayout, position);
   if (!row) return false;
-  const bool added = position < 0 ? Add(row) : AddAt(row, position);
-  if (!added) {
-    delete row;
-    return false;
-  }
   Fill(row, contact);
   return true;
 }

@@ -29,3 +29,7 @@ std::u16string DecimalText(long long n) {
   const std::string s = std::to_string(n);
   return std::u16string(s.begin(), s.end());
 }
+
+int32_t IdOf(DuiLib::CControlUI* control) {
+  return control ? static_cast<int32_t>(DuiLib::ParseInt(control->GetUserData())) : 0;
+}

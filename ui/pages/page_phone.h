@@ -1,5 +1,5 @@
-// What the contacts and SMS pages share: the phone they act on and the
-// decimal ids their rows carry.
+// What the contacts and SMS pages share: the phone they act on, the
+// decimal ids their rows carry, and looking controls up.
 //
 // PagePhone is the connected phone (CurrentPhone) unless a test set its own
 // source. A page takes a reference for the call at hand only; a worker
@@ -10,9 +10,12 @@
 // SetPagePhoneSource runs on the UI thread while no page job runs.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "qenui/UIlib.h"
 
 class CPhone;
 
@@ -22,3 +25,15 @@ void SetPagePhoneSource(std::function<std::shared_ptr<CPhone>()> source);
 
 // An id as the rows carry it.
 std::u16string DecimalText(long long n);
+// The id a control carries as its user data (0 for none).
+int32_t IdOf(DuiLib::CControlUI* control);
+
+// Names compared as the notifications' senders are: ASCII case ignored.
+inline bool SameName(const DuiLib::CDuiString& a, DuiLib::LPCTSTR b) { return DuiLib::CompareNoCase(a, b) == 0; }
+
+// A control of the window by name, as the interface `iface` (null when absent).
+template <typename T>
+T* FindAs(DuiLib::CPaintManagerUI* pm, DuiLib::LPCTSTR name, DuiLib::LPCTSTR iface) {
+  DuiLib::CControlUI* c = pm ? pm->FindControl(name) : nullptr;
+  return c ? static_cast<T*>(c->GetInterface(iface)) : nullptr;
+}

@@ -20,15 +20,6 @@ constexpr int kPageLists = 1;
 constexpr int kAskOkCancel = 0x21;  // OK and cancel, question icon
 constexpr int kSmsReminder = 1;
 
-bool Is(const CDuiString& a, LPCTSTR b) { return CompareNoCase(a, b) == 0; }
-
-template <typename T>
-T* Find(CPaintManagerUI* pm, LPCTSTR name, LPCTSTR iface) {
-  CControlUI* c = pm ? pm->FindControl(name) : nullptr;
-  return c ? static_cast<T*>(c->GetInterface(iface)) : nullptr;
-}
-
-int32_t IdOf(CControlUI* control) { return control ? static_cast<int32_t>(ParseInt(control->GetUserData())) : 0; }
 
 }  // namespace
 
@@ -43,12 +34,12 @@ std::u16string SmsDeleteQuestion(int count) {
 void CSmsDlg::Init() {
   list_ = dynamic_cast<CSmsList*>(pm_->FindControl(u"smslist"));
   details_ = dynamic_cast<CSmsDetaiList*>(pm_->FindControl(u"smsdetailist"));
-  page_tab_ = Find<CTabLayoutUI>(pm_, u"tab_sms_page", u"TabLayout");
-  select_all_ = Find<CCheckBoxUI>(pm_, u"selallsms_chk", u"CheckBox");
+  page_tab_ = FindAs<CTabLayoutUI>(pm_, u"tab_sms_page", u"TabLayout");
+  select_all_ = FindAs<CCheckBoxUI>(pm_, u"selallsms_chk", u"CheckBox");
   delete_btn_ = pm_->FindControl(u"delsms_btn");
-  load_tab_ = Find<CTabLayoutUI>(pm_, u"tab_sms_load", u"TabLayout");
+  load_tab_ = FindAs<CTabLayoutUI>(pm_, u"tab_sms_load", u"TabLayout");
   refresh_btn_ = pm_->FindControl(u"refreshsms_btn");
-  loading_ = Find<CAnimationUI>(pm_, u"sms_loading", u"Animation");
+  loading_ = FindAs<CAnimationUI>(pm_, u"sms_loading", u"Animation");
   if (list_) list_->SetCheckBoxName(u"sms_checkbox");
   if (delete_btn_) delete_btn_->SetEnabled(false);
 }
@@ -62,16 +53,16 @@ void CSmsDlg::Load() {
 void CSmsDlg::OnClick(TNotifyUI& msg) {
   if (!msg.pSender || !PagePhone()) return;
   const CDuiString name = msg.pSender->GetName();
-  if (Is(name, u"sms_del_msg")) {
+  if (SameName(name, u"sms_del_msg")) {
     DeleteMessage(msg.pSender);
-  } else if (Is(name, u"delsms_btn")) {
+  } else if (SameName(name, u"delsms_btn")) {
     DeleteThreads();
-  } else if (Is(name, u"refreshsms_btn")) {
+  } else if (SameName(name, u"refreshsms_btn")) {
     CountAction(223);
     if (std::shared_ptr<CPhone> phone = PagePhone()) phone->RefreshSmsList();
-  } else if (Is(name, u"selallsms_chk")) {
+  } else if (SameName(name, u"selallsms_chk")) {
     OnSelectAll();
-  } else if (Is(name, u"sms_checkbox")) {
+  } else if (SameName(name, u"sms_checkbox")) {
     OnRowCheckBox(msg.pSender);
   }
 }
@@ -99,10 +90,7 @@ void CSmsDlg::ShowListPage() {
 void CSmsDlg::Fill() {
   std::shared_ptr<CPhone> phone = PagePhone();
   if (!phone || !list_ || !details_ || !page_tab_ || !select_all_) return;
-  list_->RemoveAll();
-  details_->RemoveAll();
-  details_->SetUserData(u"");
-  select_all_->SetCheck(false, false);
+  EmptyLists();
   for (const SmsThreadRecord& thread : phone->GetSmsThreadList()) list_->AddThread(thread);
   if (delete_btn_) delete_btn_->SetEnabled(false);
   select_all_->SetEnabled(list_->GetCount() > 0);
@@ -145,10 +133,7 @@ void CSmsDlg::OnRowCheckBox(CControlUI* sender) {
   const int checked = list_->CheckedCount();
   if (select_all_) select_all_->SetCheck(checked == list_->GetCount() && checked > 0, false);
   if (delete_btn_) delete_btn_->SetEnabled(checked > 0);
-  if (checked == 0) {
-    details_->RemoveAll();
-    details_->SetUserData(u"");
-  }
+  if (checked == 0) EmptyDetails();
 }
 
 void CSmsDlg::OnSelectAll() {
@@ -192,10 +177,7 @@ void CSmsDlg::OnThreadRemoved(int32_t thread_id) {
   }
   const int checked = list_->CheckedCount();
   if (delete_btn_) delete_btn_->SetEnabled(checked > 0);
-  if (checked == 0 || details_->ShownThread() == thread_id) {
-    details_->RemoveAll();
-    details_->SetUserData(u"");
-  }
+  if (checked == 0 || details_->ShownThread() == thread_id) EmptyDetails();
   ShowListPage();
 }
 
@@ -214,15 +196,7 @@ void CSmsDlg::OnNamesJoined() {
 
 void CSmsDlg::OnBusy(bool busy) {
   if (busy) {
-    if (list_) list_->RemoveAll();
-    if (details_) {
-      details_->RemoveAll();
-      details_->SetUserData(u"");
-    }
-    if (select_all_) {
-      select_all_->SetCheck(false, false);
-      select_all_->SetEnabled(false);
-    }
+    EmptyLists();
     if (refresh_btn_) refresh_btn_->SetEnabled(false);
     // The loading look lives on the lists' page.
     if (page_tab_) page_tab_->SelectItem(kPageLists);
@@ -237,16 +211,23 @@ void CSmsDlg::OnBusy(bool busy) {
   }
 }
 
-void CSmsDlg::Clear() {
+void CSmsDlg::EmptyLists() {
   if (list_) list_->RemoveAll();
-  if (details_) {
-    details_->RemoveAll();
-    details_->SetUserData(u"");
-  }
+  EmptyDetails();
   if (select_all_) {
     select_all_->SetCheck(false, false);
     select_all_->SetEnabled(false);
   }
+}
+
+void CSmsDlg::EmptyDetails() {
+  if (!details_) return;
+  details_->RemoveAll();
+  details_->SetUserData(u"");
+}
+
+void CSmsDlg::Clear() {
+  EmptyLists();
   if (delete_btn_) delete_btn_->SetEnabled(false);
   if (page_tab_) page_tab_->SelectItem(kPageEmpty);
 }

@@ -49,6 +49,9 @@ class CSmsDlg {
   void DeleteMessage(DuiLib::CControlUI* button);
   void RefillThreadRow(int32_t thread_id);
   void ShowListPage();
+  // Both lists empty, select-all off (EmptyLists); the messages only (EmptyDetails).
+  void EmptyLists();
+  void EmptyDetails();
   void CountAction(int id);
 
   DuiLib::CPaintManagerUI* pm_;

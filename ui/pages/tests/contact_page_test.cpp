@@ -5,8 +5,7 @@
 
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
-#include "foundation/base/code_page.h"
-#include "foundation/xml/xml_document.h"
+#include "app/data/tests/contact_request_lines.h"
 #include "ui/pages/contact_dlg.h"
 #include "ui/pages/contact_fields.h"
 #include "ui/pages/contact_list.h"
@@ -150,26 +149,7 @@ const char kLisiInfo[] =
     "<postal _id=\"2401\" address=\"上海\" type=\"2\" label=\"\"/>"
     "</contact>";
 
-// The contact of a captured request as lines "tag name=value ...".
-std::vector<std::string> ContactLines(const std::string& request) {
-  CXmlDocument document(AnsiToWString(request));
-  std::vector<std::string> lines;
-  if (!document.FindElement(u"request") || !document.IntoElement() || !document.FindElement(u"cmd") ||
-      !document.IntoElement() || !document.FindElement(u"contact"))
-    return lines;
-  auto line = [&document] {
-    std::string text = WStringToAnsi(document.GetTagName());
-    for (int i = 0; !document.GetAttributeName(i).empty(); ++i) {
-      const std::u16string name = document.GetAttributeName(i);
-      text += " " + WStringToAnsi(name) + "=" + WStringToAnsi(document.GetAttribute(name));
-    }
-    return text;
-  };
-  lines.push_back(line());
-  document.IntoElement();
-  while (document.FindElement()) lines.push_back(line());
-  return lines;
-}
+using data_test::ContactLines;
 
 class ContactPageTest : public PhonePageTest {
  public:
