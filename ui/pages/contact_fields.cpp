@@ -104,22 +104,6 @@ void AddFieldToRecord(ContactRecord& record, int group, const ContactFieldEntry&
   }
 }
 
-CControlUI* AddListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int position) {
-  CControlUI* row = nullptr;
-  if (!parsed) {
-    row = builder.Create(layout, nullptr, list, list->GetManager());
-    parsed = row != nullptr;
-  } else {
-    row = builder.Create(list, list->GetManager());
-  }
-  if (!row) return nullptr;
-  if (!(position < 0 ? list->Add(row) : list->AddAt(row, position))) {
-    delete row;
-    return nullptr;
-  }
-  return row;
-}
-
 CControlUI* RowPart(CControlUI* row, LPCTSTR name) {
   auto* c = row ? static_cast<CContainerUI*>(row->GetInterface(u"Container")) : nullptr;
   return c ? c->FindSubControl(name) : nullptr;
@@ -130,7 +114,7 @@ CControlUI* RowPart(CControlUI* row, LPCTSTR name) {
 CConstomFormList::~CConstomFormList() = default;
 
 bool CConstomFormList::AddRow(const ContactFieldEntry* entry, int group, int new_type, const std::u16string& user_data) {
-  CControlUI* row = AddListRow(this, builder_, parsed_, kEditRowLayout);
+  CControlUI* row = AddRowFromLayout(builder_, parsed_, kEditRowLayout);
   if (!row) return false;
   row->SetUserData(user_data.c_str());
   RowOrigin origin;
@@ -205,7 +189,7 @@ bool CConstomNewList::AddField(int group, int type) { return AddRow(nullptr, gro
 // ---------------- details list ----------------
 
 bool CConstomInfoList::AddField(const ContactFieldEntry& entry, int group) {
-  CControlUI* row = AddListRow(this, builder_, parsed_, kInfoRowLayout);
+  CControlUI* row = AddRowFromLayout(builder_, parsed_, kInfoRowLayout);
   if (!row) return false;
   row->SetUserData(DecimalText(entry.row_id).c_str());
   if (CControlUI* name = RowPart(row, u"constom_name")) name->SetText(FieldInfoName(group, entry).c_str());

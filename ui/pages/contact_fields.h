@@ -123,10 +123,5 @@ class CConstomInfoList : public CListUIEx {
   bool parsed_ = false;
 };
 
-// Builds a row from a row layout (the first from the file, later ones from
-// the builder's cached markup) and appends it (position < 0) or inserts it
-// at the position; null when it could not be built or added.
-DuiLib::CControlUI* AddListRow(CListUIEx* list, DuiLib::CDialogBuilder& builder, bool& parsed, DuiLib::LPCTSTR layout,
-                               int position = -1);
 // A named control inside a row (null when absent).
 DuiLib::CControlUI* RowPart(DuiLib::CControlUI* row, DuiLib::LPCTSTR name);

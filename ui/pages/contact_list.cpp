@@ -28,7 +28,7 @@ int FirstRowAtTop(const std::vector<RECT>& rows, long top) {
 }
 
 bool CContactList::AddContact(const ContactRecord& contact, int position) {
-  CControlUI* row = AddListRow(this, builder_, parsed_, kRowLayout, position);
+  CControlUI* row = AddRowFromLayout(builder_, parsed_, kRowLayout, position);
   if (!row) return false;
   Fill(row, contact);
   return true;

@@ -63,7 +63,7 @@ std::u16string SmsTimeText(int64_t seconds) { return LocalTime(seconds, "%Y/%m/%
 CSmsList::~CSmsList() = default;
 
 bool CSmsList::AddThread(const SmsThreadRecord& thread) {
-  CControlUI* row = AddListRow(this, builder_, parsed_, kThreadRowLayout);
+  CControlUI* row = AddRowFromLayout(builder_, parsed_, kThreadRowLayout);
   if (!row) return false;
   Fill(row, thread);
   return true;
@@ -106,7 +106,7 @@ int32_t CSmsDetaiList::ShownThread() { return static_cast<int32_t>(ParseInt(GetU
 
 bool CSmsDetaiList::AddMessage(const SmsRecord& message) {
   if (message.type == kSmsDraftType) return false;
-  CControlUI* row = AddListRow(this, builder_, parsed_, kMessageRowLayout);
+  CControlUI* row = AddRowFromLayout(builder_, parsed_, kMessageRowLayout);
   if (!row) return false;
   const bool received = message.type == kSmsReceivedType;
   row->SetUserData(DecimalText(message.id).c_str());
