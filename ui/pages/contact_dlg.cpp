@@ -52,9 +52,13 @@ void DeleteContacts(const std::vector<int32_t>& ids, const BatchJobControl& cont
   for (int i = 0; i < total; ++i) {
     if (control.Stopped()) return;
     {
-      // One reference per item: a phone that went away is not used again.
+      // One reference per item: a phone that went away is not used again,
+      // and the box ends with what was done.
       std::shared_ptr<CPhone> phone = PagePhone();
-      if (!phone) return;
+      if (!phone) {
+        DuiLib::PostMessage(control.Window(), msg::kBatchFinished, static_cast<WPARAM>(i), 0);
+        return;
+      }
       phone->DeleteContact(ids[static_cast<size_t>(i)]);
     }
     DuiLib::PostMessage(control.Window(), msg::kBatchProgress, static_cast<WPARAM>(total), i + 1);
@@ -396,6 +400,10 @@ void CContactDlg::OnSearchItem(unsigned long contact_id) {
 }
 
 // ---------------- the contact search ----------------
+
+void CContactDlg::OnMouseDown(long x, long y) {
+  if (search_menu_->IsVisible() && !search_menu_->ContainsPoint(x, y)) search_menu_->Hide();
+}
 
 void CContactDlg::OnTextChanged(TNotifyUI& msg) {
   if (!search_edit_ || msg.pSender != search_edit_) return;

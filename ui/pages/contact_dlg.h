@@ -57,6 +57,8 @@ class CContactDlg {
   void OnScroll(DuiLib::TNotifyUI& msg);
   void OnTextChanged(DuiLib::TNotifyUI& msg);
   void OnReturn(DuiLib::TNotifyUI& msg);
+  // A button went down at the screen point: the search popup hides unless it is there.
+  void OnMouseDown(long x, long y);
   // A contact chosen in the contact search popup.
   void OnSearchItem(unsigned long contact_id);
   // The contact menu chose a field group.

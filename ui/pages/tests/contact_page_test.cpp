@@ -3,6 +3,9 @@
 // (the list, the field lists, editing, deleting, the letter, the search).
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "app/data/tests/contact_request_lines.h"
@@ -324,6 +327,25 @@ TEST_F(ContactPageTest, DeleteAsksWithTheFirstThreeNamesThenDeletesInTheBatchBox
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewNew);
 }
 
+// The phone goes away during a delete: the worker takes it per item, stops
+// at the first item without it, and the box ends with what was done.
+TEST_F(ContactPageTest, ADeleteStopsWhereThePhoneWentAway) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  CConfigMgr::Instance()->SetContactTips(false);
+  Toggle(PM().FindControl(u"contact_chk"));
+  const std::thread::id ui = std::this_thread::get_id();
+  std::atomic<int> worker_calls{0};
+  SetPagePhoneSource([this, ui, &worker_calls]() -> std::shared_ptr<CPhone> {
+    if (std::this_thread::get_id() == ui) return phone;
+    return ++worker_calls == 1 ? phone : nullptr;
+  });
+  Click(u"delcontact_btn");  // back once the box has ended
+  SetPagePhoneSource([this] { return phone; });
+  EXPECT_EQ(worker_calls.load(), 2);
+  EXPECT_EQ(agent.Count("contact_del"), 1);
+  ASSERT_TRUE(PumpUntil([&] { return list->GetCount() == 4; }));
+}
+
 TEST_F(ContactPageTest, TheLetterShowsWhileScrollingAndHidesASecondAfter) {
   ASSERT_NO_FATAL_FAILURE(Open());
   CControlUI* letter = PM().FindControl(u"contact_first_letter");
@@ -370,6 +392,12 @@ TEST_F(ContactPageTest, SearchFillsThePopupAndSwitchesToEditCarryingTheNewForm) 
       CPaintManagerUI::GetManagerOf(popup.GetHWND())->FindControl(u"menulist")->GetInterface(u"List"));
   ASSERT_NE(rows, nullptr);
   EXPECT_FALSE(rows->IsShowHtml());
+  // A click elsewhere in the window hides it.
+  ASSERT_TRUE(popup.IsVisible());
+  ClickControl(PM(), u"contact_new_title");
+  EXPECT_FALSE(popup.IsVisible());
+  PM().SendNotify(search, DUI_MSGTYPE_TEXTCHANGED);
+  ASSERT_TRUE(popup.IsVisible());
 
   // Typed into the new-contact form, then 李四 chosen: the typed phone joins his edit form.
   RowPart(fresh->GetItemAt(0), u"constom_value")->SetText(u"99887766");
