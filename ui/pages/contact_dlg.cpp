@@ -265,6 +265,9 @@ void CContactDlg::OnRowCheckBox(CControlUI* sender) {
   if (!list_) return;
   auto* box = static_cast<CCheckBoxUI*>(sender->GetInterface(u"CheckBox"));
   if (!box) return;
+  // The list's selection notice comes after the row's box has shown another
+  // contact: an edit in progress is offered for saving first.
+  SaveEditCheck();
   list_->OnCheckBoxClicked(box);
   if (box->GetCheck()) {
     ShowContact(IdOf(box));

@@ -291,6 +291,18 @@ TEST_F(ContactPageTest, LeavingAnEditAsksOnlyWhenSomethingChanged) {
   ASSERT_TRUE(PumpUntil([&] { return agent.Count("contact_edit") == 1; }));
   EXPECT_EQ(ContactLines(agent.Requests("contact_edit")[0])[0], "contact id=2 name=李四四");
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewNew);
+
+  // Ticking another contact while an edit is open asks first (declined: nothing sent).
+  Click(u"contactedit_btn");  // the details still hold 李四
+  ASSERT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewEdit);
+  EditValue(u"2101")->SetText(u"13900139999");
+  Questions(&asked, false);
+  Toggle(Box(3));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1], u"是否保存当前编辑内容？");
+  EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewInfo);
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(agent.Count("contact_edit"), 1);
 }
 
 TEST_F(ContactPageTest, DeleteAsksWithTheFirstThreeNamesThenDeletesInTheBatchBox) {
