@@ -4,6 +4,8 @@
 // adb and the simulated phone (its fixture: four contacts, three
 // conversations). Screenshots go to <build>/screenshots/.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -20,6 +22,7 @@
 #include "ui/pages/contact_fields.h"
 #include "ui/pages/contact_list.h"
 #include "ui/pages/page_phone.h"
+#include "ui/pages/search_menu.h"
 #include "ui/pages/sms_lists.h"
 #include "ui/pages/tests/xtest_text.h"
 #include "ui/tests/frame_fixture.h"
@@ -153,6 +156,21 @@ class ContactSmsXvfbTest : public ::testing::Test {
     ui_xvfb::PumpFor(300);
     ui_xvfb::Shot(hwnd_, name);
   }
+  // What the screen shows over the main window, popups included.
+  void ScreenShot(const std::string& name) {
+    ui_xvfb::PumpFor(300);
+    gdk_display_sync(gdk_display_get_default());
+    RECT rc;
+    ASSERT_TRUE(GetWindowRect(hwnd_, &rc));
+    GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
+                                               static_cast<int>(rc.top), static_cast<int>(rc.Width()),
+                                               static_cast<int>(rc.Height()));
+    ASSERT_NE(pb, nullptr);
+    mkdir(PD_SCREENSHOT_DIR, 0755);
+    const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
+    EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
+    g_object_unref(pb);
+  }
   // Opens the contacts page and waits for the fixture's four contacts.
   CContactList* OpenContacts() {
     auto* list = dynamic_cast<CContactList*>(PM().FindControl(u"contactlist"));
@@ -187,6 +205,15 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   for (int i = 0; i < list->GetCount(); ++i) letters.push_back(list->GetItemAt(i)->GetText().str());
   EXPECT_EQ(letters, (std::vector<std::u16string>{u"A", u"L", u"W", u"Z"}));
   Shot("contacts_list.png");
+
+  // The search box lists the matches under it: "ls" is 李四 by the initials of his name.
+  CControlUI* search = PM().FindControl(u"contact_search_edit");
+  CContactSearchMenu& popup = frame_->Contact().SearchMenu();
+  ASSERT_TRUE(TypeInto(search, u"ls", u"ls"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return popup.IsVisible(); }));
+  EXPECT_EQ(popup.Items(), std::vector<std::u16string>{u"李四  13900139000"});
+  ScreenShot("contact_search.png");
+  ASSERT_TRUE(ClickUntil(PM().FindControl(u"contact_new_title"), [&] { return !popup.IsVisible(); }));
 
   // A new contact: a Chinese name and two phones.
   Click(u"addcontact_btn");
