@@ -4,8 +4,6 @@
 // adb and the simulated phone (its fixture: four contacts, three
 // conversations). Screenshots go to <build>/screenshots/.
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
-#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -159,17 +157,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
   // What the screen shows over the main window, popups included.
   void ScreenShot(const std::string& name) {
     ui_xvfb::PumpFor(300);
-    gdk_display_sync(gdk_display_get_default());
-    RECT rc;
-    ASSERT_TRUE(GetWindowRect(hwnd_, &rc));
-    GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
-                                               static_cast<int>(rc.top), static_cast<int>(rc.Width()),
-                                               static_cast<int>(rc.Height()));
-    ASSERT_NE(pb, nullptr);
-    mkdir(PD_SCREENSHOT_DIR, 0755);
-    const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
-    EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
-    g_object_unref(pb);
+    ui_xvfb::ScreenShotOver(hwnd_, name);
   }
   // Opens the contacts page and waits for the fixture's four contacts.
   CContactList* OpenContacts() {
