@@ -4,7 +4,6 @@
 #include "app/core/message_ids.h"
 #include "app/data/phone.h"
 #include "app/data/sms_record.h"
-#include "foundation/base/log.h"
 #include "ui/frame/frame_backend.h"
 #include "ui/menu/popup_menus.h"
 #include "ui/message_box/message_wnd.h"
