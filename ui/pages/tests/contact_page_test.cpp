@@ -179,19 +179,24 @@ class ContactPageTest : public PhonePageTest {
   // Ticks 李四 and waits for the details view.
   void ShowLisi() {
     agent.Reply("contact_info", kLisiInfo);
+    info->RemoveAll();  // what shows next is his
     Toggle(Box(2));
     ASSERT_TRUE(PumpUntil([&] { return info->GetCount() == 5; }));
     EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewInfo);
   }
   CControlUI* EditValue(const char16_t* row_id) { return RowPart(edit->FindRowByUserData(row_id), u"constom_value"); }
-  // The next question box: its text kept, answered OK or cancel.
-  void Questions(std::vector<std::u16string>* texts, bool ok) {
+  // The next question box: its text kept in `asked`, answered OK or cancel.
+  // (The script holds its own reference: one left unused by a failed test
+  // never writes into a test that is gone.)
+  void Questions(bool ok) {
+    std::shared_ptr<std::vector<std::u16string>> texts = asked;
     host->PushModalScript([texts, ok](HWND h) {
       CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(h);
-      if (texts) texts->push_back(pm->FindControl(u"msglab")->GetText().str());
+      texts->push_back(pm->FindControl(u"msglab")->GetText().str());
       ClickControl(*pm, ok ? u"okbtn" : u"cancelbtn");
     });
   }
+  std::shared_ptr<std::vector<std::u16string>> asked = std::make_shared<std::vector<std::u16string>>();
 
   CContactList* list = nullptr;
   CConstomInfoList* info = nullptr;
@@ -276,18 +281,21 @@ TEST_F(ContactPageTest, LeavingAnEditAsksOnlyWhenSomethingChanged) {
   ASSERT_NO_FATAL_FAILURE(Open());
   ASSERT_NO_FATAL_FAILURE(ShowLisi());
   Click(u"contactedit_btn");
-  std::vector<std::u16string> asked;
   agent.Reply("contact_list", kList);
+  list->GetItemAt(0)->SetUserData(u"stale");  // gone once the list is built again
   Click(u"refreshcontact_btn");  // unchanged: no question
-  ASSERT_TRUE(PumpUntil([&] { return agent.Count("contact_list") == 2 && list->GetCount() == 5; }));
-  EXPECT_TRUE(asked.empty());
+  ASSERT_TRUE(PumpUntil([&] {
+    return list->GetCount() == 5 && list->GetRowUserData(0) != u"stale" && TabOf(u"tab_contact_load") == 0;
+  }));
+  EXPECT_EQ(agent.Count("contact_list"), 2);
+  EXPECT_TRUE(asked->empty());
 
   ASSERT_NO_FATAL_FAILURE(ShowLisi());
   Click(u"contactedit_btn");
   PM().FindControl(u"edit_contactname")->SetText(u"李四四");
-  Questions(&asked, true);
+  Questions(true);
   Click(u"addcontact_btn");
-  ASSERT_EQ(asked, std::vector<std::u16string>{u"是否保存当前编辑内容？"});
+  ASSERT_EQ((*asked), std::vector<std::u16string>{u"是否保存当前编辑内容？"});
   ASSERT_TRUE(PumpUntil([&] { return agent.Count("contact_edit") == 1; }));
   EXPECT_EQ(ContactLines(agent.Requests("contact_edit")[0])[0], "contact id=2 name=李四四");
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewNew);
@@ -296,10 +304,10 @@ TEST_F(ContactPageTest, LeavingAnEditAsksOnlyWhenSomethingChanged) {
   Click(u"contactedit_btn");  // the details still hold 李四
   ASSERT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewEdit);
   EditValue(u"2101")->SetText(u"13900139999");
-  Questions(&asked, false);
+  Questions(false);
   Toggle(Box(3));
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[1], u"是否保存当前编辑内容？");
+  ASSERT_EQ(asked->size(), 2u);
+  EXPECT_EQ((*asked)[1], u"是否保存当前编辑内容？");
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewInfo);
   PumpUntil([] { return false; }, 200);
   EXPECT_EQ(agent.Count("contact_edit"), 1);
@@ -308,18 +316,17 @@ TEST_F(ContactPageTest, LeavingAnEditAsksOnlyWhenSomethingChanged) {
 TEST_F(ContactPageTest, DeleteAsksWithTheFirstThreeNamesThenDeletesInTheBatchBox) {
   ASSERT_NO_FATAL_FAILURE(Open());
   CConfigMgr::Instance()->SetContactTips(true);
-  std::vector<std::u16string> asked;
   // Nothing ticked: nothing asked, nothing deleted.
   Click(u"delcontact_btn");
-  EXPECT_TRUE(asked.empty());
+  EXPECT_TRUE(asked->empty());
 
   // Three ticked (in row order): all three named. Cancelled.
   for (int id : {3, 2, 4}) Toggle(Box(id));
   EXPECT_TRUE(Enabled(u"delcontact_btn"));
-  Questions(&asked, false);
+  Questions(false);
   Click(u"delcontact_btn");
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0], u"您确定删除联系人\"Alice Smith, 李四, 王小明\"吗？");
+  ASSERT_EQ(asked->size(), 1u);
+  EXPECT_EQ((*asked)[0], u"您确定删除联系人\"Alice Smith, 李四, 王小明\"吗？");
   EXPECT_EQ(agent.Count("contact_del"), 0);
 
   // All five: the first three named and the count; deleted one by one.
@@ -328,10 +335,10 @@ TEST_F(ContactPageTest, DeleteAsksWithTheFirstThreeNamesThenDeletesInTheBatchBox
   const std::u16string first_three = Part(list->GetItemAt(0), u"contact_name") + u", " +
                                      Part(list->GetItemAt(1), u"contact_name") + u", " +
                                      Part(list->GetItemAt(2), u"contact_name");
-  Questions(&asked, true);
+  Questions(true);
   Click(u"delcontact_btn");
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[1], u"您确定删除\"" + first_three + u"\"等5个联系人吗？");
+  ASSERT_EQ(asked->size(), 2u);
+  EXPECT_EQ((*asked)[1], u"您确定删除\"" + first_three + u"\"等5个联系人吗？");
   ASSERT_TRUE(PumpUntil([&] { return list->GetCount() == 0; }));
   EXPECT_EQ(agent.Count("contact_del"), 5);
   EXPECT_FALSE(Enabled(u"delcontact_btn"));
@@ -413,12 +420,11 @@ TEST_F(ContactPageTest, SearchFillsThePopupAndSwitchesToEditCarryingTheNewForm) 
 
   // Typed into the new-contact form, then 李四 chosen: the typed phone joins his edit form.
   RowPart(fresh->GetItemAt(0), u"constom_value")->SetText(u"99887766");
-  std::vector<std::u16string> asked;
-  Questions(&asked, true);
+  Questions(true);
   agent.Reply("contact_info", kLisiInfo);
   const std::u16string id = u"2";
   PM().SendNotify(search, u"searchcontactitem_click", 0, reinterpret_cast<LPARAM>(id.c_str()));
-  ASSERT_EQ(asked, std::vector<std::u16string>{u"要切换至编辑所选联系人吗？系统会复制您到目前为止输入的所有信息。"});
+  ASSERT_EQ((*asked), std::vector<std::u16string>{u"要切换至编辑所选联系人吗？系统会复制您到目前为止输入的所有信息。"});
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewEdit);
   ASSERT_TRUE(PumpUntil([&] { return edit->GetCount() == 6; }));
   EXPECT_EQ(TextOf(u"edit_contactname"), u"李四");

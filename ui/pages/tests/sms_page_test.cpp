@@ -177,11 +177,13 @@ TEST_F(SmsPageTest, DeletingAMessageAndConversations) {
 
   // Conversations: one asks the one-conversation question; cancelled, nothing goes.
   CConfigMgr::Instance()->SetSmsTips(true);
-  std::vector<std::u16string> asked;
+  // The scripts hold their own reference (one left unused never outlives its list).
+  auto asked_list = std::make_shared<std::vector<std::u16string>>();
+  std::vector<std::u16string>& asked = *asked_list;
   auto answer = [&](bool ok) {
-    host->PushModalScript([&asked, ok](HWND h) {
+    host->PushModalScript([asked_list, ok](HWND h) {
       CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(h);
-      asked.push_back(pm->FindControl(u"msglab")->GetText().str());
+      asked_list->push_back(pm->FindControl(u"msglab")->GetText().str());
       ClickControl(*pm, ok ? u"okbtn" : u"cancelbtn");
     });
   };
@@ -223,8 +225,10 @@ TEST_F(SmsPageTest, RefreshLoadsAgainAndNamesFromContactsReplaceNumbers) {
   ASSERT_TRUE(PumpUntil([&] {
     return Label(Row(1), u"contact_name")->GetText().str().find(u"张三") != std::u16string::npos;
   }));
+  list->GetItemAt(0)->SetUserData(u"stale");  // gone once the list is built again
   Click(u"refreshsms_btn");
-  ASSERT_TRUE(PumpUntil([&] { return agent.Count("sms_list") == 2 && list->GetCount() == 3; }));
+  ASSERT_TRUE(PumpUntil([&] { return list->GetCount() == 3 && list->GetRowUserData(0) != u"stale"; }));
+  EXPECT_EQ(agent.Count("sms_list"), 2);
 }
 
 }  // namespace
