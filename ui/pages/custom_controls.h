@@ -6,6 +6,9 @@
 #include "qenui/UIlib.h"
 #include "ui/controls/button_state.h"
 #include "ui/controls/list_groud.h"
+#include "ui/pages/contact_fields.h"
+#include "ui/pages/contact_list.h"
+#include "ui/pages/sms_lists.h"
 
 using DuiLib::CListGroudUI;
 
@@ -16,12 +19,6 @@ using DuiLib::CListGroudUI;
   };
 
 PD_STUB_CONTROL(CMyAppList, DuiLib::CListUI, u"MyAppListUI")
-PD_STUB_CONTROL(CContactList, DuiLib::CListUI, u"ContactListUI")
-PD_STUB_CONTROL(CConstomNewList, DuiLib::CListUI, u"ConstomNewListUI")
-PD_STUB_CONTROL(CConstomEditList, DuiLib::CListUI, u"ConstomEditListUI")
-PD_STUB_CONTROL(CConstomInfoList, DuiLib::CListUI, u"ConstomInfoListUI")
-PD_STUB_CONTROL(CSmsList, DuiLib::CListUI, u"SmsListUI")
-PD_STUB_CONTROL(CSmsDetaiList, DuiLib::CListUI, u"SmsDetailListUI")
 PD_STUB_CONTROL(CPictureList, DuiLib::CListUI, u"PictureListUI")
 PD_STUB_CONTROL(CPictureSubList, DuiLib::CListUI, u"PictureSubListUI")
 PD_STUB_CONTROL(CMusicList, DuiLib::CListUI, u"MusicListUI")

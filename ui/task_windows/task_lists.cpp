@@ -89,18 +89,7 @@ std::u16string TaskSpeedText(int32_t bytes_per_second) {
 }
 
 CControlUI* BuildListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout) {
-  CControlUI* row = nullptr;
-  if (!parsed) {
-    row = builder.Create(layout, nullptr, list, list->GetManager());
-    parsed = row != nullptr;
-  } else {
-    row = builder.Create(list, list->GetManager());
-  }
-  if (row && !list->Add(row)) {
-    delete row;
-    row = nullptr;
-  }
-  return row;
+  return list->AddRowFromLayout(builder, parsed, layout);
 }
 
 // ---------------- CTaskOnlineList ----------------
