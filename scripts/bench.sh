@@ -45,7 +45,7 @@ for p in "${programs[@]}"; do
     tail -n 20 "$log" >&2
     status=1
   fi
-  while IFS= read -r line; do ratios+=("$line"); done < <(grep '^RATIO ' "$log" || true)
+  while IFS= read -r line; do ratios+=("$line"); done < <(sed 's/\x1b\[[0-9;]*m//g' "$log" | grep '^RATIO ' || true)
 done
 
 echo

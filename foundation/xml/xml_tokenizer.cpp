@@ -2,6 +2,10 @@
 
 #include "foundation/xml/xml_element_table.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace xml {
 
 namespace {
@@ -9,6 +13,39 @@ namespace {
 bool BeginsStartTag(char16_t c) {
   return (c >= u'A' && c <= u'Z') || c > 96 || c == u'_' || c == u':';
 }
+
+// Position of the first unit equal to `a` or `b` in t[from, length), or
+// `length` when there is none. Most distances inside tags are a few units,
+// so the first units are looked at one by one; then eight at a time where
+// SSE2 is there.
+inline __attribute__((always_inline)) int FindEither(const char16_t* t, int from, int length,
+                                                     char16_t a, char16_t b) {
+  int i = from;
+  for (const int near = length - from > 8 ? from + 8 : length; i < near; ++i) {
+    if (t[i] == a || t[i] == b) return i;
+  }
+#if defined(__SSE2__)
+  const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
+  while (i + 8 <= length) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi16(units, wantA), _mm_cmpeq_epi16(units, wantB));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return i + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+    i += 8;
+  }
+#endif
+  while (i < length && t[i] != a && t[i] != b) ++i;
+  return i;
+}
+
+inline int FindUnit(const char16_t* t, int from, int length, char16_t c) {
+  return FindEither(t, from, length, c, c);
+}
+
+// Ends a tag name: whitespace, '/' or '>'.
+bool EndsName(char16_t c) { return c <= u'>' && (IsXmlSpace(c) || c == u'/' || c == u'>'); }
 
 }  // namespace
 
@@ -27,17 +64,14 @@ int Tokenizer::Find(int from, const char16_t* pattern, int patternLength) const 
   return -1;
 }
 
-int Tokenizer::QuoteEnd(int open) const {
-  const char16_t quote = text_[open];
-  for (int i = open + 1; i < length_; ++i) {
-    if (text_[i] == quote) return i;
-  }
-  return -1;
+inline int Tokenizer::QuoteEnd(int open) const {
+  const int close = FindUnit(text_, open + 1, length_, text_[open]);
+  return close < length_ ? close : -1;
 }
 
-void Tokenizer::TakeName(Node& node, int from) const {
+inline void Tokenizer::TakeName(Node& node, int from) const {
   int i = from;
-  while (i < length_ && !IsXmlSpace(text_[i]) && text_[i] != u'/' && text_[i] != u'>') ++i;
+  while (i < length_ && !EndsName(text_[i])) ++i;
   node.nameStart = from;
   node.nameLength = i - from;
 }
@@ -75,14 +109,13 @@ int Tokenizer::Next(Node& node) {
   node.start = i;
   const char16_t* t = text_;
   if (t[i] != u'<') {
-    bool blank = true;
-    while (i < length_ && t[i] != u'<') {
-      if (!IsXmlSpace(t[i])) blank = false;
-      ++i;
-    }
+    // Blanks, then (when something else follows) text up to the next '<'.
+    while (i < length_ && IsXmlSpace(t[i])) ++i;
+    const bool blank = i < length_ && t[i] == u'<';
+    if (!blank) i = FindUnit(t, i, length_, u'<');
     node.length = i - node.start;
     pos_ = i;
-    return node.kind = (blank && i < length_) ? kNodeWhitespace : kNodeText;
+    return node.kind = blank ? kNodeWhitespace : kNodeText;
   }
   if (i + 1 >= length_) return Unterminated(node, u"tag");
   const char16_t c = t[i + 1];
@@ -90,8 +123,8 @@ int Tokenizer::Next(Node& node) {
   if (BeginsStartTag(c)) return ScanStartTag(node);
   if (c == u'/') {
     TakeName(node, i + 2);
-    end = Find(i + 2, u">", 1);
-    if (end < 0) return Unterminated(node, u"end_tag");
+    end = FindUnit(t, node.nameStart + node.nameLength, length_, u'>');
+    if (end >= length_) return Unterminated(node, u"end_tag");
     node.kind = kNodeEndTag;
     end += 1;
   } else if (c == u'?') {
@@ -137,6 +170,20 @@ int Tokenizer::ScanStartTag(Node& node) {
   bool inUnquotedValue = false;
   int unquotedValueStart = 0;
   while (j < length_) {
+    // Outside an unquoted value only '>' and '=' matter; inside one, '>'
+    // and the whitespace that ends it ('=' is part of the value there).
+    if (!inUnquotedValue) {
+      j = FindEither(t, j, length_, u'>', u'=');
+      if (j >= length_) break;
+    } else {
+      while (j < length_ && t[j] != u'>' && !IsXmlSpace(t[j])) ++j;
+      if (j >= length_) break;
+      if (t[j] != u'>') {
+        inUnquotedValue = false;
+        ++j;
+        continue;
+      }
+    }
     const char16_t c = t[j];
     if (c == u'>') {
       bool empty = j > node.start + 1 && t[j - 1] == u'/';
@@ -155,21 +202,17 @@ int Tokenizer::ScanStartTag(Node& node) {
       }
       return node.kind;
     }
-    if (inUnquotedValue && IsXmlSpace(c)) inUnquotedValue = false;
-    if (c == u'=' && !inUnquotedValue) {
-      ++j;
-      while (j < length_ && IsXmlSpace(t[j])) ++j;
-      if (j < length_ && (t[j] == u'"' || t[j] == u'\'')) {
-        const int close = QuoteEnd(j);
-        if (close < 0) return Unterminated(node, u"start_tag");
-        j = close + 1;
-      } else {
-        inUnquotedValue = true;
-        unquotedValueStart = j;
-      }
-      continue;
-    }
+    // c is '=' outside an unquoted value.
     ++j;
+    while (j < length_ && IsXmlSpace(t[j])) ++j;
+    if (j < length_ && (t[j] == u'"' || t[j] == u'\'')) {
+      const int close = QuoteEnd(j);
+      if (close < 0) return Unterminated(node, u"start_tag");
+      j = close + 1;
+    } else {
+      inUnquotedValue = true;
+      unquotedValueStart = j;
+    }
   }
   return Unterminated(node, u"start_tag");
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +24,8 @@ namespace bench_ratio {
 // machine, where real time is mostly waiting for a core).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
-  RatioReporter() {
+  // Colours only on a terminal.
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {
     const char* which = std::getenv("BENCH_RATIO_TIME");
     cpu_ = which != nullptr && std::string(which) == "cpu";
   }
