@@ -77,7 +77,7 @@ int SocketConnect(ExchangeControl* control) {
 // Sends every byte or fails: partial sends continue until the time-out.
 bool SocketSendPackage(int fd, const std::u16string& request) {
   PD_LOG_INFO("Send data");
-  const std::string bytes = ConvertCodePage(WStringToAnsi(request), CP_ACP, CP_UTF8);
+  const std::string bytes = WStringToMultiByte(request, CP_UTF8);
   SetTimeout(fd, SO_SNDTIMEO, kAgentSocketTimeoutMs);
   const uint64_t deadline = platform::MonotonicMs() + kAgentSocketTimeoutMs;
   size_t sent = 0;

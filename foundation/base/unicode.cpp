@@ -147,15 +147,13 @@ size_t DecodePiece(const unsigned char* s, size_t n, size_t& i, char16_t* to, si
 
 std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
   // No byte yields more than one unit (a four-byte sequence yields two), so
-  // `length` units are reserved; the text is decoded a piece at a time into
-  // a local buffer and appended, so the result is written once, never
-  // zero-filled first.
-  std::u16string out;
-  out.reserve(length);
+  // the text is decoded in place into `length` units (one more, so that the
+  // decoder always has room for a pair) and cut to size.
+  std::u16string out(length + 1, u'\0');
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
-  char16_t piece[kPieceUnits];
   size_t i = 0;
-  while (i < length) out.append(piece, DecodePiece(s, length, i, piece, kPieceUnits));
+  const size_t units = DecodePiece(s, length, i, &out[0], length + 1);
+  out.resize(units);
   return out;
 }
 

@@ -15,9 +15,8 @@ bool BeginsStartTag(char16_t c) {
 }
 
 // Position of the first unit equal to `a` or `b` in t[from, length), or
-// `length` when there is none. Most distances inside tags are a few units,
-// so the first units are looked at one by one; then eight at a time where
-// SSE2 is there.
+// `length` when there is none. Eight units at a time where SSE2 is there:
+// most distances inside tags are shorter, so one look usually ends it.
 inline __attribute__((always_inline)) int FindEither(const char16_t* t, int from, int length,
                                                      char16_t a, char16_t b) {
   int i = from;
@@ -164,29 +163,34 @@ int Tokenizer::Next(Node& node) {
 }
 
 int Tokenizer::ScanStartTag(Node& node) {
-  const char16_t* t = text_;
-  TakeName(node, node.start + 1);
-  int j = node.nameStart + node.nameLength;
+  // Text, length and tag start in locals: the stores into `node` below
+  // could otherwise alias them and force reloads in every loop.
+  const char16_t* const t = text_;
+  const int length = length_;
+  const int start = node.start;
+  int j = start + 1;
+  while (j < length && !EndsName(t[j])) ++j;
+  node.nameStart = start + 1;
+  node.nameLength = j - (start + 1);
   bool inUnquotedValue = false;
   int unquotedValueStart = 0;
-  while (j < length_) {
+  while (j < length) {
     // Outside an unquoted value only '>' and '=' matter; inside one, '>'
     // and the whitespace that ends it ('=' is part of the value there).
     if (!inUnquotedValue) {
-      j = FindEither(t, j, length_, u'>', u'=');
-      if (j >= length_) break;
+      j = FindEither(t, j, length, u'>', u'=');
+      if (j >= length) break;
     } else {
-      while (j < length_ && t[j] != u'>' && !IsXmlSpace(t[j])) ++j;
-      if (j >= length_) break;
+      while (j < length && t[j] != u'>' && !IsXmlSpace(t[j])) ++j;
+      if (j >= length) break;
       if (t[j] != u'>') {
         inUnquotedValue = false;
         ++j;
         continue;
       }
     }
-    const char16_t c = t[j];
-    if (c == u'>') {
-      bool empty = j > node.start + 1 && t[j - 1] == u'/';
+    if (t[j] == u'>') {
+      bool empty = j > start + 1 && t[j - 1] == u'/';
       // "<a href=x/>": the slash ends the unquoted value, not the tag.
       if (empty && inUnquotedValue && j - 1 > unquotedValueStart - 1) {
         const char16_t before = t[j - 2];
@@ -194,20 +198,20 @@ int Tokenizer::ScanStartTag(Node& node) {
       }
       if (empty) node.flags |= kNodeEmptyElement;
       node.kind = kNodeElement;
-      node.length = j + 1 - node.start;
+      node.length = j + 1 - start;
       pos_ = j + 1;
       if (node.length > kMaxStartTagLen) {
         // Longer than a position record can hold: refused as a bad tag.
-        return Fail(node, u"first_tag_syntax", node.start, j);
+        return Fail(node, u"first_tag_syntax", start, j);
       }
       return node.kind;
     }
-    // c is '=' outside an unquoted value.
+    // '=' outside an unquoted value: a quoted value is skipped whole.
     ++j;
-    while (j < length_ && IsXmlSpace(t[j])) ++j;
-    if (j < length_ && (t[j] == u'"' || t[j] == u'\'')) {
-      const int close = QuoteEnd(j);
-      if (close < 0) return Unterminated(node, u"start_tag");
+    while (j < length && IsXmlSpace(t[j])) ++j;
+    if (j < length && (t[j] == u'"' || t[j] == u'\'')) {
+      const int close = FindUnit(t, j + 1, length, t[j]);
+      if (close >= length) return Unterminated(node, u"start_tag");
       j = close + 1;
     } else {
       inUnquotedValue = true;
