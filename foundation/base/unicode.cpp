@@ -86,6 +86,14 @@ namespace {
 // Units decoded into a local piece before they are appended to the result.
 constexpr size_t kPieceUnits = 4096;
 
+// A three-byte sequence at s[i] whose lead needs no range check beyond the
+// continuation bytes' (E1-EC, EE, EF).
+inline bool IsPlainThreeByte(const unsigned char* s, size_t n, size_t i) {
+  const unsigned b = s[i];
+  return n - i >= 3 && ((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) &&
+         (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80;
+}
+
 // Decodes s[i, n) into to[0, room) (room at least 2) until the input ends
 // or fewer than two units of room are left; advances `i` and returns the
 // units written. Runs of ASCII are widened 16 bytes at a time, and the
@@ -112,16 +120,18 @@ size_t DecodePiece(const unsigned char* s, size_t n, size_t& i, char16_t* to, si
       while (i < n && to < end && s[i] < 0x80) *to++ = s[i++];
       continue;
     }
+    if (IsPlainThreeByte(s, n, i)) {
+      // Runs of them (Chinese text) without going round the outer loop.
+      do {
+        *to++ = static_cast<char16_t>(((s[i] & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) |
+                                      (s[i + 2] & 0x3F));
+        i += 3;
+      } while (to < end && IsPlainThreeByte(s, n, i));
+      continue;
+    }
     if (b >= 0xC2 && b <= 0xDF && n - i >= 2 && (s[i + 1] & 0xC0) == 0x80) {
       *to++ = static_cast<char16_t>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
       i += 2;
-      continue;
-    }
-    if (((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) && n - i >= 3 &&
-        (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
-      *to++ = static_cast<char16_t>(((b & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) |
-                                    (s[i + 2] & 0x3F));
-      i += 3;
       continue;
     }
     const Utf8Sequence seq = ReadUtf8Sequence(s, n, i);

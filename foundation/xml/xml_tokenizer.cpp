@@ -98,6 +98,65 @@ int Tokenizer::Unterminated(Node& node, const char16_t* type) {
   return node.kind;
 }
 
+inline int Tokenizer::ScanStartTag(Node& node) {
+  // Text, length and tag start in locals: the stores into `node` below
+  // could otherwise alias them and force reloads in every loop.
+  const char16_t* const t = text_;
+  const int length = length_;
+  const int start = node.start;
+  int j = start + 1;
+  while (j < length && !EndsName(t[j])) ++j;
+  node.nameStart = start + 1;
+  node.nameLength = j - (start + 1);
+  bool inUnquotedValue = false;
+  int unquotedValueStart = 0;
+  while (j < length) {
+    // Outside an unquoted value only '>' and '=' matter; inside one, '>'
+    // and the whitespace that ends it ('=' is part of the value there).
+    if (!inUnquotedValue) {
+      j = FindEither(t, j, length, u'>', u'=');
+      if (j >= length) break;
+    } else {
+      while (j < length && t[j] != u'>' && !IsXmlSpace(t[j])) ++j;
+      if (j >= length) break;
+      if (t[j] != u'>') {
+        inUnquotedValue = false;
+        ++j;
+        continue;
+      }
+    }
+    if (t[j] == u'>') {
+      bool empty = j > start + 1 && t[j - 1] == u'/';
+      // "<a href=x/>": the slash ends the unquoted value, not the tag.
+      if (empty && inUnquotedValue && j - 1 > unquotedValueStart - 1) {
+        const char16_t before = t[j - 2];
+        if (!IsXmlSpace(before) && before != u'"' && before != u'\'') empty = false;
+      }
+      if (empty) node.flags |= kNodeEmptyElement;
+      node.kind = kNodeElement;
+      node.length = j + 1 - start;
+      pos_ = j + 1;
+      if (node.length > kMaxStartTagLen) {
+        // Longer than a position record can hold: refused as a bad tag.
+        return Fail(node, u"first_tag_syntax", start, j);
+      }
+      return node.kind;
+    }
+    // '=' outside an unquoted value: a quoted value is skipped whole.
+    ++j;
+    while (j < length && IsXmlSpace(t[j])) ++j;
+    if (j < length && (t[j] == u'"' || t[j] == u'\'')) {
+      const int close = FindUnit(t, j + 1, length, t[j]);
+      if (close >= length) return Unterminated(node, u"start_tag");
+      j = close + 1;
+    } else {
+      inUnquotedValue = true;
+      unquotedValueStart = j;
+    }
+  }
+  return Unterminated(node, u"start_tag");
+}
+
 int Tokenizer::Next(Node& node) {
   node = Node();
   int i = pos_;
@@ -160,65 +219,6 @@ int Tokenizer::Next(Node& node) {
   node.length = end - node.start;
   pos_ = end;
   return node.kind;
-}
-
-int Tokenizer::ScanStartTag(Node& node) {
-  // Text, length and tag start in locals: the stores into `node` below
-  // could otherwise alias them and force reloads in every loop.
-  const char16_t* const t = text_;
-  const int length = length_;
-  const int start = node.start;
-  int j = start + 1;
-  while (j < length && !EndsName(t[j])) ++j;
-  node.nameStart = start + 1;
-  node.nameLength = j - (start + 1);
-  bool inUnquotedValue = false;
-  int unquotedValueStart = 0;
-  while (j < length) {
-    // Outside an unquoted value only '>' and '=' matter; inside one, '>'
-    // and the whitespace that ends it ('=' is part of the value there).
-    if (!inUnquotedValue) {
-      j = FindEither(t, j, length, u'>', u'=');
-      if (j >= length) break;
-    } else {
-      while (j < length && t[j] != u'>' && !IsXmlSpace(t[j])) ++j;
-      if (j >= length) break;
-      if (t[j] != u'>') {
-        inUnquotedValue = false;
-        ++j;
-        continue;
-      }
-    }
-    if (t[j] == u'>') {
-      bool empty = j > start + 1 && t[j - 1] == u'/';
-      // "<a href=x/>": the slash ends the unquoted value, not the tag.
-      if (empty && inUnquotedValue && j - 1 > unquotedValueStart - 1) {
-        const char16_t before = t[j - 2];
-        if (!IsXmlSpace(before) && before != u'"' && before != u'\'') empty = false;
-      }
-      if (empty) node.flags |= kNodeEmptyElement;
-      node.kind = kNodeElement;
-      node.length = j + 1 - start;
-      pos_ = j + 1;
-      if (node.length > kMaxStartTagLen) {
-        // Longer than a position record can hold: refused as a bad tag.
-        return Fail(node, u"first_tag_syntax", start, j);
-      }
-      return node.kind;
-    }
-    // '=' outside an unquoted value: a quoted value is skipped whole.
-    ++j;
-    while (j < length && IsXmlSpace(t[j])) ++j;
-    if (j < length && (t[j] == u'"' || t[j] == u'\'')) {
-      const int close = FindUnit(t, j + 1, length, t[j]);
-      if (close >= length) return Unterminated(node, u"start_tag");
-      j = close + 1;
-    } else {
-      inUnquotedValue = true;
-      unquotedValueStart = j;
-    }
-  }
-  return Unterminated(node, u"start_tag");
 }
 
 int Tokenizer::ScanDocType(Node& node) {
