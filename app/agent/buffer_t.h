@@ -13,12 +13,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <new>
 #include <utility>
 
 template <typename T>
 class CBufferT {
+  static_assert(std::is_trivially_copyable<T>::value, "the buffer moves its elements as bytes");
+
  public:
   explicit CBufferT(size_t step) : step_(step == 0 ? 1 : step) { Allocate(step_); }
   virtual ~CBufferT() { Free(); }
@@ -32,7 +36,7 @@ class CBufferT {
     Free();
     if (n == 0) return false;
     const size_t capacity = step_ < n ? step_ + n : step_;
-    data_ = new (std::nothrow) T[capacity];
+    data_ = static_cast<T*>(std::malloc(capacity * sizeof(T)));
     if (data_ == nullptr) return false;
     data_[0] = T();
     capacity_ = capacity;
@@ -93,7 +97,7 @@ class CBufferT {
 
  private:
   void Free() {
-    delete[] data_;
+    std::free(data_);
     data_ = nullptr;
     length_ = 0;
     capacity_ = 0;
@@ -108,11 +112,10 @@ class CBufferT {
     const size_t geometric = capacity_ <= limit - capacity_ / 2 ? capacity_ + capacity_ / 2 : limit;
     if (capacity < geometric) capacity = geometric;
     if (capacity < step_) capacity = step_;
-    T* grown = new (std::nothrow) T[capacity];
+    // realloc moves large blocks by remapping their pages, without a copy.
+    T* grown = static_cast<T*>(std::realloc(data_, capacity * sizeof(T)));
     if (grown == nullptr) return false;
-    if (length_ > 0) std::memcpy(grown, data_, length_ * sizeof(T));
     grown[length_] = T();
-    delete[] data_;
     data_ = grown;
     capacity_ = capacity;
     return true;
