@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "foundation/base/code_page.h"
+#include "foundation/base/unicode.h"
 
 namespace {
 
@@ -119,3 +122,56 @@ TEST(CodePageTest, BufferVariantsReportNeededSize) {
 }
 
 }  // namespace
+
+TEST(Utf8Decoding, RunsOfAsciiAndSequencesAlike) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"", u""},
+      {"plain ascii text", u"plain ascii text"},
+      {"a\xE4\xB8\xAD" "b", u"a中b"},
+      {"\xF0\x9F\x98\x80!", u"\U0001F600!"},              // a surrogate pair
+      {"x\xC0\xAFy", u"x\xFFFD\xFFFDy"},                   // C0 is never a lead
+      {"\xED\xA0\x80z", u"\xFFFD\xFFFD\xFFFDz"},           // an encoded surrogate
+      {"ab\xE4\xB8", u"ab\xFFFD"},                         // cut at the end
+      {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // a zero unit stays
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(unicode::Utf8ToUtf16(c.bytes.data(), c.bytes.size()), c.text) << c.bytes;
+  }
+}
+
+// The whole-text decoder reads runs of ASCII and the common forms by fast
+// paths and works a piece at a time; whatever the mix, and wherever a
+// sequence falls against a piece boundary, it must give what reading one
+// sequence after another with the strict reader gives.
+TEST(Utf8Decoding, FastPathsDecodeLikeTheSequenceReader) {
+  const auto reference = [](const std::string& bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::u16string out;
+    for (size_t i = 0; i < bytes.size();) {
+      const unicode::Utf8Sequence seq = unicode::ReadUtf8Sequence(s, bytes.size(), i);
+      unicode::AppendUtf16(out, seq.length ? seq.value : unicode::kReplacement);
+      i += static_cast<size_t>(seq.length ? seq.length : seq.prefix);
+    }
+    return out;
+  };
+  const char* const pieces[] = {
+      "plain ascii run of text ", "<a b=\"c\">", "\xC3\xA9", "\xE4\xB8\xAD\xE6\x96\x87",
+      "\xF0\x9F\x98\x80", "\xE0\xA4\x85", "\xED\x9F\xBF", "\xED\xA0\x80", "\xEF\xBF\xBD",
+      "\xC0\xAF", "\x80", "\xE4\xB8", "\xF4\x90\x80\x80", "\xFF", ""};  // "": a zero byte
+  std::mt19937 random(33);
+  for (int round = 0; round < 200; ++round) {
+    std::string bytes;
+    const size_t target = round < 100 ? random() % 64 : 4000 + random() % 9000;
+    while (bytes.size() < target) {
+      const size_t k = random() % (sizeof(pieces) / sizeof(pieces[0]));
+      bytes += k + 1 == sizeof(pieces) / sizeof(pieces[0]) ? std::string(1, '\0') : pieces[k];
+    }
+    // Cut anywhere, so a sequence may be broken by the end too.
+    bytes.resize(target);
+    ASSERT_EQ(unicode::Utf8ToUtf16(bytes.data(), bytes.size()), reference(bytes)) << round;
+  }
+}
