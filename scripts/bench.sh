@@ -23,6 +23,8 @@ dir="${1:-build}"
 programs=(
   agent_reply_bench
   xml_benchmark
+  udp_round_trip_bench
+  ui_first_paint_bench
 )
 if [ -n "${BENCH_PROGRAMS:-}" ]; then read -r -a programs <<<"$BENCH_PROGRAMS"; fi
 cores="${BENCH_CORES:-2-3}"

@@ -3,7 +3,8 @@
 // loopback UDP exchange (sendto, blocking recvfrom) with the same peer, the
 // loopback simulator that answers "e:" + request. Wall-clock time per round
 // trip; run with --benchmark_repetitions and random interleaving so the two
-// alternate (scripts/bench.sh does).
+// alternate (scripts/bench.sh does). Prints the cost ratio library / plain
+// (target at most 1.2).
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -11,11 +12,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "datagram.h"
+#include "testing/bench/ratio_report.h"
 #include "udp.h"
 #include "udp_sim.h"
 #include "udp_sim_test_support.h"
@@ -104,4 +107,14 @@ BENCHMARK(BM_PlainLoopbackRoundTrip)->UseRealTime();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  bench_ratio::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const double ours = reporter.Time("BM_LibraryRoundTrip/real_time");
+  const double plain = reporter.Time("BM_PlainLoopbackRoundTrip/real_time");
+  if (ours > 0 && plain > 0) std::printf("RATIO udp_round_trip %.3f (target <= 1.20)\n", ours / plain);
+  benchmark::Shutdown();
+  return 0;
+}

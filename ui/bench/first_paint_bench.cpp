@@ -12,6 +12,8 @@
 // (rss_idle_mb); then the process is ended with SIGTERM.
 // One run per iteration; run with --benchmark_repetitions and random
 // interleaving so runs of the two programs alternate (scripts/bench.sh).
+// Prints the cost ratios program / minimal window of the start to first
+// paint (target at most 1.3) and of the idle memory (target at most 2).
 // PHONEDECK_BENCH_PROGRAM names another build of the program to measure.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
@@ -29,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -36,6 +39,7 @@
 #include <vector>
 
 #include "qenui/gtk/tests/xvfb_session.h"
+#include "testing/bench/ratio_report.h"
 
 extern char** environ;
 
@@ -216,6 +220,52 @@ BENCHMARK_CAPTURE(BM_StartToFirstPaint, program_nogl, PHONEDECK_PROGRAM, false)
 BENCHMARK_CAPTURE(BM_StartToFirstPaint, minimal_gtk_nogl, MINIMAL_GTK_WINDOW, false)
     ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The ratio reporter that also keeps the counters of each median run.
+class CounterReporter : public bench_ratio::RatioReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      for (const auto& [name, counter] : run.counters) counters_[run.run_name.str()][name] = counter.value;
+    }
+    RatioReporter::ReportRuns(runs);
+  }
+  double Counter(const std::string& run, const std::string& name) const {
+    auto r = counters_.find(run);
+    if (r == counters_.end()) return -1;
+    auto c = r->second.find(name);
+    return c == r->second.end() ? -1 : c->second;
+  }
+
+ private:
+  std::map<std::string, std::map<std::string, double>> counters_;
+};
+
+void PrintCostRatio(const char* name, double ours, double baseline, const char* target) {
+  if (ours <= 0 || baseline <= 0) return;
+  if (target) std::printf("RATIO %s %.3f (target <= %s)\n", name, ours / baseline, target);
+  else std::printf("RATIO %s %.3f\n", name, ours / baseline);
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  CounterReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  for (const char* gl : {"gl", "nogl"}) {
+    const std::string program = std::string("BM_StartToFirstPaint/program_") + gl + "/iterations:1/manual_time";
+    const std::string minimal = std::string("BM_StartToFirstPaint/minimal_gtk_") + gl + "/iterations:1/manual_time";
+    PrintCostRatio(("first_paint_" + std::string(gl)).c_str(), reporter.Time(program), reporter.Time(minimal), "1.30");
+    PrintCostRatio(("idle_memory_" + std::string(gl)).c_str(), reporter.Counter(program, "rss_idle_mb"),
+                   reporter.Counter(minimal, "rss_idle_mb"), "2.00");
+    PrintCostRatio(("memory_at_first_paint_" + std::string(gl)).c_str(), reporter.Counter(program, "rss_paint_mb"),
+                   reporter.Counter(minimal, "rss_paint_mb"), nullptr);
+  }
+  std::fflush(stdout);
+  benchmark::Shutdown();
+  return 0;
+}
