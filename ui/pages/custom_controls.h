@@ -6,6 +6,7 @@
 #include "qenui/UIlib.h"
 #include "ui/controls/button_state.h"
 #include "ui/controls/list_groud.h"
+#include "ui/pages/my_app_list.h"
 
 using DuiLib::CListGroudUI;
 
@@ -15,7 +16,6 @@ using DuiLib::CListGroudUI;
     DuiLib::LPCTSTR GetClass() const override { return ClassText; }                   \
   };
 
-PD_STUB_CONTROL(CMyAppList, DuiLib::CListUI, u"MyAppListUI")
 PD_STUB_CONTROL(CContactList, DuiLib::CListUI, u"ContactListUI")
 PD_STUB_CONTROL(CConstomNewList, DuiLib::CListUI, u"ConstomNewListUI")
 PD_STUB_CONTROL(CConstomEditList, DuiLib::CListUI, u"ConstomEditListUI")
