@@ -129,6 +129,7 @@ void CPhoneAppDlg::RebuildList() {
   Enable(unistallapp_btn_, false);
   UpdateListState();
   UpdateIgnoredCount();
+  PD_LOG_INFO("apps page: %d rows", list_->GetCount());
 }
 
 void CPhoneAppDlg::UpdateAllRows() {
@@ -146,6 +147,7 @@ void CPhoneAppDlg::AddRow(uint32_t key) {
   if (!record || !list_) return;
   list_->AddApp(&*record);
   UpdateListState();
+  PD_LOG_INFO("apps page: row added for %s", CDuiString(record->package_name.c_str()).ToUtf8().c_str());
 }
 
 void CPhoneAppDlg::RemoveRow(uint32_t key, LPARAM result) {
@@ -155,7 +157,7 @@ void CPhoneAppDlg::RemoveRow(uint32_t key, LPARAM result) {
     RefreshStuckRows();
     return;
   }
-  list_->RemoveRowByUserData(phone_pages::AppKeyText(key).c_str());
+  if (list_->RemoveRowByUserData(phone_pages::AppKeyText(key).c_str())) PD_LOG_INFO("apps page: row %u removed", key);
   UpdateListState();
   Enable(unistallapp_btn_, list_->CheckedCount() > 0);
   PhonePagesSide()->PruneIgnoreList();

@@ -114,12 +114,15 @@ void CPhoneInfoDlg::OnEnvironment() {
   PhoneDeviceInfo device;
   if (!side->GetCurrentDevice(&device)) return;
   SetText(phone_name_, device.manufacturer + u"/" + device.product);
+  PD_LOG_INFO("home page: phone %s", phone_name_ ? phone_name_->GetText().ToUtf8().c_str() : "");
   ShowStorage();
 }
 
 void CPhoneInfoDlg::OnModelName() {
   std::optional<PhoneEnvironment> environment = PhonePagesSide()->GetEnvironment();
-  if (environment) SetText(phone_name_, environment->display_name);
+  if (!environment) return;
+  SetText(phone_name_, environment->display_name);
+  PD_LOG_INFO("home page: model %s", CDuiString(environment->display_name.c_str()).ToUtf8().c_str());
 }
 
 void CPhoneInfoDlg::ShowCount(PhoneCountCategory category) {
@@ -131,6 +134,7 @@ void CPhoneInfoDlg::ShowCount(PhoneCountCategory category) {
   const std::u16string count = phone_pages::AppKeyText(static_cast<uint32_t>(std::max(0, side->GetCount(category))));
   home->SetText(count.c_str());
   page->SetText(count.c_str());
+  PD_LOG_INFO("home page: count %d is %s", static_cast<int>(category), CDuiString(count.c_str()).ToUtf8().c_str());
 }
 
 void CPhoneInfoDlg::ShowStorage() {
@@ -144,6 +148,8 @@ void CPhoneInfoDlg::ShowStorage() {
   innersize_progress_->SetValue(phone_pages::UsedPercent(env->internal_total, env->internal_available));
   SetText(inner_size_, phone_pages::FreeSpaceText(env->internal_available));
   SetText(sdcard_size_, phone_pages::FreeSpaceText(env->sd_available));
+  PD_LOG_INFO("home page: storage %d%% used, sd card %d%% used", innersize_progress_->GetValue(),
+              sdcard_progress_->GetValue());
 }
 
 void CPhoneInfoDlg::ShowScreenshot(const ScreenBitmap& bitmap) {
@@ -166,6 +172,7 @@ void CPhoneInfoDlg::ShowScreenshot(const ScreenBitmap& bitmap) {
       break;
     }
   phone_shotcut_->SetImage(std::move(image));
+  PD_LOG_INFO("home page: screenshot %dx%d", bitmap.width, bitmap.height);
 }
 
 void CPhoneInfoDlg::SaveScreenshot() {

@@ -348,8 +348,12 @@ TEST_F(PhonePagesTest, UninstallingCheckedRowsAsksFirst) {
 // that worked removes the row and prunes the ignore list.
 TEST_F(PhonePagesTest, RemovalResultsReachTheRow) {
   ShowApps({1, 2});
-  PM().SendNotify(RowControl(1, u"app_uinstall"), DUI_MSGTYPE_CLICK);
-  PM().SendNotify(RowControl(2, u"app_uinstall"), DUI_MSGTYPE_CLICK);
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  PM().GetRoot()->SetPos(rc);
+  ASSERT_TRUE(ClickControl(RowControl(1, u"app_uinstall")));
+  ASSERT_TRUE(ClickControl(RowControl(2, u"app_uinstall")));
+  Pump();
   EXPECT_EQ(side.uninstalled, (std::vector<uint32_t>{1, 2}));
   EXPECT_EQ(OperationPage(1), CMyAppList::kOperationStatus);
   // The phone refused the first: the manager reports key 0, result 0.
