@@ -383,6 +383,9 @@ TEST_F(PhonePagesXvfb, HomeAndAppsPagesWithTheSimulatedPhone) {
   Picture("SettingWnd", "settings_window.png");
   EXPECT_EQ(settings.w, 600);
   EXPECT_EQ(settings.h, 350);
+  ClickAt(settings.x + 65, settings.y + 118);  // "应用设置" (its layout: the second tab option)
+  Sleep(500);
+  Picture("SettingWnd", "settings_window_apps.png");
   ClickAt(settings.x + 600 - 8 - 16, settings.y + 25);  // the title's close button
   EXPECT_TRUE(WaitFor([&] { return !Window("SettingWnd", &settings); }, 20000));
   EXPECT_EQ(sim_.Errors(), "[]");
