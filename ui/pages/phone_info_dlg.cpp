@@ -96,7 +96,7 @@ LRESULT CPhoneInfoDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bo
     case msg::kScreenshotInMemory: {
       // Ours whatever happens next.
       std::unique_ptr<ScreenBitmap> bitmap(reinterpret_cast<ScreenBitmap*>(wParam));
-      if (bitmap) ShowScreenshot(*bitmap);
+      if (bitmap) ShowScreenshot(std::move(*bitmap));
       break;
     }
     case msg::kPhoneContentChanged:
@@ -152,7 +152,7 @@ void CPhoneInfoDlg::ShowStorage() {
               sdcard_progress_->GetValue());
 }
 
-void CPhoneInfoDlg::ShowScreenshot(const ScreenBitmap& bitmap) {
+void CPhoneInfoDlg::ShowScreenshot(ScreenBitmap&& bitmap) {
   if (!phone_shotcut_) return;
   const size_t pixels = static_cast<size_t>(bitmap.width > 0 ? bitmap.width : 0) *
                         static_cast<size_t>(bitmap.height > 0 ? bitmap.height : 0);
@@ -165,14 +165,14 @@ void CPhoneInfoDlg::ShowScreenshot(const ScreenBitmap& bitmap) {
   auto image = std::make_shared<TImageInfo>();
   image->nX = bitmap.width;
   image->nY = bitmap.height;
-  image->pixels = bitmap.pixels;
+  image->pixels = std::move(bitmap.pixels);
   for (uint32_t px : image->pixels)
     if ((px >> 24) != 0xFF) {
       image->bAlpha = true;
       break;
     }
+  PD_LOG_INFO("home page: screenshot %dx%d", image->nX, image->nY);
   phone_shotcut_->SetImage(std::move(image));
-  PD_LOG_INFO("home page: screenshot %dx%d", bitmap.width, bitmap.height);
 }
 
 void CPhoneInfoDlg::SaveScreenshot() {

@@ -34,7 +34,7 @@ class CPhoneInfoDlg : public CPageStub {
  private:
   void OnEnvironment();
   void OnModelName();
-  void ShowScreenshot(const ScreenBitmap& bitmap);
+  void ShowScreenshot(ScreenBitmap&& bitmap);
 
   DuiLib::CControlUI* phone_name_ = nullptr;
   DuiLib::CControlUI* home_counts_[6] = {};  // by PhoneCountCategory

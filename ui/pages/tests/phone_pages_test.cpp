@@ -196,8 +196,8 @@ class FakeSide : public IPhonePagesSide {
     return it == queued.end() ? 5 : it->second;
   }
   int GetOnlineTaskState(uint32_t) override { return -1; }
-  uint32_t FindOnlineTaskByKey(uint32_t) override { return 0; }
-  void RetryTask(uint32_t) override {}
+  uint32_t FindOnlineTaskByKey(uint32_t key) override { return key == 1 ? 77 : 0; }
+  void RetryTask(uint32_t id) override { retried.push_back(id); }
   bool InstallApkFile(const std::u16string& path) override {
     installed.push_back(path);
     return true;
@@ -223,7 +223,7 @@ class FakeSide : public IPhonePagesSide {
   std::vector<AppRecord> apps;
   std::map<uint32_t, int32_t> queued;
   std::vector<std::string> calls;
-  std::vector<uint32_t> uninstalled, upgraded;
+  std::vector<uint32_t> uninstalled, upgraded, retried;
   std::vector<std::u16string> installed, saved;
   PhoneEnvironment environment;
   int32_t flag = 0;
@@ -390,6 +390,35 @@ TEST_F(PhonePagesTest, InstallResultsShowTheFailureView) {
   PM().SendNotify(RowControl(1, u"btn_failed_knowed"), DUI_MSGTYPE_CLICK);
   EXPECT_EQ(OperationPage(1), CMyAppList::kOperationButtons);
   EXPECT_TRUE(backend.actions.back() == 148);
+  // "卸载后安装" retries the app's download-and-install task and shows the update running.
+  Post(msg::kAppInstalled, 1, -2);
+  PM().SendNotify(RowControl(1, u"btn_failed_retry"), DUI_MSGTYPE_CLICK);
+  EXPECT_EQ(side.retried, (std::vector<uint32_t>{77}));
+  EXPECT_EQ(OperationPage(1), CMyAppList::kOperationStatus);
+  EXPECT_EQ(RowControl(1, u"lbl_appstatus")->GetText().str(), u"升级中...");
+}
+
+// The page's box checks every row; the rows' boxes check the page's box
+// when all are checked; the remove button follows.
+TEST_F(PhonePagesTest, CheckBoxesOfThePageAndOfTheRows) {
+  ShowApps({1, 2});
+  auto* all = Control<CCheckBoxUI>(u"app_chk", u"CheckBox");
+  all->SetCheck(true, false);
+  Click(u"app_chk");
+  EXPECT_EQ(List()->CheckedCount(), 2);
+  EXPECT_TRUE(Enabled(u"unistallapp_btn"));
+  for (uint32_t key : {1u, 2u}) {
+    auto* box = static_cast<CCheckBoxUI*>(RowControl(key, u"app_checkbox")->GetInterface(u"CheckBox"));
+    box->SetCheck(false, false);
+    PM().SendNotify(box, DUI_MSGTYPE_CLICK);
+    EXPECT_FALSE(all->GetCheck());
+  }
+  EXPECT_FALSE(Enabled(u"unistallapp_btn"));
+  auto* first = static_cast<CCheckBoxUI*>(RowControl(1, u"app_checkbox")->GetInterface(u"CheckBox"));
+  first->SetCheck(true, false);
+  PM().SendNotify(first, DUI_MSGTYPE_CLICK);
+  EXPECT_TRUE(Enabled(u"unistallapp_btn"));
+  EXPECT_EQ(TextOf(u"ignored_update_btn"), u"已忽略升级(0)");
 }
 
 TEST_F(PhonePagesTest, BadgeBusyViewAndUpdateAll) {
