@@ -9,6 +9,7 @@
 #include "ui/pages/contact_fields.h"
 #include "ui/pages/contact_list.h"
 #include "ui/pages/sms_lists.h"
+#include "ui/pages/my_app_list.h"
 
 using DuiLib::CListGroudUI;
 
@@ -18,7 +19,6 @@ using DuiLib::CListGroudUI;
     DuiLib::LPCTSTR GetClass() const override { return ClassText; }                   \
   };
 
-PD_STUB_CONTROL(CMyAppList, DuiLib::CListUI, u"MyAppListUI")
 PD_STUB_CONTROL(CPictureList, DuiLib::CListUI, u"PictureListUI")
 PD_STUB_CONTROL(CPictureSubList, DuiLib::CListUI, u"PictureSubListUI")
 PD_STUB_CONTROL(CMusicList, DuiLib::CListUI, u"MusicListUI")
