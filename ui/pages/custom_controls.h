@@ -6,6 +6,8 @@
 #include "qenui/UIlib.h"
 #include "ui/controls/button_state.h"
 #include "ui/controls/list_groud.h"
+#include "ui/pages/media_lists.h"
+#include "ui/pages/picture_lists.h"
 
 using DuiLib::CListGroudUI;
 
@@ -22,9 +24,5 @@ PD_STUB_CONTROL(CConstomEditList, DuiLib::CListUI, u"ConstomEditListUI")
 PD_STUB_CONTROL(CConstomInfoList, DuiLib::CListUI, u"ConstomInfoListUI")
 PD_STUB_CONTROL(CSmsList, DuiLib::CListUI, u"SmsListUI")
 PD_STUB_CONTROL(CSmsDetaiList, DuiLib::CListUI, u"SmsDetailListUI")
-PD_STUB_CONTROL(CPictureList, DuiLib::CListUI, u"PictureListUI")
-PD_STUB_CONTROL(CPictureSubList, DuiLib::CListUI, u"PictureSubListUI")
-PD_STUB_CONTROL(CMusicList, DuiLib::CListUI, u"MusicListUI")
-PD_STUB_CONTROL(CVideoList, DuiLib::CListUI, u"VideoListUI")
 
 #undef PD_STUB_CONTROL

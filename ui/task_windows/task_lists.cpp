@@ -88,7 +88,7 @@ std::u16string TaskSpeedText(int32_t bytes_per_second) {
   return text.str();
 }
 
-CControlUI* BuildListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout) {
+CControlUI* BuildListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int index) {
   CControlUI* row = nullptr;
   if (!parsed) {
     row = builder.Create(layout, nullptr, list, list->GetManager());
@@ -96,7 +96,7 @@ CControlUI* BuildListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed,
   } else {
     row = builder.Create(list, list->GetManager());
   }
-  if (row && !list->Add(row)) {
+  if (row && !(index < 0 ? list->Add(row) : list->AddAt(row, index))) {
     delete row;
     row = nullptr;
   }
