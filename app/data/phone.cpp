@@ -24,11 +24,11 @@ void CLinkWatchThread::Run() {
 CPhone::CPhone() {
   app_ = std::make_unique<CAppMgr>();
   contact_ = std::make_unique<CContactMgr>();
-  picture_ = std::make_unique<CCountOnlyMgr>(u"image_count", msg::kPictureCount, msg::kPictureBusy);
+  picture_ = std::make_unique<CPictureMgr>();
   sms_ = std::make_unique<CSmsMgr>();
   environment_ = std::make_unique<CEnvironmentMgr>();
-  music_ = std::make_unique<CCountOnlyMgr>(u"music_count", msg::kMusicCount, msg::kMusicBusy);
-  video_ = std::make_unique<CCountOnlyMgr>(u"video_count", msg::kVideoCount, msg::kVideoBusy);
+  music_ = std::make_unique<CMusicMgr>();
+  video_ = std::make_unique<CVideoMgr>();
 }
 
 CPhone::~CPhone() {
@@ -42,7 +42,8 @@ CPhone::~CPhone() {
     commands->StopFor(target);
   }
   // Members go in the reverse of their order: environment, video, music,
-  // SMS, picture, contact, then the app manager with its workers.
+  // SMS, picture (its image queue stopped first), contact, then the app
+  // manager with its workers.
 }
 
 std::shared_ptr<IPhone> CPhone::Create() { return std::make_shared<CPhone>(); }
@@ -68,9 +69,9 @@ void CPhone::RequestCounts() {
   app_->RequestAppCount();
   contact_->RequestContactCount();
   sms_->RequestSmsCount();
-  picture_->RequestCount();
-  music_->RequestCount();
-  video_->RequestCount();
+  picture_->RequestImageCount();
+  music_->RequestMusicCount();
+  video_->RequestVideoCount();
 }
 
 void CPhone::SyncSmsContact() {

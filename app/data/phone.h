@@ -35,8 +35,10 @@
 #include "app/data/app_mgr.h"
 #include "app/data/contact_mgr.h"
 #include "app/data/environment_mgr.h"
-#include "app/data/pending_mgrs.h"
+#include "app/data/music_mgr.h"
+#include "app/data/picture_mgr.h"
 #include "app/data/sms_mgr.h"
+#include "app/data/video_mgr.h"
 #include "foundation/base/win_thread.h"
 
 // Watches the agent keep-alive: posts 1226 once when a check failed.
@@ -115,9 +117,48 @@ class CPhone : public IPhone {
   std::vector<SmsThreadRecord> GetSmsThreadList() { return sms_->GetThreadList(); }
   int32_t GetSmsCount() { return sms_->GetCount(); }
 
-  // Counts of the other kinds.
+  // Pictures (the pages get copies; album keys are whole 64-bit times).
+  bool ImportImage(const std::u16string& local_path) { return picture_->AdbCopyFile(local_path); }
+  void DeleteImage(int32_t id) { picture_->DeleteImage(id); }
+  bool ExportImage(const std::u16string& local_folder, int32_t id) { return picture_->ExportImage(local_folder, id); }
+  void LoadImageList() { picture_->LoadImageList(); }
+  void RefreshImageList() { picture_->RefreshImageList(); }
+  void RequestImageInfo(std::vector<int32_t>& ids) { picture_->RequestImageInfo(ids); }
+  std::vector<PictureAlbum> GetImageList() { return picture_->GetAlbumList(); }
+  std::optional<PictureAlbum> FindAlbum(int64_t key) { return picture_->FindAlbum(key); }
+  std::vector<ImageRecord> GetAlbumImages(int64_t key) { return picture_->GetAlbumImages(key); }
+  int32_t GetAlbumImageCount(int64_t key) { return picture_->GetAlbumImageCount(key); }
+  std::optional<ImageRecord> FindImageById(int32_t id) { return picture_->FindImageById(id); }
+  bool ImageNeedsDetails(int32_t id) { return picture_->NeedsDetails(id); }
+  void LoadThumbnail(int32_t id) { picture_->LoadThumbnail(id); }
+  void LoadImage(int32_t id) { picture_->LoadImage(id); }
   int32_t GetPictureCount() { return picture_->GetCount(); }
+
+  // Music (the pages get copies). Uploads and exports run on a page's
+  // worker; `context` (may be null) gets the FTP progress.
+  void LoadMusicList() { music_->LoadMusicList(); }
+  void RefreshMusicList() { music_->RefreshMusicList(); }
+  void DeleteMusic(int32_t id) { music_->DeleteMusic(id); }
+  bool ExportMusic(const std::u16string& local_folder, int32_t id) { return music_->ExportMusic(local_folder, id); }
+  bool UploadMusic(const std::u16string& local_path, FtpTransferContext* context) {
+    return music_->UploadMusic(local_path, context);
+  }
+  std::optional<MusicRecord> FindMusicById(int32_t id) { return music_->FindRecordById(id); }
+  std::vector<MusicRecord> GetMusicList() { return music_->GetMusicList(); }
   int32_t GetMusicCount() { return music_->GetCount(); }
+
+  // Videos (the pages get copies).
+  void LoadVideoList() { video_->LoadVideoList(); }
+  void RefreshVideoList() { video_->RefreshVideoList(); }
+  void DeleteVideo(int32_t id) { video_->DeleteVideo(id); }
+  bool ExportVideo(const std::u16string& local_folder, int32_t id, FtpTransferContext* context) {
+    return video_->ExportVideo(local_folder, id, context);
+  }
+  bool UploadVideo(const std::u16string& local_path, FtpTransferContext* context) {
+    return video_->UploadVideo(local_path, context);
+  }
+  std::optional<VideoRecord> FindVideoById(int32_t id) { return video_->FindRecordById(id); }
+  std::vector<VideoRecord> GetVideoList() { return video_->GetVideoList(); }
   int32_t GetVideoCount() { return video_->GetCount(); }
 
   // Environment: "environment", and the storage sizes ("storagesize_info").
@@ -145,10 +186,10 @@ class CPhone : public IPhone {
  private:
   std::unique_ptr<CAppMgr> app_;
   std::unique_ptr<CContactMgr> contact_;
-  std::unique_ptr<CCountOnlyMgr> picture_;
+  std::unique_ptr<CPictureMgr> picture_;
   std::unique_ptr<CSmsMgr> sms_;
-  std::unique_ptr<CCountOnlyMgr> music_;
-  std::unique_ptr<CCountOnlyMgr> video_;
+  std::unique_ptr<CMusicMgr> music_;
+  std::unique_ptr<CVideoMgr> video_;
   std::unique_ptr<CEnvironmentMgr> environment_;
   std::unique_ptr<CShotcutThread> shotcut_;
   std::atomic<int32_t> info_shown_{0};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -30,6 +31,12 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+// The text without its line breaks (requests are written one element a line).
+inline std::string WithoutBreaks(std::string text) {
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }), text.end());
+  return text;
 }
 
 // The configuration's folders in a private temporary folder.

@@ -42,7 +42,7 @@ class Device:
         self.shell = Shell(self.phone, self.packages)
         self.sync = SyncService(self.phone, self.faults)
         self.agent = Agent(self.phone, self.faults)
-        self.ftp = FtpServer(self.phone)
+        self.ftp = FtpServer(self.phone, self.faults)
         self._lock = threading.Lock()
         self._online = threading.Condition(self._lock)
         self._connections = set()

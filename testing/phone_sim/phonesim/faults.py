@@ -11,6 +11,8 @@ A fault is written `kind[=value][@command]`:
   offline           the device drops its adb connections and answers no CNXN
   install=<TEXT>    `pm install` prints "Failure [<TEXT>]"; TEXT "NO_SPACE" makes
                     the push fail with "No space left on device" instead
+  ftpcut[=n]        an FTP data connection is cut after n bytes towards the PC
+                    (default 512): a download ends short, as when the link drops
 `@command` limits an agent fault to one command id (e.g. result0@sms_list);
 "connect" is a command like any other.
 
@@ -21,7 +23,7 @@ the listener callback, which runs outside the lock.
 import threading
 
 AGENT_KINDS = ("refuse", "close", "result0", "wrongroot", "slow", "split", "exact512")
-DEVICE_KINDS = ("offline", "install")
+DEVICE_KINDS = ("offline", "install", "ftpcut")
 INSTALL_FAILURES = (
     "INSTALL_PARSE_FAILED_INCONSISTENT_CERTIFICATES", "INSTALL_FAILED_ALREADY_EXISTS",
     "INSTALL_FAILED_INSUFFICIENT_STORAGE", "INSTALL_FAILED_MEDIA_UNAVAILABLE",
@@ -45,7 +47,7 @@ def parse(spec):
     kind = spec.strip()
     if kind not in AGENT_KINDS + DEVICE_KINDS:
         raise FaultError("unknown fault %r" % kind)
-    if kind in ("slow", "split") and value is not None and not (value.isdigit() and int(value) > 0):
+    if kind in ("slow", "split", "ftpcut") and value is not None and not (value.isdigit() and int(value) > 0):
         raise FaultError("%s needs a positive number" % kind)
     if kind == "install" and value not in INSTALL_FAILURES:
         raise FaultError("install needs one of %s" % ", ".join(INSTALL_FAILURES))
@@ -94,6 +96,14 @@ class Faults:
     def offline(self):
         with self._lock:
             return any(k == "offline" for k, _, _ in self._active)
+
+    def ftp_cut(self):
+        """Bytes a data connection carries towards the PC before it is cut, or None."""
+        with self._lock:
+            for k, v, _ in self._active:
+                if k == "ftpcut":
+                    return int(v or 512)
+        return None
 
     def install_failure(self):
         with self._lock:

@@ -60,8 +60,9 @@ class PassiveQueue:
             return self._ports.pop(0)
 
 
-def bridge(stream, sock):
-    """Copies bytes both ways between an adb stream and a socket until either ends."""
+def bridge(stream, sock, cut_after=None):
+    """Copies bytes both ways between an adb stream and a socket until either ends.
+    With `cut_after`, both ends are closed once that many bytes went to the PC."""
 
     def host_to_socket():
         while True:
@@ -79,9 +80,17 @@ def bridge(stream, sock):
 
     pump = threading.Thread(target=host_to_socket, name="bridge-in", daemon=True)
     pump.start()
+    sent = 0
     try:
         while True:
             data = sock.recv(65536)
+            if cut_after is not None and sent + len(data) >= cut_after:
+                if cut_after > sent:
+                    stream.write(data[:cut_after - sent])
+                log.info("ftp", "fault ftpcut: data connection cut after %d bytes" % cut_after)
+                stream.close()
+                break
+            sent += len(data)
             if not data or not stream.write(data):
                 break
     except OSError:
@@ -91,8 +100,9 @@ def bridge(stream, sock):
 
 
 class FtpServer:
-    def __init__(self, phone):
+    def __init__(self, phone, faults):
         self.phone = phone
+        self.faults = faults
         self.passive = PassiveQueue()
         ftp_log = logging.getLogger("pyftpdlib")
         if not ftp_log.handlers:   # with a handler, pyftpdlib keeps its own set-up away
@@ -167,5 +177,5 @@ class FtpServer:
             except OSError:
                 continue   # that passive listener timed out; try the next
             sock.settimeout(None)
-            bridge(stream, sock)
+            bridge(stream, sock, self.faults.ftp_cut())
             return

@@ -83,6 +83,20 @@ class FtpTest(unittest.TestCase):
         self.assertNotEqual(missing.returncode, 0)
         self.assertEqual(self.sim.errors(), [])
 
+    def test_cut_data_connection_ends_a_download_short(self):
+        self.assertTrue(self.sim.control("fault ftpcut=1000").startswith("OK"))
+        try:
+            back = self.local("cut.mp3")
+            done = self.sim.curl("-o", back, self.sim.ftp_url("sdcard/Music/晴天.mp3"))
+            self.assertNotEqual(done.returncode, 0)
+            self.assertLessEqual(os.path.getsize(back) if os.path.exists(back) else 0, 1000)
+        finally:
+            self.sim.control("clear ftpcut")
+        done = self.sim.curl("-o", back, self.sim.ftp_url("sdcard/Music/晴天.mp3"))
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(os.path.getsize(back), 4608)
+        self.assertEqual(self.sim.errors(), [])
+
     def test_commands_the_program_never_sends_are_refused_and_logged(self):
         self.sim.control("clear-errors")
         with socket.create_connection(("127.0.0.1", self.sim.ftp_port), timeout=15) as s:
