@@ -306,6 +306,7 @@ class PicturesTest : public MediaPagesTest {
 TEST_F(PicturesTest, MonthRowsShowFiveThumbnailsAndMoreOnlyAboveFive) {
   for (int id = 1; id <= 6; ++id) phone.AddPicture(id, kMarch);
   for (int id = 11; id <= 15; ++id) phone.AddPicture(id, kFebruary);
+  SelectOption(u"pic_optn");
   Send(msg::kPictureListLoaded);
   ASSERT_EQ(Home()->GetCount(), 2);
   EXPECT_EQ(Home()->GetRowUserData(0), picture_grid::KeyText(kMarch));
@@ -369,12 +370,8 @@ TEST_F(PicturesTest, TheMonthPageLoadsTwentyMoreNearTheEnd) {
   ASSERT_NE(grid, nullptr);
   std::vector<int> counts{grid->GetCount()};
   for (int i = 0; i < 3; ++i) {
-    grid->SetPos(MakeRect(0, 0, 700, 400));  // room for four rows of thumbnails at a time
-    grid->SetScrollPos(MakeSize(0, grid->GetScrollRange().cy));
-    TNotifyUI n;
-    n.sType = DUI_MSGTYPE_SCROLL;
-    n.pSender = grid;
-    PM().SendNotify(n);
+    grid->SetPos(MakeRect(0, 0, 700, 400));  // room for two rows of thumbnails at a time
+    grid->SetScrollPos(MakeSize(0, grid->GetScrollRange().cy));  // sends "scroll"
     counts.push_back(grid->GetCount());
   }
   EXPECT_EQ(counts, (std::vector<int>{20, 40, 45, 45}));

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <thread>
