@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/core/message_ids.h"
+#include "foundation/base/log.h"
 
 namespace {
 
@@ -16,9 +17,13 @@ int RunBatch(const BatchJobControl& box, int32_t kind, int total, const std::fun
   const bool per_item = IsPerItemJob(kind);
   int done = 0;
   for (int i = 0; i < total; ++i) {
-    if (!BoxStands(box)) return done;
+    if (!BoxStands(box)) {
+      PD_LOG_INFO("batch job %d: the box closed before item %d of %d", kind, i + 1, total);
+      return done;
+    }
     if (per_item) DuiLib::PostMessage(box.Window(), msg::kBatchProgress, total, i + 1);
     if (!item(i)) {
+      PD_LOG_WARNING("batch job %d: no phone for item %d of %d", kind, i + 1, total);
       if (BoxStands(box)) DuiLib::PostMessage(box.Window(), msg::kBatchFinished, done, 0);
       return done;
     }
@@ -51,6 +56,10 @@ void RunBatchJob(DuiLib::HWND parent, int32_t kind, int total, std::function<boo
       RunBatch(box, kind, total, [&](int i) { return step(i, box.Window()); });
     });
   });
-  if (!ShowMessageBoxDlg(&start->box, parent)) return;
+  if (!ShowMessageBoxDlg(&start->box, parent)) {
+    PD_LOG_ERROR("batch job %d: the progress box could not be created", kind);
+    return;
+  }
+  PD_LOG_INFO("batch job %d: %d items", kind, total);
   start->box.ShowModal();
 }

@@ -186,7 +186,10 @@ void CMediaPage::Export() {
   auto ids = std::make_shared<std::vector<int32_t>>(TickedIds());
   if (ids->empty()) return;
   CDuiString folder;
-  if (!BrowseForFolder(PagesOwnerWindow(), spec_.folder_title, &folder) || folder.IsEmpty()) return;
+  if (!BrowseForFolder(PagesOwnerWindow(), spec_.folder_title, &folder) || folder.IsEmpty()) {
+    PD_LOG_INFO("export: no folder chosen");
+    return;
+  }
   RunBatchJob(PagesOwnerWindow(), spec_.export_kind, static_cast<int>(ids->size()),
               [export_one = spec_.export_one, ids, dir = folder.str()](int i, HWND box) {
                 FtpTransferContext context;

@@ -49,7 +49,7 @@ struct MediaPageSpec {
   int32_t add_kind, export_kind, delete_kind;
   // The delete question is asked while this setting is on.
   bool (*tips_on)();
-  // Batch steps, on the box's worker: false when there is no phone.
+  // Batch steps, on the box's worker (RunBatchItem): false when there is no phone.
   bool (*delete_one)(int32_t id);
   bool (*export_one)(const std::u16string& folder, int32_t id, FtpTransferContext* context);
   bool (*upload_one)(const std::u16string& path, FtpTransferContext* context);

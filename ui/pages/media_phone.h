@@ -65,3 +65,14 @@ class IMediaPhone {
 // The seam in use: the program's (CurrentPhone) until another is set. Not owned.
 IMediaPhone* MediaPhone();
 void SetMediaPhone(IMediaPhone* phone);  // null restores the program's
+
+// One item of a batch: false (and nothing run) when no phone is connected,
+// which ends the walk. Whether the item's own transfer or request worked is
+// not the walk's business: the box counts the items handled.
+template <typename F>
+bool RunBatchItem(F&& item) {
+  IMediaPhone* phone = MediaPhone();
+  if (!phone->IsConnected()) return false;
+  item(*phone);
+  return true;
+}

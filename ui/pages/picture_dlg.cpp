@@ -274,7 +274,7 @@ void CPictureDlg::Add() {
   if (paths.empty()) return;
   const int total = static_cast<int>(paths.size());
   RunBatchJob(PagesOwnerWindow(), kAddPictures, total, [paths = std::move(paths)](int i, HWND) {
-    return MediaPhone()->ImportImage(paths[static_cast<size_t>(i)]);
+    return RunBatchItem([&](IMediaPhone& p) { p.ImportImage(paths[static_cast<size_t>(i)]); });
   });
 }
 
@@ -286,7 +286,7 @@ void CPictureDlg::Export() {
   if (!BrowseForFolder(PagesOwnerWindow(), u"选择画像文件夹:", &folder) || folder.IsEmpty()) return;
   const int total = static_cast<int>(ids.size());
   RunBatchJob(PagesOwnerWindow(), kExportPictures, total, [ids = std::move(ids), dir = folder.str()](int i, HWND) {
-    return MediaPhone()->ExportImage(dir, ids[static_cast<size_t>(i)]);
+    return RunBatchItem([&](IMediaPhone& p) { p.ExportImage(dir, ids[static_cast<size_t>(i)]); });
   });
 }
 
@@ -303,6 +303,6 @@ void CPictureDlg::Delete() {
   }
   const int total = static_cast<int>(ids.size());
   RunBatchJob(PagesOwnerWindow(), kDeletePictures, total, [ids = std::move(ids)](int i, HWND) {
-    return MediaPhone()->DeleteImage(ids[static_cast<size_t>(i)]);
+    return RunBatchItem([&](IMediaPhone& p) { p.DeleteImage(ids[static_cast<size_t>(i)]); });
   });
 }

@@ -1,7 +1,6 @@
 #include "ui/pages/picture_view.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "app/image/jpeg_exif.h"
 #include "foundation/base/unicode.h"
@@ -64,6 +63,33 @@ std::shared_ptr<DuiLib::TImageInfo> RotateClockwise(const DuiLib::TImageInfo& im
   return out;
 }
 
+std::string WithoutExif(const std::string& bytes) {
+  std::string out = bytes;
+  auto at = [&](size_t i) { return static_cast<uint8_t>(out[i]); };
+  if (out.size() < 4 || at(0) != 0xFF || at(1) != 0xD8) return out;
+  size_t pos = 2;
+  while (pos + 4 <= out.size() && at(pos) == 0xFF) {
+    const uint8_t marker = at(pos + 1);
+    if (marker == 0xFF) {  // fill byte
+      ++pos;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) break;  // start of scan, end of image
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
+      pos += 2;
+      continue;
+    }
+    const size_t length = (static_cast<size_t>(at(pos + 2)) << 8) | at(pos + 3);
+    if (length < 2 || pos + 2 + length > out.size()) break;
+    if (marker == 0xE1 && length >= 8 && out.compare(pos + 4, 6, std::string("Exif\0\0", 6)) == 0) {
+      out.erase(pos, 2 + length);
+      continue;
+    }
+    pos += 2 + length;
+  }
+  return out;
+}
+
 std::shared_ptr<DuiLib::TImageInfo> LoadUpright(const std::u16string& path, std::string* error) {
   const std::string file = unicode::Utf16ToUtf8(path.data(), path.size());
   std::ifstream in(file, std::ios::binary);
@@ -71,15 +97,28 @@ std::shared_ptr<DuiLib::TImageInfo> LoadUpright(const std::u16string& path, std:
     if (error) *error = "cannot open " + file;
     return nullptr;
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string why;
-  std::shared_ptr<DuiLib::TImageInfo> image = DuiLib::DecodeImage(bytes, 0, &why);
-  if (!image) {
-    if (error) *error = why.empty() ? "cannot decode " + file : why;
+  // No picture the viewer can show is larger than this; a bigger file is refused unread.
+  constexpr std::streamoff kMaxFile = 256 << 20;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0 || size > kMaxFile) {
+    if (error) *error = "unreadable or too large: " + file;
+    return nullptr;
+  }
+  in.seekg(0, std::ios::beg);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  if (!in.read(&bytes[0], size)) {
+    if (error) *error = "cannot read " + file;
     return nullptr;
   }
   const auto* head = reinterpret_cast<const uint8_t*>(bytes.data());
   const int turns = RotationForOrientation(ReadJpegSections(head, bytes.size()).info.orientation);
+  std::string why;
+  std::shared_ptr<DuiLib::TImageInfo> image = DuiLib::DecodeImage(WithoutExif(bytes), 0, &why);
+  if (!image) {
+    if (error) *error = why.empty() ? "cannot decode " + file : why;
+    return nullptr;
+  }
   return turns ? RotateClockwise(*image, turns) : image;
 }
 

@@ -26,8 +26,15 @@ Fit FitPicture(float w, float h, float W, float H);
 // The picture turned clockwise by `quarter_turns` (0-3; others count modulo 4).
 std::shared_ptr<DuiLib::TImageInfo> RotateClockwise(const DuiLib::TImageInfo& image, int quarter_turns);
 
+// The bytes of a JPEG without its EXIF sections (APP1 "Exif"), so that a
+// decoder gives the pixels as stored whether or not it would turn them by
+// their orientation itself (back ends differ there). Anything that is not
+// a well-formed JPEG head comes back unchanged past the point it breaks.
+std::string WithoutExif(const std::string& bytes);
+
 // The picture file at `path` decoded and turned upright by the EXIF
-// orientation of a JPEG; null (with the reason in *error) when it cannot be read.
+// orientation of a JPEG, turned here and only here; null (with the reason
+// in *error) when it cannot be read.
 std::shared_ptr<DuiLib::TImageInfo> LoadUpright(const std::u16string& path, std::string* error);
 
 // The viewer's arrows for the picture at index i of n.

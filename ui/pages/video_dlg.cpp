@@ -18,12 +18,14 @@ const MediaPageSpec kVideoPage = {
     u"选择视频文件夹:", u"您确定删除这%d个视频吗？", 4,
     kAddVideos, kExportVideos, kDeleteVideos,
     [] { return CConfigMgr::Instance()->GetVideoTips(); },
-    [](int32_t id) { return MediaPhone()->DeleteVideo(id); },
+    [](int32_t id) { return RunBatchItem([&](IMediaPhone& p) { p.DeleteVideo(id); }); },
     // The box's bar follows each file's download.
     [](const std::u16string& folder, int32_t id, FtpTransferContext* context) {
-      return MediaPhone()->ExportVideo(folder, id, context);
+      return RunBatchItem([&](IMediaPhone& p) { p.ExportVideo(folder, id, context); });
     },
-    [](const std::u16string& path, FtpTransferContext* context) { return MediaPhone()->UploadVideo(path, context); },
+    [](const std::u16string& path, FtpTransferContext* context) {
+      return RunBatchItem([&](IMediaPhone& p) { p.UploadVideo(path, context); });
+    },
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/core/message_ids.h"
+#include "app/image/jpeg_exif.h"
 #include "ui/pages/batch_run.h"
 #include "ui/pages/media_text.h"
 #include "ui/pages/picture_lists.h"
@@ -152,6 +153,23 @@ TEST(PictureViewer, TurnsMovePixelsClockwise) {
     EXPECT_EQ(out->nY, c.h) << c.turns;
     EXPECT_EQ(out->pixels, c.pixels) << c.turns;
   }
+}
+
+TEST(PictureViewer, DecodersGetTheJpegWithoutItsExif) {
+  const std::string six = media_test::HalvesJpeg(16, 8, 6);
+  const std::string bare = picture_view::WithoutExif(six);
+  EXPECT_LT(bare.size(), six.size());
+  const JpegReadResult read = ReadJpegSections(reinterpret_cast<const uint8_t*>(bare.data()), bare.size());
+  EXPECT_TRUE(read.ok);
+  EXPECT_EQ(read.info.orientation, 0);
+  EXPECT_EQ(read.info.width, 16);
+  std::string why;
+  ASSERT_NE(DuiLib::DecodeImage(bare, 0, &why), nullptr) << why;
+  EXPECT_EQ(picture_view::WithoutExif(media_test::HalvesJpeg(16, 8, 0)), media_test::HalvesJpeg(16, 8, 0));
+  // Not a JPEG, or a head cut short: what is there comes back.
+  for (const std::string& odd : {std::string("\x89PNG...."), std::string("\xFF\xD8\xFF\xE1\x00\xFF" "Exif", 10),
+                                 std::string("\xFF\xD8\xFF")})
+    EXPECT_EQ(picture_view::WithoutExif(odd), odd);
 }
 
 TEST(PictureViewer, LoadsFilesUprightByTheirExifOrientation) {
