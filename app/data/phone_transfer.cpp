@@ -19,8 +19,13 @@ bool IsPlainFileName(const std::u16string& name) {
 }
 
 bool UploadToPhone(const std::u16string& local_path, const std::u16string& phone_path, FtpTransferContext* context) {
-  return CFtpCmdTool::Instance()->UploadFile(WStringToAnsi(phone_path).c_str(), WStringToAnsi(local_path).c_str(),
-                                             context);
+  const std::string local = WStringToAnsi(local_path);
+  struct stat info {};
+  if (!IsPlainFileName(FileNameOf(phone_path)) || stat(local.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    PD_LOG_ERROR("upload refused: %s is no regular file with a plain name", local.c_str());
+    return false;
+  }
+  return CFtpCmdTool::Instance()->UploadFile(WStringToAnsi(phone_path).c_str(), local.c_str(), context);
 }
 
 bool DownloadFromPhone(const std::u16string& phone_path, const std::u16string& local_path,

@@ -18,7 +18,8 @@ std::u16string FileNameOf(const std::u16string& path);
 // '/' and no NUL.
 bool IsPlainFileName(const std::u16string& name);
 
-// Uploads the local file to `phone_path`.
+// Uploads the local file to `phone_path`; refused (false) unless the local
+// path names a regular file and `phone_path` ends in a plain file name.
 bool UploadToPhone(const std::u16string& local_path, const std::u16string& phone_path, FtpTransferContext* context);
 
 // Downloads `phone_path` to `local_path` through a temporary name. With

@@ -28,14 +28,14 @@ bool CachedFileThere(const std::u16string& path) { return !path.empty() && FileE
 
 void CLoadImageTask::Run() {
   if (owner_ == nullptr) return;
-  if (owner_->IsBusy()) {
-    PD_LOG_INFO("image job of image_id:%d dropped: the list is loading", image_id_);
-  } else {
-    std::u16string local;
-    const bool ok = kind_ == kThumbnail ? owner_->DownloadThumbnail(path_, local) : owner_->DownloadImage(path_, local);
-    result_ = ok ? 1 : 0;
-    path_ = local;
+  if (owner_->IsBusy()) {  // the list is being replaced: nothing to fetch for
+    owner_->ForgetFetch(kind_, image_id_);
+    return;
   }
+  std::u16string local;
+  const bool ok = kind_ == kThumbnail ? owner_->DownloadThumbnail(path_, local) : owner_->DownloadImage(path_, local);
+  result_ = ok ? 1 : 0;
+  path_ = local;
   owner_->OnImageLoaded(*this);
 }
 
@@ -189,27 +189,27 @@ bool CPictureMgr::DownloadImage(const std::u16string& phone_path, std::u16string
   return DownloadFromPhone(phone_path, local, nullptr, true);
 }
 
+void CPictureMgr::ForgetFetch(int32_t kind, int32_t id) {
+  base::CSingleLock hold(&DataLock());
+  queued_.erase({kind, id});
+}
+
 void CPictureMgr::OnImageLoaded(const CLoadImageTask& task) {
   const int32_t id = task.image_id();
   const bool thumbnail = task.kind() == CLoadImageTask::kThumbnail;
+  const char* what = thumbnail ? "thumb_down" : "img_down";
   base::CSingleLock hold(&DataLock());
   queued_.erase({task.kind(), id});
-  if (task.result() != 1) {
-    // Nothing is cached: a later request fetches again.
-    PD_LOG_ERROR("%s image_id:%d failed", thumbnail ? "thumb_down" : "img_down", id);
-    return;
-  }
   ImageRecord* record = Find(id);
   if (record == nullptr) return;
-  if (thumbnail) {
-    record->thumbnail_cache_path = task.path();
-    PD_LOG_INFO("thumb_down image_id:%d", id);
-    PostPhoneMessage(msg::kThumbnailReady, static_cast<uintptr_t>(id), 0);
+  if (task.result() == 1) {
+    (thumbnail ? record->thumbnail_cache_path : record->image_cache_path) = task.path();
+    PD_LOG_INFO("%s image_id:%d", what, id);
   } else {
-    record->image_cache_path = task.path();
-    PD_LOG_INFO("img_down image_id:%d", id);
-    PostPhoneMessage(msg::kImageReady, static_cast<uintptr_t>(id), 0);
+    // No cache path: the page finds no file, and a later request fetches again.
+    PD_LOG_ERROR("%s image_id:%d failed", what, id);
   }
+  PostPhoneMessage(thumbnail ? msg::kThumbnailReady : msg::kImageReady, static_cast<uintptr_t>(id), 0);
 }
 
 // --- copies for the pages ----------------------------------------------------------------

@@ -12,7 +12,8 @@
 //
 // Pages get copies (FindImageById, GetAlbumList, GetAlbumImages). A cache
 // file is fetched to a temporary name and renamed, so a file at the cache
-// name is always whole; a failed fetch leaves no file and no cache path.
+// name is always whole; a failed fetch leaves no file and no cache path
+// (its ready message still follows, so the page stops waiting).
 //
 // Threading: calls from the UI thread and page workers; replies on socket
 // threads (or the caller's, for synchronous commands); jobs on the queue's
@@ -100,7 +101,12 @@ class CPictureMgr : public CDataMgr {
   // file through `local`.
   bool DownloadThumbnail(const std::u16string& phone_path, std::u16string& local);
   bool DownloadImage(const std::u16string& phone_path, std::u16string& local);
+  // A job's end: on success the cache path is set; either way 1278 / 1279
+  // follows (after a failure the record has no cache path, so the page
+  // finds no file).
   void OnImageLoaded(const CLoadImageTask& task);
+  // A job that did not run (the list was loading).
+  void ForgetFetch(int32_t kind, int32_t id);
 
  protected:
   void OnReply(const std::u16string& command, const std::u16string& param, CXmlDocument& document,

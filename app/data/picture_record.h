@@ -32,6 +32,10 @@ struct PictureAlbum {
   std::vector<int32_t> images;
 };
 
+// The name the pages use for the same record (its photos as records:
+// CPhone::GetAlbumImages).
+using AlbumRecord = PictureAlbum;
+
 // An "image_list" element: id, addtm, modtm; the record stays stale.
 ImageRecord ReadImageListEntry(const CXmlDocument& document);
 // The details of an "image_info" element into `record` (its id is kept);

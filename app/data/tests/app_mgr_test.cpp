@@ -180,6 +180,8 @@ TEST_F(AppMgrTest, BusyIsClearedWhenTheAgentCannotBeReached) {
   EXPECT_FALSE(apps.IsBusy());
   EXPECT_EQ(apps.GetAppList().size(), 2u);
   EXPECT_TRUE(posts_.WaitForMessage(msg::kAgentLinkFailed));
+  // Requests still trying the closed port must not reach the manager once it is gone.
+  CSocketThreadMgr::Instance()->StopFor(&apps);
 }
 
 TEST_F(AppMgrTest, IconRepliesTable) {

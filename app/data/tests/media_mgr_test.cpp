@@ -190,13 +190,17 @@ TEST_F(MediaMgrTest, VideosByFolderThenNameIgnoringCase) {
   EXPECT_EQ(posts_.Of(msg::kVideoDeleted), (Posted{{3, 0}}));
 }
 
-TEST_F(MediaMgrTest, ExportRefusesUnknownIdsAndNamesThatAreNoPlainName) {
+TEST_F(MediaMgrTest, TransfersRefuseWhatIsNoPlainFile) {
   ASSERT_NO_FATAL_FAILURE(LoadMusic("<music id=\"1\" file=\"/storage/sdcard0/Music/..\" mt=\"1\"/>"
                                     "<music id=\"2\" file=\"/storage/sdcard0/Music/\" mt=\"1\"/>"));
   const std::u16string folder = AnsiToWString(folders_.folder().path());
   EXPECT_FALSE(music_.ExportMusic(folder, 3));
   EXPECT_FALSE(music_.ExportMusic(folder, 1));
   EXPECT_FALSE(music_.ExportMusic(folder, 2));
+  // Uploads of a folder, of a path ending in "/" and of a missing file go nowhere.
+  for (const std::u16string& local : {folder, folder + u"/", folder + u"/none.mp3"})
+    EXPECT_FALSE(music_.UploadMusic(local, nullptr)) << WStringToAnsi(local);
+  EXPECT_EQ(agent_.Count("music_add"), 0);
 }
 
 TEST(VideoFolderTest, DerivedFromThePath) {
