@@ -15,38 +15,30 @@ namespace {
 
 bool Is(const CDuiString& a, const char16_t* b) { return a.CompareNoCase(b) == 0; }
 
-template <typename T>
-T* Find(CPaintManagerUI* pm, const char16_t* name, const char16_t* iface) {
-  CControlUI* c = pm ? pm->FindControl(name) : nullptr;
-  if (!c) {
-    PD_LOG_WARNING("media page: control %s missing", CDuiString(name).ToUtf8().c_str());
-    return nullptr;
-  }
-  return static_cast<T*>(c->GetInterface(iface));
-}
-
-void Enable(CControlUI* c, bool on) {
-  if (c) c->SetEnabled(on);
-}
-
 }  // namespace
 
 HWND PagesOwnerWindow() { return static_cast<HWND>(CConfigMgr::Instance()->GetMainWnd()); }
+
+CControlUI* FindPageControl(CPaintManagerUI* pm, const char16_t* name) {
+  CControlUI* c = pm ? pm->FindControl(name) : nullptr;
+  if (!c) PD_LOG_WARNING("page: control %s missing", CDuiString(name).ToUtf8().c_str());
+  return c;
+}
 
 CMediaPage::CMediaPage(CPaintManagerUI* pm, const MediaPageSpec& spec)
     : CPageStub(pm, {{spec.loaded_msg, spec.busy_msg}}), spec_(spec) {}
 
 void CMediaPage::Init() {
   CPageStub::Init();
-  list_ = dynamic_cast<CListUIEx*>(Find<CControlUI>(pm_, spec_.list, u"Control"));
+  list_ = dynamic_cast<CListUIEx*>(FindPageControl<CControlUI>(pm_, spec_.list, u"Control"));
   if (list_) list_->SetCheckBoxName(spec_.row_box);
-  all_ = Find<CCheckBoxUI>(pm_, spec_.all_box, u"CheckBox");
-  add_ = Find<CControlUI>(pm_, spec_.add_btn, u"Control");
-  del_ = Find<CControlUI>(pm_, spec_.del_btn, u"Control");
-  export_ = Find<CControlUI>(pm_, spec_.export_btn, u"Control");
-  refresh_ = Find<CControlUI>(pm_, spec_.refresh_btn, u"Control");
-  load_tab_ = Find<CTabLayoutUI>(pm_, spec_.load_tab, u"TabLayout");
-  loading_ = Find<CAnimationUI>(pm_, spec_.loading, u"Animation");
+  all_ = FindPageControl<CCheckBoxUI>(pm_, spec_.all_box, u"CheckBox");
+  add_ = FindPageControl<CControlUI>(pm_, spec_.add_btn, u"Control");
+  del_ = FindPageControl<CControlUI>(pm_, spec_.del_btn, u"Control");
+  export_ = FindPageControl<CControlUI>(pm_, spec_.export_btn, u"Control");
+  refresh_ = FindPageControl<CControlUI>(pm_, spec_.refresh_btn, u"Control");
+  load_tab_ = FindPageControl<CTabLayoutUI>(pm_, spec_.load_tab, u"TabLayout");
+  loading_ = FindPageControl<CAnimationUI>(pm_, spec_.loading, u"Animation");
   EnableActions(false);
 }
 
@@ -72,7 +64,7 @@ void CMediaPage::Fill() {
   if (all_) all_->SetCheck(false);
   AddAllRows();
   EnableActions(false);
-  Enable(all_, list_->GetCount() > 0);
+  EnableControl(all_, list_->GetCount() > 0);
   ShowView();
 }
 
@@ -82,7 +74,7 @@ void CMediaPage::OnRemoved(int32_t id) {
   text.Format(u"%d", id);
   list_->RemoveRowByUserData(text);
   EnableActions(list_->CheckedCount() > 0);
-  Enable(all_, list_->GetCount() > 0);
+  EnableControl(all_, list_->GetCount() > 0);
   ShowView();
 }
 
@@ -96,22 +88,22 @@ void CMediaPage::OnBusy(bool busy) {
       all_->SetEnabled(false);
       all_->SetCheck(false);
     }
-    Enable(add_, false);
-    Enable(refresh_, false);
+    EnableControl(add_, false);
+    EnableControl(refresh_, false);
     if (load_tab_) load_tab_->SelectItem(1);
     if (loading_) loading_->StartAnimation(100);
   } else {
     if (loading_) loading_->StopAnimation();
     if (load_tab_) load_tab_->SelectItem(0);
-    Enable(all_, true);
-    Enable(add_, true);
-    Enable(refresh_, true);
+    EnableControl(all_, true);
+    EnableControl(add_, true);
+    EnableControl(refresh_, true);
   }
 }
 
 void CMediaPage::EnableActions(bool on) {
-  Enable(del_, on);
-  Enable(export_, on);
+  EnableControl(del_, on);
+  EnableControl(export_, on);
 }
 
 std::vector<int32_t> CMediaPage::TickedIds() const {

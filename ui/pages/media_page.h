@@ -99,3 +99,16 @@ class CMediaPage : public CPageStub {
 
 // The main window's handle, the owner of the pages' dialogs.
 DuiLib::HWND PagesOwnerWindow();
+
+// A control of the main window by name, as the interface `iface`; null (and
+// a warning naming it) when the layout lacks it.
+DuiLib::CControlUI* FindPageControl(DuiLib::CPaintManagerUI* pm, const char16_t* name);
+template <typename T>
+T* FindPageControl(DuiLib::CPaintManagerUI* pm, const char16_t* name, const char16_t* iface) {
+  DuiLib::CControlUI* c = FindPageControl(pm, name);
+  return c ? static_cast<T*>(c->GetInterface(iface)) : nullptr;
+}
+// Enables or disables a control that may be missing.
+inline void EnableControl(DuiLib::CControlUI* c, bool on) {
+  if (c) c->SetEnabled(on);
+}

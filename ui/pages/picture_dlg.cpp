@@ -16,26 +16,12 @@ namespace {
 
 bool Is(const CDuiString& a, const char16_t* b) { return a.CompareNoCase(b) == 0; }
 
-template <typename T>
-T* Find(CPaintManagerUI* pm, const char16_t* name, const char16_t* iface) {
-  CControlUI* c = pm ? pm->FindControl(name) : nullptr;
-  if (!c) {
-    PD_LOG_WARNING("pictures page: control %s missing", CDuiString(name).ToUtf8().c_str());
-    return nullptr;
-  }
-  return static_cast<T*>(c->GetInterface(iface));
-}
-
-void Enable(CControlUI* c, bool on) {
-  if (c) c->SetEnabled(on);
-}
-
 }  // namespace
 
 // ---------------- CPictureHomeDlg ----------------
 
 void CPictureHomeDlg::Init() {
-  list_ = dynamic_cast<CPictureList*>(Find<CControlUI>(pm_, u"picturehomelist", u"Control"));
+  list_ = dynamic_cast<CPictureList*>(FindPageControl<CControlUI>(pm_, u"picturehomelist", u"Control"));
 }
 
 void CPictureHomeDlg::Fill() {
@@ -93,15 +79,15 @@ CPictureDlg::~CPictureDlg() = default;
 
 void CPictureDlg::Init() {
   CPageStub::Init();
-  tab_pic_ = Find<CTabLayoutUI>(pm_, u"tab_pic", u"TabLayout");
-  tab_load_ = Find<CTabLayoutUI>(pm_, u"tab_pic_load", u"TabLayout");
-  tab_pages_ = Find<CTabLayoutUI>(pm_, u"tab_pic_pages", u"TabLayout");
-  all_ = Find<CCheckBoxUI>(pm_, u"selallpic_chk", u"CheckBox");
-  del_ = Find<CControlUI>(pm_, u"delpic_btn", u"Control");
-  export_ = Find<CControlUI>(pm_, u"exportpic_btn", u"Control");
-  add_ = Find<CControlUI>(pm_, u"addpic_btn", u"Control");
-  refresh_ = Find<CControlUI>(pm_, u"refreshpic_btn", u"Control");
-  loading_ = Find<CAnimationUI>(pm_, u"pic_loading", u"Animation");
+  tab_pic_ = FindPageControl<CTabLayoutUI>(pm_, u"tab_pic", u"TabLayout");
+  tab_load_ = FindPageControl<CTabLayoutUI>(pm_, u"tab_pic_load", u"TabLayout");
+  tab_pages_ = FindPageControl<CTabLayoutUI>(pm_, u"tab_pic_pages", u"TabLayout");
+  all_ = FindPageControl<CCheckBoxUI>(pm_, u"selallpic_chk", u"CheckBox");
+  del_ = FindPageControl<CControlUI>(pm_, u"delpic_btn", u"Control");
+  export_ = FindPageControl<CControlUI>(pm_, u"exportpic_btn", u"Control");
+  add_ = FindPageControl<CControlUI>(pm_, u"addpic_btn", u"Control");
+  refresh_ = FindPageControl<CControlUI>(pm_, u"refreshpic_btn", u"Control");
+  loading_ = FindPageControl<CAnimationUI>(pm_, u"pic_loading", u"Animation");
   home_->Init();
   sub_->Init();
   show_->Init();
@@ -145,7 +131,7 @@ void CPictureDlg::OnClick(TNotifyUI& msg) {
   } else if (Is(name, u"pic_show_more")) {
     FrameBackend()->ReportUserAction(276);
     if (tab_pages_) tab_pages_->SelectItem(1);
-    Enable(all_, true);
+    EnableControl(all_, true);
     sub_->ShowAlbum(msg.pSender->GetUserData().str());
     UpdateCheckState();
   } else if (Is(name, u"pic_img_lbl") || Is(name, u"checkbox")) {
@@ -180,8 +166,8 @@ LRESULT CPictureDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool
       if (MonthPageShown()) sub_->Reload();
       else home_->Fill();
       ShowEmptyState();
-      Enable(del_, false);
-      Enable(export_, false);
+      EnableControl(del_, false);
+      EnableControl(export_, false);
       break;
     case msg::kPictureDetailReady: {
       if (ViewerShown()) MediaPhone()->LoadImage(id);
@@ -218,14 +204,14 @@ LRESULT CPictureDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool
 
 void CPictureDlg::OnBusy(bool busy) {
   if (busy) {
-    for (CControlUI* c : {refresh_, add_, export_, del_, static_cast<CControlUI*>(all_)}) Enable(c, false);
+    for (CControlUI* c : {refresh_, add_, export_, del_, static_cast<CControlUI*>(all_)}) EnableControl(c, false);
     if (tab_load_) tab_load_->SelectItem(1);
     if (loading_) loading_->StartAnimation(100);
   } else {
-    Enable(refresh_, true);
-    Enable(add_, true);
+    EnableControl(refresh_, true);
+    EnableControl(add_, true);
     if (tab_load_) tab_load_->SelectItem(0);
-    if (MonthPageShown()) Enable(all_, true);
+    if (MonthPageShown()) EnableControl(all_, true);
     if (loading_) loading_->StopAnimation();
   }
 }
@@ -247,8 +233,8 @@ bool CPictureDlg::GetCheckedIds(std::vector<int32_t>& ids) const {
 void CPictureDlg::UpdateCheckState() {
   std::vector<int32_t> ids;
   const bool all = GetCheckedIds(ids);
-  Enable(del_, !ids.empty());
-  Enable(export_, !ids.empty());
+  EnableControl(del_, !ids.empty());
+  EnableControl(export_, !ids.empty());
   if (all_ && all_->IsEnabled()) all_->SetCheck(all && !ids.empty());
 }
 

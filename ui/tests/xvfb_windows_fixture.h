@@ -7,6 +7,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -110,6 +111,23 @@ inline void Shot(DuiLib::HWND h, const std::string& name) {
   EXPECT_TRUE(DuiLib::SaveWindowScreenshot(h, path, &err)) << name << ": " << err;
   struct stat st;
   EXPECT_TRUE(stat(path.c_str(), &st) == 0 && st.st_size > 0) << path;
+}
+
+// Saves what the screen shows over the window (popups and boxes over it
+// included) as PD_SCREENSHOT_DIR/name.
+inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  gdk_display_sync(gdk_display_get_default());
+  DuiLib::RECT rc;
+  ASSERT_TRUE(DuiLib::GetWindowRect(h, &rc));
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
+                                             static_cast<int>(rc.top), static_cast<int>(rc.Width()),
+                                             static_cast<int>(rc.Height()));
+  ASSERT_NE(pb, nullptr);
+  mkdir(PD_SCREENSHOT_DIR, 0755);
+  const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
+  EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
+  g_object_unref(pb);
 }
 
 }  // namespace ui_xvfb

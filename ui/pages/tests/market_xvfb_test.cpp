@@ -44,22 +44,7 @@ class MarketEnvironment : public ui_xvfb::XvfbWindowsEnvironment {
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new MarketEnvironment);
 
-// What the screen shows over the main window (popups included), as
-// PD_SCREENSHOT_DIR/name.
-void ScreenShot(HWND main, const std::string& name) {
-  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-  gdk_display_sync(gdk_display_get_default());
-  RECT rc;
-  ASSERT_TRUE(GetWindowRect(main, &rc));
-  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
-                                             static_cast<int>(rc.top), static_cast<int>(rc.Width()),
-                                             static_cast<int>(rc.Height()));
-  ASSERT_NE(pb, nullptr);
-  mkdir(PD_SCREENSHOT_DIR, 0755);
-  const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
-  EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
-  g_object_unref(pb);
-}
+void ScreenShot(HWND main, const std::string& name) { ui_xvfb::ScreenShotOver(main, name); }
 
 using market_test::DownloadCall;
 using market_test::RecordingDownloads;
