@@ -1,5 +1,9 @@
 #include "channel.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
 
@@ -87,11 +91,39 @@ int CUDPRemoteReqProcessorImpl::Process(const CBasePackage& package) {
 CUdpController::CUdpController() {
   PackagePool::Instance();  // built first, so it outlives the controller
   socket_.SetEventHandler([this](int code) {
-    if (code == kEventReceive) OnReceive();
+    if (code == kEventReceive) OnReceive(CUdpSocket::ReadBy::kDispatch);
   });
+  interruptFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  // Without the eventfd a waiting caller only sleeps; the socket's thread delivers.
+  if (interruptFd_ >= 0) tracker_.SetReceiver(this);
 }
 
-CUdpController::~CUdpController() { Stop(); }
+CUdpController::~CUdpController() {
+  Stop();
+  if (interruptFd_ >= 0) close(interruptFd_);
+}
+
+bool CUdpController::ReceiveFor(int timeoutMs) {
+  const int fd = socket_.GetHandle();
+  if (fd < 0 || !running_) return false;
+  pollfd fds[2] = {{fd, POLLIN, 0}, {interruptFd_, POLLIN, 0}};
+  if (poll(fds, 2, timeoutMs) <= 0) return true;
+  if (fds[1].revents & POLLIN) {
+    uint64_t count;
+    ssize_t ignored = read(interruptFd_, &count, sizeof count);
+    (void)ignored;
+  }
+  if (fds[0].revents & POLLNVAL) return false;  // closed under the poll
+  // The socket's thread may take the datagram first: then this read finds none.
+  if (fds[0].revents & (POLLIN | POLLERR)) OnReceive(CUdpSocket::ReadBy::kCaller);
+  return true;
+}
+
+void CUdpController::Interrupt() {
+  const uint64_t one = 1;
+  ssize_t ignored = write(interruptFd_, &one, sizeof one);
+  (void)ignored;
+}
 
 void CUdpController::SetProcessor(CUDPRemoteReqProcessorImpl* processor) {
   std::lock_guard<std::mutex> lock(processorMutex_);
@@ -100,11 +132,9 @@ void CUdpController::SetProcessor(CUDPRemoteReqProcessorImpl* processor) {
 
 bool CUdpController::Start(bool serverMode, uint16_t port) {
   tracker_.SetSender(&sender_);
-  replies_.Restart();
   remoteRequests_.Restart();
   running_ = true;
   try {
-    replyThread_ = std::thread(&CUdpController::ReplyWorker, this);
     remoteThread_ = std::thread(&CUdpController::RemoteRequestWorker, this);
   } catch (...) {
     Log("CUdpController::Start(), a worker thread could not be started\n");
@@ -119,11 +149,8 @@ void CUdpController::Stop() {
   socket_.Close();
   socket_.SetOpen(false);
   running_ = false;
-  replies_.Stop();
   remoteRequests_.Stop();
-  if (replyThread_.joinable()) replyThread_.join();
   if (remoteThread_.joinable()) remoteThread_.join();
-  replies_.Drain();
   remoteRequests_.Drain();
 }
 
@@ -134,11 +161,11 @@ bool CUdpController::Reset(bool serverMode) {
   return socket_.BindWithNextPort(uint16_t(socket_.CurrentPort() + 1));
 }
 
-void CUdpController::OnReceive() {
+void CUdpController::OnReceive(CUdpSocket::ReadBy reader) {
   uint8_t datagram[kMaxDatagram];
   std::string ip;
   uint16_t port = 0;
-  int n = socket_.ProxyRecvFrom(datagram, sizeof datagram, &ip, &port);
+  int n = socket_.ProxyRecvFrom(datagram, sizeof datagram, &ip, &port, reader);
   if (n < int(kHeaderSize)) return;
   ParsedDatagram parsed = ParseDatagram(datagram, size_t(n));
   if (!parsed.ok) return;
@@ -153,16 +180,8 @@ void CUdpController::OnReceive() {
   package->SetPeer({ip, port});
   if (IsRemoteRequest(parsed, isRequest_.load())) {
     remoteRequests_.Push(package);
-  } else {
-    replies_.Push(package);
-  }
-}
-
-void CUdpController::ReplyWorker() {
-  while (running_) {
-    CBasePackage* package = replies_.Pop(1000);
-    if (package == nullptr) continue;
-    if (!tracker_.MatchReply(package)) PackagePool::Instance().Give(package);
+  } else if (!tracker_.MatchReply(package)) {
+    PackagePool::Instance().Give(package);  // nobody waits for it
   }
 }
 

@@ -1,7 +1,8 @@
-// The receive path and the workers of one process's channel: the sender
+// The receive path and the worker of one process's channel: the sender
 // (enciphers a copy when asked), the receiver (checks and deciphers each
-// datagram and files it as a reply or a remote request), the two queues
-// with their worker threads and the remote-request processor.
+// datagram, hands a reply straight to the request waiting for it and queues
+// a remote request), the remote-request queue with its worker thread and
+// the remote-request processor.
 #ifndef PHONEDECK_UDP_CHANNEL_H
 #define PHONEDECK_UDP_CHANNEL_H
 
@@ -30,7 +31,8 @@ class CUdpSender : public PackageSender {
   CUdpSocket* socket_;
 };
 
-// First-in first-out packages handed from the receive thread to a worker.
+// First-in first-out packages handed from the receive thread to the
+// remote-request worker.
 class PackageQueue {
  public:
   void Push(CBasePackage* package);
@@ -57,10 +59,10 @@ class CUDPRemoteReqProcessorImpl {
   void* userData_ = nullptr;
 };
 
-class CUdpController {
+class CUdpController : private ReplyReceiver {
  public:
   CUdpController();
-  ~CUdpController();
+  ~CUdpController() override;
 
   bool Start(bool serverMode, uint16_t port);
   void Stop();
@@ -71,21 +73,26 @@ class CUdpController {
   void SetIsRequestTest(IsRequestTest test) { isRequest_ = test; }
   void SetProcessor(CUDPRemoteReqProcessorImpl* processor);
 
-  // The receive step, run on the socket's thread for each datagram.
-  void OnReceive();
+  // The receive step for one datagram, run on the socket's thread when it
+  // reports data and on a waiting caller's thread (ReceiveFor), whichever
+  // reads the datagram first. A reply is matched to its request right here:
+  // the waiting caller, when it did not read it itself, is woken by the
+  // thread that did, with no hand-off in between. A remote request goes to
+  // the remote-request worker, whose thread runs the callback.
+  void OnReceive(CUdpSocket::ReadBy reader);
 
  private:
-  void ReplyWorker();
+  bool ReceiveFor(int timeoutMs) override;
+  void Interrupt() override;
   void RemoteRequestWorker();
 
   CUdpSocket socket_;
   CUdpSender sender_{&socket_};
   CUdpCommandAction tracker_;
-  PackageQueue replies_;
   PackageQueue remoteRequests_;
   std::atomic<bool> running_{false};
-  std::thread replyThread_;
-  std::thread remoteThread_;
+  std::thread remoteThread_;  // runs the remote-request callback
+  int interruptFd_ = -1;      // eventfd that ends a caller's ReceiveFor
   std::atomic<IsRequestTest> isRequest_{nullptr};
   std::mutex processorMutex_;  // guards processor_ against UDPClose
   CUDPRemoteReqProcessorImpl* processor_ = nullptr;

@@ -1,5 +1,6 @@
 #include "request_tracker.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace udp {
@@ -110,6 +111,8 @@ bool CUdpCommandAction::MatchReply(CBasePackage* package) {
       context->received.push_back(package);
       context->signalled = true;
       context->event.notify_one();
+      // Read by another thread (the socket's own) while its caller polls.
+      if (context == reading_ && readingThread_ != std::this_thread::get_id()) receiver_->Interrupt();
     }
     return true;
   }
@@ -117,19 +120,49 @@ bool CUdpCommandAction::MatchReply(CBasePackage* package) {
 }
 
 uint8_t CUdpCommandAction::Wait(UdpRequestContext* context) {
+  using Clock = std::chrono::steady_clock;
+  // A slice of reading: a socket replaced under a reading caller is taken
+  // up again after at most this long.
+  constexpr int kReadSliceMs = 200;
+  const auto waitTime = std::chrono::milliseconds(context->waitMs);
   std::unique_lock<std::mutex> lock(pendingMutex_);
+  Clock::time_point deadline = Clock::now() + waitTime;
   for (;;) {
-    bool woke = context->event.wait_for(lock, std::chrono::milliseconds(context->waitMs),
-                                        [context] { return context->signalled; });
-    if (!woke) {
+    if (context->signalled) {
+      context->signalled = false;
+      if (context->fragments.Complete()) {
+        context->state = kStateComplete;
+        return kStateComplete;
+      }
+      deadline = Clock::now() + waitTime;
+      continue;
+    }
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline) {
       context->state = kStateTimedOut;
       return kStateTimedOut;
     }
-    context->signalled = false;
-    if (context->fragments.Complete()) {
-      context->state = kStateComplete;
-      return kStateComplete;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+    const int slice = int(std::min<long long>(left, kReadSliceMs));
+    if (receiver_ == nullptr || reading_ != nullptr) {
+      context->event.wait_until(lock, deadline);
+      continue;
     }
+    reading_ = context;
+    readingThread_ = std::this_thread::get_id();
+    lock.unlock();
+    const bool read = receiver_->ReceiveFor(slice);
+    lock.lock();
+    reading_ = nullptr;
+    WakeWaiters(context);
+    // Nothing to read from: the socket's own thread delivers, if anyone.
+    if (!read) context->event.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(slice)));
+  }
+}
+
+void CUdpCommandAction::WakeWaiters(UdpRequestContext* except) {
+  for (UdpRequestContext* other : pending_) {
+    if (other != except) other->event.notify_one();
   }
 }
 

@@ -9,6 +9,7 @@
 #include <deque>
 #include <list>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "datagram.h"
@@ -31,6 +32,20 @@ class PackageSender {
   virtual int Send(const CBasePackage& package, const PeerAddress& peer) = 0;
 };
 
+// Reads the socket for a waiting caller: while a caller waits for its reply
+// it reads the datagrams itself (one caller at a time), so a reply that
+// arrives needs no hand-over from another thread.
+class ReplyReceiver {
+ public:
+  virtual ~ReplyReceiver() = default;
+  // Waits at most timeoutMs for a datagram or Interrupt() and files what
+  // arrived (replies through MatchReply). False when there is nothing to
+  // read from (no open socket).
+  virtual bool ReceiveFor(int timeoutMs) = 0;
+  // Ends the ReceiveFor under way (or the next one) early; any thread.
+  virtual void Interrupt() = 0;
+};
+
 struct UdpRequestContext {
   uint8_t state = kStateReady;
   uint32_t waitMs = 2000;
@@ -50,6 +65,8 @@ class CUdpCommandAction {
 
   ~CUdpCommandAction();
   void SetSender(PackageSender* sender);
+  // Set once, before any request is made; null: waits only sleep.
+  void SetReceiver(ReplyReceiver* receiver) { receiver_ = receiver; }
 
   UdpRequestContext* Acquire(uint8_t state, uint32_t waitSeconds);
   // Unregisters the context first, so a late reply never reaches it.
@@ -60,24 +77,35 @@ class CUdpCommandAction {
 
   bool Send(UdpRequestContext* context, int mode);
   bool MatchReply(CBasePackage* package);  // true: taken or dropped as a duplicate
-  uint8_t Wait(UdpRequestContext* context);  // state 7, 6 or 2
+  // State 7, 6 or 2. Each fragment that arrives restarts the wait time.
+  // While no other caller does, the waiting caller reads the socket itself
+  // (the receiver); other waiters sleep until their reply is matched or the
+  // reading caller leaves.
+  uint8_t Wait(UdpRequestContext* context);
   // Copies the joined reply of a completed context into out.
   JoinResult Join(UdpRequestContext* context, uint8_t* out, size_t outSize);
   size_t PendingCount();
 
  private:
   void Unregister(UdpRequestContext* context);
+  // The reading caller has left: a sleeping waiter may take its place.
+  void WakeWaiters(UdpRequestContext* except);
+
+  ReplyReceiver* receiver_ = nullptr;
 
   std::mutex sendMutex_;  // guards sender_ against a controller restart
   PackageSender* sender_ = nullptr;
   std::mutex freeMutex_;  // guards free_
   std::deque<UdpRequestContext*> free_;
   std::atomic<uint32_t> lastId_{0};
-  // Guards pending_ and every context's pending, signalled, fragments and
-  // received fields; the reply worker holds it while it hands a package
-  // over, the caller while it waits and joins.
+  // Guards pending_, reading_, readingThread_ and every context's pending,
+  // signalled, fragments and received fields; the receiving thread holds it
+  // while it hands a package over, the caller while it checks its wait and
+  // joins (never while it reads the socket).
   std::mutex pendingMutex_;
   std::list<UdpRequestContext*> pending_;
+  UdpRequestContext* reading_ = nullptr;  // the caller reading the socket
+  std::thread::id readingThread_;
 };
 
 }  // namespace udp

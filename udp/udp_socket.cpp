@@ -245,13 +245,21 @@ int CUdpSocket::ProxySendTo(const std::string& ip, uint16_t port, const uint8_t*
   return int(sendto(fd, relayed.data(), relayed.size(), 0, reinterpret_cast<sockaddr*>(&relay), sizeof relay));
 }
 
-int CUdpSocket::ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, uint16_t* senderPort) {
+int CUdpSocket::ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, uint16_t* senderPort,
+                              ReadBy reader) {
   int fd = GetHandle();
   if (fd < 0) return -1;
   uint8_t raw[kMaxDatagram + socks5::kMaxUdpHeader];
   sockaddr_in from{};
-  // Through the base class, so that the dispatch raises the next read event.
-  const int n = RecvFrom(reinterpret_cast<char*>(raw), int(sizeof raw), &from);
+  int n;
+  if (reader == ReadBy::kDispatch) {
+    // Through the base class, so that the dispatch raises the next read event.
+    n = RecvFrom(reinterpret_cast<char*>(raw), int(sizeof raw), &from);
+  } else {
+    // The dispatch's read events are its own business: left as they are.
+    socklen_t fromLength = sizeof from;
+    n = int(recvfrom(fd, raw, sizeof raw, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength));
+  }
   if (n < 0) return -1;
   ProxySettings proxy = SharedProxy::Instance().Read();
   if (!proxy.InUse()) {

@@ -61,8 +61,11 @@ class CUdpSocket : public base_sock {
 
   bool Associate();
   int ProxySendTo(const std::string& ip, uint16_t port, const uint8_t* data, size_t length);
+  // Who reads: the dispatch thread from its read event, or a waiting caller.
+  enum class ReadBy { kDispatch, kCaller };
   // Receives one datagram into buf (at least 1500 bytes); -1 when none.
-  int ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, uint16_t* senderPort);
+  int ProxyRecvFrom(uint8_t* buf, size_t size, std::string* senderIp, uint16_t* senderPort,
+                    ReadBy reader = ReadBy::kDispatch);
 
  private:
   bool CreateSocket();

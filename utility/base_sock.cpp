@@ -85,6 +85,11 @@ bool IsConnected(int handle) {
 
 // One dispatch run: created by SelectEvent, owned by the socket until
 // StopSelect and by its thread until the thread ends.
+namespace {
+// The dispatch run whose thread this is (null on other threads).
+thread_local const void* t_dispatchRun = nullptr;
+}  // namespace
+
 struct base_sock::EventDispatch {
   base_sock* owner = nullptr;
   int socket = BASE_INVALID_SOCKET;
@@ -201,7 +206,11 @@ int base_sock::Send(const char* data, int len) {
 
 void base_sock::RearmRead() {
   std::lock_guard<std::mutex> lock(m_dispatchLock);
-  if (m_dispatch && !m_dispatch->readArmed.exchange(true)) m_dispatch->Wake();
+  // A read from a handler needs no wake: the dispatch thread looks at the
+  // flag again before it polls.
+  if (m_dispatch && !m_dispatch->readArmed.exchange(true) && t_dispatchRun != m_dispatch.get()) {
+    m_dispatch->Wake();
+  }
 }
 
 int base_sock::Recv(char* buffer, int size) {
@@ -436,6 +445,7 @@ void base_sock::StopSelect(bool /*terminate*/) {
 
 unsigned base_sock::SelectThread(void* param) {
   auto* run = static_cast<EventDispatch*>(param);
+  t_dispatchRun = run;
   run->owner->SelectFunc(run);
   return 0;
 }

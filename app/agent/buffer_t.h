@@ -4,17 +4,25 @@
 // data can be read as a NUL-terminated string (the reply check does) without
 // reading past the end. Growth is geometric (at least half the capacity
 // again, at least the grow step), and only the content is copied, so a reply
-// read in small pieces costs time linear in its size.
+// read in small pieces costs time linear in its size. A reader can also
+// receive straight into the room behind the content (AppendRoom, then
+// Commit), and a finished buffer can be handed on by Swap, without copies.
+// Memory that will be written is not zero-filled first.
 //
 // Threading: a plain value object, one thread at a time.
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <new>
+#include <utility>
 
 template <typename T>
 class CBufferT {
+  static_assert(std::is_trivially_copyable<T>::value, "the buffer moves its elements as bytes");
+
  public:
   explicit CBufferT(size_t step) : step_(step == 0 ? 1 : step) { Allocate(step_); }
   virtual ~CBufferT() { Free(); }
@@ -22,14 +30,15 @@ class CBufferT {
   CBufferT& operator=(const CBufferT&) = delete;
 
   // Frees the data and allocates room for `n` elements (plus the step when
-  // the step is smaller), zero-filled; length 0. n = 0: no data, false.
+  // the step is smaller); length 0, the first element zero. n = 0: no
+  // data, false.
   bool Allocate(size_t n) {
     Free();
     if (n == 0) return false;
     const size_t capacity = step_ < n ? step_ + n : step_;
-    data_ = new (std::nothrow) T[capacity];
+    data_ = static_cast<T*>(std::malloc(capacity * sizeof(T)));
     if (data_ == nullptr) return false;
-    std::memset(data_, 0, capacity * sizeof(T));
+    data_[0] = T();
     capacity_ = capacity;
     return true;
   }
@@ -50,6 +59,31 @@ class CBufferT {
 
   bool AppendBuffer(const CBufferT& other) { return Append(other.data_, other.length_); }
 
+  // Room for at least `n` more elements behind the content (growing as
+  // Append does), to be filled and then committed; `*room` gets its whole
+  // size, the terminating zero's place left out. Null (nothing changed)
+  // when that cannot be had.
+  T* AppendRoom(size_t n, size_t* room) {
+    if (n == 0) n = 1;
+    if (capacity_ - length_ <= n && !Grow(n)) return nullptr;
+    *room = capacity_ - length_ - 1;
+    return data_ + length_;
+  }
+
+  // Takes `n` elements written into the room as content (n at most the
+  // room AppendRoom reported) and puts the zero behind them.
+  void Commit(size_t n) {
+    length_ += n;
+    data_[length_] = T();
+  }
+
+  // Exchanges content and memory with `other` (the steps stay).
+  void Swap(CBufferT& other) {
+    std::swap(data_, other.data_);
+    std::swap(length_, other.length_);
+    std::swap(capacity_, other.capacity_);
+  }
+
   // Zero-fills the memory and empties the buffer (the memory is kept).
   virtual void Clear() {
     if (data_ != nullptr) std::memset(data_, 0, capacity_ * sizeof(T));
@@ -63,7 +97,7 @@ class CBufferT {
 
  private:
   void Free() {
-    delete[] data_;
+    std::free(data_);
     data_ = nullptr;
     length_ = 0;
     capacity_ = 0;
@@ -78,11 +112,10 @@ class CBufferT {
     const size_t geometric = capacity_ <= limit - capacity_ / 2 ? capacity_ + capacity_ / 2 : limit;
     if (capacity < geometric) capacity = geometric;
     if (capacity < step_) capacity = step_;
-    T* grown = new (std::nothrow) T[capacity];
+    // realloc moves large blocks by remapping their pages, without a copy.
+    T* grown = static_cast<T*>(std::realloc(data_, capacity * sizeof(T)));
     if (grown == nullptr) return false;
-    if (length_ > 0) std::memcpy(grown, data_, length_ * sizeof(T));
     grown[length_] = T();
-    delete[] data_;
     data_ = grown;
     capacity_ = capacity;
     return true;

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "app/agent/socket_thread.h"
-#include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
+#include "foundation/base/unicode.h"
 #include "foundation/xml/xml_document.h"
 
 void BuildRequestXml(CXmlDocument& document, const std::u16string& command,
@@ -36,8 +36,8 @@ bool CheckResponse(CXmlDocument& document, const CBufferT<unsigned char>& reply)
   const size_t length = bytes != nullptr ? strnlen(bytes, reply.GetLength()) : 0;
   // A reply cut short (the agent died while sending) is not well-formed;
   // its partial content must not pass for a whole list.
-  const bool well_formed =
-      document.SetDocument(MultiByteToWString(std::string(bytes != nullptr ? bytes : "", length), CP_UTF8));
+  // Decoded straight from the buffer; the document takes the text over.
+  const bool well_formed = document.SetDocument(unicode::Utf8ToUtf16(bytes, length));
   if (!well_formed || !document.FindElement(u"response")) {
     PD_LOG_ERROR("xml FindElem failed!");
     return false;

@@ -77,7 +77,7 @@ int SocketConnect(ExchangeControl* control) {
 // Sends every byte or fails: partial sends continue until the time-out.
 bool SocketSendPackage(int fd, const std::u16string& request) {
   PD_LOG_INFO("Send data");
-  const std::string bytes = ConvertCodePage(WStringToAnsi(request), CP_ACP, CP_UTF8);
+  const std::string bytes = WStringToMultiByte(request, CP_UTF8);
   SetTimeout(fd, SO_SNDTIMEO, kAgentSocketTimeoutMs);
   const uint64_t deadline = platform::MonotonicMs() + kAgentSocketTimeoutMs;
   size_t sent = 0;
@@ -101,14 +101,19 @@ int SocketRecvAll(int fd, CBufferT<unsigned char>& reply) {
   linger lin{1, 0};
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &lin, sizeof(lin));
   reply.Reset(kChunk);
-  unsigned char chunk[kChunk];
   for (;;) {
-    ssize_t n = recv(fd, chunk, sizeof(chunk), 0);
+    // Straight into the buffer, as much as its room takes (at least a
+    // chunk); the room grows with the buffer, so a long reply needs few
+    // reads.
+    size_t room = 0;
+    unsigned char* to = reply.AppendRoom(kChunk, &room);
+    if (to == nullptr) {
+      PD_LOG_ERROR("recv failed: %d", ENOMEM);
+      return -1;
+    }
+    ssize_t n = recv(fd, to, room, 0);
     if (n > 0) {
-      if (!reply.Append(chunk, static_cast<size_t>(n))) {
-        PD_LOG_ERROR("recv failed: %d", ENOMEM);
-        return -1;
-      }
+      reply.Commit(static_cast<size_t>(n));
       continue;
     }
     if (n == 0) {
@@ -244,7 +249,7 @@ void ExecuteRequest(CCmdPackage* package, ExchangeControl* control) {
   CmdResponse response;
   response.status = status;
   response.package = package;
-  if (status >= 0) response.reply.AppendBuffer(reply);
+  if (status >= 0) response.reply.Swap(reply);  // handed on, not copied
   const bool cancelled = Cancelled(control);
   target->OnResponse(response);  // deletes the package
   if (status < 0 && !cancelled) PostPhoneMessage(msg::kAgentLinkFailed, 0, 0);

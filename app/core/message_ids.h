@@ -35,7 +35,7 @@ constexpr uint32_t kPhoneContentChanged = kWmUser + 216;     // 1240 0 / 0: refr
 
 // Apps page (CPhoneAppDlg).
 constexpr uint32_t kAppPage217 = kWmUser + 217;              // 1241 no sender
-constexpr uint32_t kAppPage218 = kWmUser + 218;              // 1242 no sender
+constexpr uint32_t kAppPage218 = kWmUser + 218;              // 1242 0 / 0: app list and updates known
 constexpr uint32_t kAppIconReady = kWmUser + 219;            // 1243 app key / 0
 constexpr uint32_t kAppRemoved = kWmUser + 220;              // 1244 app key or 0 / removal result
 constexpr uint32_t kAppInstalled = kWmUser + 221;            // 1245 app key / install result

@@ -336,6 +336,10 @@ void CAppMgr::OnPackageList(CXmlDocument& document) {
   // loaded here: from the cache, or fetched on the icon worker.
   for (const SAppInfo& record : listed) LoadIcon(record);
   SetBusy(false);
+  // No update query exists: the list and its update information are known now.
+  PostPhoneMessage(msg::kAppPage218, 0, 0);
+  base::CSingleLock hold(&DataLock());
+  RecountUpdatableLocked();
 }
 
 void CAppMgr::OnPackageCount(CXmlDocument& document) {

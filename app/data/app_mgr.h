@@ -8,7 +8,8 @@
 // records themselves never leave the manager (data_mgr.h, rule b).
 //
 // Messages (PostPhoneMessage): 1237 app count (count reply) or 0 (after a
-// list load or change), 1240 an app came or went, 1243 icon ready (key),
+// list load or change), 1240 an app came or went, 1242 list known (after a
+// list load, then 1253), 1243 icon ready (key),
 // 1244 removal done (key or 0, result), 1245 install done (key, result),
 // 1246 update handed over (key), 1247 record refreshed (key), 1250 app
 // added (key), 1251 busy (1/0), 1253 updatable count.
@@ -39,7 +40,9 @@ constexpr char16_t kAgentPackageName[] = u"com.zelvik.assist";
 class CAppMgr;
 
 // The update pass: started after every complete list load unless running;
-// it makes no update query (none exists here) and ends at once.
+// it makes no update query (none exists here) and ends at once. The list
+// load itself then tells the pages that the list and its update
+// information are known (1242, then 1253).
 class CUpgradeThread : public base::WinThread {
  public:
   explicit CUpgradeThread(CAppMgr* manager) : manager_(manager) {}

@@ -1,5 +1,9 @@
 #include "foundation/base/unicode.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace unicode {
 
 Utf8Sequence ReadUtf8Sequence(const unsigned char* s, size_t n, size_t i) {
@@ -77,24 +81,66 @@ void AppendUtf16(std::u16string& out, uint32_t cp) {
   }
 }
 
-std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
-  // No byte yields more than one unit (a four-byte sequence yields two), so
-  // the text is decoded in place into `length` units and cut to size; runs
-  // of ASCII are copied without the sequence reader.
-  std::u16string out(length, u'\0');
-  char16_t* to = &out[0];
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
-  size_t i = 0;
-  while (i < length) {
-    while (i < length && s[i] < 0x80) *to++ = s[i++];
-    if (i == length) break;
-    const Utf8Sequence seq = ReadUtf8Sequence(s, length, i);
+namespace {
+
+// Units decoded into a local piece before they are appended to the result.
+constexpr size_t kPieceUnits = 4096;
+
+// A three-byte sequence at s[i] whose lead needs no range check beyond the
+// continuation bytes' (E1-EC, EE, EF).
+inline bool IsPlainThreeByte(const unsigned char* s, size_t n, size_t i) {
+  const unsigned b = s[i];
+  return n - i >= 3 && ((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) &&
+         (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80;
+}
+
+// Decodes s[i, n) into to[0, room) (room at least 2) until the input ends
+// or fewer than two units of room are left; advances `i` and returns the
+// units written. Runs of ASCII are widened 16 bytes at a time, and the
+// common two- and three-byte forms are read inline; four-byte forms, the
+// edge ranges of E0 and ED and everything invalid go through the sequence
+// reader.
+size_t DecodePiece(const unsigned char* s, size_t n, size_t& i, char16_t* to, size_t room) {
+  char16_t* const begin = to;
+  char16_t* const end = to + room;
+  while (i < n && end - to >= 2) {
+    const unsigned b = s[i];
+    if (b < 0x80) {
+#if defined(__SSE2__)
+      const __m128i zero = _mm_setzero_si128();
+      while (n - i >= 16 && end - to >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (_mm_movemask_epi8(bytes) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(bytes, zero));
+        i += 16;
+        to += 16;
+      }
+#endif
+      while (i < n && to < end && s[i] < 0x80) *to++ = s[i++];
+      continue;
+    }
+    if (IsPlainThreeByte(s, n, i)) {
+      // Runs of them (Chinese text) without going round the outer loop.
+      do {
+        *to++ = static_cast<char16_t>(((s[i] & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) |
+                                      (s[i + 2] & 0x3F));
+        i += 3;
+      } while (to < end && IsPlainThreeByte(s, n, i));
+      continue;
+    }
+    if (b >= 0xC2 && b <= 0xDF && n - i >= 2 && (s[i + 1] & 0xC0) == 0x80) {
+      *to++ = static_cast<char16_t>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
+      i += 2;
+      continue;
+    }
+    const Utf8Sequence seq = ReadUtf8Sequence(s, n, i);
     uint32_t cp = seq.value;
     if (seq.length == 0) {
       cp = kReplacement;
-      i += seq.prefix;
+      i += static_cast<size_t>(seq.prefix);
     } else {
-      i += seq.length;
+      i += static_cast<size_t>(seq.length);
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
@@ -104,7 +150,20 @@ std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
       *to++ = static_cast<char16_t>(cp);
     }
   }
-  out.resize(static_cast<size_t>(to - out.data()));
+  return static_cast<size_t>(to - begin);
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(const char* bytes, size_t length) {
+  // No byte yields more than one unit (a four-byte sequence yields two), so
+  // the text is decoded in place into `length` units (one more, so that the
+  // decoder always has room for a pair) and cut to size.
+  std::u16string out(length + 1, u'\0');
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
+  size_t i = 0;
+  const size_t units = DecodePiece(s, length, i, &out[0], length + 1);
+  out.resize(units);
   return out;
 }
 

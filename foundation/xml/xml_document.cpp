@@ -2,6 +2,7 @@
 #include "foundation/xml/xml_document.h"
 
 #include <cstring>
+#include <utility>
 
 #include "foundation/xml/xml_encoding.h"
 #include "foundation/xml/xml_parser.h"
@@ -95,6 +96,13 @@ bool CXmlDocument::SetDocument(const char16_t* text) {
 
 bool CXmlDocument::SetDocument(const std::u16string& text) {
   text_ = text;
+  result_.clear();
+  Parse();
+  return CheckDocument();
+}
+
+bool CXmlDocument::SetDocument(std::u16string&& text) {
+  text_ = std::move(text);
   result_.clear();
   Parse();
   return CheckDocument();

@@ -48,6 +48,7 @@ class CXmlDocument {
   // takes text in the ANSI code page (UTF-8 on this platform).
   bool SetDocument(const char16_t* text);
   bool SetDocument(const std::u16string& text);
+  bool SetDocument(std::u16string&& text);  // takes the text over, no copy
   bool SetDocument(const char* text);
 
   // The whole document text (to send or store it) and the result records

@@ -41,10 +41,8 @@ void ElemPosTable::Reserve(int count) {
   while (allocated_ < count) Grow(count);
 }
 
-int ElemPosTable::TakeIndex(int& nextFree) {
-  if (nextFree >= allocated_) Reserve(std::max(nextFree + 1, allocated_ + allocated_ / 2));
-  (*this)[nextFree] = ElemPos();
-  return nextFree++;
+void ElemPosTable::GrowForIndex(int index) {
+  Reserve(std::max(index + 1, allocated_ + allocated_ / 2));
 }
 
 void ElemPosTable::Free() {

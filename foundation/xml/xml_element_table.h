@@ -85,11 +85,18 @@ class ElemPosTable {
   void Grow(int count);
   // Makes sure `count` records exist (growing in as many steps as needed).
   void Reserve(int count);
-  // Hands out `nextFree` and advances it, growing by half when full.
-  int TakeIndex(int& nextFree);
+  // Hands out `nextFree` (its record cleared) and advances it, growing by
+  // half when full.
+  int TakeIndex(int& nextFree) {
+    if (nextFree >= allocated_) GrowForIndex(nextFree);
+    (*this)[nextFree] = ElemPos();
+    return nextFree++;
+  }
   void Free();
 
  private:
+  void GrowForIndex(int index);
+
   std::vector<std::unique_ptr<ElemPos[]>> pages_;
   std::vector<int> pageSizes_;
   int allocated_ = 0;

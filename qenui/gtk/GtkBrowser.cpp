@@ -1,231 +1,208 @@
-// The browser control's engine: a WebKitWebView placed over the control's
-// rectangle. Navigation, errors, completion, progress and back/forward state
-// go to the control's events; new windows are refused (the control decides
-// what to do with their address); the page's own context menu never shows.
-// The views share one ephemeral web context that uses no proxy, so pages
-// leave no files behind and loopback pages are fetched directly.
-#include <webkit2/webkit2.h>
+// CWebBrowserUI's engine: the WebKit module (WebViewModule.h), opened from
+// the folder of the module that holds this back end (the program's folder).
+//
+// A view is made at once, but the engine is loaded only after its window
+// was first drawn (at low-priority idle), so a window with a browser area
+// is on the screen before WebKitGTK is loaded, and a window that is never
+// shown never loads it. Until then the view keeps what it is asked for (the
+// last address, its bounds) and hands it over when the engine is there; a
+// query of the page (GetElementAttribute) loads the engine at once.
+//
+// Without the module file no view is made, as for a window that has no
+// native window: the control stays empty and its navigation does nothing;
+// the reason is logged. A module that is there but cannot be loaded leaves
+// the view empty in the same way.
+#include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
+#include "platform/dynamic_library.h"
+#include "platform/module_path.h"
 #include "qenui/gtk/GtkHost.h"
-#include "qenui/window/UIWindow.h"
+#include "qenui/gtk/WebViewModule.h"
 
 namespace DuiLib {
 
 namespace {
 
-WebKitWebContext* SharedContext() {
-  static WebKitWebContext* ctx = [] {
-    WebKitWebContext* c = webkit_web_context_new_ephemeral();
-    WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(c);
-    webkit_website_data_manager_set_network_proxy_settings(data, WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);
-    return c;
+// Threading contract (this file): UI thread only, as every call of the host.
+
+std::string ModuleFolder() {
+  std::string folder = platform::ModulePathOf(reinterpret_cast<const void*>(&ModuleFolder));
+  folder.erase(folder.rfind('/') + 1);
+  return folder;
+}
+
+bool ModuleFilePresent() {
+  static const bool present = [] {
+    const std::string path = ModuleFolder() + platform::LibraryFileName(kWebViewModuleName);
+    if (access(path.c_str(), R_OK) == 0) return true;
+    std::fprintf(stderr, "qenui: no browser engine: %s is missing\n", path.c_str());
+    return false;
   }();
-  return ctx;
+  return present;
 }
 
-CDuiString UriOf(WebKitURIRequest* req) {
-  const char* u = req ? webkit_uri_request_get_uri(req) : nullptr;
-  return CDuiString::FromUtf8(u ? u : "");
+// The module's interface; loaded on first use and kept for the process.
+const QenuiWebViewApi* WebViewModule() {
+  static const QenuiWebViewApi* api = []() -> const QenuiWebViewApi* {
+    std::string error;
+    void* module = platform::LoadLibraryFrom(ModuleFolder(), kWebViewModuleName, &error);
+    auto* entry = reinterpret_cast<const QenuiWebViewApi* (*)()>(platform::FindSymbol(module, kWebViewModuleEntry));
+    const QenuiWebViewApi* found = entry ? entry() : nullptr;
+    if (found && found->size >= sizeof(QenuiWebViewApi)) return found;
+    std::fprintf(stderr, "qenui: no browser engine (%s): %s\n", platform::LibraryFileName(kWebViewModuleName).c_str(),
+                 module ? "the module has no usable entry" : error.c_str());
+    platform::FreeLibrary(module);
+    return nullptr;
+  }();
+  return api;
 }
 
-class CWebKitView : public IBrowserView {
+class CModuleBrowserView : public IBrowserView {
  public:
-  CWebKitView(CGtkHost* host, HWND hWnd, IBrowserViewEvents* events) : m_host(host), m_hWnd(hWnd), m_events(events) {
-    GtkWidget* fixed = host->NativeOverlay(hWnd);
-    m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(), nullptr));
-    g_object_add_weak_pointer(G_OBJECT(m_view), reinterpret_cast<gpointer*>(&m_view));
-    WebKitSettings* s = webkit_web_view_get_settings(m_view);
-    webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
-    g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
-    g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
-    g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
-    g_signal_connect(m_view, "load-failed", G_CALLBACK(OnLoadFailed), this);
-    g_signal_connect(m_view, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
-    g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
-    g_signal_connect(webkit_web_view_get_back_forward_list(m_view), "changed", G_CALLBACK(OnHistoryChanged), this);
-    if (fixed) gtk_fixed_put(GTK_FIXED(fixed), GTK_WIDGET(m_view), 0, 0);
-    else g_object_ref_sink(m_view);  // no window to live in: keep it alive on our own reference
-    m_ownsRef = !fixed;
+  CModuleBrowserView(CGtkHost* host, GtkWidget* window, GtkWidget* overlay, IBrowserViewEvents* events)
+      : m_host(host), m_window(window), m_overlay(overlay), m_events(events) {
+    m_calls = {this, &BeforeNavigate, &NewWindow, &NavigateComplete, &NavigateError, &ProgressChange,
+               &CommandStateChange};
+    g_object_add_weak_pointer(G_OBJECT(m_window), reinterpret_cast<gpointer*>(&m_window));
+    if (m_overlay) g_object_add_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
+    if (gtk_widget_is_drawable(m_window)) {
+      ScheduleLoad();  // already on the screen
+    } else {
+      m_drawHandler = g_signal_connect_after(m_window, "draw", G_CALLBACK(OnWindowDrawn), this);
+    }
   }
 
-  ~CWebKitView() override {
-    if (!m_view) return;
-    g_signal_handlers_disconnect_matched(webkit_web_view_get_back_forward_list(m_view), G_SIGNAL_MATCH_DATA, 0, 0,
-                                         nullptr, nullptr, this);
-    g_signal_handlers_disconnect_matched(m_view, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
-    webkit_web_view_stop_loading(m_view);
-    WebKitWebView* v = m_view;
-    g_object_remove_weak_pointer(G_OBJECT(v), reinterpret_cast<gpointer*>(&m_view));
-    if (m_ownsRef) g_object_unref(v);
-    else gtk_widget_destroy(GTK_WIDGET(v));
+  ~CModuleBrowserView() override {
+    StopWaiting();
+    if (m_view) m_api->destroy(m_view);
+    if (m_overlay) g_object_remove_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
+    if (m_window) g_object_remove_weak_pointer(G_OBJECT(m_window), reinterpret_cast<gpointer*>(&m_window));
   }
 
   void Navigate(const CDuiString& url) override {
-    if (m_view) webkit_web_view_load_uri(m_view, url.ToUtf8().c_str());
+    if (m_view) m_api->navigate(m_view, url.ToUtf8().c_str());
+    else m_pendingUrl = url.ToUtf8();
   }
-  void GoBack() override { if (m_view && webkit_web_view_can_go_back(m_view)) webkit_web_view_go_back(m_view); }
-  void GoForward() override {
-    if (m_view && webkit_web_view_can_go_forward(m_view)) webkit_web_view_go_forward(m_view);
-  }
-  void Refresh() override { if (m_view) webkit_web_view_reload(m_view); }
+  // Before the engine is there the view has no history, and a refresh of
+  // the address it waits for is that load itself.
+  void GoBack() override { if (m_view) m_api->goBack(m_view); }
+  void GoForward() override { if (m_view) m_api->goForward(m_view); }
+  void Refresh() override { if (m_view) m_api->reload(m_view); }
   void SetBounds(const RECT& rc, bool visible) override {
-    if (!m_view) return;
-    GtkWidget* w = GTK_WIDGET(m_view);
-    GtkWidget* fixed = gtk_widget_get_parent(w);
-    if (!visible || rc.IsEmpty() || !fixed) { gtk_widget_hide(w); return; }
-    gtk_widget_set_size_request(w, static_cast<int>(rc.Width()), static_cast<int>(rc.Height()));
-    gtk_fixed_move(GTK_FIXED(fixed), w, static_cast<int>(rc.left), static_cast<int>(rc.top));
-    gtk_widget_show(w);
+    m_rc = rc;
+    m_visible = visible && !rc.IsEmpty();
+    m_hasBounds = true;
+    if (m_view) ApplyBounds();
   }
   CDuiString GetUrl() const override {
-    const char* u = m_view ? webkit_web_view_get_uri(m_view) : nullptr;
-    return CDuiString::FromUtf8(u ? u : "");
+    if (!m_view) return CDuiString::FromUtf8(m_pendingUrl);
+    char* u = m_api->currentUrl(m_view);
+    CDuiString url = CDuiString::FromUtf8(u ? u : "");
+    g_free(u);
+    return url;
   }
-
   bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value) override {
-    if (!m_view || !value) return false;
-    // The page runs in another process: ask it and wait here, with the
-    // library's posted messages still flowing.
-    static const char* kBody =
-        "var e = document.getElementById(id);"
-        "if (!e) { for (var i = 0; i < window.frames.length && !e; ++i) {"
-        "  try { e = window.frames[i].document.getElementById(id); } catch (x) {} } }"
-        "if (!e) return null;"
-        "var v = e.getAttribute(attr);"
-        "return typeof v === 'string' ? v : null;";
-    GVariantBuilder args;
-    g_variant_builder_init(&args, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&args, "{sv}", "id", g_variant_new_string(elementId.ToUtf8().c_str()));
-    g_variant_builder_add(&args, "{sv}", "attr", g_variant_new_string(attribute.ToUtf8().c_str()));
-    // The answer may outlive this call (a page that never answers): it is
-    // shared with the callback, which drops the last reference.
-    struct Wait { bool done = false; bool found = false; std::string text; };
-    auto* wait = new std::shared_ptr<Wait>(std::make_shared<Wait>());
-    std::shared_ptr<Wait> mine = *wait;
-    webkit_web_view_call_async_javascript_function(
-        m_view, kBody, -1, g_variant_builder_end(&args), nullptr, nullptr, nullptr,
-        [](GObject* src, GAsyncResult* res, gpointer data) {
-          auto* holder = static_cast<std::shared_ptr<Wait>*>(data);
-          Wait* w = holder->get();
-          GError* err = nullptr;
-          JSCValue* v = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(src), res, &err);
-          if (v && jsc_value_is_string(v)) {
-            char* s = jsc_value_to_string(v);
-            w->text = s ? s : "";
-            g_free(s);
-            w->found = true;
-          }
-          if (v) g_object_unref(v);
-          if (err) g_error_free(err);
-          w->done = true;
-          delete holder;
-        },
-        wait);
-    m_host->ArmDrainForNestedLoop();
-    gint64 deadline = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
-    guint tick = g_timeout_add(100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!mine->done && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(tick);
-    if (!mine->done) {
-      std::fprintf(stderr, "qenui: the page did not answer an element query in time\n");
-      return false;
-    }
-    if (!mine->found) return false;
-    *value = CDuiString::FromUtf8(mine->text);
+    if (!value || !Load()) return false;
+    m_host->ArmDrainForNestedLoop();  // the module waits for the page in a nested loop
+    char* text = nullptr;
+    if (!m_api->elementAttribute(m_view, elementId.ToUtf8().c_str(), attribute.ToUtf8().c_str(), &text)) return false;
+    *value = CDuiString::FromUtf8(text ? text : "");
+    g_free(text);
     return true;
   }
 
  private:
-  static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* d, WebKitPolicyDecisionType type, gpointer self) {
-    auto* v = static_cast<CWebKitView*>(self);
-    switch (type) {
-      case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
-        WebKitNavigationAction* a = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(d));
-        CDuiString url = UriOf(webkit_navigation_action_get_request(a));
-        if (v->m_events && !v->m_events->OnBeforeNavigate(url)) webkit_policy_decision_ignore(d);
-        else webkit_policy_decision_use(d);
-        return TRUE;
-      }
-      case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
-        WebKitNavigationAction* a = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(d));
-        CDuiString url = UriOf(webkit_navigation_action_get_request(a));
-        // No new browser window ever opens; the control hears of the request.
-        webkit_policy_decision_ignore(d);
-        if (v->m_events) v->m_events->OnNewWindow(url);
-        return TRUE;
-      }
-      case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
-        auto* r = WEBKIT_RESPONSE_POLICY_DECISION(d);
-        if (webkit_response_policy_decision_is_main_frame_main_resource(r))
-          v->m_httpStatus = static_cast<int>(webkit_uri_response_get_status_code(webkit_response_policy_decision_get_response(r)));
-        return FALSE;  // WebKit's own handling (show or download)
-      }
-      default: return FALSE;
-    }
+  // The first draw of the window: the engine follows once the loop is idle,
+  // after that frame went out.
+  static gboolean OnWindowDrawn(GtkWidget*, cairo_t*, gpointer self) {
+    static_cast<CModuleBrowserView*>(self)->ScheduleLoad();
+    return FALSE;
+  }
+  static gboolean LoadWhenIdle(gpointer self) {
+    auto* v = static_cast<CModuleBrowserView*>(self);
+    v->m_idle = 0;
+    gdk_display_flush(gdk_display_get_default());
+    v->Load();
+    return G_SOURCE_REMOVE;
+  }
+  void ScheduleLoad() {
+    if (m_drawHandler && m_window) g_signal_handler_disconnect(m_window, m_drawHandler);
+    m_drawHandler = 0;
+    if (!m_idle && !m_tried) m_idle = g_idle_add_full(G_PRIORITY_LOW, &LoadWhenIdle, this, nullptr);
+  }
+  void StopWaiting() {
+    if (m_drawHandler && m_window) g_signal_handler_disconnect(m_window, m_drawHandler);
+    m_drawHandler = 0;
+    if (m_idle) g_source_remove(m_idle);
+    m_idle = 0;
+  }
+  // True when the engine's view exists (loaded now or before).
+  bool Load() {
+    if (m_view) return true;
+    if (m_tried) return false;
+    m_tried = true;
+    StopWaiting();
+    m_api = WebViewModule();
+    if (!m_api) return false;
+    m_view = m_api->create(m_overlay, &m_calls);
+    if (!m_view) return false;
+    if (m_hasBounds) ApplyBounds();
+    if (!m_pendingUrl.empty()) m_api->navigate(m_view, m_pendingUrl.c_str());
+    m_pendingUrl.clear();
+    return true;
+  }
+  void ApplyBounds() {
+    m_api->setBounds(m_view, static_cast<int>(m_rc.left), static_cast<int>(m_rc.top), static_cast<int>(m_rc.Width()),
+                     static_cast<int>(m_rc.Height()), m_visible);
   }
 
-  static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* a, gpointer self) {
-    auto* v = static_cast<CWebKitView*>(self);
-    if (v->m_events) v->m_events->OnNewWindow(UriOf(webkit_navigation_action_get_request(a)));
-    return nullptr;
+  static IBrowserViewEvents* To(void* self) { return static_cast<CModuleBrowserView*>(self)->m_events; }
+  static int BeforeNavigate(void* self, const char* url) {
+    IBrowserViewEvents* e = To(self);
+    return !e || e->OnBeforeNavigate(CDuiString::FromUtf8(url)) ? 1 : 0;
   }
-
-  static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent ev, gpointer self) {
-    auto* v = static_cast<CWebKitView*>(self);
-    if (ev == WEBKIT_LOAD_STARTED) { v->m_failed = false; v->m_httpStatus = 0; return; }
-    if (ev != WEBKIT_LOAD_FINISHED || v->m_failed) return;
-    const char* u = webkit_web_view_get_uri(view);
-    CDuiString url = CDuiString::FromUtf8(u ? u : "");
-    if (!v->m_events) return;
-    if (v->m_httpStatus >= 400) v->m_events->OnNavigateError(url, v->m_httpStatus);
-    else v->m_events->OnNavigateComplete(url);
+  static void NewWindow(void* self, const char* url) {
+    if (IBrowserViewEvents* e = To(self)) e->OnNewWindow(CDuiString::FromUtf8(url));
   }
-
-  static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
-    auto* v = static_cast<CWebKitView*>(self);
-    v->m_failed = true;
-    // A load replaced by another one, or refused by the control, is no error.
-    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-        g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
-      return FALSE;
-    if (v->m_events) v->m_events->OnNavigateError(CDuiString::FromUtf8(uri ? uri : ""), error ? error->code : -1);
-    return TRUE;  // the control shows its own error page, never WebKit's
+  static void NavigateComplete(void* self, const char* url) {
+    if (IBrowserViewEvents* e = To(self)) e->OnNavigateComplete(CDuiString::FromUtf8(url));
   }
-
-  static void OnProgress(WebKitWebView* view, GParamSpec*, gpointer self) {
-    auto* v = static_cast<CWebKitView*>(self);
-    double p = webkit_web_view_get_estimated_load_progress(view);
-    if (v->m_events) v->m_events->OnProgressChange(static_cast<long>(p * 10000), 10000);
+  static void NavigateError(void* self, const char* url, int status) {
+    if (IBrowserViewEvents* e = To(self)) e->OnNavigateError(CDuiString::FromUtf8(url), status);
   }
-
-  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) {
-    return TRUE;
+  static void ProgressChange(void* self, long progress, long progressMax) {
+    if (IBrowserViewEvents* e = To(self)) e->OnProgressChange(progress, progressMax);
   }
-
-  static void OnHistoryChanged(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer, gpointer self) {
-    auto* v = static_cast<CWebKitView*>(self);
-    if (!v->m_view || !v->m_events) return;
-    bool back = webkit_web_view_can_go_back(v->m_view), fwd = webkit_web_view_can_go_forward(v->m_view);
-    v->m_events->OnCommandStateChange(2, back);
-    v->m_events->OnCommandStateChange(1, fwd);
+  static void CommandStateChange(void* self, long command, int enable) {
+    if (IBrowserViewEvents* e = To(self)) e->OnCommandStateChange(command, enable != 0);
   }
 
   CGtkHost* m_host;
-  HWND m_hWnd;
+  GtkWidget* m_window;   // weak: the GtkWindow whose first draw brings the engine
+  GtkWidget* m_overlay;  // weak: the GtkFixed the engine's view is placed in
   IBrowserViewEvents* m_events;
-  WebKitWebView* m_view = nullptr;
-  bool m_ownsRef = false;
-  bool m_failed = false;
-  int m_httpStatus = 0;
+  QenuiWebViewEvents m_calls{};
+  gulong m_drawHandler = 0;
+  guint m_idle = 0;
+  bool m_tried = false;  // the engine was asked for (loaded or not)
+  const QenuiWebViewApi* m_api = nullptr;
+  void* m_view = nullptr;
+  // Kept until the engine is there:
+  std::string m_pendingUrl;
+  RECT m_rc{};
+  bool m_visible = false;
+  bool m_hasBounds = false;
 };
 
 }  // namespace
 
 std::unique_ptr<IBrowserView> CGtkHost::CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) {
-  if (!NativeWindow(hWnd)) return nullptr;
-  return std::make_unique<CWebKitView>(this, hWnd, events);
+  GtkWidget* window = NativeWindow(hWnd);
+  if (!window || !ModuleFilePresent()) return nullptr;
+  return std::make_unique<CModuleBrowserView>(this, window, NativeOverlay(hWnd), events);
 }
 
 }  // namespace DuiLib

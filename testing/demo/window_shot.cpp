@@ -5,6 +5,7 @@
 //
 //   window_shot <title> <png>        (the display comes from $DISPLAY)
 //
+// Prints the window's geometry as WIDTHxHEIGHT+X+Y (X and Y on the root).
 // Exit code 0 when saved; 1 with a reason on stderr otherwise.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -103,6 +104,6 @@ int main(int argc, char** argv) {
     if (error) g_error_free(error);
     return 1;
   }
-  std::printf("%dx%d\n", attributes.width, attributes.height);
+  std::printf("%dx%d+%d+%d\n", attributes.width, attributes.height, x, y);
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -249,6 +250,60 @@ TEST_F(UdpChannelTest, RemoteRequestsReachTheCallback) {
   std::lock_guard<std::mutex> lock(g_remoteMutex);
   ASSERT_EQ(1u, g_remote.size());
   EXPECT_EQ("R1@127.0.0.1:" + std::to_string(peer_.Port()), g_remote[0]);
+  UDPSetIsRequstCallback(nullptr);
+}
+
+std::mutex g_remoteThreadMutex;
+std::vector<std::thread::id> g_remoteThreads;
+void OnRemoteThread(const char*, int, const char*, unsigned short, void*) {
+  std::lock_guard<std::mutex> lock(g_remoteThreadMutex);
+  g_remoteThreads.push_back(std::this_thread::get_id());
+}
+
+// Waiting callers read the socket themselves, one at a time, and hand each
+// other's replies over; a remote request read by a waiting caller still
+// reaches the callback on the library's own worker thread.
+TEST_F(UdpChannelTest, ConcurrentCallersGetTheirOwnRepliesAndRemoteRequestsKeepTheirThread) {
+  const uint16_t port = ServerModePorts(1);
+  ASSERT_NE(port, 0);
+  unsigned short asked = port;
+  ASSERT_TRUE(UDPInit(1, &asked));
+  UDPSetIsRequstCallback(&IsRemote);
+  UDPSetRemoteReqProcessorCallback(&OnRemoteThread, nullptr);
+  constexpr int kCallers = 6, kRounds = 40;
+  std::atomic<int> wrong{0};
+  std::mutex idsMutex;
+  std::vector<std::thread::id> callerIds;
+  std::vector<std::thread> callers;
+  for (int c = 0; c < kCallers; ++c) {
+    callers.emplace_back([&, c] {
+      {
+        std::lock_guard<std::mutex> lock(idsMutex);
+        callerIds.push_back(std::this_thread::get_id());
+      }
+      for (int r = 0; r < kRounds; ++r) {
+        const std::string request = std::to_string(c) + "/" + std::to_string(r);
+        std::string reply;
+        if (Exchange(request, &reply) != int(request.size()) + 2 || reply != "e:" + request) ++wrong;
+      }
+    });
+  }
+  for (uint32_t id = 500; id < 505; ++id) {
+    peer_.SendRemoteRequest({'R', uint8_t('0' + id % 10)}, id, "127.0.0.1", port);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (std::thread& t : callers) t.join();
+  EXPECT_EQ(0, wrong.load());
+  ASSERT_TRUE(WaitFor([] {
+    std::lock_guard<std::mutex> lock(g_remoteThreadMutex);
+    return g_remoteThreads.size() == 5;
+  }, 3000));
+  UDPSetRemoteReqProcessorCallback(nullptr, nullptr);
+  std::lock_guard<std::mutex> lock(g_remoteThreadMutex);
+  for (std::thread::id id : g_remoteThreads) {
+    EXPECT_EQ(g_remoteThreads[0], id);  // one worker runs every callback
+    EXPECT_EQ(callerIds.end(), std::find(callerIds.begin(), callerIds.end(), id));
+  }
   UDPSetIsRequstCallback(nullptr);
 }
 

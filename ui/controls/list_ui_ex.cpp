@@ -239,6 +239,22 @@ CCheckBoxUI* CListUIEx::SyncCheckBoxes(int index) {
 
 void CListUIEx::Relayout() { SetPos(GetPos()); }
 
+CControlUI* CListUIEx::AddRowFromLayout(CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int position) {
+  CControlUI* row = nullptr;
+  if (!parsed) {
+    row = builder.Create(layout, nullptr, this, m_pManager);
+    parsed = row != nullptr;
+  } else {
+    row = builder.Create(this, m_pManager);
+  }
+  if (!row) return nullptr;
+  if (!(position < 0 ? Add(row) : AddAt(row, position))) {
+    delete row;
+    return nullptr;
+  }
+  return row;
+}
+
 bool CListUIEx::SelectItem(int iIndex, bool bTakeFocus) {
   int old = m_iCurSel;
   if (!CtrlHeld()) {

@@ -94,6 +94,11 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
   DuiLib::CCheckBoxUI* SyncCheckBoxes(int index);
   // Lays the list out again at its current rectangle.
   void Relayout();
+  // A row from a row layout file (from the file the first time, then from
+  // the builder's cached markup), appended (position < 0) or inserted at the
+  // position; null, with nothing added, when it could not be built or added.
+  DuiLib::CControlUI* AddRowFromLayout(DuiLib::CDialogBuilder& builder, bool& parsed, DuiLib::LPCTSTR layout,
+                                       int position = -1);
 
   // List-owner operations used by the rows.
   bool SelectItem(int iIndex, bool bTakeFocus = false) override;

@@ -302,13 +302,13 @@ bool CMainFrame::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
     case WM_NCLBUTTONDOWN:
       if (search_menu_->IsVisible()) search_menu_->Hide();
       return false;
-    case WM_LBUTTONDOWN:
-      if (search_menu_->IsVisible()) {
-        POINT pt = MakePoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        ClientToScreen(m_hWnd, &pt);
-        if (!search_menu_->ContainsPoint(pt.x, pt.y)) search_menu_->Hide();
-      }
+    case WM_LBUTTONDOWN: {
+      POINT pt = MakePoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      ClientToScreen(m_hWnd, &pt);
+      if (search_menu_->IsVisible() && !search_menu_->ContainsPoint(pt.x, pt.y)) search_menu_->Hide();
+      contact_->OnMouseDown(pt.x, pt.y);
       return false;
+    }
     case WM_KEYDOWN:
       if (wParam == VK_DOWN || wParam == VK_UP) {
         // The focused search box moves the highlight itself (its "vk_up" and
@@ -694,6 +694,7 @@ void CMainFrame::KillFocusNotify(TNotifyUI& msg) {
 }
 
 void CMainFrame::TextChangedNotify(TNotifyUI& msg) {
+  contact_->OnTextChanged(msg);
   if (!search_edit_ || msg.pSender != search_edit_) return;
   if (suggestion_chosen_) {
     suggestion_chosen_ = false;
@@ -712,6 +713,7 @@ void CMainFrame::TakeSuggestion(const char16_t* text) {
 }
 
 void CMainFrame::ReturnNotify(TNotifyUI& msg) {
+  contact_->OnReturn(msg);
   if (!search_edit_ || msg.pSender != search_edit_) return;
   if (search_menu_->IsVisible()) {
     std::u16string chosen = search_menu_->GetHotText();

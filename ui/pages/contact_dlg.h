@@ -1,23 +1,116 @@
-// CContactDlg: the contacts page (stub until the page is built).
+// CContactDlg: the contacts page. The phone's contacts in CContactList on
+// the left; on the right one contact at a time in one of three views of
+// "contact_tab": 0 the new-contact form, 1 the details, 2 the edit form.
+// It adds, edits and deletes contacts through the phone facade; the
+// contact manager answers with messages 1262-1266.
+//
+// The contact search ("contact_search_edit") fills the contact search popup
+// from the contact list as the user types: contacts whose name holds the
+// text, whose pinyin initials start with it, or one of whose numbers holds
+// it. Choosing one switches to editing it, carrying over what was typed
+// into the new-contact form.
+//
+// Deleting runs in the batch box: its worker deletes one id after another,
+// taking the phone afresh for each, and stops when the box goes or the
+// phone is gone.
+//
+// Threading: UI thread only, except the delete worker (the phone facade
+// and posts to the box).
 #pragma once
 
-#include "ui/pages/page_stub.h"
+#include <memory>
+#include <string>
+#include <vector>
 
-class CContactDlg : public CPageStub {
+#include "app/data/contact_record.h"
+#include "qenui/UIlib.h"
+
+class CContactList;
+class CConstomEditList;
+class CConstomFormList;
+class CConstomInfoList;
+class CConstomNewList;
+class CContactSearchMenu;
+
+// The delete question for the names of the first ticked contacts (at most
+// three) and the ticked count; empty when there is nothing to ask about.
+std::u16string ContactDeleteQuestion(const std::vector<std::u16string>& names, int ticked);
+// The contact matches the search text (see above); an empty text matches nothing.
+bool ContactMatchesSearch(const ContactRecord& contact, const std::u16string& text);
+// The pinyin initial of every character of the name, upper case ("ZS" for 张三).
+std::u16string NameInitials(const std::u16string& name);
+
+class CContactDlg {
  public:
-  explicit CContactDlg(DuiLib::CPaintManagerUI* pm) : CPageStub(pm, {{1262, 1266}}) {}
-  void OnItemClick(DuiLib::TNotifyUI&) {}
-  void OnItemSelect(DuiLib::TNotifyUI&) {}
-  void OnScroll(DuiLib::TNotifyUI&) {}
-  // A contact chosen in the contact search popup.
-  void OnSearchItem(unsigned long contact_id) { searched_ = contact_id; }
-  // The contact menu chose a field group for the contact being edited.
-  void AddFieldGroup(int group) { groups_.push_back(group); }
+  enum View { kViewNew = 0, kViewInfo = 1, kViewEdit = 2 };
 
-  unsigned long Searched() const { return searched_; }
-  const std::vector<int>& Groups() const { return groups_; }
+  explicit CContactDlg(DuiLib::CPaintManagerUI* pm);
+  ~CContactDlg();
+  CContactDlg(const CContactDlg&) = delete;
+  CContactDlg& operator=(const CContactDlg&) = delete;
+
+  void Init();
+  void Show();
+  void OnClick(DuiLib::TNotifyUI& msg);
+  void OnItemClick(DuiLib::TNotifyUI&) {}
+  void OnItemSelect(DuiLib::TNotifyUI& msg);
+  void OnScroll(DuiLib::TNotifyUI& msg);
+  void OnTextChanged(DuiLib::TNotifyUI& msg);
+  void OnReturn(DuiLib::TNotifyUI& msg);
+  // A button went down at the screen point: the search popup hides unless it is there.
+  void OnMouseDown(long x, long y);
+  // A contact chosen in the contact search popup.
+  void OnSearchItem(unsigned long contact_id);
+  // The contact menu chose a field group.
+  void AddFieldGroup(int group);
+  void Clear();
+  DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam, bool& bHandled);
+  static bool Owns(DuiLib::UINT message) { return message >= 1262 && message <= 1266; }
+
+  int CurrentView() const;
+  CContactSearchMenu& SearchMenu() { return *search_menu_; }
 
  private:
-  unsigned long searched_ = 0;
-  std::vector<int> groups_;
+  void ResetNewForm();
+  void ShowContact(int32_t id);
+  void FillDetails(const ContactRecord& contact);
+  void FillEditForm(const ContactRecord& contact);
+  void AddFields(CConstomEditList* list, const ContactRecord& contact);
+  void SelectView(int view);
+  void Save();
+  void Cancel();
+  void SaveEditCheck();
+  void Delete();
+  void OnRowCheckBox(DuiLib::CControlUI* box);
+  void OnCheckAll();
+  void UpdateTickState();
+  void OnListLoaded();
+  void OnDetailsReady(int32_t id);
+  void OnDeleted(int32_t id);
+  void OnAdded(int32_t id, int position);
+  void OnBusy(bool busy);
+  void Search(const std::u16string& text);
+  void CountAction(int id);
+  DuiLib::HWND MainWindow() const;
+
+  DuiLib::CPaintManagerUI* pm_;
+  CContactList* list_ = nullptr;
+  DuiLib::CTabLayoutUI* tab_ = nullptr;
+  DuiLib::CControlUI* new_name_ = nullptr;
+  DuiLib::CControlUI* edit_name_ = nullptr;
+  DuiLib::CControlUI* name_label_ = nullptr;
+  CConstomNewList* new_list_ = nullptr;
+  CConstomEditList* edit_list_ = nullptr;
+  CConstomInfoList* info_list_ = nullptr;
+  DuiLib::CComboUI* new_cbx_ = nullptr;
+  DuiLib::CComboUI* edit_cbx_ = nullptr;
+  DuiLib::CControlUI* del_btn_ = nullptr;
+  DuiLib::CControlUI* ok_btn_ = nullptr;
+  DuiLib::CControlUI* refresh_btn_ = nullptr;
+  DuiLib::CCheckBoxUI* chk_ = nullptr;
+  DuiLib::CTabLayoutUI* load_tab_ = nullptr;
+  DuiLib::CAnimationUI* loading_ = nullptr;
+  DuiLib::CControlUI* search_edit_ = nullptr;
+  std::unique_ptr<ContactRecord> pending_;
+  std::unique_ptr<CContactSearchMenu> search_menu_;
 };

@@ -1,7 +1,5 @@
-// Windows that the main window's menu and buttons open (stubs until each is
-// built): the settings window, the About window and the feedback window.
-// Each stub logs that it is not there yet and returns; the About and the
-// feedback windows are the real ones (modal).
+// Windows that the main window's menu and buttons open: the settings
+// window, the About window and the feedback window (all modal).
 #pragma once
 
 #include "qenui/UIlib.h"

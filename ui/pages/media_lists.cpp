@@ -3,7 +3,6 @@
 #include <string>
 
 #include "ui/pages/media_text.h"
-#include "ui/task_windows/task_lists.h"
 
 using namespace DuiLib;
 
@@ -38,7 +37,7 @@ void MarkRow(CControlUI* row, LPCTSTR box_name, int32_t id) {
 
 bool CMusicList::AddMusic(const MusicRecord* record, int index) {
   if (!record) return false;
-  CControlUI* row = BuildListRow(this, m_builder, m_bParsed, u"wnd_xml\\musiclist_item.xml", index);
+  CControlUI* row = AddRowFromLayout(m_builder, m_bParsed, u"wnd_xml\\musiclist_item.xml", index);
   if (!row) return false;
   FillRow(row, record);
   return true;
@@ -56,7 +55,7 @@ void CMusicList::FillRow(CControlUI* row, const MusicRecord* record) {
 
 bool CVideoList::AddVideo(const VideoRecord* record, int index) {
   if (!record) return false;
-  CControlUI* row = BuildListRow(this, m_builder, m_bParsed, u"wnd_xml\\videolist_item.xml", index);
+  CControlUI* row = AddRowFromLayout(m_builder, m_bParsed, u"wnd_xml\\videolist_item.xml", index);
   if (!row) return false;
   FillRow(row, record);
   return true;

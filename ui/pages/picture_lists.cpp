@@ -5,7 +5,6 @@
 #include "ui/controls/button_state.h"
 #include "ui/pages/media_phone.h"
 #include "ui/pages/media_text.h"
-#include "ui/task_windows/task_lists.h"
 
 using namespace DuiLib;
 
@@ -63,7 +62,7 @@ CControlUI* CPictureSubList::CreateControl(LPCTSTR cls) {
 }
 
 bool CPictureSubList::AddImage(const ImageRecord& record, int index) {
-  CControlUI* row = BuildListRow(this, m_builder, m_bParsed, u"wnd_xml\\picsublist_item.xml", index);
+  CControlUI* row = AddRowFromLayout(m_builder, m_bParsed, u"wnd_xml\\picsublist_item.xml", index);
   if (!row) return false;
   SetRowData(row, record);
   FillImage(row, record);
@@ -134,7 +133,7 @@ CControlUI* CPictureList::CreateControl(LPCTSTR cls) {
 CPictureSubList* CPictureList::GridOf(CControlUI* row) { return dynamic_cast<CPictureSubList*>(Sub(row, u"picsub_list")); }
 
 bool CPictureList::AddAlbum(const PictureAlbum& album, int index) {
-  CControlUI* row = BuildListRow(this, m_builder, m_bParsed, u"wnd_xml\\pichomelist_item.xml", index);
+  CControlUI* row = AddRowFromLayout(m_builder, m_bParsed, u"wnd_xml\\pichomelist_item.xml", index);
   if (!row) return false;
   FillRow(row, album);
   return true;

@@ -88,19 +88,8 @@ std::u16string TaskSpeedText(int32_t bytes_per_second) {
   return text.str();
 }
 
-CControlUI* BuildListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int index) {
-  CControlUI* row = nullptr;
-  if (!parsed) {
-    row = builder.Create(layout, nullptr, list, list->GetManager());
-    parsed = row != nullptr;
-  } else {
-    row = builder.Create(list, list->GetManager());
-  }
-  if (row && !(index < 0 ? list->Add(row) : list->AddAt(row, index))) {
-    delete row;
-    row = nullptr;
-  }
-  return row;
+CControlUI* BuildListRow(CListUIEx* list, CDialogBuilder& builder, bool& parsed, LPCTSTR layout) {
+  return list->AddRowFromLayout(builder, parsed, layout);
 }
 
 // ---------------- CTaskOnlineList ----------------

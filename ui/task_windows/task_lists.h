@@ -68,8 +68,6 @@ class CTaskOfflineList : public CListUIEx {
   bool m_bParsed = false;
 };
 
-// A row built from the list's layout file (parsed once, then copied) and
-// appended (index < 0) or inserted at `index`; null when it cannot be built
-// or added (a built row that is not added is deleted).
+// A row built from the list's layout file (parsed once, then copied).
 DuiLib::CControlUI* BuildListRow(CListUIEx* list, DuiLib::CDialogBuilder& builder, bool& parsed,
-                                 DuiLib::LPCTSTR layout, int index = -1);
+                                 DuiLib::LPCTSTR layout);

@@ -113,8 +113,8 @@ inline void Shot(DuiLib::HWND h, const std::string& name) {
   EXPECT_TRUE(stat(path.c_str(), &st) == 0 && st.st_size > 0) << path;
 }
 
-// Saves what the screen shows over the window (popups and boxes over it
-// included) as PD_SCREENSHOT_DIR/name.
+// Saves what the X server shows over the window's rectangle, popups and
+// other windows on top included, as PD_SCREENSHOT_DIR/name.
 inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
   gdk_display_sync(gdk_display_get_default());

@@ -56,3 +56,35 @@ TEST(BufferTest, AReplyReadInSmallPiecesMovesOnlyAFewTimes) {
   EXPECT_EQ(buffer.GetData()[buffer.GetLength()], 0);
   EXPECT_LT(moves, 40);
 }
+
+TEST(BufferTest, ReadsStraightIntoItsRoomAndIsHandedOnWhole) {
+  // A reader fills the room in pieces of every size up to the whole room;
+  // the content is what was written, always zero-terminated.
+  CBufferT<unsigned char> buffer(16);
+  std::string expected;
+  for (size_t want : {1u, 15u, 16u, 17u, 4096u, 3u, 100000u}) {
+    size_t room = 0;
+    unsigned char* to = buffer.AppendRoom(want, &room);
+    ASSERT_NE(to, nullptr);
+    ASSERT_GE(room, want);
+    const size_t fill = want == 3u ? room : want;  // once the whole room
+    for (size_t k = 0; k < fill; ++k) to[k] = static_cast<unsigned char>('a' + (expected.size() + k) % 26);
+    for (size_t k = 0; k < fill; ++k) expected += static_cast<char>('a' + (expected.size()) % 26);
+    buffer.Commit(fill);
+    ASSERT_EQ(buffer.GetLength(), expected.size());
+    ASSERT_EQ(buffer.GetData()[buffer.GetLength()], 0);
+    ASSERT_LT(buffer.GetLength(), buffer.GetCapacity());
+  }
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.GetData()), buffer.GetLength()), expected);
+
+  // Swap hands the memory over: no copy, and the other side gets the old.
+  CBufferT<unsigned char> other(512);
+  const unsigned char* data = buffer.GetData();
+  const unsigned char* empty = other.GetData();
+  other.Swap(buffer);
+  EXPECT_EQ(other.GetData(), data);
+  EXPECT_EQ(other.GetLength(), expected.size());
+  EXPECT_EQ(buffer.GetData(), empty);
+  EXPECT_EQ(buffer.GetLength(), 0u);
+  EXPECT_EQ(buffer.GetData()[0], 0);
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/data/tests/contact_request_lines.h"
 #include "app/data/tests/data_test_support.h"
 #include "app/data/tests/scripted_agent.h"
 #include "foundation/base/code_page.h"
@@ -40,27 +41,7 @@ std::vector<int32_t> Ids(const std::vector<ContactRecord>& list) {
   return ids;
 }
 
-// The contact of a captured request as lines "tag name=value ...", in the
-// order written.
-std::vector<std::string> ContactLines(const std::string& request) {
-  CXmlDocument document(AnsiToWString(request));
-  std::vector<std::string> lines;
-  if (!document.FindElement(u"request") || !document.IntoElement() || !document.FindElement(u"cmd") ||
-      !document.IntoElement() || !document.FindElement(u"contact"))
-    return lines;
-  auto line = [&document] {
-    std::string text = WStringToAnsi(document.GetTagName());
-    for (int i = 0; !document.GetAttributeName(i).empty(); ++i) {
-      const std::u16string name = document.GetAttributeName(i);
-      text += " " + WStringToAnsi(name) + "=" + WStringToAnsi(document.GetAttribute(name));
-    }
-    return text;
-  };
-  lines.push_back(line());
-  document.IntoElement();
-  while (document.FindElement()) lines.push_back(line());
-  return lines;
-}
+using data_test::ContactLines;
 
 class ContactMgrTest : public ::testing::Test {
  protected:

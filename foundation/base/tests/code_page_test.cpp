@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "foundation/base/code_page.h"
 #include "foundation/base/unicode.h"
 
@@ -138,5 +140,38 @@ TEST(Utf8Decoding, RunsOfAsciiAndSequencesAlike) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(unicode::Utf8ToUtf16(c.bytes.data(), c.bytes.size()), c.text) << c.bytes;
+  }
+}
+
+// The whole-text decoder reads runs of ASCII and the common forms by fast
+// paths and works a piece at a time; whatever the mix, and wherever a
+// sequence falls against a piece boundary, it must give what reading one
+// sequence after another with the strict reader gives.
+TEST(Utf8Decoding, FastPathsDecodeLikeTheSequenceReader) {
+  const auto reference = [](const std::string& bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::u16string out;
+    for (size_t i = 0; i < bytes.size();) {
+      const unicode::Utf8Sequence seq = unicode::ReadUtf8Sequence(s, bytes.size(), i);
+      unicode::AppendUtf16(out, seq.length ? seq.value : unicode::kReplacement);
+      i += static_cast<size_t>(seq.length ? seq.length : seq.prefix);
+    }
+    return out;
+  };
+  const char* const pieces[] = {
+      "plain ascii run of text ", "<a b=\"c\">", "\xC3\xA9", "\xE4\xB8\xAD\xE6\x96\x87",
+      "\xF0\x9F\x98\x80", "\xE0\xA4\x85", "\xED\x9F\xBF", "\xED\xA0\x80", "\xEF\xBF\xBD",
+      "\xC0\xAF", "\x80", "\xE4\xB8", "\xF4\x90\x80\x80", "\xFF", ""};  // "": a zero byte
+  std::mt19937 random(33);
+  for (int round = 0; round < 200; ++round) {
+    std::string bytes;
+    const size_t target = round < 100 ? random() % 64 : 4000 + random() % 9000;
+    while (bytes.size() < target) {
+      const size_t k = random() % (sizeof(pieces) / sizeof(pieces[0]));
+      bytes += k + 1 == sizeof(pieces) / sizeof(pieces[0]) ? std::string(1, '\0') : pieces[k];
+    }
+    // Cut anywhere, so a sequence may be broken by the end too.
+    bytes.resize(target);
+    ASSERT_EQ(unicode::Utf8ToUtf16(bytes.data(), bytes.size()), reference(bytes)) << round;
   }
 }

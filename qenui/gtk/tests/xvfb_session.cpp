@@ -33,19 +33,21 @@ bool FindInPath(const char* prog) {
 }
 }  // namespace
 
-bool XvfbSession::Start(std::string* error) {
+bool XvfbSession::Start(std::string* error, const std::vector<std::string>& extraArgs) {
   if (!FindInPath("Xvfb")) { *error = "Xvfb is not installed (Debian package xvfb)"; return false; }
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) { *error = std::strerror(errno); return false; }
   std::string fdArg = std::to_string(fds[1]);
-  const char* argv[] = {"Xvfb", "-displayfd", fdArg.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", nullptr};
+  std::vector<const char*> argv = {"Xvfb", "-displayfd", fdArg.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp"};
+  for (const std::string& a : extraArgs) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   // The write end must survive exec in the child: dup it onto itself without CLOEXEC.
   posix_spawn_file_actions_adddup2(&actions, fds[1], fds[1]);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  int rc = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+  int rc = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   if (rc != 0) { close(fds[0]); m_pid = 0; *error = std::string("cannot start Xvfb: ") + std::strerror(rc); return false; }

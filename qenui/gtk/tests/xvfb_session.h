@@ -5,14 +5,16 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace qenui_gtk_test {
 
 class XvfbSession {
  public:
   // Starts Xvfb and points DISPLAY at it; false (with the reason) when Xvfb
-  // is missing or does not come up.
-  bool Start(std::string* error);
+  // is missing or does not come up. extraArgs go to Xvfb after its own
+  // (e.g. "-extension", "GLX" for a display without GL).
+  bool Start(std::string* error, const std::vector<std::string>& extraArgs = {});
   void Stop();
   ~XvfbSession() { Stop(); }
   const std::string& Display() const { return m_display; }

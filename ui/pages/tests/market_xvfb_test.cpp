@@ -44,6 +44,8 @@ class MarketEnvironment : public ui_xvfb::XvfbWindowsEnvironment {
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new MarketEnvironment);
 
+// What the screen shows over the main window (popups included), as
+// PD_SCREENSHOT_DIR/name.
 void ScreenShot(HWND main, const std::string& name) { ui_xvfb::ScreenShotOver(main, name); }
 
 using market_test::DownloadCall;
