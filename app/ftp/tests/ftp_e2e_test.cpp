@@ -129,11 +129,20 @@ TEST_F(FtpE2eTest, PauseCancelsOnlyItsOwnTransfer) {
   FtpTransferContext up{0, 0x701};
   std::atomic<bool> result{true};
   std::thread upload([&] { result = tool_.UploadFile("sdcard/big.bin", big.c_str(), &up); });
-  // Wait for the first progress of the upload, then cancel it from here.
-  for (int i = 0; i < 1000 && PercentsFor(0x701).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // Wait until the upload's bytes flow (its data connection is made: the
+  // first progress comes before that), then cancel it from here. The
+  // simulated phone, like the agent, has one passive data port, so two
+  // sessions asking for it at once could be paired crosswise.
+  const auto flowing = [] {
+    for (int p : PercentsFor(0x701))
+      if (p > 0) return true;
+    return false;
+  };
+  for (int i = 0; i < 4000 && !flowing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(flowing());
   FtpTransferContext down{0, 0x702};
   const std::string kept = dir_.File("kept.bin");
-  ASSERT_TRUE(tool_.DownloadFileWithProgress("sdcard/keep.bin", kept.c_str(), &down));
+  EXPECT_TRUE(tool_.DownloadFileWithProgress("sdcard/keep.bin", kept.c_str(), &down));  // the upload is joined below
   EXPECT_NE(down.handle, up.handle);
   EXPECT_TRUE(tool_.Pause(up.handle));
   upload.join();
