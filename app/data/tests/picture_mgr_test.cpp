@@ -6,12 +6,11 @@
 #include "app/data/picture_mgr.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 
+#include "app/adb/tests/closed_port.h"
 #include "app/data/tests/data_test_support.h"
 #include "app/data/tests/scripted_agent.h"
 #include "app/data/sms_utility.h"
@@ -73,28 +72,6 @@ std::string Details(int id, int64_t modtm) {
          ".jpg\" thumb=\"/storage/sdcard0/DCIM/.thumbnails/" + std::to_string(id) +
          ".jpg\" bucket=\"Camera\" width=\"64\" height=\"48\"/>";
 }
-
-// A loopback port that is bound and does not listen: connections to it are
-// refused while it lives.
-class RefusingPort {
- public:
-  RefusingPort() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    socklen_t len = sizeof(addr);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-  }
-  ~RefusingPort() { close(fd_); }
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
 
 std::vector<int32_t> Ids(const std::vector<ImageRecord>& records) {
   std::vector<int32_t> ids;
@@ -266,7 +243,7 @@ TEST_F(PictureMgrTest, DetailsWaitForTheListAndAddAsksForThem) {
 }
 
 TEST_F(PictureMgrTest, ImportReportsAFailedUpload) {
-  RefusingPort ftp;
+  testing_support::ClosedPort ftp;
   ASSERT_NE(ftp.port(), 0);
   CFtpCmdTool::Instance()->SetHost("ftp://127.0.0.1", "8:8", ftp.port());
   const std::string local = folders_.folder().path() + "/a.jpg";
@@ -281,7 +258,7 @@ TEST_F(PictureMgrTest, ImportReportsAFailedUpload) {
 TEST_F(PictureMgrTest, GoingAwayWithFetchesQueuedIsSafe) {
   ASSERT_NO_FATAL_FAILURE(Load(Entry(1, 100) + Entry(2, 200)));
   ASSERT_NO_FATAL_FAILURE(Info({1, 2}, Details(1, 100) + Details(2, 200)));
-  RefusingPort ftp;
+  testing_support::ClosedPort ftp;
   CFtpCmdTool::Instance()->SetHost("ftp://127.0.0.1", "8:8", ftp.port());
   for (int i = 0; i < 20; ++i) {
     pictures_->LoadImage(1 + i % 2);
