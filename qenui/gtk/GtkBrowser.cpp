@@ -1,12 +1,14 @@
 // CWebBrowserUI's engine: the WebKit module (WebViewModule.h), opened from
 // the folder of the module that holds this back end (the program's folder).
 //
-// A view is made at once, but the engine is loaded only after its window
-// was first drawn (at low-priority idle), so a window with a browser area
-// is on the screen before WebKitGTK is loaded, and a window that is never
-// shown never loads it. Until then the view keeps what it is asked for (the
-// last address, its bounds) and hands it over when the engine is there; a
-// query of the page (GetElementAttribute) loads the engine at once.
+// A view is made at once, but the engine is loaded only when the view is
+// first needed: when it is first shown with a size, or first asked to go
+// to an address. Even then it waits until its window was drawn (at
+// low-priority idle), so the window is on the screen before WebKitGTK is
+// loaded; a browser area that stays hidden and idle never loads it. Until
+// then the view keeps what it is asked for (the last address, its bounds)
+// and hands it over when the engine is there; a query of the page
+// (GetElementAttribute) loads the engine at once.
 //
 // Without the module file no view is made, as for a window that has no
 // native window: the control stays empty and its navigation does nothing;
@@ -34,7 +36,9 @@ std::string ModuleFolder() {
   return folder;
 }
 
-bool ModuleFilePresent() {
+}  // namespace
+
+bool BrowserModulePresent() {
   static const bool present = [] {
     const std::string path = ModuleFolder() + platform::LibraryFileName(kWebViewModuleName);
     if (access(path.c_str(), R_OK) == 0) return true;
@@ -43,6 +47,8 @@ bool ModuleFilePresent() {
   }();
   return present;
 }
+
+namespace {
 
 // The module's interface; loaded on first use and kept for the process.
 const QenuiWebViewApi* WebViewModule() {
@@ -68,11 +74,6 @@ class CModuleBrowserView : public IBrowserView {
                &CommandStateChange};
     g_object_add_weak_pointer(G_OBJECT(m_window), reinterpret_cast<gpointer*>(&m_window));
     if (m_overlay) g_object_add_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
-    if (gtk_widget_is_drawable(m_window)) {
-      ScheduleLoad();  // already on the screen
-    } else {
-      m_drawHandler = g_signal_connect_after(m_window, "draw", G_CALLBACK(OnWindowDrawn), this);
-    }
   }
 
   ~CModuleBrowserView() override {
@@ -83,8 +84,12 @@ class CModuleBrowserView : public IBrowserView {
   }
 
   void Navigate(const CDuiString& url) override {
-    if (m_view) m_api->navigate(m_view, url.ToUtf8().c_str());
-    else m_pendingUrl = url.ToUtf8();
+    if (m_view) {
+      m_api->navigate(m_view, url.ToUtf8().c_str());
+      return;
+    }
+    m_pendingUrl = url.ToUtf8();
+    Need();
   }
   // Before the engine is there the view has no history, and a refresh of
   // the address it waits for is that load itself.
@@ -96,6 +101,7 @@ class CModuleBrowserView : public IBrowserView {
     m_visible = visible && !rc.IsEmpty();
     m_hasBounds = true;
     if (m_view) ApplyBounds();
+    else if (m_visible) Need();
   }
   CDuiString GetUrl() const override {
     if (!m_view) return CDuiString::FromUtf8(m_pendingUrl);
@@ -115,6 +121,16 @@ class CModuleBrowserView : public IBrowserView {
   }
 
  private:
+  // The view is needed: the engine is loaded once the loop is idle after the
+  // window's first draw (at once when the window is already drawn).
+  void Need() {
+    if (m_tried || m_idle || m_drawHandler || !m_window) return;
+    if (gtk_widget_is_drawable(m_window)) {
+      ScheduleLoad();  // already on the screen
+    } else {
+      m_drawHandler = g_signal_connect_after(m_window, "draw", G_CALLBACK(OnWindowDrawn), this);
+    }
+  }
   // The first draw of the window: the engine follows once the loop is idle,
   // after that frame went out.
   static gboolean OnWindowDrawn(GtkWidget*, cairo_t*, gpointer self) {
@@ -201,7 +217,7 @@ class CModuleBrowserView : public IBrowserView {
 
 std::unique_ptr<IBrowserView> CGtkHost::CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) {
   GtkWidget* window = NativeWindow(hWnd);
-  if (!window || !ModuleFilePresent()) return nullptr;
+  if (!window || !BrowserModulePresent()) return nullptr;
   return std::make_unique<CModuleBrowserView>(this, window, NativeOverlay(hWnd), events);
 }
 
