@@ -299,6 +299,11 @@ CGtkHost* UseGtkHost(std::string* error) {
   if (g_gtkHost) return g_gtkHost;
   // Windows are placed in screen coordinates: that needs X11.
   gdk_set_allowed_backends("x11");
+  BrowserModulePresent();
+  // The font map reads the font configuration on a thread of its own from
+  // its creation on; made first, that runs while GTK starts, and the first
+  // text measured does not wait for it.
+  pango_cairo_font_map_get_default();
   if (!gtk_init_check(nullptr, nullptr)) {
     if (error) *error = "cannot open the X display (DISPLAY is \"" +
                         std::string(g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "") + "\")";

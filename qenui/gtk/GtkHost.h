@@ -121,5 +121,10 @@ class CGtkHost : public IWindowHost {
 CGtkHost* UseGtkHost(std::string* error);
 // The installed GTK host, or null.
 CGtkHost* GetGtkHost();
+// Whether the browser engine's module is beside this back end's module;
+// looked up once and kept. UseGtkHost asks first: finding the folder takes
+// the dynamic loader's lock, which a thread loading libraries holds for
+// long.
+bool BrowserModulePresent();
 
 }  // namespace DuiLib
