@@ -219,6 +219,9 @@ void CPaintManagerUI::SetWindowAttribute(LPCTSTR n, LPCTSTR v) {
 }
 
 // ---- fonts ----
+// A font's metrics are measured when the font is first asked for: a window
+// declares many fonts its first frame does not use, and measuring loads
+// the font's face.
 
 static void FillMetrics(TFontInfo& f) {
   SIZE sz = CPaintManagerUI::GetHost()->MeasureText(u"x", f);
@@ -233,7 +236,7 @@ void CPaintManagerUI::SetDefaultFont(LPCTSTR name, int nSize, bool bBold, bool b
   m_defaultFont.bBold = bBold;
   m_defaultFont.bUnderline = bUnderline;
   m_defaultFont.bItalic = bItalic;
-  FillMetrics(m_defaultFont);
+  m_defaultFont.tm = {};
 }
 
 bool CPaintManagerUI::AddFont(int index, LPCTSTR name, int nSize, bool bBold, bool bUnderline, bool bItalic) {
@@ -244,16 +247,15 @@ bool CPaintManagerUI::AddFont(int index, LPCTSTR name, int nSize, bool bBold, bo
   f.bBold = bBold;
   f.bUnderline = bUnderline;
   f.bItalic = bItalic;
-  FillMetrics(f);
   m_fonts[index] = f;
   return true;
 }
 
 TFontInfo* CPaintManagerUI::GetFontInfo(int index) {
   auto it = m_fonts.find(index);
-  if (it != m_fonts.end()) return &it->second;
-  if (m_defaultFont.tm.tmHeight == 0) FillMetrics(m_defaultFont);
-  return &m_defaultFont;
+  TFontInfo* font = it != m_fonts.end() ? &it->second : &m_defaultFont;
+  if (font->tm.tmHeight == 0) FillMetrics(*font);
+  return font;
 }
 
 SIZE CPaintManagerUI::MeasureText(const std::u16string& text, int fontIndex) {
