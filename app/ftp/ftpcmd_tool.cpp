@@ -1,6 +1,5 @@
 #include "app/ftp/ftpcmd_tool.h"
 
-#include <curl/curl.h>
 #include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -11,6 +10,7 @@
 
 #include "app/core/message_ids.h"
 #include "app/core/phone_message.h"
+#include "app/curl/curl_library.h"
 #include "app/ftp/ftp_url.h"
 #include "foundation/base/log.h"
 
@@ -30,11 +30,11 @@ constexpr long kReceiveBufferBytes = 100 * 1024;
 // Options every handle gets: no signals (threads), bounded waits, the
 // receive buffer.
 void SetCommonOptions(CURL* curl) {
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(CFtpCmdTool::kConnectTimeoutS));
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(CFtpCmdTool::kStallTimeoutS));
+  curl_library::EasySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_library::EasySetopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  curl_library::EasySetopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(CFtpCmdTool::kConnectTimeoutS));
+  curl_library::EasySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_library::EasySetopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(CFtpCmdTool::kStallTimeoutS));
 }
 
 size_t ReadFromFile(char* buffer, size_t size, size_t count, void* stream) {
@@ -119,9 +119,17 @@ void CFtpCmdTool::Release() {
   delete g_instance.exchange(nullptr);
 }
 
-CFtpCmdTool::CFtpCmdTool() { curl_global_init(CURL_GLOBAL_ALL); }
+CFtpCmdTool::CFtpCmdTool() = default;
 
-CFtpCmdTool::~CFtpCmdTool() { curl_global_cleanup(); }
+CFtpCmdTool::~CFtpCmdTool() {
+  if (curl_ready_) curl_library::GlobalCleanup();
+}
+
+bool CFtpCmdTool::CurlReady() {
+  // libcurl is opened and set up by the first transfer, not at start.
+  std::call_once(curl_once_, [this] { curl_ready_ = curl_library::GlobalInit(CURL_GLOBAL_ALL) == CURLE_OK; });
+  return curl_ready_;
+}
 
 void CFtpCmdTool::SetHost(const std::string& host, const std::string& login, int port) {
   std::lock_guard<std::mutex> hold(lock_);
@@ -181,31 +189,31 @@ bool CFtpCmdTool::UploadFile(const char* remote, const char* local, FtpTransferC
   }
   bool result = false;
   std::shared_ptr<Transfer> transfer;
-  CURL* curl = curl_easy_init();
+  CURL* curl = CurlReady() ? curl_library::EasyInit() : nullptr;
   if (curl == nullptr) {
     PD_LOG_ERROR("curl_easy_init failed Ftphost_url=%s local_path=%s", url.c_str(), local);
   } else {
     SetCommonOptions(curl);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadFromFile);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERPWD, login.c_str());
-    curl_easy_setopt(curl, CURLOPT_READDATA, file);
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
-    curl_easy_setopt(curl, CURLOPT_FTP_CREATE_MISSING_DIRS, 1L);
+    curl_library::EasySetopt(curl, CURLOPT_READFUNCTION, ReadFromFile);
+    curl_library::EasySetopt(curl, CURLOPT_URL, url.c_str());
+    curl_library::EasySetopt(curl, CURLOPT_USERPWD, login.c_str());
+    curl_library::EasySetopt(curl, CURLOPT_READDATA, file);
+    curl_library::EasySetopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_library::EasySetopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    curl_library::EasySetopt(curl, CURLOPT_FTP_CREATE_MISSING_DIRS, 1L);
     if (context != nullptr) {
       transfer = BeginTransfer(context, true);
-      curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-      curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, TransferProgress);
-      curl_easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
+      curl_library::EasySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+      curl_library::EasySetopt(curl, CURLOPT_XFERINFOFUNCTION, TransferProgress);
+      curl_library::EasySetopt(curl, CURLOPT_XFERINFODATA, transfer.get());
     }
-    CURLcode code = curl_easy_perform(curl);
+    CURLcode code = curl_library::EasyPerform(curl);
     result = code == CURLE_OK;
     if (!result) {
-      PD_LOG_ERROR("curl_easy_perform() failed=%s Ftphost_url=%s local_path=%s", curl_easy_strerror(code),
+      PD_LOG_ERROR("curl_easy_perform() failed=%s Ftphost_url=%s local_path=%s", curl_library::EasyStrerror(code),
                    url.c_str(), local);
     }
-    curl_easy_cleanup(curl);
+    curl_library::EasyCleanup(curl);
   }
   fclose(file);
   if (transfer != nullptr && transfer->cancel.load()) {
@@ -229,28 +237,28 @@ bool CFtpCmdTool::DownloadFileWithProgress(const char* remote, const char* local
   target.path = local;
   bool result = false;
   std::shared_ptr<Transfer> transfer;
-  CURL* curl = curl_easy_init();
+  CURL* curl = CurlReady() ? curl_library::EasyInit() : nullptr;
   if (curl == nullptr) {
     PD_LOG_ERROR("curl_easy_init failed ftp_path=%s local_path=%s\r\n", url.c_str(), local);
   } else {
     SetCommonOptions(curl);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERPWD, login.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+    curl_library::EasySetopt(curl, CURLOPT_URL, url.c_str());
+    curl_library::EasySetopt(curl, CURLOPT_USERPWD, login.c_str());
+    curl_library::EasySetopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_library::EasySetopt(curl, CURLOPT_WRITEDATA, &target);
     if (context != nullptr) {
       transfer = BeginTransfer(context, false);
-      curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-      curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, TransferProgress);
-      curl_easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
+      curl_library::EasySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+      curl_library::EasySetopt(curl, CURLOPT_XFERINFOFUNCTION, TransferProgress);
+      curl_library::EasySetopt(curl, CURLOPT_XFERINFODATA, transfer.get());
     }
-    CURLcode code = curl_easy_perform(curl);
+    CURLcode code = curl_library::EasyPerform(curl);
     result = code == CURLE_OK && !target.failed;
     if (!result) {
-      PD_LOG_ERROR("curl_easy_perform() failed=%s ftp_path=%s local_path=%s\r\n", curl_easy_strerror(code),
+      PD_LOG_ERROR("curl_easy_perform() failed=%s ftp_path=%s local_path=%s\r\n", curl_library::EasyStrerror(code),
                    url.c_str(), local);
     }
-    curl_easy_cleanup(curl);
+    curl_library::EasyCleanup(curl);
   }
   PD_LOG_INFO("curl download over\r\n");
   if (transfer != nullptr && transfer->cancel.load()) result = false;
@@ -268,23 +276,24 @@ bool CFtpCmdTool::DownloadFile(const char* url, const char* local) {
   DownloadTarget target;
   target.path = local;
   bool result = false;
-  CURL* curl = curl_easy_init();
+  CURL* curl = CurlReady() ? curl_library::EasyInit() : nullptr;
   if (curl != nullptr) {
     SetCommonOptions(curl);
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);  // an error page is no file
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
-    CURLcode code = curl_easy_perform(curl);
+    curl_library::EasySetopt(curl, CURLOPT_URL, url);
+    curl_library::EasySetopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_library::EasySetopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    curl_library::EasySetopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_library::EasySetopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_library::EasySetopt(curl, CURLOPT_FAILONERROR, 1L);  // an error page is no file
+    curl_library::EasySetopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_library::EasySetopt(curl, CURLOPT_WRITEDATA, &target);
+    CURLcode code = curl_library::EasyPerform(curl);
     result = code == CURLE_OK && !target.failed;
     if (!result) {
-      PD_LOG_ERROR("curl_easy_perform() failed=%s ftp_path=%s local_path=%s", curl_easy_strerror(code), url, local);
+      PD_LOG_ERROR("curl_easy_perform() failed=%s ftp_path=%s local_path=%s", curl_library::EasyStrerror(code), url,
+                   local);
     }
-    curl_easy_cleanup(curl);
+    curl_library::EasyCleanup(curl);
   } else {
     PD_LOG_ERROR("curl_easy_init failed ftp_path=%s local_path=%s", url, local);
   }
@@ -300,20 +309,20 @@ bool CFtpCmdTool::DeleteFile(const char* remote) {
     url = base_url_;
     login = login_;
   }
-  CURL* curl = curl_easy_init();
+  CURL* curl = CurlReady() ? curl_library::EasyInit() : nullptr;
   if (curl == nullptr) return false;
   const std::string command = std::string("DELE ") + remote;
-  curl_slist* quote = curl_slist_append(nullptr, command.c_str());
+  curl_slist* quote = curl_library::SlistAppend(nullptr, command.c_str());
   SetCommonOptions(curl);
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_USERPWD, login.c_str());
-  curl_easy_setopt(curl, CURLOPT_QUOTE, quote);
-  curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);  // no listing of the folder after the command
-  CURLcode code = curl_easy_perform(curl);
-  curl_slist_free_all(quote);
-  curl_easy_cleanup(curl);
+  curl_library::EasySetopt(curl, CURLOPT_URL, url.c_str());
+  curl_library::EasySetopt(curl, CURLOPT_USERPWD, login.c_str());
+  curl_library::EasySetopt(curl, CURLOPT_QUOTE, quote);
+  curl_library::EasySetopt(curl, CURLOPT_NOBODY, 1L);  // no listing of the folder after the command
+  CURLcode code = curl_library::EasyPerform(curl);
+  curl_library::SlistFreeAll(quote);
+  curl_library::EasyCleanup(curl);
   if (code != CURLE_OK) {
-    PD_LOG_ERROR("curl_easy_perform() failed=%s file_path=%s ", curl_easy_strerror(code), remote);
+    PD_LOG_ERROR("curl_easy_perform() failed=%s file_path=%s ", curl_library::EasyStrerror(code), remote);
     return false;
   }
   PD_LOG_INFO("curl deleteFile over");

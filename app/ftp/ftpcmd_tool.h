@@ -57,7 +57,12 @@ class CFtpCmdTool {
  private:
   std::shared_ptr<Transfer> BeginTransfer(FtpTransferContext* context, bool upload);
   void EndTransfer(const std::shared_ptr<Transfer>& transfer);
+  // libcurl's global set-up, done once by the first transfer (any thread);
+  // false when libcurl cannot be used.
+  bool CurlReady();
 
+  std::once_flag curl_once_;
+  bool curl_ready_ = false;  // written once under curl_once_
   mutable std::mutex lock_;  // guards the base URL, the login and the transfer table
   std::string base_url_;
   std::string login_;

@@ -1,10 +1,10 @@
 #include "app/web/easy_curl_get.h"
 
-#include <curl/curl.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "app/curl/curl_library.h"
 
 size_t CurlWriteCallback(char* data, size_t size, size_t count, void* binding_pointer) {
   auto* binding = static_cast<CurlWriteBinding*>(binding_pointer);
@@ -28,8 +28,8 @@ EasyCurlGet::EasyCurlGet() { handle_.binding.buffer = &response_; }
 EasyCurlGet::~EasyCurlGet() {
   FreeResponse();
   if (handle_.curl != nullptr) {
-    curl_easy_cleanup(static_cast<CURL*>(handle_.curl));
-    curl_global_cleanup();
+    curl_library::EasyCleanup(static_cast<CURL*>(handle_.curl));
+    curl_library::GlobalCleanup();
   }
 }
 
@@ -42,22 +42,22 @@ void EasyCurlGet::FreeResponse() {
 bool EasyCurlGet::Perform(const char* url) {
   if (handle_.curl == nullptr) {
     // Paired with the cleanup in the destructor, once per handle made.
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
-    handle_.curl = curl_easy_init();
+    if (curl_library::GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
+    handle_.curl = curl_library::EasyInit();
     if (handle_.curl == nullptr) {
-      curl_global_cleanup();
+      curl_library::GlobalCleanup();
       return false;
     }
   }
   FreeResponse();
   CURL* curl = static_cast<CURL*>(handle_.curl);
-  curl_easy_setopt(curl, CURLOPT_URL, url != nullptr ? url : "");
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &handle_.binding);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CurlWriteCallback);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTimeoutSeconds);
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  return curl_easy_perform(curl) == CURLE_OK;
+  curl_library::EasySetopt(curl, CURLOPT_URL, url != nullptr ? url : "");
+  curl_library::EasySetopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_library::EasySetopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_library::EasySetopt(curl, CURLOPT_WRITEDATA, &handle_.binding);
+  curl_library::EasySetopt(curl, CURLOPT_WRITEFUNCTION, &CurlWriteCallback);
+  curl_library::EasySetopt(curl, CURLOPT_TIMEOUT, kTimeoutSeconds);
+  curl_library::EasySetopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_library::EasySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+  return curl_library::EasyPerform(curl) == CURLE_OK;
 }
