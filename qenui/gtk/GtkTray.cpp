@@ -9,10 +9,35 @@
 namespace DuiLib {
 
 CGtkTray::~CGtkTray() {
+  if (m_idle) g_source_remove(m_idle);
   for (auto& [id, icon] : m_icons) {
-    g_object_unref(icon->status);
+    if (icon->status) g_object_unref(icon->status);
     delete icon;
   }
+}
+
+gboolean CGtkTray::MakeWaitingIcons(gpointer self) {
+  auto* tray = static_cast<CGtkTray*>(self);
+  tray->m_idle = 0;
+  for (auto& [id, icon] : tray->m_icons)
+    if (!icon->status) tray->MakeStatusIcon(icon);
+  return G_SOURCE_REMOVE;
+}
+
+void CGtkTray::MakeStatusIcon(Icon* icon) {
+  icon->status = gtk_status_icon_new();
+  SetPicture(icon);
+  gtk_status_icon_set_tooltip_text(icon->status, icon->info.sTip.ToUtf8().c_str());
+  g_signal_connect(icon->status, "button-press-event", G_CALLBACK(OnButton), icon);
+  g_signal_connect(icon->status, "popup-menu", G_CALLBACK(OnPopup), icon);
+  gtk_status_icon_set_visible(icon->status, TRUE);
+}
+
+void CGtkTray::DropStatusIcon(Icon* icon) {
+  if (!icon->status) return;
+  gtk_status_icon_set_visible(icon->status, FALSE);
+  g_object_unref(icon->status);
+  icon->status = nullptr;
 }
 
 void CGtkTray::SetPicture(Icon* icon) {
@@ -37,27 +62,27 @@ bool CGtkTray::Apply(UINT op, const TTrayIcon& info) {
   switch (op) {
     case NIM_ADD: {
       if (it != m_icons.end() || !IsWindow(info.hWnd)) return false;
-      auto* icon = new Icon{info, gtk_status_icon_new()};
-      SetPicture(icon);
-      gtk_status_icon_set_tooltip_text(icon->status, info.sTip.ToUtf8().c_str());
-      g_signal_connect(icon->status, "button-press-event", G_CALLBACK(OnButton), icon);
-      g_signal_connect(icon->status, "popup-menu", G_CALLBACK(OnPopup), icon);
-      gtk_status_icon_set_visible(icon->status, TRUE);
-      m_icons[info.uID] = icon;
+      m_icons[info.uID] = new Icon{info, nullptr};
+      if (!m_idle) m_idle = g_idle_add_full(G_PRIORITY_LOW, &MakeWaitingIcons, this, nullptr);
       return true;
     }
     case NIM_MODIFY: {
       if (it == m_icons.end()) return false;
       Icon* icon = it->second;
-      if (info.uFlags & NIF_TIP) { icon->info.sTip = info.sTip; gtk_status_icon_set_tooltip_text(icon->status, info.sTip.ToUtf8().c_str()); }
-      if (info.uFlags & NIF_ICON) { icon->info.sIcon = info.sIcon; SetPicture(icon); }
+      if (info.uFlags & NIF_TIP) {
+        icon->info.sTip = info.sTip;
+        if (icon->status) gtk_status_icon_set_tooltip_text(icon->status, info.sTip.ToUtf8().c_str());
+      }
+      if (info.uFlags & NIF_ICON) {
+        icon->info.sIcon = info.sIcon;
+        if (icon->status) SetPicture(icon);
+      }
       if (info.uFlags & NIF_MESSAGE) icon->info.uCallbackMessage = info.uCallbackMessage;
       return true;
     }
     case NIM_DELETE: {
       if (it == m_icons.end()) return false;
-      gtk_status_icon_set_visible(it->second->status, FALSE);
-      g_object_unref(it->second->status);
+      DropStatusIcon(it->second);
       delete it->second;
       m_icons.erase(it);
       return true;
@@ -74,15 +99,14 @@ bool CGtkTray::IsOwner(HWND owner) const {
 
 bool CGtkTray::Embedded() const {
   for (auto& [id, icon] : m_icons)
-    if (gtk_status_icon_is_embedded(icon->status)) return true;
+    if (icon->status && gtk_status_icon_is_embedded(icon->status)) return true;
   return false;
 }
 
 void CGtkTray::OwnerDestroyed(HWND owner) {
   for (auto it = m_icons.begin(); it != m_icons.end();) {
     if (it->second->info.hWnd == owner) {
-      gtk_status_icon_set_visible(it->second->status, FALSE);
-      g_object_unref(it->second->status);
+      DropStatusIcon(it->second);
       delete it->second;
       it = m_icons.erase(it);
     } else {
@@ -91,9 +115,11 @@ void CGtkTray::OwnerDestroyed(HWND owner) {
   }
 }
 
-GtkStatusIcon* CGtkTray::StatusIcon(UINT id) const {
+GtkStatusIcon* CGtkTray::StatusIcon(UINT id) {
   auto it = m_icons.find(id);
-  return it == m_icons.end() ? nullptr : it->second->status;
+  if (it == m_icons.end()) return nullptr;
+  if (!it->second->status) MakeStatusIcon(it->second);
+  return it->second->status;
 }
 
 gboolean CGtkTray::OnButton(GtkStatusIcon*, GdkEventButton* ev, gpointer data) {

@@ -2,6 +2,12 @@
 // callback message (wParam = icon id, lParam = WM_LBUTTONUP, WM_RBUTTONUP or
 // WM_LBUTTONDBLCLK), as the shell's notification area sends them.
 //
+// An icon's GtkStatusIcon is made when the loop is next idle after NIM_ADD,
+// once the windows shown with it were drawn: making one measures GTK's own
+// font, which a window's first frame need not wait for. Until then the icon
+// is kept as asked for (and changed or removed as asked); a notification
+// area takes an icon some time after it is made in any case.
+//
 // Threading: UI thread only.
 #pragma once
 
@@ -23,14 +29,18 @@ class CGtkTray {
   // True when a notification area shows the icons.
   bool Embedded() const;
   void OwnerDestroyed(HWND owner);
-  GtkStatusIcon* StatusIcon(UINT id) const;  // null when no such icon
+  GtkStatusIcon* StatusIcon(UINT id);  // made now if still waiting; null when no such icon
 
  private:
   struct Icon { TTrayIcon info; GtkStatusIcon* status = nullptr; };
   static void OnPopup(GtkStatusIcon* s, guint button, guint time, gpointer data);
   static gboolean OnButton(GtkStatusIcon* s, GdkEventButton* ev, gpointer data);
+  static gboolean MakeWaitingIcons(gpointer self);
+  void MakeStatusIcon(Icon* icon);
+  static void DropStatusIcon(Icon* icon);
   void SetPicture(Icon* icon);
   std::map<UINT, Icon*> m_icons;  // by id
+  guint m_idle = 0;  // the idle source that makes waiting icons
 };
 
 }  // namespace DuiLib

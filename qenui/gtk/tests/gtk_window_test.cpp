@@ -617,6 +617,39 @@ TEST_F(GtkWindowTest, FileAndFolderChoosersAnswerThroughGtkDialogs) {
   rmdir(dir.c_str());
 }
 
+// The icon's GTK object is made once the loop is idle; what is asked for
+// before then is what it shows, and an icon removed before then leaves
+// nothing behind. (GtkStatusIcon is deprecated but is the X11 tray.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+TEST_F(GtkWindowTest, TrayIconChangedOrRemovedBeforeItIsMadeShowsTheLastRequest) {
+  auto w = Show(u"wnd_xml\\demo_wnd.xml");
+  TTrayIcon icon;
+  icon.hWnd = *w;
+  icon.uID = 7;
+  icon.uFlags = NIF_TIP;
+  icon.sTip = u"first";
+  ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, icon));
+  icon.sTip = u"第二";
+  ASSERT_TRUE(Shell_NotifyIcon(NIM_MODIFY, icon));
+  PumpFor(100);
+  GtkStatusIcon* status = GetGtkHost()->TrayStatusIcon(7);
+  ASSERT_NE(status, nullptr);
+  gchar* tip = gtk_status_icon_get_tooltip_text(status);
+  EXPECT_STREQ(tip, "第二");
+  g_free(tip);
+  EXPECT_TRUE(gtk_status_icon_get_visible(status));
+  EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, icon));
+
+  icon.uID = 8;
+  ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, icon));
+  EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, icon));  // before the loop made it
+  PumpFor(100);
+  EXPECT_EQ(GetGtkHost()->TrayStatusIcon(8), nullptr);
+  DestroyWindow(*w);
+}
+#pragma GCC diagnostic pop
+
 TEST_F(GtkWindowTest, TrayClicksReachTheOwnerAndWithoutATrayHidingMinimises) {
   auto w = Show(u"wnd_xml\\demo_wnd.xml");
   GtkWidget* gw = GetGtkHost()->NativeWindow(*w);
