@@ -160,6 +160,12 @@ std::string PhoneSim::Field(const std::string& key) const {
 
 int PhoneSim::Port(const std::string& key) const { return std::atoi(Field(key).c_str()); }
 
+void PhoneSim::ExportForwardedPorts() const {
+  setenv("PHONEDECK_AGENT_PORT", Field("agent_port").c_str(), 1);
+  setenv("PHONEDECK_FTP_PORT", Field("ftp_port").c_str(), 1);
+  setenv("PHONEDECK_FTP_PASSIVE_PORT", Field("ftp_passive_port").c_str(), 1);
+}
+
 std::string PhoneSim::Control(const std::string& command) const {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return "ERR socket";

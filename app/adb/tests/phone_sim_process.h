@@ -35,6 +35,10 @@ class PhoneSim {
   // A field of the READY line ("serial", "agent_port", ...); empty if absent.
   std::string Field(const std::string& key) const;
   int Port(const std::string& key) const;
+  // Points the program code in this process at the agent and FTP ports the
+  // simulator forwarded (PHONEDECK_AGENT_PORT, PHONEDECK_FTP_PORT,
+  // PHONEDECK_FTP_PASSIVE_PORT); for a simulator started with --forward.
+  void ExportForwardedPorts() const;
 
   // One control command; the reply line ("OK ..." / "ERR ...").
   std::string Control(const std::string& command) const;

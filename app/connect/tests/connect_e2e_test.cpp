@@ -39,9 +39,7 @@ class ConnectE2eTest : public ::testing::Test {
     unsetenv("PHONEDECK_ADB");
     flags.push_back("--forward");
     ASSERT_TRUE(sim_.Start(flags)) << sim_.Failure();
-    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
+    sim_.ExportForwardedPorts();
     for (const std::string& fault : faults) ASSERT_EQ(sim_.Control("fault " + fault).rfind("OK", 0), 0u) << fault;
     const std::string apk_folder = setup_.folder().path() + "/apk";
     ASSERT_EQ(std::system(("mkdir -p '" + apk_folder + "' && cp '" + testing_support::AgentApkPath() + "' '" +

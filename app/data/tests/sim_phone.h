@@ -19,9 +19,7 @@ class SimPhone {
     unsetenv("PHONEDECK_ADB");
     flags.push_back("--forward");
     if (!sim.Start(flags)) return false;
-    setenv("PHONEDECK_AGENT_PORT", sim.Field("agent_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PORT", sim.Field("ftp_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim.Field("ftp_passive_port").c_str(), 1);
+    sim.ExportForwardedPorts();
     return true;
   }
   std::u16string Serial() const { return AnsiToWString(sim.Field("serial")); }

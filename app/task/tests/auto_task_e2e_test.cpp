@@ -58,9 +58,7 @@ class TaskFlowE2e : public ::testing::TestWithParam<FlowCase> {
 
     unsetenv("PHONEDECK_ADB");
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
+    sim_.ExportForwardedPorts();
     CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
     const std::u16string serial = AnsiToWString(sim_.Field("serial"));
     CAdbCmdTool::Instance()->SetSerial(serial.c_str());

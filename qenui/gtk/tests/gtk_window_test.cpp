@@ -158,8 +158,7 @@ class GtkWindowTest : public ::testing::Test {
   }
   void Click(POINT pt) { MoveTo(pt); Button(1, true); Button(1, false); }
   void Key(const char* keysym) {
-    m_input.Key(keysym, true);
-    m_input.Key(keysym, false);
+    m_input.Tap(keysym);
     PumpFor(30);
   }
 

@@ -37,4 +37,9 @@ void XTestInput::Key(const char* keysym, bool down) {
   XFlush(d);
 }
 
+void XTestInput::Tap(const char* keysym) {
+  Key(keysym, true);
+  Key(keysym, false);
+}
+
 }  // namespace qenui_gtk_test

@@ -14,6 +14,8 @@ class XTestInput {
   void MoveTo(int x, int y);
   void Button(unsigned button, bool down);
   void Key(const char* keysym, bool down);
+  // Presses and releases the key.
+  void Tap(const char* keysym);
 
  private:
   void* m_dpy = nullptr;

@@ -109,16 +109,10 @@ class ContactSmsXvfbTest : public ::testing::Test {
     return box && ClickUntil(c, [&] { return box->GetCheck() == checked; });
   }
   void Key(const char* keysym) {
-    input_.Key(keysym, true);
-    input_.Key(keysym, false);
+    input_.Tap(keysym);
     ui_xvfb::PumpFor(50);
   }
-  void Type(const std::u16string& text) {
-    for (char16_t c : text) {
-      text_.Type(c, [] { ui_xvfb::PumpFor(60); });
-      ui_xvfb::PumpFor(60);
-    }
-  }
+  void Type(const std::u16string& text) { text_.Type(text, [] { ui_xvfb::PumpFor(60); }); }
   // Clicks into an edit and types; true once the edit holds `expected`.
   bool TypeInto(CControlUI* edit, const std::u16string& text, const std::u16string& expected) {
     if (!ClickUntil(edit, [&] { return edit->IsFocused(); })) {

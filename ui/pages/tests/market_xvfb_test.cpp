@@ -96,9 +96,7 @@ class MarketXvfbTest : public ::testing::Test {
     }
     unsetenv("PHONEDECK_ADB");
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
+    sim_.ExportForwardedPorts();
     CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
     const std::u16string serial = AnsiToWString(sim_.Field("serial"));
     CAdbCmdTool::Instance()->SetSerial(serial.c_str());
@@ -158,16 +156,10 @@ class MarketXvfbTest : public ::testing::Test {
     ui_xvfb::PumpFor(50);
   }
   void Key(const char* keysym) {
-    input_.Key(keysym, true);
-    input_.Key(keysym, false);
+    input_.Tap(keysym);
     ui_xvfb::PumpFor(50);
   }
-  void Type(const std::u16string& text) {
-    for (char16_t c : text) {
-      text_.Type(c, [] { ui_xvfb::PumpFor(60); });
-      ui_xvfb::PumpFor(60);
-    }
-  }
+  void Type(const std::u16string& text) { text_.Type(text, [] { ui_xvfb::PumpFor(60); }); }
   // Until page 0 of the store shows `url`, loaded.
   bool WaitForPage(const std::u16string& url) {
     return ui_xvfb::PumpUntil([&] { return frame_->Browser(0).CurrentUrl() == url; }, 60000);

@@ -104,9 +104,7 @@ class MediaXvfbTest : public ::testing::Test {
     fs::create_directories(work_);
     unsetenv("PHONEDECK_ADB");
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PORT", sim_.Field("ftp_port").c_str(), 1);
-    setenv("PHONEDECK_FTP_PASSIVE_PORT", sim_.Field("ftp_passive_port").c_str(), 1);
+    sim_.ExportForwardedPorts();
     CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
     CFtpCmdTool::Instance()->SetHost("ftp://127.0.0.1", "8:8", sim_.Port("ftp_port"));
     const std::u16string serial = AnsiToWString(sim_.Field("serial"));

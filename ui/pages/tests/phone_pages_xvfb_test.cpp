@@ -281,8 +281,7 @@ class PhonePagesXvfb : public ::testing::Test {
     ClickAt(main.x + static_cast<int>(layout_[control].x), main.y + static_cast<int>(layout_[control].y));
   }
   void Key(const char* keysym) {
-    input_.Key(keysym, true);
-    input_.Key(keysym, false);
+    input_.Tap(keysym);
     Sleep(100);
   }
   void Chord(const char* modifier, const char* keysym) {

@@ -47,4 +47,11 @@ void XTestText::Type(char32_t codepoint, const std::function<void()>& settle) {
   XSync(d, False);
 }
 
+void XTestText::Type(const std::u16string& text, const std::function<void()>& settle) {
+  for (char16_t c : text) {
+    Type(c, settle);
+    settle();
+  }
+}
+
 }  // namespace market_xvfb

@@ -17,6 +17,8 @@ class XTestText {
   // Maps the spare key to `codepoint`, lets the client see the new mapping
   // (`settle` runs its event loop a while), then presses and releases it.
   void Type(char32_t codepoint, const std::function<void()>& settle);
+  // Types each UTF-16 unit of `text` so, running `settle` after each too.
+  void Type(const std::u16string& text, const std::function<void()>& settle);
 
  private:
   void* m_dpy = nullptr;
