@@ -83,6 +83,30 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
 }
 inline void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
 
+// Pumps until GDK's keymap in this process has `keycode` on `codepoint`,
+// after another X connection remapped the key (at most 2 s): a key pressed
+// before GDK saw the new mapping reaches the window as the old symbol or
+// none.
+inline bool PumpUntilKeymapMaps(int keycode, char32_t codepoint) {
+  const guint keyval = gdk_unicode_to_keyval(codepoint);
+  const bool seen = PumpUntil(
+      [&] {
+        GdkKeymapKey* keys = nullptr;
+        guint* keyvals = nullptr;
+        gint n = 0;
+        bool found = false;
+        if (gdk_keymap_get_entries_for_keycode(gdk_keymap_get_for_display(gdk_display_get_default()),
+                                               static_cast<guint>(keycode), &keys, &keyvals, &n)) {
+          for (gint i = 0; i < n && !found; ++i) found = keyvals[i] == keyval;
+        }
+        g_free(keys);
+        g_free(keyvals);
+        return found;
+      },
+      2000);
+  return seen;
+}
+
 // The program's main window, created, centred and shown (null when it could
 // not be created or did not show). The caller destroys its window and deletes it.
 inline CMainFrame* ShowMainWindow() {

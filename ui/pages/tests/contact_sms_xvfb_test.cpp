@@ -112,7 +112,11 @@ class ContactSmsXvfbTest : public ::testing::Test {
     input_.Tap(keysym);
     ui_xvfb::PumpFor(50);
   }
-  void Type(const std::u16string& text) { text_.Type(text, [] { ui_xvfb::PumpFor(60); }); }
+  void Type(const std::u16string& text) {
+    text_.Type(
+        text, [this](char32_t c) { ui_xvfb::PumpUntilKeymapMaps(text_.spare_key(), c); },
+        [] { ui_xvfb::PumpFor(60); });
+  }
   // Clicks into an edit and types; true once the edit holds `expected`.
   bool TypeInto(CControlUI* edit, const std::u16string& text, const std::u16string& expected) {
     if (!ClickUntil(edit, [&] { return edit->IsFocused(); })) {

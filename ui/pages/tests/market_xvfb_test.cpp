@@ -159,7 +159,11 @@ class MarketXvfbTest : public ::testing::Test {
     input_.Tap(keysym);
     ui_xvfb::PumpFor(50);
   }
-  void Type(const std::u16string& text) { text_.Type(text, [] { ui_xvfb::PumpFor(60); }); }
+  void Type(const std::u16string& text) {
+    text_.Type(
+        text, [this](char32_t c) { ui_xvfb::PumpUntilKeymapMaps(text_.spare_key(), c); },
+        [] { ui_xvfb::PumpFor(60); });
+  }
   // Until page 0 of the store shows `url`, loaded.
   bool WaitForPage(const std::u16string& url) {
     return ui_xvfb::PumpUntil([&] { return frame_->Browser(0).CurrentUrl() == url; }, 60000);

@@ -1,6 +1,7 @@
 #include "xtest_text.h"
 
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 
 namespace market_xvfb {
@@ -38,6 +39,25 @@ void XTestText::Type(char32_t codepoint, const std::function<void()>& settle) {
   auto* d = static_cast<Display*>(m_dpy);
   // Latin-1 characters are their own key symbols; the rest are Unicode ones.
   KeySym sym = codepoint < 0x100 ? static_cast<KeySym>(codepoint) : static_cast<KeySym>(0x01000000 | codepoint);
+  // A character the keyboard has already is pressed on its own key (with
+  // Shift for the key's second level): no remapping the client must catch up
+  // with first.
+  const KeyCode own = XKeysymToKeycode(d, sym);
+  if (own != 0 && own != m_spare) {
+    int per = 0;
+    KeySym* levels = XGetKeyboardMapping(d, own, 1, &per);
+    const int level = levels && per > 0 && levels[0] == sym ? 0 : levels && per > 1 && levels[1] == sym ? 1 : -1;
+    if (levels) XFree(levels);
+    const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+    if (level == 0 || (level == 1 && shift != 0)) {
+      if (level == 1) XTestFakeKeyEvent(d, shift, True, 0);
+      XTestFakeKeyEvent(d, own, True, 0);
+      XTestFakeKeyEvent(d, own, False, 0);
+      if (level == 1) XTestFakeKeyEvent(d, shift, False, 0);
+      XSync(d, False);
+      return;
+    }
+  }
   KeySym syms[2] = {sym, sym};
   XChangeKeyboardMapping(d, m_spare, 2, syms, 1);
   XSync(d, False);
@@ -47,10 +67,11 @@ void XTestText::Type(char32_t codepoint, const std::function<void()>& settle) {
   XSync(d, False);
 }
 
-void XTestText::Type(const std::u16string& text, const std::function<void()>& settle) {
+void XTestText::Type(const std::u16string& text, const std::function<void(char32_t)>& settle,
+                     const std::function<void()>& after) {
   for (char16_t c : text) {
-    Type(c, settle);
-    settle();
+    Type(c, [&] { settle(c); });
+    after();
   }
 }
 

@@ -14,11 +14,17 @@ class XTestText {
   ~XTestText();
   // False when the display cannot be opened, lacks XTest or has no spare key.
   bool Open(const std::string& display);
-  // Maps the spare key to `codepoint`, lets the client see the new mapping
-  // (`settle` runs its event loop a while), then presses and releases it.
+  // Presses the key that has `codepoint` when the keyboard has one;
+  // otherwise maps the spare key to it, lets the client see the new mapping
+  // (`settle` runs its event loop until it does, or a while), then presses
+  // and releases that.
   void Type(char32_t codepoint, const std::function<void()>& settle);
-  // Types each UTF-16 unit of `text` so, running `settle` after each too.
-  void Type(const std::u16string& text, const std::function<void()>& settle);
+  // Types each UTF-16 unit of `text` so (`settle` gets the character) and
+  // runs `after` after each.
+  void Type(const std::u16string& text, const std::function<void(char32_t)>& settle,
+            const std::function<void()>& after);
+  // The key code Type remaps.
+  int spare_key() const { return m_spare; }
 
  private:
   void* m_dpy = nullptr;
