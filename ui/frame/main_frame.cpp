@@ -122,16 +122,22 @@ CMainFrame::CMainFrame() {
   down_gif_ = std::make_unique<CDownGifWnd>();
   // The completion callback runs on the completion worker, which the
   // destructor stops before anything else goes: it hands over its copy and
-  // posts 1289 through the window handle (a gone window takes no post).
+  // posts 1289 to the window while it lives.
   app_search_ = std::make_unique<CAppSearchThread>([this](std::vector<std::u16string> names) {
     OfferSuggestions(std::move(names));
-    if (HWND h = m_hWnd) DuiLib::PostMessage(h, msg::kSearchSuggestions, 0, 0);
+    std::lock_guard<std::mutex> hold(offered_lock_);
+    if (offer_to_) DuiLib::PostMessage(offer_to_, msg::kSearchSuggestions, 0, 0);
   });
 }
 
 void CMainFrame::OfferSuggestions(std::vector<std::u16string> names) {
   std::lock_guard<std::mutex> hold(offered_lock_);
   offered_ = std::move(names);
+}
+
+void CMainFrame::SetOfferTarget(HWND hwnd) {
+  std::lock_guard<std::mutex> hold(offered_lock_);
+  offer_to_ = hwnd;
 }
 
 CMainFrame::~CMainFrame() {
@@ -252,6 +258,7 @@ void CMainFrame::InitAfterCreate() {
 // ---------------- messages ----------------
 
 LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_CREATE) SetOfferTarget(m_hWnd);
   LRESULT result = 0;
   bool handled = HandleOwnMessage(uMsg, wParam, lParam, &result);
   if (!handled) handled = OfferToPages(uMsg, wParam, lParam);
@@ -444,6 +451,7 @@ LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
   // Whatever path closed the window (the quit request included), the tray
   // icon goes with it.
   RemoveTrayIcon();
+  SetOfferTarget(0);
   bHandled = false;
   return 0;
 }

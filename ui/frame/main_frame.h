@@ -61,6 +61,8 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   // What the completion worker hands over (any thread): a copy of its names,
   // taken by the window when 1289 arrives.
   void OfferSuggestions(std::vector<std::u16string> names);
+  // The window the completion worker posts 1289 to (UI thread; 0 stops it).
+  void SetOfferTarget(DuiLib::HWND hwnd);
   int ConnectStep() const { return connect_display_ ? connect_display_->ProgressStep() : 0; }
   bool HasTrayIcon() const { return tray_added_; }
 
@@ -151,8 +153,11 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   std::unique_ptr<CAutoTaskDlg> auto_task_;
   std::unique_ptr<CDownGifWnd> down_gif_;
   std::vector<std::u16string> suggestions_;  // UI thread
-  std::mutex offered_lock_;                  // guards offered_ (completion worker and UI thread)
+  // Guards offered_ and offer_to_: the completion worker offers, the UI
+  // thread takes the names and sets the window to tell (0 once it is going).
+  std::mutex offered_lock_;
   std::vector<std::u16string> offered_;
+  DuiLib::HWND offer_to_ = 0;
   std::unique_ptr<CAppSearchThread> app_search_;
 
   // Controls looked up once at start.
