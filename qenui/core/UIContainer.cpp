@@ -610,7 +610,14 @@ bool CTabLayoutUI::SelectItem(int iIndex) {
   for (int i = 0; i < ItemCount(); ++i) m_items[i]->SetVisible(i == iIndex);
   NeedParentUpdate();
   if (m_pManager) {
-    m_pManager->SetFocus(nullptr);
+    // A focused control on a page now hidden gives its focus up; one outside
+    // this layout keeps it (a page switched in the background, as a browser
+    // showing its error page, must not take the keys from an edit elsewhere).
+    for (CControlUI* c = m_pManager->GetFocus(); c; c = c->GetParent()) {
+      if (c->GetParent() != this) continue;
+      if (c != m_items[iIndex]) m_pManager->SetFocus(nullptr);
+      break;
+    }
     m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, static_cast<WPARAM>(m_iCurSel), old);
   }
   return true;

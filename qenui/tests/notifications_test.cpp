@@ -103,3 +103,26 @@ TEST_F(QenuiTest, RowRemovedByItsItemClickHandlerSelectsNothing) {
   EXPECT_EQ(rec.Summary(), "itemclick:r");
   DestroyWindow(h);
 }
+
+// A tab layout switching pages takes the focus only from a control on the
+// page it hides: an edit elsewhere keeps its keys.
+TEST_F(QenuiTest, TabSwitchTakesFocusOnlyFromTheHiddenPage) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  auto* tabs = static_cast<CTabLayoutUI*>(w.PM().FindControl(u"tabs")->GetInterface(u"TabLayout"));
+  CControlUI* edit = w.PM().FindControl(u"edit");
+  ASSERT_TRUE(ClickControl(w.PM(), u"edit"));
+  ASSERT_EQ(w.PM().GetFocus(), edit);
+  ASSERT_TRUE(tabs->SelectItem(1));
+  EXPECT_EQ(w.PM().GetFocus(), edit);
+  TypeText(h, u"ab");
+  EXPECT_EQ(edit->GetText(), u"ab");
+
+  CControlUI* page1 = w.PM().FindControl(u"page1");
+  w.PM().SetFocus(page1);
+  ASSERT_EQ(w.PM().GetFocus(), page1);
+  ASSERT_TRUE(tabs->SelectItem(0));
+  EXPECT_EQ(w.PM().GetFocus(), nullptr);
+  EXPECT_FALSE(page1->IsFocused());
+  DestroyWindow(h);
+}
