@@ -1,9 +1,29 @@
 #include "qenui/gtk/GtkScreenshot.h"
 
+#include <string>
+
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/window/UIWindow.h"
 
 namespace DuiLib {
+namespace {
+
+// Writes the whole file under a temporary name and renames it into place
+// (g_file_set_contents): a reader never sees half a picture.
+bool WriteWhole(const std::string& path, const char* data, size_t size, std::string* error) {
+  GError* err = nullptr;
+  const bool ok = g_file_set_contents(path.c_str(), data, static_cast<gssize>(size), &err);
+  if (!ok && error) *error = err ? err->message : "cannot write the file";
+  if (err) g_error_free(err);
+  return ok;
+}
+
+cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
 
 bool SaveWindowScreenshot(HWND hWnd, const std::string& path, std::string* error) {
   CGtkHost* host = GetGtkHost();
@@ -18,10 +38,17 @@ bool SaveWindowScreenshot(HWND hWnd, const std::string& path, std::string* error
   GdkPixbuf* pb = gdk_pixbuf_get_from_window(gw, 0, 0, width, height);
   if (!pb) { if (error) *error = "cannot read the window's pixels"; return false; }
   GError* err = nullptr;
-  bool ok = gdk_pixbuf_save(pb, path.c_str(), "png", &err, nullptr);
-  if (!ok && error) *error = err ? err->message : "cannot write the file";
-  if (err) g_error_free(err);
+  gchar* png = nullptr;
+  gsize size = 0;
+  bool ok = gdk_pixbuf_save_to_buffer(pb, &png, &size, "png", &err, nullptr);
   g_object_unref(pb);
+  if (!ok) {
+    if (error) *error = err ? err->message : "cannot encode the picture";
+    if (err) g_error_free(err);
+    return false;
+  }
+  ok = WriteWhole(path, png, size, error);
+  g_free(png);
   return ok;
 }
 
@@ -29,10 +56,11 @@ bool SaveWindowOffscreen(HWND hWnd, const std::string& path, std::string* error)
   CGtkHost* host = GetGtkHost();
   cairo_surface_t* s = host ? host->RenderOffscreen(hWnd) : nullptr;
   if (!s) { if (error) *error = "no such window or an empty one"; return false; }
-  cairo_status_t st = cairo_surface_write_to_png(s, path.c_str());
+  std::string png;
+  cairo_status_t st = cairo_surface_write_to_png_stream(s, AppendPng, &png);
   cairo_surface_destroy(s);
   if (st != CAIRO_STATUS_SUCCESS) { if (error) *error = cairo_status_to_string(st); return false; }
-  return true;
+  return WriteWhole(path, png.data(), png.size(), error);
 }
 
 }  // namespace DuiLib
