@@ -2,20 +2,19 @@
 
 #include <string>
 
+#include "foundation/base/ini_engine.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/window/UIWindow.h"
 
 namespace DuiLib {
 namespace {
 
-// Writes the whole file under a temporary name and renames it into place
-// (g_file_set_contents): a reader never sees half a picture.
-bool WriteWhole(const std::string& path, const char* data, size_t size, std::string* error) {
-  GError* err = nullptr;
-  const bool ok = g_file_set_contents(path.c_str(), data, static_cast<gssize>(size), &err);
-  if (!ok && error) *error = err ? err->message : "cannot write the file";
-  if (err) g_error_free(err);
-  return ok;
+// The file is written whole under a temporary name and renamed into place:
+// a reader never sees half a picture.
+bool WriteWhole(const std::string& path, const std::string& png, std::string* error) {
+  if (base::ini::WriteTextFileAtomically(path, png)) return true;
+  if (error) *error = "cannot write the file";
+  return false;
 }
 
 cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
@@ -47,9 +46,9 @@ bool SaveWindowScreenshot(HWND hWnd, const std::string& path, std::string* error
     if (err) g_error_free(err);
     return false;
   }
-  ok = WriteWhole(path, png, size, error);
+  const std::string bytes(png, size);
   g_free(png);
-  return ok;
+  return WriteWhole(path, bytes, error);
 }
 
 bool SaveWindowOffscreen(HWND hWnd, const std::string& path, std::string* error) {
@@ -60,7 +59,7 @@ bool SaveWindowOffscreen(HWND hWnd, const std::string& path, std::string* error)
   cairo_status_t st = cairo_surface_write_to_png_stream(s, AppendPng, &png);
   cairo_surface_destroy(s);
   if (st != CAIRO_STATUS_SUCCESS) { if (error) *error = cairo_status_to_string(st); return false; }
-  return WriteWhole(path, png.data(), png.size(), error);
+  return WriteWhole(path, png, error);
 }
 
 }  // namespace DuiLib
