@@ -61,8 +61,6 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   // What the completion worker hands over (any thread): a copy of its names,
   // taken by the window when 1289 arrives.
   void OfferSuggestions(std::vector<std::u16string> names);
-  // The window the completion worker posts 1289 to (UI thread; 0 stops it).
-  void SetOfferTarget(DuiLib::HWND hwnd);
   int ConnectStep() const { return connect_display_ ? connect_display_->ProgressStep() : 0; }
   bool HasTrayIcon() const { return tray_added_; }
 
@@ -113,6 +111,8 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   void OnMenuCommand(DuiLib::WPARAM command);
   void OnDownloadAnimation();
   void OnSearchSuggestions();
+  // The window the completion worker posts 1289 to (UI thread; 0 stops it).
+  void SetOfferTarget(DuiLib::HWND hwnd);
   void QuitForGood();
 
   // Tray icon.
