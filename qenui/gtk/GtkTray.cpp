@@ -10,10 +10,7 @@ namespace DuiLib {
 
 CGtkTray::~CGtkTray() {
   if (m_idle) g_source_remove(m_idle);
-  for (auto& [id, icon] : m_icons) {
-    if (icon->status) g_object_unref(icon->status);
-    delete icon;
-  }
+  for (auto& [id, icon] : m_icons) DeleteIcon(icon);
 }
 
 gboolean CGtkTray::MakeWaitingIcons(gpointer self) {
@@ -33,11 +30,12 @@ void CGtkTray::MakeStatusIcon(Icon* icon) {
   gtk_status_icon_set_visible(icon->status, TRUE);
 }
 
-void CGtkTray::DropStatusIcon(Icon* icon) {
-  if (!icon->status) return;
-  gtk_status_icon_set_visible(icon->status, FALSE);
-  g_object_unref(icon->status);
-  icon->status = nullptr;
+void CGtkTray::DeleteIcon(Icon* icon) {
+  if (icon->status) {
+    gtk_status_icon_set_visible(icon->status, FALSE);
+    g_object_unref(icon->status);
+  }
+  delete icon;
 }
 
 void CGtkTray::SetPicture(Icon* icon) {
@@ -82,8 +80,7 @@ bool CGtkTray::Apply(UINT op, const TTrayIcon& info) {
     }
     case NIM_DELETE: {
       if (it == m_icons.end()) return false;
-      DropStatusIcon(it->second);
-      delete it->second;
+      DeleteIcon(it->second);
       m_icons.erase(it);
       return true;
     }
@@ -106,8 +103,7 @@ bool CGtkTray::Embedded() const {
 void CGtkTray::OwnerDestroyed(HWND owner) {
   for (auto it = m_icons.begin(); it != m_icons.end();) {
     if (it->second->info.hWnd == owner) {
-      DropStatusIcon(it->second);
-      delete it->second;
+      DeleteIcon(it->second);
       it = m_icons.erase(it);
     } else {
       ++it;

@@ -37,7 +37,7 @@ class CGtkTray {
   static gboolean OnButton(GtkStatusIcon* s, GdkEventButton* ev, gpointer data);
   static gboolean MakeWaitingIcons(gpointer self);
   void MakeStatusIcon(Icon* icon);
-  static void DropStatusIcon(Icon* icon);
+  static void DeleteIcon(Icon* icon);  // hides its status icon first
   void SetPicture(Icon* icon);
   std::map<UINT, Icon*> m_icons;  // by id
   guint m_idle = 0;  // the idle source that makes waiting icons
