@@ -89,7 +89,7 @@ inline void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
 // none.
 inline bool PumpUntilKeymapMaps(int keycode, char32_t codepoint) {
   const guint keyval = gdk_unicode_to_keyval(codepoint);
-  const bool seen = PumpUntil(
+  return PumpUntil(
       [&] {
         GdkKeymapKey* keys = nullptr;
         guint* keyvals = nullptr;
@@ -104,7 +104,6 @@ inline bool PumpUntilKeymapMaps(int keycode, char32_t codepoint) {
         return found;
       },
       2000);
-  return seen;
 }
 
 // The program's main window, created, centred and shown (null when it could
