@@ -142,11 +142,11 @@ void CSqlDownInfoDB::LoadAll() {
   Exec(kSyncNormal);
 }
 
-void CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size) {
+bool CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size) {
   base_MutexGuard guard(&DatabaseLock());
   const auto it = rows_.find(url);
   if (it != rows_.end()) {
-    if (it->second.path == path) return;
+    if (it->second.path == path) return true;
     DeleteByUrl(url);
   }
   const std::u16string statement = u"Insert into tblDownInfo(url, path, hash, time, reserved, size) "
@@ -156,7 +156,7 @@ void CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u1
   if (statement.size() >= kInsertUnits) {
     PD_LOG_TO(base::CBaseLog::GetInstance(), base::kLogError,
               "CSqlDownInfoDB::UpdateDownLoadInfo failed(statement of %zu units refused) ", statement.size());
-    return;
+    return false;
   }
   Exec(kSyncOff);
   const int result = Exec(statement);
@@ -167,6 +167,7 @@ void CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u1
     rows_[url] = Row{path, std::u16string(), std::u16string(), size};
   }
   Exec(kSyncNormal);
+  return result == SQLITE_OK;
 }
 
 bool CSqlDownInfoDB::DeleteByUrl(const std::u16string& url) {

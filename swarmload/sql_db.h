@@ -59,7 +59,8 @@ class CSqlDownInfoDB : public CSqlDB {
   // interrupted first start left out. SQLite's result code.
   int Open();
   void LoadAll();
-  void UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size);
+  // True when the row is recorded (or was already, with this path).
+  bool UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size);
   // True when the statement failed.
   bool DeleteByUrl(const std::u16string& url);
   bool FindByUrl(const std::string& url, Row* out);

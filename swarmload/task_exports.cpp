@@ -77,6 +77,13 @@ std::u16string BlockFolder(const XlTaskParam& block) {
   return folder;
 }
 
+std::u16string BlockFileName(const XlTaskParam& block) {
+  char16_t name[260];
+  std::memcpy(name, block.file_name, sizeof name);
+  name[259] = 0;
+  return name;
+}
+
 // Compares a finished file with its link's MD5. False (logged and
 // reported) only when the file could be hashed and differs.
 bool HashMatches(const std::u16string& path, const Resolution& resolution, ReportIdentity* reporter) {
@@ -207,8 +214,13 @@ SWARMLOAD_API int P2SPGetTaskStatus(const char* url) {
       if (!record) return P2SP_STATUS_DONE;  // deleted meanwhile: nothing to record or check
       if (engine.stop_task != nullptr) engine.stop_task(handle);
       if (engine.delete_task != nullptr) engine.delete_task(handle);
-      const std::u16string name = InfoFileName(detail);
-      if (name.empty()) return P2SP_STATUS_DONE;
+      // An engine that names no file leaves the name the block gave it.
+      std::u16string name = InfoFileName(detail);
+      if (name.empty()) name = BlockFileName(*record->block);
+      if (name.empty()) {
+        PD_LOG_TO(Log(), base::kLogError, "down task(%s) finished without a file name", url);
+        return P2SP_STATUS_DONE;
+      }
       const std::u16string path = BlockFolder(*record->block) + name;
       // The hash is checked before the file is recorded: a corrupt file is never handed out.
       Resolution resolution;
@@ -246,8 +258,7 @@ SWARMLOAD_API int P2SPCheckTaskEx(const char* url, int mode, const char* path) {
     int64_t size = 0;
     if (known(task_url.c_str(), &size) != 0 && static_cast<uint64_t>(size) != local_size) return 0;
   }
-  DownInfoDB().UpdateDownLoadInfo(link, buffer, static_cast<int64_t>(local_size));
-  return 1;
+  return DownInfoDB().UpdateDownLoadInfo(link, buffer, static_cast<int64_t>(local_size)) ? 1 : 0;
 }
 
 SWARMLOAD_API uint64_t P2SPGetTaskDownloadedSize(const char* url) {

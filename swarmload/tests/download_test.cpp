@@ -39,6 +39,27 @@ TEST_F(RealEngineTest, DownloadCompletesAndIsRecorded) {
   EXPECT_EQ(server_.Requests().back().user_agent.substr(0, 11), "Mozilla/5.0");
 }
 
+// The names the caller chose are the names on disk: quotes and blanks are
+// ordinary characters, and the finished-file check finds the file by them.
+TEST_F(RealEngineTest, CallerChosenNamesAreKept) {
+  Resource r;
+  r.body = "named";
+  server_.Put("/named.bin", r);
+  int n = 0;
+  for (const char* name : {"it's-файл.bin", "say \"hi\".apk", " blank .apk", "back\\slash.apk"}) {
+    const std::string url = server_.Url("/named.bin") + "?" + std::to_string(n++);
+    const std::string path = downloads_ + "/" + name;
+    ASSERT_TRUE(P2SPNewTask(url.c_str(), path.c_str(), 0)) << name;
+    EXPECT_EQ(WaitStatus(url), 6) << name;
+    EXPECT_EQ(ReadText(path), "named") << name;
+    EXPECT_EQ(RecordedPath(url), path) << name;
+    EXPECT_EQ(P2SPCheckTaskEx(url.c_str(), 2, path.c_str()), 1) << name;
+  }
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(downloads_)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 4u);  // nothing saved under a changed name
+}
+
 TEST_F(RealEngineTest, ResumesAfterACutAndAfterAStop) {
   Resource r = testing_server::Generated(600000, 250000, 1);
   server_.Put("/cut.bin", r);

@@ -126,7 +126,7 @@ TEST_F(SqlDbTest, RepairsAFileThatAFirstStartLeftHalfMade) {
 TEST_F(SqlDbTest, RefusesAnInsertLongerThanItsStatementBuffer) {
   CSqlDownInfoDB db;
   ASSERT_NO_FATAL_FAILURE(OpenFresh(&db));
-  db.UpdateDownLoadInfo(u"http://127.0.0.1/long", std::u16string(2000, u'p'), 1);
+  EXPECT_FALSE(db.UpdateDownLoadInfo(u"http://127.0.0.1/long", std::u16string(2000, u'p'), 1));
   CSqlDownInfoDB::Row row;
   EXPECT_FALSE(db.FindByUrl("http://127.0.0.1/long", &row));
   EXPECT_TRUE(Query("select * from tblDownInfo").empty());
