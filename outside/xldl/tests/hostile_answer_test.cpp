@@ -1,6 +1,8 @@
-// The engine against answers no honest server sends: bodies beyond their
-// announced length, ranges nobody asked for, lengths no disk holds, endless
-// bodies; and the floor of free space it keeps on the download's disk.
+// The engine's answers from hostile servers, one table: refusals, bodies
+// beyond their announced length, ranges nobody asked for, lengths no disk
+// holds; and the floor of free space it keeps on the download's disk
+// against an endless body. (Cut bodies, redirects and names a server offers
+// are in engine_test.cpp and names_test.cpp.)
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -113,12 +115,27 @@ RawAnswer Answer(const std::string& head, std::string body, bool chunked = false
 const char kChunkedWithLength[] = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nTransfer-Encoding: chunked";
 
 const HostileCase kHostileCases[] = {
+    // Refusals and failures of the server: no retry by the engine, nothing written.
+    {"404 refused", Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 3", "no!"), kXlStateFailed, kXlFailHttp, ""},
+    {"503 server failure", Answer("HTTP/1.1 503 Busy\r\nContent-Length: 3", "no!"), kXlStateFailed, kXlFailServer, ""},
+    {"416 to a request without Range",
+     Answer("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */1000", ""), kXlStateFailed, kXlFailHttp,
+     ""},
+    // libcurl refuses a status line that is not HTTP as an HTTP/0.9 answer.
+    {"status line that is not HTTP", Answer("HTTX/9 abc", "x"), kXlStateFailed, kXlFailBadUrl, ""},
+    // Lengths.
+    {"Content-Length not a number", Answer("HTTP/1.1 200 OK\r\nContent-Length: 12ab", Pattern(0, 12)),
+     kXlStateFailed, kXlFailServer, ""},
+    {"two Content-Lengths that differ",
+     Answer("HTTP/1.1 200 OK\r\nContent-Length: 12\r\nContent-Length: 13", Pattern(0, 13)), kXlStateFailed,
+     kXlFailServer, ""},
     {"endless chunked body beside Content-Length 1000", Answer(kChunkedWithLength, "", true, true), kXlStateFailed,
      kXlFailServer, ""},
     {"chunked body one byte beyond Content-Length", Answer(kChunkedWithLength, Pattern(0, 1001), true),
      kXlStateFailed, kXlFailServer, ""},
     {"chunked body exactly its Content-Length", Answer(kChunkedWithLength, Pattern(0, 1000), true), kXlStateFinished,
      0, Pattern(0, 1000)},
+    // Ranges.
     {"206 from byte 500 with no Range asked",
      Answer("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 500-999/1000\r\nContent-Length: 500",
             Pattern(500, 500)),
@@ -137,6 +154,7 @@ const HostileCase kHostileCases[] = {
      Answer("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-999/1000\r\nContent-Length: 1000",
             Pattern(0, 1000)),
      kXlStateFinished, 0, Pattern(0, 1000)},
+    // The disk.
     {"Content-Length no disk holds", Answer("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000000", "", false, true),
      kXlStateFailed, kXlFailFile, ""},
 };
