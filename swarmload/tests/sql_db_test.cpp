@@ -13,6 +13,7 @@
 #include "foundation/base/code_page.h"
 #include "foundation/base/tests/case_name.h"
 #include "sql_db.h"
+#include "testing/sqlite_damage.h"
 
 namespace {
 
@@ -140,32 +141,9 @@ TEST(EscapeSqlQuotes, DoublesEachQuote) {
   EXPECT_EQ(swarmload::EscapeSqlQuotes(u""), u"");
 }
 
-// A damaged file: what the damage makes of a file holding one row.
-struct DamageCase {
-  const char* label;
-  std::string (*damage)(const std::string& bytes);
-};
-
-void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.label; }
-
-std::string NotADatabase(const std::string&) {
-  std::string bytes(600, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919 + 13) % 251);
-  return bytes;
-}
-
-// The header and the schema page intact, the pages of the tables garbage:
-// the tables are found, their rows cannot be read.
-std::string TablePagesOverwritten(const std::string& bytes) {
-  std::string out = bytes;
-  const size_t page = (static_cast<unsigned char>(out[16]) << 8) | static_cast<unsigned char>(out[17]);
-  for (size_t i = page; i < out.size(); ++i) out[i] = static_cast<char>(0xA5 ^ (i & 0x3F));
-  return out;
-}
-
-class DamagedDbTest : public SqlDbTest, public ::testing::WithParamInterface<DamageCase> {
+class DamagedDbTest : public SqlDbTest, public ::testing::WithParamInterface<testing_support::SqliteDamage> {
  protected:
-  std::string ReadFile(const std::string& path) {
+  static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
@@ -192,20 +170,12 @@ TEST_P(DamagedDbTest, IsSetAsideAndMadeAgain) {
   EXPECT_EQ(Query("select url, path, size from tblDownInfo"), std::vector<std::string>{"http://127.0.0.1/new|/tmp/new|2"});
   EXPECT_EQ(Query("select count(*) from tblDBInfo"), std::vector<std::string>{"1"});
 
-  std::vector<std::string> aside;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("DownLoadInfo.db.damaged-", 0) == 0) aside.push_back(entry.path().string());
-  }
+  const std::vector<std::string> aside = testing_support::DamagedAside(folder_, "DownLoadInfo.db");
   ASSERT_EQ(aside.size(), 1u);
-  EXPECT_EQ(ReadFile(aside[0]), damaged);
+  EXPECT_EQ(ReadFile(folder_ + "/" + aside[0]), damaged);
 }
 
-const DamageCase kDamages[] = {
-    {"random bytes in place of the database", &NotADatabase},
-    {"table pages overwritten behind an intact schema", &TablePagesOverwritten},
-};
-INSTANTIATE_TEST_SUITE_P(SqlDb, DamagedDbTest, ::testing::ValuesIn(kDamages),
-                         testing_support::NamedBy(&DamageCase::label));
+INSTANTIATE_TEST_SUITE_P(SqlDb, DamagedDbTest, ::testing::ValuesIn(testing_support::kSqliteDamages),
+                         testing_support::NamedBy(&testing_support::SqliteDamage::label));
 
 }  // namespace

@@ -1,20 +1,18 @@
 // libLedgerbox.so through its exports, on a database in a temporary folder;
 // a damaged database file set aside for a fresh one; and its byte form
 // refusing damaged values.
-#include <dirent.h>
 #include <dlfcn.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/adb/tests/temp_folder.h"
 #include "foundation/base/tests/case_name.h"
+#include "testing/sqlite_damage.h"
 #include "ledgerbox.h"
 #include "src/record_codec.h"
 
@@ -222,53 +220,17 @@ TEST_F(LedgerboxTest, NothingAnswersWhileClosed) {
   EXPECT_EQ(api_.put_desc(1, u"x"), 0);
 }
 
-// A damaged database file: what the damage leaves of the file.
-struct DamageCase {
-  const char* label;
-  std::string (*damage)(const std::string& file);
-};
-
-void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.label; }
-
-std::string NotADatabase(const std::string&) {
-  std::string bytes(600, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919 + 13) % 251);
-  return bytes;
-}
-
-// The first page (header and schema) intact, every table page garbage.
-std::string TablePagesOverwritten(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t page = (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
-  for (size_t i = page; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5 ^ (i & 0x3F));
-  return bytes;
-}
-
-class DamagedCacheTest : public LedgerboxTest, public ::testing::WithParamInterface<DamageCase> {
- protected:
-  std::vector<std::string> AsideFiles() {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder_.File("cache").c_str())) {
-      while (const dirent* entry = readdir(dir)) {
-        if (std::string(entry->d_name).rfind("ledgerbox.db.damaged-", 0) == 0) names.push_back(entry->d_name);
-      }
-      closedir(dir);
-    }
-    return names;
-  }
-};
+class DamagedCacheTest : public LedgerboxTest, public ::testing::WithParamInterface<testing_support::SqliteDamage> {};
 
 // It is only a cache: the damaged file is kept aside as it was, the cache
 // starts afresh and works, and stderr says what happened.
 TEST_P(DamagedCacheTest, IsSetAsideAndStartedAfresh) {
-  const std::string file = folder_.File("cache/ledgerbox.db");
   SDevCacheInfo record{};
   record.DevInfo = Device(u"USB\\VID_18D1&PID_4EE7");
   Text(record.szDeviceID, u"1,2,3");
   ASSERT_EQ(api_.put_drv(&record, nullptr, 0), 1);
   api_.close();
-  const std::string damaged = GetParam().damage(file);
+  const std::string damaged = GetParam().damage(folder_.Read("cache/ledgerbox.db"));
   folder_.Write("cache/ledgerbox.db", damaged);
 
   ::testing::internal::CaptureStderr();
@@ -284,18 +246,14 @@ TEST_P(DamagedCacheTest, IsSetAsideAndStartedAfresh) {
   ASSERT_EQ(api_.put_drv(&record, nullptr, 0), 1);
   EXPECT_EQ(api_.get_drv(&asked, nullptr, nullptr), 1);
   EXPECT_EQ(std::u16string(asked.szDeviceID), u"1,2,3");
-  const std::vector<std::string> aside = AsideFiles();
+  const std::vector<std::string> aside = testing_support::DamagedAside(folder_.File("cache"), "ledgerbox.db");
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_EQ(folder_.Read("cache/" + aside[0]), damaged);
   EXPECT_NE(said.find(aside[0]), std::string::npos) << said;
 }
 
-const DamageCase kDamages[] = {
-    {"random bytes in place of the database", &NotADatabase},
-    {"table pages overwritten behind an intact header", &TablePagesOverwritten},
-};
-INSTANTIATE_TEST_SUITE_P(Ledgerbox, DamagedCacheTest, ::testing::ValuesIn(kDamages),
-                         testing_support::NamedBy(&DamageCase::label));
+INSTANTIATE_TEST_SUITE_P(Ledgerbox, DamagedCacheTest, ::testing::ValuesIn(testing_support::kSqliteDamages),
+                         testing_support::NamedBy(&testing_support::SqliteDamage::label));
 
 TEST(LedgerboxCodecTest, DamagedValuesAreRefused) {
   SDrvInfo driver{};

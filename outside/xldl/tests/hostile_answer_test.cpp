@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "download_server.h"
+#include "engine_test_support.h"
 #include "foundation/base/tests/case_name.h"
 #include "foundation/base/unicode.h"
 #include "raw_http_server.h"
@@ -25,23 +26,11 @@
 
 namespace {
 
+using xldl_test::CopyText;
+using xldl_test::Exists;
+using xldl_test::ReadAll;
 using testing_server::Pattern;
 using testing_server::RawAnswer;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-void CopyText(char16_t* field, const std::string& text) {
-  const std::u16string wide = unicode::Utf8ToUtf16(text.data(), text.size());
-  std::memcpy(field, wide.data(), wide.size() * sizeof(char16_t));
-}
 
 // A private download folder, the engine started, and one task at a time.
 class HostileAnswerFixture {
