@@ -51,7 +51,7 @@ std::u16string SafeFileName(const std::u16string& text) {
   const std::u16string base = slash == std::u16string::npos ? text : text.substr(slash + 1);
   std::u16string name;
   for (const char16_t c : base) {
-    if (c < 0x20 || c == 0x7F || c == u'"' || c == u'\'') continue;
+    if (c < 0x20 || c == 0x7F) continue;
     name += c;
   }
   if (name.empty() || name == u"." || name == u"..") return std::u16string();

@@ -28,8 +28,8 @@ struct SchemeLink {
 LinkForm ParseSchemeLink(const std::u16string& link, SchemeLink* parts);
 
 // The name a text offers as a file name in a folder: the part after the
-// last '/' or '\', without quotes and control characters; empty when what
-// is left is "", "." or "..".
+// last '/' or '\', without control characters (quotes are ordinary
+// characters of a name); empty when what is left is "", "." or "..".
 std::u16string SafeFileName(const std::u16string& text);
 
 // True with `out` filled when `link` (narrow, as the caller gave it) is a

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "foundation/base/code_page.h"
+#include "foundation/base/file_util.h"
 #include "foundation/base/swarm_log.h"
 #include "foundation/base/unicode.h"
 #include "module_state.h"
@@ -35,6 +36,9 @@ std::u16string FromUtf8(const char* text) {
 std::string ToUtf8(const std::u16string& text) { return unicode::Utf16ToUtf8(text.data(), text.size()); }
 
 std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// The results that mean the file itself is no sound database.
+bool IsDamage(int result) { return result == SQLITE_NOTADB || result == SQLITE_CORRUPT; }
 
 }  // namespace
 
@@ -87,19 +91,45 @@ int CSqlDownInfoDB::CreateInfoTable() {
   return result;
 }
 
-bool CSqlDownInfoDB::HasTable(const char* name) {
+int CSqlDownInfoDB::FindTable(const char* name, bool* exists) {
   char** table = nullptr;
   int rows = 0, columns = 0;
   const std::string query = std::string("Select name from sqlite_master where type='table' and name='") + name + "';";
-  if (sqlite3_get_table(db_, query.c_str(), &table, &rows, &columns, nullptr) != SQLITE_OK) return true;
+  const int result = sqlite3_get_table(db_, query.c_str(), &table, &rows, &columns, nullptr);
+  if (result != SQLITE_OK) return result;
   sqlite3_free_table(table);
-  return rows > 0;
+  *exists = rows > 0;
+  return SQLITE_OK;
+}
+
+std::string CSqlDownInfoDB::FilePath() const {
+  std::string path = ToUtf8(folder_);
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path + "DownLoadInfo.db";
 }
 
 int CSqlDownInfoDB::Open() {
-  std::string path = ToUtf8(folder_);
-  if (!path.empty() && path.back() != '/') path += '/';
-  path += "DownLoadInfo.db";
+  const int result = OpenFile();
+  return IsDamage(result) ? StartAfresh(result) : result;
+}
+
+int CSqlDownInfoDB::StartAfresh(int damage) {
+  CSqlDB::Close();
+  rows_.clear();
+  const std::string path = FilePath();
+  const std::u16string aside = MoveAsideDated(FromUtf8(path.c_str()), {u"-journal", u"-wal", u"-shm"});
+  if (aside.empty()) {
+    PD_LOG_TO(base::CBaseLog::GetInstance(), base::kLogError, "%s is damaged(%d) and cannot be moved aside",
+              path.c_str(), damage);
+    return damage;
+  }
+  PD_LOG_TO(base::CBaseLog::GetInstance(), base::kLogError, "%s is damaged(%d): moved aside to %s, a new one is made",
+            path.c_str(), damage, ToUtf8(aside).c_str());
+  return OpenFile();
+}
+
+int CSqlDownInfoDB::OpenFile() {
+  const std::string path = FilePath();
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   int result = sqlite3_open(path.c_str(), &db_);
@@ -110,10 +140,14 @@ int CSqlDownInfoDB::Open() {
     return result;
   }
   // A first start that was cut short leaves a file without one of the
-  // tables; each missing one is made as a new file would have it.
-  if (!exists || !HasTable("tblDBInfo")) result = CreateInfoTable();
-  if (result == SQLITE_OK && (!exists || !HasTable("tblDownInfo"))) result = CreateTables();
-  if (result != SQLITE_OK) {
+  // tables; each missing one is made as a new file would have it. A file
+  // that cannot even be asked which tables it holds is damaged.
+  bool has_info = false, has_down = false;
+  if (exists) result = FindTable("tblDBInfo", &has_info);
+  if (result == SQLITE_OK && exists) result = FindTable("tblDownInfo", &has_down);
+  if (result == SQLITE_OK && !has_info) result = CreateInfoTable();
+  if (result == SQLITE_OK && !has_down) result = CreateTables();
+  if (result != SQLITE_OK && !IsDamage(result)) {
     PD_LOG_TO(base::CBaseLog::GetInstance(), base::kLogError, "sqlite3 create tables error(%d)", result);
   }
   return result;
@@ -125,8 +159,12 @@ void CSqlDownInfoDB::LoadAll() {
   char** table = nullptr;
   int rows = 0, columns = 0;
   const int result = sqlite3_get_table(db_, "Select * from tblDownInfo;", &table, &rows, &columns, nullptr);
-  if (result == SQLITE_NOTFOUND) CreateTables();
-  if (result == SQLITE_OK) {
+  if (IsDamage(result)) {
+    StartAfresh(result);  // the rows go with the damaged file
+  } else if (result != SQLITE_OK) {
+    PD_LOG_TO(base::CBaseLog::GetInstance(), base::kLogError, "CSqlDownInfoDB::LoadAll failed(%d) ", result);
+    if (result == SQLITE_NOTFOUND) CreateTables();
+  } else {
     for (int r = 1; r <= rows; ++r) {
       char** row = table + r * columns;
       Row record;
@@ -142,11 +180,11 @@ void CSqlDownInfoDB::LoadAll() {
   Exec(kSyncNormal);
 }
 
-void CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size) {
+bool CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size) {
   base_MutexGuard guard(&DatabaseLock());
   const auto it = rows_.find(url);
   if (it != rows_.end()) {
-    if (it->second.path == path) return;
+    if (it->second.path == path) return true;
     DeleteByUrl(url);
   }
   const std::u16string statement = u"Insert into tblDownInfo(url, path, hash, time, reserved, size) "
@@ -156,7 +194,7 @@ void CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u1
   if (statement.size() >= kInsertUnits) {
     PD_LOG_TO(base::CBaseLog::GetInstance(), base::kLogError,
               "CSqlDownInfoDB::UpdateDownLoadInfo failed(statement of %zu units refused) ", statement.size());
-    return;
+    return false;
   }
   Exec(kSyncOff);
   const int result = Exec(statement);
@@ -167,6 +205,7 @@ void CSqlDownInfoDB::UpdateDownLoadInfo(const std::u16string& url, const std::u1
     rows_[url] = Row{path, std::u16string(), std::u16string(), size};
   }
   Exec(kSyncNormal);
+  return result == SQLITE_OK;
 }
 
 bool CSqlDownInfoDB::DeleteByUrl(const std::u16string& url) {

@@ -56,17 +56,27 @@ class CSqlDownInfoDB : public CSqlDB {
   int CreateTables() override;
 
   // Opens (or creates) the file in the folder; creates a table that an
-  // interrupted first start left out. SQLite's result code.
+  // interrupted first start left out. A file that is not a database, or a
+  // damaged one, is moved aside under a dated name and a new one is made
+  // (logged). SQLite's result code.
   int Open();
+  // Loads every row; a file found damaged on the way is moved aside and
+  // started afresh, as by Open (its rows are lost with it).
   void LoadAll();
-  void UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size);
+  // True when the row is recorded (or was already, with this path).
+  bool UpdateDownLoadInfo(const std::u16string& url, const std::u16string& path, int64_t size);
   // True when the statement failed.
   bool DeleteByUrl(const std::u16string& url);
   bool FindByUrl(const std::string& url, Row* out);
 
  private:
+  std::string FilePath() const;
+  int OpenFile();
+  // Moves the damaged file aside and opens a new one; SQLite's result code.
+  int StartAfresh(int damage);
   int CreateInfoTable();
-  bool HasTable(const char* name);
+  // SQLite's result code of the lookup; *exists is set on success.
+  int FindTable(const char* name, bool* exists);
 
   std::map<std::u16string, Row> rows_;
 };

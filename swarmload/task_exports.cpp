@@ -70,11 +70,13 @@ std::u16string InfoFileName(const XlTaskInfo& info) {
   return name;
 }
 
-std::u16string BlockFolder(const XlTaskParam& block) {
-  char16_t folder[260];
-  std::memcpy(folder, block.save_folder, sizeof folder);
-  folder[259] = 0;
-  return folder;
+// A 260-unit text field of the block (the folder, the file name), ended
+// inside the field whatever it holds.
+std::u16string BlockText(const char16_t (&field)[260]) {
+  char16_t text[260];
+  std::memcpy(text, field, sizeof text);
+  text[259] = 0;
+  return text;
 }
 
 // Compares a finished file with its link's MD5. False (logged and
@@ -207,9 +209,14 @@ SWARMLOAD_API int P2SPGetTaskStatus(const char* url) {
       if (!record) return P2SP_STATUS_DONE;  // deleted meanwhile: nothing to record or check
       if (engine.stop_task != nullptr) engine.stop_task(handle);
       if (engine.delete_task != nullptr) engine.delete_task(handle);
-      const std::u16string name = InfoFileName(detail);
-      if (name.empty()) return P2SP_STATUS_DONE;
-      const std::u16string path = BlockFolder(*record->block) + name;
+      // An engine that names no file leaves the name the block gave it.
+      std::u16string name = InfoFileName(detail);
+      if (name.empty()) name = BlockText(record->block->file_name);
+      if (name.empty()) {
+        PD_LOG_TO(Log(), base::kLogError, "down task(%s) finished without a file name", url);
+        return P2SP_STATUS_DONE;
+      }
+      const std::u16string path = BlockText(record->block->save_folder) + name;
       // The hash is checked before the file is recorded: a corrupt file is never handed out.
       Resolution resolution;
       if (IsSchemeLink(AnsiToWString(url)) && ResolveSchemeUrl(url, &resolution) &&
@@ -246,8 +253,7 @@ SWARMLOAD_API int P2SPCheckTaskEx(const char* url, int mode, const char* path) {
     int64_t size = 0;
     if (known(task_url.c_str(), &size) != 0 && static_cast<uint64_t>(size) != local_size) return 0;
   }
-  DownInfoDB().UpdateDownLoadInfo(link, buffer, static_cast<int64_t>(local_size));
-  return 1;
+  return DownInfoDB().UpdateDownLoadInfo(link, buffer, static_cast<int64_t>(local_size)) ? 1 : 0;
 }
 
 SWARMLOAD_API uint64_t P2SPGetTaskDownloadedSize(const char* url) {

@@ -9,6 +9,14 @@
 // changed the file, and the download starts over from byte 0. A finished
 // download is renamed to "<folder>/<name>" and its resume record deleted.
 //
+// What an answer announces binds it: a body beyond its Content-Length (also
+// when chunked coding comes with one) or a 206 other than the part asked
+// for fails the task and drops its part. Every download leaves a floor of
+// free space on its disk (2% of the filesystem, at most 64 MiB;
+// $PHONEDECK_XLDL_FREE_FLOOR bytes when set): a task that would go below it
+// fails with the disk-full code, before its request when the disk is
+// already there or the announced length does not fit.
+//
 // All texts crossing this boundary are UTF-16 (char16_t); records below are
 // exchange formats with fixed layouts (little-endian).
 #pragma once
@@ -59,11 +67,11 @@ enum XlTaskState : int32_t {
 // worth one more try by the caller; the others are not.
 enum XlFailCode : int32_t {
   kXlFailBadUrl = 2,      // not an http(s) URL, or no usable file name
-  kXlFailFile = 3,        // the file cannot be written (disk full, no access)
+  kXlFailFile = 3,        // the file cannot be written (disk full or at its floor, no access)
   kXlFailNetwork = 5,     // no connection, time-out, reset, after the engine's own tries
   kXlFailCut = 6,         // the body ended early, after the engine's own tries
   kXlFailHttp = 8,        // the server refused the request (HTTP 4xx)
-  kXlFailServer = 67,     // the server failed (HTTP 5xx)
+  kXlFailServer = 67,     // the server failed (HTTP 5xx, a body or range other than it announced or was asked)
 };
 
 // The task-information record (1,429 bytes, no gaps between fields) filled

@@ -39,6 +39,53 @@ TEST_F(RealEngineTest, DownloadCompletesAndIsRecorded) {
   EXPECT_EQ(server_.Requests().back().user_agent.substr(0, 11), "Mozilla/5.0");
 }
 
+// The names the caller chose are the names on disk: quotes and blanks are
+// ordinary characters, and the finished-file check finds the file by them.
+TEST_F(RealEngineTest, CallerChosenNamesAreKept) {
+  Resource r;
+  r.body = "named";
+  server_.Put("/named.bin", r);
+  int n = 0;
+  for (const char* name : {"it's-файл.bin", "say \"hi\".apk", " blank .apk", "back\\slash.apk"}) {
+    const std::string url = server_.Url("/named.bin") + "?" + std::to_string(n++);
+    const std::string path = downloads_ + "/" + name;
+    ASSERT_TRUE(P2SPNewTask(url.c_str(), path.c_str(), 0)) << name;
+    EXPECT_EQ(WaitStatus(url), 6) << name;
+    EXPECT_EQ(ReadText(path), "named") << name;
+    EXPECT_EQ(RecordedPath(url), path) << name;
+    EXPECT_EQ(P2SPCheckTaskEx(url.c_str(), 2, path.c_str()), 1) << name;
+  }
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(downloads_)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 4u);  // nothing saved under a changed name
+}
+
+// A task database that is no database is set aside at the start and made
+// again, and finished downloads are recorded in the new one.
+TEST_F(RealEngineTest, DamagedTaskDatabaseIsMadeAgain) {
+  P2SPClose();
+  const std::string damaged(600, 'Z');
+  WriteText(work_ + "/DownLoadInfo.db", damaged);
+  ASSERT_EQ(P2SPInit(work_.c_str()), 1);
+  Resource r;
+  r.body = "after";
+  server_.Put("/after.bin", r);
+  const std::string url = server_.Url("/after.bin");
+  ASSERT_TRUE(P2SPNewTask(url.c_str(), (downloads_ + "/after.bin").c_str(), 0));
+  EXPECT_EQ(WaitStatus(url), 6);
+  EXPECT_EQ(RecordedPath(url), downloads_ + "/after.bin");
+  std::string aside;
+  for (const auto& entry : std::filesystem::directory_iterator(work_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("DownLoadInfo.db.damaged-", 0) == 0) aside = name;
+  }
+  ASSERT_FALSE(aside.empty());
+  EXPECT_EQ(ReadText(work_ + "/" + aside), damaged);
+  const std::string log = ReadText(program_ + "/log/xldown.log");
+  EXPECT_NE(log.find("DownLoadInfo.db is damaged(26): moved aside to " + work_ + "/" + aside), std::string::npos) << log;
+  EXPECT_EQ(log.find("UpdateDownLoadInfo failed"), std::string::npos) << log;
+}
+
 TEST_F(RealEngineTest, ResumesAfterACutAndAfterAStop) {
   Resource r = testing_server::Generated(600000, 250000, 1);
   server_.Put("/cut.bin", r);

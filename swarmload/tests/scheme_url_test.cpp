@@ -44,8 +44,8 @@ TEST(SchemeLink, SafeFileNames) {
   } cases[] = {
       {u"game.apk", u"game.apk"}, {u"../x.apk", u"x.apk"}, {u"/etc/passwd", u"passwd"},
       {u"a\\b.apk", u"b.apk"},    {u"..", u""},            {u".", u""},
-      {u"", u""},                 {u"\"q.apk\"", u"q.apk"}, {u"a\u0001b\u007f.apk", u"ab.apk"},
-      {u"游戏.apk", u"游戏.apk"},
+      {u"", u""},                 {u"\"q.apk\"", u"\"q.apk\""}, {u"a\u0001b\u007f.apk", u"ab.apk"},
+      {u"游戏.apk", u"游戏.apk"}, {u"it's-файл.bin", u"it's-файл.bin"},
   };
   for (const auto& c : cases) EXPECT_EQ(swarmload::SafeFileName(c.text), c.name) << WStringToAnsi(c.text);
 }

@@ -1,15 +1,19 @@
-// The task database file: its schema text, rows, quoting, non-ASCII paths
-// and the repair of a half-made file.
+// The task database file: its schema text, rows, quoting, non-ASCII paths,
+// the repair of a half-made file and a damaged file set aside.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "foundation/base/code_page.h"
+#include "foundation/base/tests/case_name.h"
 #include "sql_db.h"
+#include "testing/sqlite_damage.h"
 
 namespace {
 
@@ -126,7 +130,7 @@ TEST_F(SqlDbTest, RepairsAFileThatAFirstStartLeftHalfMade) {
 TEST_F(SqlDbTest, RefusesAnInsertLongerThanItsStatementBuffer) {
   CSqlDownInfoDB db;
   ASSERT_NO_FATAL_FAILURE(OpenFresh(&db));
-  db.UpdateDownLoadInfo(u"http://127.0.0.1/long", std::u16string(2000, u'p'), 1);
+  EXPECT_FALSE(db.UpdateDownLoadInfo(u"http://127.0.0.1/long", std::u16string(2000, u'p'), 1));
   CSqlDownInfoDB::Row row;
   EXPECT_FALSE(db.FindByUrl("http://127.0.0.1/long", &row));
   EXPECT_TRUE(Query("select * from tblDownInfo").empty());
@@ -136,5 +140,42 @@ TEST(EscapeSqlQuotes, DoublesEachQuote) {
   EXPECT_EQ(swarmload::EscapeSqlQuotes(u"a'b''c'"), u"a''b''''c''");
   EXPECT_EQ(swarmload::EscapeSqlQuotes(u""), u"");
 }
+
+class DamagedDbTest : public SqlDbTest, public ::testing::WithParamInterface<testing_support::SqliteDamage> {
+ protected:
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+};
+
+// The damaged file is kept aside as it was, a new one is made with its
+// schema, and finished files are recorded again.
+TEST_P(DamagedDbTest, IsSetAsideAndMadeAgain) {
+  {
+    CSqlDownInfoDB db;
+    ASSERT_NO_FATAL_FAILURE(OpenFresh(&db));
+    ASSERT_TRUE(db.UpdateDownLoadInfo(u"http://127.0.0.1/old", u"/tmp/old", 1));
+  }
+  const std::string damaged = GetParam().damage(ReadFile(File()));
+  std::ofstream(File(), std::ios::binary | std::ios::trunc) << damaged;
+
+  CSqlDownInfoDB db;
+  ASSERT_NO_FATAL_FAILURE(OpenFresh(&db));
+  CSqlDownInfoDB::Row row;
+  EXPECT_FALSE(db.FindByUrl("http://127.0.0.1/old", &row));
+  EXPECT_TRUE(db.UpdateDownLoadInfo(u"http://127.0.0.1/new", u"/tmp/new", 2));
+  ASSERT_TRUE(db.FindByUrl("http://127.0.0.1/new", &row));
+  db.Close();
+  EXPECT_EQ(Query("select url, path, size from tblDownInfo"), std::vector<std::string>{"http://127.0.0.1/new|/tmp/new|2"});
+  EXPECT_EQ(Query("select count(*) from tblDBInfo"), std::vector<std::string>{"1"});
+
+  const std::vector<std::string> aside = testing_support::DamagedAside(folder_, "DownLoadInfo.db");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(ReadFile(folder_ + "/" + aside[0]), damaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(SqlDb, DamagedDbTest, ::testing::ValuesIn(testing_support::kSqliteDamages),
+                         testing_support::NamedBy(&testing_support::SqliteDamage::label));
 
 }  // namespace

@@ -135,6 +135,32 @@ TEST_F(ScriptedEngineTest, FinishedPlainTaskIsRecordedAndQueriesReadTheEngine) {
             static_cast<int>(path.size()));
 }
 
+// An engine that reports a finished task without its file's name: the file
+// is the one the block named.
+TEST_F(ScriptedEngineTest, FinishedTaskWithoutANameIsRecordedUnderTheBlocksName) {
+  const std::string url = "http://127.0.0.1:9/unnamed";
+  const std::string path = downloads_ + "/it's named.bin";
+  const XlTaskHandle handle = New(url, path);
+  ASSERT_NE(handle, 0u);
+  WriteText(path, "12345");
+  set_state_(handle, 4, 0, u"", 5, 5, 0);
+  EXPECT_EQ(P2SPGetTaskStatus(url.c_str()), 6);
+  EXPECT_EQ(RecordedPath(url), path);
+}
+
+// 1 means the finished file is recorded: a row the database refuses is 0.
+TEST_F(ScriptedEngineTest, CheckTaskExAnswersOneOnlyForARecordedFile) {
+  WriteText(downloads_ + "/f.bin", "12345");
+  const std::string path = downloads_ + "/f.bin";
+  const std::string too_long = "http://127.0.0.1:9/" + std::string(2000, 'u');  // beyond the insert statement
+  EXPECT_EQ(P2SPCheckTaskEx(too_long.c_str(), 2, path.c_str()), 0);
+  EXPECT_EQ(RecordedPath(too_long), "");
+  const std::string url = "http://127.0.0.1:9/f.bin";
+  EXPECT_EQ(P2SPCheckTaskEx(url.c_str(), 2, path.c_str()), 1);
+  EXPECT_EQ(RecordedPath(url), path);
+  EXPECT_EQ(P2SPCheckTaskEx(url.c_str(), 2, path.c_str()), 1);  // already recorded with this path
+}
+
 TEST_F(ScriptedEngineTest, CorruptSchemeDownloadIsReportedAndNeverRecorded) {
   kit_answer_(0, u"http://127.0.0.1:9/real/game.apk", u"game.apk");
   const std::string link = SchemeLink("game.apk", std::string(kGoodHash));
@@ -220,7 +246,8 @@ TEST_F(ScriptedEngineTest, NamesFromTheServiceStayInsideTheDownloadFolder) {
       {u"/etc/cron.d/job", "job"},
       {u"..", "game.apk"},  // nothing usable: the link's own name
       {u"", "game.apk"},
-      {u"a\"b\u0007.apk", "ab.apk"},
+      {u"a\"b\u0007.apk", "a\"b.apk"},
+      {u"it's-файл.bin", "it's-файл.bin"},
   };
   int n = 0;
   for (const auto& c : cases) {

@@ -10,6 +10,7 @@
 #include "foundation/base/file_util.h"
 #include "temp_dir.h"
 
+using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -159,6 +160,30 @@ TEST(FileUtilTest, CopyFileReplacingTable) {
     ::closedir(d);
   }
   EXPECT_EQ(entries, 5);  // 源.apk, other, folder, link, copy
+}
+
+// Two damaged files of one name in a row keep both: the second never
+// replaces the first, and each takes its companion along.
+TEST(FileUtilTest, MoveAsideDatedNeverReplaces) {
+  TempDir dir;
+  const std::string file = dir / "数据.db";
+  std::string first_aside;
+  for (const char* content : {"first damage", "second damage"}) {
+    WriteFile(file, content);
+    WriteFile(file + "-journal", std::string(content) + " journal");
+    const std::string aside = WStringToMultiByte(MoveAsideDated(Wide(file), {u"-journal", u"-wal"}), CP_UTF8);
+    ASSERT_FALSE(aside.empty()) << content;
+    EXPECT_EQ(aside.rfind(file + ".damaged-", 0), 0u) << aside;
+    EXPECT_NE(aside, first_aside);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(file + "-journal"));
+    EXPECT_FALSE(Exists(aside + "-wal"));  // a missing companion stays missing
+    EXPECT_EQ(ReadFile(aside), content);
+    EXPECT_EQ(ReadFile(aside + "-journal"), std::string(content) + " journal");
+    if (first_aside.empty()) first_aside = aside;
+  }
+  EXPECT_EQ(ReadFile(first_aside), "first damage");
+  EXPECT_TRUE(MoveAsideDated(Wide(dir / "missing")).empty());
 }
 
 }  // namespace

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "foundation/base/code_page.h"
+#include "foundation/base/file_util.h"
 #include "platform/user_folders.h"
 
 namespace ledgerbox {
@@ -38,6 +41,9 @@ bool PrivateFolder(const std::string& folder) {
   struct stat st;
   return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
 }
+
+// The results that mean the file itself is no sound database.
+bool IsDamage(int result) { return result == SQLITE_NOTADB || result == SQLITE_CORRUPT; }
 }  // namespace
 
 std::string CacheFolder() {
@@ -53,20 +59,39 @@ CacheStore::~CacheStore() { Close(); }
 bool CacheStore::Open(const std::string& folder) {
   if (db_) return true;
   if (!PrivateFolder(folder)) return false;
-  const std::string path = folder + "/ledgerbox.db";
+  path_ = folder + "/ledgerbox.db";
+  const int result = OpenFile();
+  if (IsDamage(result)) return StartAfresh(result);
+  return result == SQLITE_OK;
+}
+
+int CacheStore::OpenFile() {
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW;
-  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+  int result = sqlite3_open_v2(path_.c_str(), &db, flags, nullptr);
+  if (result != SQLITE_OK) {
     sqlite3_close(db);
-    return false;
+    return result;
   }
   db_ = db;
   sqlite3_busy_timeout(db_, 2000);  // another process of the program may be writing
-  if (!Exec(kSchema)) {
-    Close();
+  result = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  if (result != SQLITE_OK) Close();
+  return result;
+}
+
+bool CacheStore::StartAfresh(int damage) {
+  Close();
+  const std::string aside = WStringToMultiByte(
+      MoveAsideDated(MultiByteToWString(path_, CP_UTF8), {u"-journal", u"-wal", u"-shm"}), CP_UTF8);
+  if (aside.empty()) {
+    std::fprintf(stderr, "Ledgerbox: %s is damaged (%s) and cannot be moved aside; the cache stays off\n",
+                 path_.c_str(), sqlite3_errstr(damage));
     return false;
   }
-  return true;
+  std::fprintf(stderr, "Ledgerbox: %s is damaged (%s): moved aside to %s, a fresh cache is started\n", path_.c_str(),
+               sqlite3_errstr(damage), aside.c_str());
+  return OpenFile() == SQLITE_OK;
 }
 
 void CacheStore::Close() {
@@ -74,34 +99,37 @@ void CacheStore::Close() {
   db_ = nullptr;
 }
 
-bool CacheStore::Exec(const char* sql) { return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+int CacheStore::Step(const std::string& sql, const Bytes& key, const Bytes* value, std::optional<Bytes>* found) {
+  sqlite3_stmt* stmt = nullptr;
+  int result = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+  if (result != SQLITE_OK) return result;
+  sqlite3_bind_blob(stmt, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  if (value) sqlite3_bind_blob(stmt, 2, value->data(), static_cast<int>(value->size()), SQLITE_TRANSIENT);
+  result = sqlite3_step(stmt);
+  if (result == SQLITE_ROW && found) {
+    const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 0));
+    const int n = sqlite3_column_bytes(stmt, 0);
+    *found = Bytes(p, p + (n > 0 ? n : 0));
+  }
+  sqlite3_finalize(stmt);
+  return result;
+}
 
 bool CacheStore::Put(const char* table, const Bytes& key, const Bytes& value) {
   if (!db_) return false;
   const std::string sql = std::string("INSERT OR REPLACE INTO ") + table + "(key, value) VALUES(?1, ?2)";
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return false;
-  sqlite3_bind_blob(stmt, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_blob(stmt, 2, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
-  const bool done = sqlite3_step(stmt) == SQLITE_DONE;
-  sqlite3_finalize(stmt);
-  return done;
+  int result = Step(sql, key, &value, nullptr);
+  if (IsDamage(result) && StartAfresh(result)) result = Step(sql, key, &value, nullptr);
+  return result == SQLITE_DONE;
 }
 
 std::optional<Bytes> CacheStore::Get(const char* table, const Bytes& key) {
   if (!db_) return std::nullopt;
   const std::string sql = std::string("SELECT value FROM ") + table + " WHERE key = ?1";
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return std::nullopt;
-  sqlite3_bind_blob(stmt, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
   std::optional<Bytes> value;
-  if (sqlite3_step(stmt) == SQLITE_ROW) {
-    const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 0));
-    const int n = sqlite3_column_bytes(stmt, 0);
-    value = Bytes(p, p + (n > 0 ? n : 0));
-  }
-  sqlite3_finalize(stmt);
-  return value;
+  const int result = Step(sql, key, nullptr, &value);
+  if (IsDamage(result)) StartAfresh(result);  // the fresh cache holds nothing yet
+  return result == SQLITE_ROW ? value : std::nullopt;
 }
 
 }  // namespace ledgerbox

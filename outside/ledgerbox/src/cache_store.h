@@ -1,5 +1,8 @@
 // CacheStore: the cache's SQLite database. Values are the byte forms of
-// record_codec.h; keys are built from the records' fields.
+// record_codec.h; keys are built from the records' fields. It is only a
+// cache: a file found damaged (not a database, or corrupt) is moved aside
+// under a dated name, a fresh one takes its place, and a line on stderr
+// says so.
 //
 // Threading: none inside; the exports serialise every call under one lock.
 #ifndef OUTSIDE_LEDGERBOX_SRC_CACHE_STORE_H_
@@ -27,18 +30,28 @@ class CacheStore {
   CacheStore& operator=(const CacheStore&) = delete;
 
   // Opens or creates `folder`/ledgerbox.db (the folder made 0700 when
-  // missing; a link or another user's folder is refused).
+  // missing; a link or another user's folder is refused), starting afresh
+  // when the file is damaged.
   bool Open(const std::string& folder);
   void Close();
   bool IsOpen() const { return db_ != nullptr; }
 
   // One value per (table, key); tables: see the schema in cache_store.cpp.
+  // Damage found on the way starts the cache afresh: the value is then not
+  // found, or put into the fresh file.
   bool Put(const char* table, const Bytes& key, const Bytes& value);
   std::optional<Bytes> Get(const char* table, const Bytes& key);
 
  private:
-  bool Exec(const char* sql);
+  // SQLite's result code of opening the file and making its tables.
+  int OpenFile();
+  // Moves the damaged file aside and opens a fresh one; true when open.
+  bool StartAfresh(int damage);
+  // SQLite's result code of one statement.
+  int Step(const std::string& sql, const Bytes& key, const Bytes* value, std::optional<Bytes>* found);
+
   sqlite3* db_ = nullptr;
+  std::string path_;
 };
 
 // Table names.

@@ -1,5 +1,6 @@
 // libLedgerbox.so through its exports, on a database in a temporary folder;
-// and its byte form refusing damaged values.
+// a damaged database file set aside for a fresh one; and its byte form
+// refusing damaged values.
 #include <dlfcn.h>
 #include <stdlib.h>
 
@@ -7,8 +8,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/adb/tests/temp_folder.h"
+#include "foundation/base/tests/case_name.h"
+#include "testing/sqlite_damage.h"
 #include "ledgerbox.h"
 #include "src/record_codec.h"
 
@@ -215,6 +219,41 @@ TEST_F(LedgerboxTest, NothingAnswersWhileClosed) {
   EXPECT_EQ(api_.get_sys(&sys), 0);
   EXPECT_EQ(api_.put_desc(1, u"x"), 0);
 }
+
+class DamagedCacheTest : public LedgerboxTest, public ::testing::WithParamInterface<testing_support::SqliteDamage> {};
+
+// It is only a cache: the damaged file is kept aside as it was, the cache
+// starts afresh and works, and stderr says what happened.
+TEST_P(DamagedCacheTest, IsSetAsideAndStartedAfresh) {
+  SDevCacheInfo record{};
+  record.DevInfo = Device(u"USB\\VID_18D1&PID_4EE7");
+  Text(record.szDeviceID, u"1,2,3");
+  ASSERT_EQ(api_.put_drv(&record, nullptr, 0), 1);
+  api_.close();
+  const std::string damaged = GetParam().damage(folder_.Read("cache/ledgerbox.db"));
+  folder_.Write("cache/ledgerbox.db", damaged);
+
+  ::testing::internal::CaptureStderr();
+  const int opened = api_.init();
+  SDevCacheInfo asked{};
+  asked.DevInfo = record.DevInfo;
+  const int found = api_.get_drv(&asked, nullptr, nullptr);  // damage behind the header shows here
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(found, 0);
+  EXPECT_NE(said.find("ledgerbox.db is damaged"), std::string::npos) << said;
+
+  ASSERT_EQ(api_.put_drv(&record, nullptr, 0), 1);
+  EXPECT_EQ(api_.get_drv(&asked, nullptr, nullptr), 1);
+  EXPECT_EQ(std::u16string(asked.szDeviceID), u"1,2,3");
+  const std::vector<std::string> aside = testing_support::DamagedAside(folder_.File("cache"), "ledgerbox.db");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(folder_.Read("cache/" + aside[0]), damaged);
+  EXPECT_NE(said.find(aside[0]), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ledgerbox, DamagedCacheTest, ::testing::ValuesIn(testing_support::kSqliteDamages),
+                         testing_support::NamedBy(&testing_support::SqliteDamage::label));
 
 TEST(LedgerboxCodecTest, DamagedValuesAreRefused) {
   SDrvInfo driver{};

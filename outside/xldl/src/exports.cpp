@@ -55,7 +55,7 @@ bool ReadBlock(const XlTaskParam* param, BlockPaths* paths) {
     return false;
   }
   if (paths->folder.back() != '/') paths->folder += '/';
-  paths->name = xldl::SafeFileName(name);
+  paths->name = xldl::CallerFileName(name);
   return name.empty() || !paths->name.empty();
 }
 

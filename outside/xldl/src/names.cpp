@@ -75,20 +75,30 @@ bool FindParameter(const std::string& header, const char* name, std::string* val
   return false;
 }
 
+std::string WithoutControls(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) out += c;
+  }
+  return out;
+}
+
+// Empty for the names that are no file in a folder.
+std::string PlainName(const std::string& name) {
+  return name.empty() || name == "." || name == ".." ? std::string() : name;
+}
+
 }  // namespace
 
 std::string SafeFileName(const std::string& text) {
   const size_t slash = text.find_last_of("/\\");
-  const std::string base = slash == std::string::npos ? text : text.substr(slash + 1);
-  std::string name;
-  for (const char c : base) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F || c == '"' || c == '\'') continue;
-    name += c;
-  }
-  name = Trim(name);
-  if (name.empty() || name == "." || name == "..") return std::string();
-  return name;
+  return PlainName(Trim(WithoutControls(slash == std::string::npos ? text : text.substr(slash + 1))));
+}
+
+std::string CallerFileName(const std::string& text) {
+  const size_t slash = text.find_last_of('/');
+  return PlainName(WithoutControls(slash == std::string::npos ? text : text.substr(slash + 1)));
 }
 
 std::string NameFromContentDisposition(const std::string& value) {

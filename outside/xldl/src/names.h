@@ -6,10 +6,16 @@
 
 namespace xldl {
 
-// The name a text offers as a file name in a folder: the part after the last
-// '/' or '\', without quotes and control characters; empty when what is left
-// is "", "." or "..".
+// The name a server offers as a file name in a folder: the part after the
+// last '/' or '\', without control characters and surrounding blanks; empty
+// when what is left is "", "." or "..".
 std::string SafeFileName(const std::string& text);
+
+// The file name the caller chose, kept as it is (quotes, blanks and '\'
+// are ordinary characters of a name here) apart from control characters,
+// which are dropped, and what stands before a '/'; empty when what is left
+// is "", "." or "..".
+std::string CallerFileName(const std::string& text);
 
 // The file name a Content-Disposition value names ("filename*=UTF-8''..."
 // preferred over "filename=..."), made safe; empty when it names none.

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "../xldl.h"
+#include "disk_room.h"
 #include "names.h"
 #include "resume_record.h"
 #include "settings.h"
@@ -25,6 +27,8 @@ constexpr long kConnectTimeoutSeconds = 15;
 constexpr long kLowSpeedSeconds = 30;  // under a byte a second for this long: a network failure
 constexpr long kBufferSize = 512 * 1024;
 constexpr uint64_t kWritebackEvery = 8 * 1024 * 1024;
+constexpr uint64_t kRoomProbeEvery = 1024 * 1024;  // the free space is asked again after this many bytes
+constexpr uint64_t kUnlimited = UINT64_MAX;
 constexpr auto kSpeedWindow = std::chrono::seconds(2);
 constexpr auto kSampleEvery = std::chrono::milliseconds(100);
 
@@ -45,13 +49,22 @@ uint64_t FileSize(const std::string& path) {
   return static_cast<uint64_t>(st.st_size);
 }
 
-// "bytes 100-199/1000": the first byte and the total (0 when "*").
-bool ParseContentRange(const std::string& value, uint64_t* first, uint64_t* total) {
+// "bytes 100-199/1000": the first and last byte and the total (0 when
+// "*"); false unless first <= last < total.
+bool ParseContentRange(const std::string& value, uint64_t* first, uint64_t* last, uint64_t* total) {
   unsigned long long a = 0, b = 0;
   char rest[32] = {0};
   if (std::sscanf(value.c_str(), "bytes %llu-%llu/%31s", &a, &b, rest) != 3) return false;
   *first = a;
+  *last = b;
   *total = rest[0] == '*' ? 0 : std::strtoull(rest, nullptr, 10);
+  return a <= b && (rest[0] == '*' || b < *total);
+}
+
+// A Content-Length value: decimal digits only.
+bool ParseLength(const std::string& value, uint64_t* length) {
+  if (value.empty() || value.size() > 19 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+  *length = std::strtoull(value.c_str(), nullptr, 10);
   return true;
 }
 
@@ -67,7 +80,17 @@ std::string Trimmed(const char* data, size_t size) {
 // One HTTP exchange of a task: from the request (with a range when a part
 // is on disk) to the end of the body. Lives on the worker's stack.
 struct Transfer {
-  enum class Abort { kNone, kStop, kHttp, kFile, kName, kRestart };
+  enum class Abort {
+    kNone,
+    kStop,
+    kHttp,
+    kFile,
+    kName,
+    kRestart,
+    kFull,       // the body would take the floor of free space
+    kTooLong,    // the body goes on beyond the length the answer announced
+    kBadAnswer,  // a length or range that contradicts itself or the request
+  };
 
   Task* task = nullptr;
   CURL* curl = nullptr;
@@ -82,6 +105,14 @@ struct Transfer {
   long status = 0;
   Abort abort = Abort::kNone;
   std::string content_disposition, etag, last_modified, content_range;
+  // The answer's own Content-Length (libcurl lets chunked coding override
+  // it, so it is read here), and whether one was malformed or contradicted.
+  std::optional<uint64_t> content_length;
+  bool bad_length = false;
+  uint64_t body_limit = kUnlimited;  // body bytes the answer announced
+  std::optional<uint64_t> floor_override;
+  uint64_t room = kUnlimited;  // bytes that keep the floor free, as of the last look
+  uint64_t since_look = 0;     // bytes written since that look
 
   ~Transfer() {
     if (fd >= 0) ::close(fd);
@@ -95,6 +126,8 @@ struct Transfer {
       t->etag.clear();
       t->last_modified.clear();
       t->content_range.clear();
+      t->content_length.reset();
+      t->bad_length = false;
       return bytes;
     }
     const char* colon = static_cast<const char*>(std::memchr(data, ':', bytes));
@@ -105,6 +138,11 @@ struct Transfer {
     if (strcasecmp(key.c_str(), "ETag") == 0) t->etag = value;
     if (strcasecmp(key.c_str(), "Last-Modified") == 0) t->last_modified = value;
     if (strcasecmp(key.c_str(), "Content-Range") == 0) t->content_range = value;
+    if (strcasecmp(key.c_str(), "Content-Length") == 0) {
+      uint64_t length = 0;
+      if (!ParseLength(value, &length) || (t->content_length && *t->content_length != length)) t->bad_length = true;
+      t->content_length = length;
+    }
     return bytes;
   }
 
@@ -116,6 +154,14 @@ struct Transfer {
       return 0;
     }
     if (!t->started_body && !t->BeginBody()) return 0;
+    if (bytes > t->body_limit - t->written) {
+      t->abort = Abort::kTooLong;
+      return 0;
+    }
+    if (!t->TakeRoom(bytes)) {
+      t->abort = Abort::kFull;
+      return 0;
+    }
     if (!WriteAll(t->fd, data, bytes)) {
       t->abort = Abort::kFile;
       return 0;
@@ -128,6 +174,20 @@ struct Transfer {
 
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(self)->task->stop_.load() ? 1 : 0;
+  }
+
+  // True when `bytes` more leave the floor of free space untouched. The
+  // filesystem is asked again every megabyte (other writers take room too)
+  // and whenever what was left at the last look would not do.
+  bool TakeRoom(uint64_t bytes) {
+    if (bytes > room || since_look >= kRoomProbeEvery) {
+      room = RoomOfFile(fd, floor_override).value_or(kUnlimited);
+      since_look = 0;
+      if (bytes > room) return false;
+    }
+    room -= bytes;
+    since_look += bytes;
+    return true;
   }
 
   // Hands what was written since the last call to the disk in the
@@ -167,18 +227,25 @@ struct Transfer {
       }
       td_path = task->folder_ + name + ".td";
     }
-    uint64_t range_first = 0, range_total = 0;
-    if (status == 206 && offset > 0) {
-      if (!ParseContentRange(content_range, &range_first, &range_total) || range_first != offset) {
-        abort = Abort::kRestart;
+    uint64_t range_first = 0, range_last = 0, range_total = 0;
+    if (status == 206) {
+      // Only the part that was asked for will do: from the end of the part on
+      // disk, or from byte 0 when no range was asked.
+      if (!ParseContentRange(content_range, &range_first, &range_last, &range_total) || range_first != offset) {
+        abort = offset > 0 ? Abort::kRestart : Abort::kBadAnswer;
         return false;
       }
+      body_limit = range_last - range_first + 1;
+      if (content_length && *content_length != body_limit) bad_length = true;
     } else {
       offset = 0;  // a whole body (200): whatever was on disk is dropped
+      if (content_length) body_limit = *content_length;
     }
-    curl_off_t length = -1;
-    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    total = range_total != 0 ? range_total : (length >= 0 ? offset + static_cast<uint64_t>(length) : 0);
+    if (bad_length) {
+      abort = Abort::kBadAnswer;
+      return false;
+    }
+    total = range_total != 0 ? range_total : (body_limit != kUnlimited ? offset + body_limit : 0);
 
     fd = ::open(td_path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (offset == 0 ? O_TRUNC : 0), 0644);
     struct stat st {};
@@ -190,6 +257,13 @@ struct Transfer {
     if (fd < 0 || (offset > 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) ||
         (offset > 0 && ::ftruncate(fd, static_cast<off_t>(offset)) != 0)) {
       abort = Abort::kFile;
+      return false;
+    }
+    // A body that cannot fit above the floor is not begun.
+    room = RoomOfFile(fd, floor_override).value_or(kUnlimited);
+    if (body_limit != kUnlimited && body_limit > room) {
+      if (offset == 0) ::unlink(td_path.c_str());  // emptied above: nothing of it is kept
+      abort = Abort::kFull;
       return false;
     }
     ResumeRecord record{task->url_, total, etag.empty() ? last_modified : etag};
@@ -320,6 +394,9 @@ Task::Result Task::Attempt() {
     std::lock_guard<std::mutex> lock(mutex_);
     t.name = file_name_;
   }
+  // No request while the folder's disk is at its floor of free space.
+  t.floor_override = FloorOverride();
+  if (RoomOfFolder(folder_, t.floor_override).value_or(kUnlimited) == 0) return {Outcome::kFailed, kXlFailFile};
   std::string validator;
   if (!t.name.empty()) {
     t.td_path = folder_ + t.name + ".td";
@@ -383,11 +460,18 @@ Task::Result Task::Attempt() {
       return {Outcome::kFailed, kXlFailFile};
     case Transfer::Abort::kName:
       return {Outcome::kFailed, kXlFailBadUrl};
+    case Transfer::Abort::kFull:
+      return {Outcome::kFailed, kXlFailFile};
+    case Transfer::Abort::kBadAnswer:
+      return {Outcome::kFailed, kXlFailServer};
+    case Transfer::Abort::kTooLong:
     case Transfer::Abort::kRestart:
+      // The part on disk is not a prefix of the file (or came from an answer that lied about its length).
       if (!t.td_path.empty()) {
         ::unlink(t.td_path.c_str());
         ::unlink((t.td_path + ".cfg").c_str());
       }
+      if (t.abort == Transfer::Abort::kTooLong) return {Outcome::kFailed, kXlFailServer};
       return {Outcome::kRestart, 0};
     default:
       break;

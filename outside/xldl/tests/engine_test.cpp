@@ -11,29 +11,18 @@
 #include <thread>
 
 #include "download_server.h"
+#include "engine_test_support.h"
 #include "foundation/base/unicode.h"
 #include "xldl.h"
 
 namespace {
 
+using xldl_test::CopyText;
+using xldl_test::Exists;
+using xldl_test::ReadAll;
 using testing_server::DownloadServer;
 using testing_server::Pattern;
 using testing_server::Resource;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-void CopyText(char16_t* field, const std::string& text) {
-  const std::u16string wide = unicode::Utf8ToUtf16(text.data(), text.size());
-  std::memcpy(field, wide.data(), wide.size() * sizeof(char16_t));
-}
 
 class EngineTest : public ::testing::Test {
  protected:

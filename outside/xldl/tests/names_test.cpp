@@ -13,10 +13,25 @@ TEST(SafeFileName, KeepsOnlyAPlainName) {
   } cases[] = {
       {"game.apk", "game.apk"},     {"../x", "x"},         {"/etc/passwd", "passwd"},
       {"a\\b\\c.txt", "c.txt"},     {"..", ""},            {".", ""},
-      {"", ""},                     {"dir/", ""},          {"\"q\"uo'te.bin", "quote.bin"},
+      {"", ""},                     {"dir/", ""},          {"\"q\"uo'te.bin", "\"q\"uo'te.bin"},
       {"tab\there\x01.bin", "tabhere.bin"}, {"游戏.apk", "游戏.apk"}, {"a/../..", ""},
+      {" padded.apk ", "padded.apk"}, {" \x01 ", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(xldl::SafeFileName(c.text), c.name) << c.text;
+}
+
+// The caller's own name reaches the disk as the caller wrote it.
+TEST(CallerFileName, KeepsTheNameAsChosen) {
+  const struct {
+    const char* text;
+    const char* name;
+  } cases[] = {
+      {"it's-файл.bin", "it's-файл.bin"}, {"say \"hi\".apk", "say \"hi\".apk"}, {" blank .apk", " blank .apk"},
+      {"back\\slash.apk", "back\\slash.apk"}, {"bell\x07.apk", "bell.apk"},     {"dir/x.apk", "x.apk"},
+      {"..", ""},                          {".", ""},                       {"", ""},
+      {"a/..", ""},                        {"\x01", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(xldl::CallerFileName(c.text), c.name) << c.text;
 }
 
 TEST(NameFromHeaders, ContentDispositionAndUrl) {
