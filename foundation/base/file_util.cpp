@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 
 #include "foundation/base/code_page.h"
 
@@ -113,4 +115,41 @@ bool CopyFileReplacing(const std::u16string& from_path, const std::u16string& to
   if (ok && ::rename(temp.c_str(), to.c_str()) != 0) ok = false;
   if (!ok) ::unlink(temp.c_str());
   return ok;
+}
+
+namespace {
+
+// rename without replacing: renameat2's no-replace flag, or a hard link and
+// an unlink where the file system lacks it.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  if (::unlink(from.c_str()) == 0) return true;
+  ::unlink(to.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool MoveAsideDated(const std::u16string& path, std::u16string* moved_to) {
+  if (path.empty()) return false;
+  const std::string from = Utf8(path);
+  const std::time_t now = std::time(nullptr);
+  struct tm local {};
+  char stamp[32] = "";
+  if (::localtime_r(&now, &local) == nullptr ||
+      std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) {
+    return false;
+  }
+  const std::string base = from + ".damaged-" + stamp;
+  for (int n = 1; n <= 100; ++n) {
+    const std::string to = n == 1 ? base : base + "-" + std::to_string(n);
+    if (RenameNoReplace(from, to)) {
+      if (moved_to) *moved_to = MultiByteToWString(to, CP_UTF8);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
 }

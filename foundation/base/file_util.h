@@ -23,3 +23,10 @@ bool DeleteDirectoryTree(const std::u16string& path);
 // replaced whole and a link at `to` is replaced, never followed. False, with
 // nothing left behind, when any step fails.
 bool CopyFileReplacing(const std::u16string& from, const std::u16string& to);
+
+// Moves a damaged file out of the way, keeping it: renames `path` to
+// "<path>.damaged-YYYYMMDD-HHMMSS" (local time) in the same folder, with
+// "-2", "-3", ... added when that name is taken; an existing file is never
+// replaced and a link is moved as a link. True when moved; `moved_to`
+// (optional) receives the new path.
+bool MoveAsideDated(const std::u16string& path, std::u16string* moved_to = nullptr);

@@ -11,6 +11,7 @@
 #include "temp_dir.h"
 
 using testing_support::TempDir;
+using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 namespace {
@@ -159,6 +160,41 @@ TEST(FileUtilTest, CopyFileReplacingTable) {
     ::closedir(d);
   }
   EXPECT_EQ(entries, 5);  // 源.apk, other, folder, link, copy
+}
+
+}  // namespace
+
+namespace {
+
+// Two damaged files of one name moved aside one after the other: each keeps
+// its bytes under its own dated name, a name already taken is never
+// replaced, and a link is moved as a link.
+TEST(FileUtilTest, MoveAsideDatedKeepsEveryDamagedCopy) {
+  TempDir dir;
+  const std::string path = dir / "downlist.dat";
+  std::u16string first, second;
+  WriteFile(path, "first");
+  ASSERT_TRUE(MoveAsideDated(Wide(path), &first));
+  WriteFile(path, "second");
+  ASSERT_TRUE(MoveAsideDated(Wide(path), &second));
+  EXPECT_FALSE(Exists(path));
+  EXPECT_NE(first, second);
+  const std::string prefix = path + ".damaged-";
+  for (const std::u16string& moved : {first, second}) {
+    const std::string name = WStringToMultiByte(moved, CP_UTF8);
+    EXPECT_EQ(name.rfind(prefix, 0), 0u) << name;
+    EXPECT_GE(name.size(), prefix.size() + 15) << "YYYYMMDD-HHMMSS: " << name;
+  }
+  EXPECT_EQ(ReadFile(WStringToMultiByte(first, CP_UTF8)), "first");
+  EXPECT_EQ(ReadFile(WStringToMultiByte(second, CP_UTF8)), "second");
+
+  ASSERT_EQ(::symlink("/etc/hostname", path.c_str()), 0);
+  std::u16string link;
+  ASSERT_TRUE(MoveAsideDated(Wide(path), &link));
+  struct stat st {};
+  ASSERT_EQ(::lstat(WStringToMultiByte(link, CP_UTF8).c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_FALSE(MoveAsideDated(Wide(dir / "missing")));
 }
 
 }  // namespace
