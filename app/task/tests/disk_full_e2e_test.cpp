@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/task/auto_task_mgr.h"
+#include "app/task/tests/engine_folder.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "testing/download_server/download_server.h"
@@ -38,13 +39,7 @@ class DiskFullTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
     program_ = root_ + "/program";
-    for (const std::string& dir : {program_, program_ + "/log", root_ + "/work", root_ + "/apps"}) {
-      std::filesystem::create_directories(dir);
-    }
-    std::filesystem::create_symlink(SWARMLOAD_LIBRARY, program_ + "/libswarmload.so");
-    std::filesystem::create_symlink(ENGINE_LIBRARY, program_ + "/libxldl.so");
-    std::filesystem::create_symlink(KITORACLE_DOUBLE, program_ + "/libkitoracle.so");
-    std::filesystem::create_symlink(HOSTMARK_LIBRARY, program_ + "/libHostmark.so");
+    task_test::MakeEngineFolder(root_);
   }
   void TearDown() override {
     if (child_ > 0) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/task/auto_task_mgr.h"
+#include "app/task/tests/engine_folder.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 
@@ -39,15 +40,9 @@ int main(int argc, char** argv) {
   const rlimit bound{limit, limit};
   if (setrlimit(RLIMIT_FSIZE, &bound) != 0) return 4;
 
-  TaskPaths paths;
-  paths.download_folder = AnsiToWString(argv[1]);
-  paths.icon_folder = paths.download_folder + u"icon/";
-  paths.list_file = paths.download_folder + u"downlist.dat";
-  paths.engine_work = AnsiToWString(argv[2]);
-  paths.engine_library = AnsiToWString(argv[3]);
   TaskPhoneSide side;
   side.is_connected = [] { return false; };
-  CAutoTaskMgr manager(paths, side, 100);
+  CAutoTaskMgr manager(task_test::ChildTaskPaths(argv[1], argv[2], argv[3]), side, 100);
   manager.Init();
 
   const std::u16string large = AnsiToWString(argv[4]);
