@@ -40,8 +40,8 @@ void SetDamagedSettingsAside(const std::u16string& path) {
   if (lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   std::string text;
   if (base::ini::ReadTextFile(file, &text) && !base::ini::IsDamagedText(text)) return;
-  std::u16string moved;
-  if (MoveAsideDated(path, &moved)) {
+  const std::u16string moved = MoveAsideDated(path);
+  if (!moved.empty()) {
     PD_LOG_ERROR("%s cannot be read; kept as %s, the settings start from their defaults", file.c_str(),
                  WStringToAnsi(moved).c_str());
   } else {

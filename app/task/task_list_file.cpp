@@ -34,8 +34,8 @@ void LoadList(const std::u16string& list_path, CXmlDocument& doc) {
   std::u16string text;
   uint32_t flags = 0;
   if (CXmlDocument::ReadTextFile(path, text, nullptr, &flags) && IsBlank(text)) return;
-  std::u16string moved;
-  if (MoveAsideDated(list_path, &moved)) {
+  const std::u16string moved = MoveAsideDated(list_path);
+  if (!moved.empty()) {
     PD_LOG_ERROR("%s cannot be read; kept as %s", path.c_str(), WStringToAnsi(moved).c_str());
   } else {
     PD_LOG_ERROR("%s cannot be read and cannot be moved aside; it is left as it is", path.c_str());

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdio>  // renameat2 (_GNU_SOURCE)
 #include <ctime>
 
 #include "foundation/base/code_page.h"
@@ -53,6 +53,16 @@ bool EmptyFolder(int dirFd) {
   }
   ::closedir(dir);
   return ok;
+}
+
+// Renames without ever replacing a file: false (EEXIST) when `to` exists.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A filesystem without the flag: a second name, then the first one goes.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
 }
 
 }  // namespace
@@ -117,39 +127,27 @@ bool CopyFileReplacing(const std::u16string& from_path, const std::u16string& to
   return ok;
 }
 
-namespace {
-
-// rename without replacing: renameat2's no-replace flag, or a hard link and
-// an unlink where the file system lacks it.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  if (::link(from.c_str(), to.c_str()) != 0) return false;
-  if (::unlink(from.c_str()) == 0) return true;
-  ::unlink(to.c_str());
-  return false;
-}
-
-}  // namespace
-
-bool MoveAsideDated(const std::u16string& path, std::u16string* moved_to) {
-  if (path.empty()) return false;
+std::u16string MoveAsideDated(const std::u16string& path, std::initializer_list<const char16_t*> companions) {
+  if (path.empty()) return std::u16string();
   const std::string from = Utf8(path);
   const std::time_t now = std::time(nullptr);
-  struct tm local {};
-  char stamp[32] = "";
-  if (::localtime_r(&now, &local) == nullptr ||
-      std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) {
-    return false;
+  std::tm local {};
+  char stamp[32] = {0};
+  if (::localtime_r(&now, &local) == nullptr || std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) {
+    return std::u16string();
   }
-  const std::string base = from + ".damaged-" + stamp;
+  const std::string dated = from + ".damaged-" + stamp;
   for (int n = 1; n <= 100; ++n) {
-    const std::string to = n == 1 ? base : base + "-" + std::to_string(n);
-    if (RenameNoReplace(from, to)) {
-      if (moved_to) *moved_to = MultiByteToWString(to, CP_UTF8);
-      return true;
+    const std::string to = n == 1 ? dated : dated + "-" + std::to_string(n);
+    if (!RenameNoReplace(from, to)) {
+      if (errno == EEXIST) continue;
+      return std::u16string();
     }
-    if (errno != EEXIST) return false;
+    for (const char16_t* suffix : companions) {
+      const std::string tail = Utf8(suffix);
+      RenameNoReplace(from + tail, to + tail);  // a missing companion is no failure
+    }
+    return MultiByteToWString(to, CP_UTF8);
   }
-  return false;
+  return std::u16string();
 }

@@ -2,6 +2,7 @@
 // No global state; failures show only in the result.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 // True when the path exists (file, folder, or a symbolic link itself).
@@ -24,9 +25,10 @@ bool DeleteDirectoryTree(const std::u16string& path);
 // nothing left behind, when any step fails.
 bool CopyFileReplacing(const std::u16string& from, const std::u16string& to);
 
-// Moves a damaged file out of the way, keeping it: renames `path` to
-// "<path>.damaged-YYYYMMDD-HHMMSS" (local time) in the same folder, with
-// "-2", "-3", ... added when that name is taken; an existing file is never
-// replaced and a link is moved as a link. True when moved; `moved_to`
-// (optional) receives the new path.
-bool MoveAsideDated(const std::u16string& path, std::u16string* moved_to = nullptr);
+// Moves a damaged file out of the way, beside itself, under a dated name:
+// "<path>.damaged-YYYYMMDD-HHMMSS" (local time), with "-2", "-3", ... added
+// when that name is taken, so no file is ever replaced. Each companion
+// "<path><suffix>" that exists (a database's "-journal", ...) follows as
+// "<new path><suffix>". The new path, or empty when the file could not be
+// moved (it then stays where it was).
+std::u16string MoveAsideDated(const std::u16string& path, std::initializer_list<const char16_t*> companions = {});

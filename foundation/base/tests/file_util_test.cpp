@@ -10,8 +10,8 @@
 #include "foundation/base/file_util.h"
 #include "temp_dir.h"
 
-using testing_support::TempDir;
 using testing_support::ReadFile;
+using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
@@ -162,39 +162,28 @@ TEST(FileUtilTest, CopyFileReplacingTable) {
   EXPECT_EQ(entries, 5);  // 源.apk, other, folder, link, copy
 }
 
-}  // namespace
-
-namespace {
-
-// Two damaged files of one name moved aside one after the other: each keeps
-// its bytes under its own dated name, a name already taken is never
-// replaced, and a link is moved as a link.
-TEST(FileUtilTest, MoveAsideDatedKeepsEveryDamagedCopy) {
+// Two damaged files of one name in a row keep both: the second never
+// replaces the first, and each takes its companion along.
+TEST(FileUtilTest, MoveAsideDatedNeverReplaces) {
   TempDir dir;
-  const std::string path = dir / "downlist.dat";
-  std::u16string first, second;
-  WriteFile(path, "first");
-  ASSERT_TRUE(MoveAsideDated(Wide(path), &first));
-  WriteFile(path, "second");
-  ASSERT_TRUE(MoveAsideDated(Wide(path), &second));
-  EXPECT_FALSE(Exists(path));
-  EXPECT_NE(first, second);
-  const std::string prefix = path + ".damaged-";
-  for (const std::u16string& moved : {first, second}) {
-    const std::string name = WStringToMultiByte(moved, CP_UTF8);
-    EXPECT_EQ(name.rfind(prefix, 0), 0u) << name;
-    EXPECT_GE(name.size(), prefix.size() + 15) << "YYYYMMDD-HHMMSS: " << name;
+  const std::string file = dir / "数据.db";
+  std::string first_aside;
+  for (const char* content : {"first damage", "second damage"}) {
+    WriteFile(file, content);
+    WriteFile(file + "-journal", std::string(content) + " journal");
+    const std::string aside = WStringToMultiByte(MoveAsideDated(Wide(file), {u"-journal", u"-wal"}), CP_UTF8);
+    ASSERT_FALSE(aside.empty()) << content;
+    EXPECT_EQ(aside.rfind(file + ".damaged-", 0), 0u) << aside;
+    EXPECT_NE(aside, first_aside);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(file + "-journal"));
+    EXPECT_FALSE(Exists(aside + "-wal"));  // a missing companion stays missing
+    EXPECT_EQ(ReadFile(aside), content);
+    EXPECT_EQ(ReadFile(aside + "-journal"), std::string(content) + " journal");
+    if (first_aside.empty()) first_aside = aside;
   }
-  EXPECT_EQ(ReadFile(WStringToMultiByte(first, CP_UTF8)), "first");
-  EXPECT_EQ(ReadFile(WStringToMultiByte(second, CP_UTF8)), "second");
-
-  ASSERT_EQ(::symlink("/etc/hostname", path.c_str()), 0);
-  std::u16string link;
-  ASSERT_TRUE(MoveAsideDated(Wide(path), &link));
-  struct stat st {};
-  ASSERT_EQ(::lstat(WStringToMultiByte(link, CP_UTF8).c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_FALSE(MoveAsideDated(Wide(dir / "missing")));
+  EXPECT_EQ(ReadFile(first_aside), "first damage");
+  EXPECT_TRUE(MoveAsideDated(Wide(dir / "missing")).empty());
 }
 
 }  // namespace
