@@ -95,7 +95,6 @@ SWARMLOAD_API bool P2SPGetDigest(uintptr_t, uintptr_t) { return false; }
 SWARMLOAD_API bool P2SPGetProperty(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t) { return false; }
 SWARMLOAD_API bool P2SPGetServer(uintptr_t, uintptr_t) { return false; }
 SWARMLOAD_API int P2SPGetTaskConnectedPeers(const char*) { return 0; }
-SWARMLOAD_API int P2SPGetTaskErrorCode(const char*) { return 0; }
 SWARMLOAD_API int P2SPGetTaskErrorMsg(const char*) { return 0; }
 SWARMLOAD_API int P2SPGetTaskErrorPeers(const char*) { return 0; }
 SWARMLOAD_API int P2SPGetTaskSearchPeers(const char*) { return 0; }

@@ -38,7 +38,6 @@ SWARMLOAD_API bool P2SPGetDigest(uintptr_t a, uintptr_t b);                     
 SWARMLOAD_API bool P2SPGetProperty(uintptr_t a, uintptr_t b, uintptr_t c, uintptr_t d, uintptr_t e);  // false
 SWARMLOAD_API bool P2SPGetServer(uintptr_t a, uintptr_t b);                            // false
 SWARMLOAD_API int P2SPGetTaskConnectedPeers(const char* url);                          // 0
-SWARMLOAD_API int P2SPGetTaskErrorCode(const char* url);                               // 0
 SWARMLOAD_API int P2SPGetTaskErrorMsg(const char* url);                                // 0
 SWARMLOAD_API int P2SPGetTaskErrorPeers(const char* url);                              // 0
 SWARMLOAD_API int P2SPGetTaskSearchPeers(const char* url);                             // 0
@@ -77,6 +76,9 @@ SWARMLOAD_API int P2SPIsExistTask(const char* url);
 // A P2SP_STATUS_* code; a failed task is restarted once for the engine's
 // network fail codes.
 SWARMLOAD_API int P2SPGetTaskStatus(const char* url);
+// The engine's fail code (XlFailCode) of the url's task when it failed; 0
+// when it has no task or has not failed.
+SWARMLOAD_API int P2SPGetTaskErrorCode(const char* url);
 // From the engine's task information; 0 when the url has no task.
 SWARMLOAD_API uint64_t P2SPGetTaskDownloadedSize(const char* url);
 SWARMLOAD_API uint64_t P2SPGetTaskFileSize(const char* url);

@@ -256,6 +256,12 @@ SWARMLOAD_API int P2SPCheckTaskEx(const char* url, int mode, const char* path) {
   return DownInfoDB().UpdateDownLoadInfo(link, buffer, static_cast<int64_t>(local_size)) ? 1 : 0;
 }
 
+SWARMLOAD_API int P2SPGetTaskErrorCode(const char* url) {
+  if (url == nullptr) return 0;
+  const XlTaskInfo info = QueryInfo(FindTaskHandle(url), Engine().query_info);
+  return info.state == kXlStateFailed ? info.fail_code : 0;
+}
+
 SWARMLOAD_API uint64_t P2SPGetTaskDownloadedSize(const char* url) {
   if (url == nullptr) return 0;
   return QueryInfo(FindTaskHandle(url), Engine().query_info).downloaded_size;

@@ -8,6 +8,7 @@
 
 #include "app/bindings/hostmark_interface.h"
 #include "foundation/base/code_page.h"
+#include "foundation/base/file_util.h"
 #include "foundation/base/ini_engine.h"
 #include "foundation/base/log.h"
 #include "platform/module_path.h"
@@ -28,6 +29,24 @@ std::u16string Wide(const std::string& text) { return AnsiToWString(text); }
 bool IsFolder(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A settings file that cannot be read is kept under a dated name, logged,
+// and the settings start from their defaults. Left in place, its garbage
+// would stay in front of every key written from then on.
+void SetDamagedSettingsAside(const std::u16string& path) {
+  const std::string file = WStringToAnsi(path);
+  struct stat info;
+  if (lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  std::string text;
+  if (base::ini::ReadTextFile(file, &text) && !base::ini::IsDamagedText(text)) return;
+  const std::u16string moved = MoveAsideDated(path);
+  if (!moved.empty()) {
+    PD_LOG_ERROR("%s cannot be read; kept as %s, the settings start from their defaults", file.c_str(),
+                 WStringToAnsi(moved).c_str());
+  } else {
+    PD_LOG_ERROR("%s cannot be read and cannot be moved aside (errno %d)", file.c_str(), errno);
+  }
 }
 
 }  // namespace
@@ -65,6 +84,7 @@ void CConfigMgr::Init() {
   }
   MakeSureDirectory(download_base + u"icon/");
   MakeSureDirectory(config);
+  SetDamagedSettingsAside(config + u"setting.ini");
   setting_ini_.SetFilePath(config + u"setting.ini");
 
   // Read without the 255-character limit of a profile read, so that a long

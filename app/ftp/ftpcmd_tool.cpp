@@ -49,10 +49,17 @@ struct DownloadTarget {
   const char* path = nullptr;
   FILE* file = nullptr;
   bool failed = false;
+  uint64_t max_bytes = 0;  // 0: any size
+  uint64_t written = 0;
 };
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* target_ptr) {
   DownloadTarget* target = static_cast<DownloadTarget*>(target_ptr);
+  if (target->max_bytes != 0 && target->written + size * count > target->max_bytes) {
+    target->failed = true;
+    return 0;  // over the cap: libcurl aborts
+  }
+  target->written += size * count;
   if (target->file == nullptr) {
     target->file = fopen(target->path, "wb");
     if (target->file == nullptr) {
@@ -94,6 +101,11 @@ struct CFtpCmdTool::Transfer {
 };
 
 namespace {
+
+// A plain download's progress: nothing to report, only the caller's cancel.
+int CancelProgress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(data)->load() ? 1 : 0;
+}
 
 int TransferProgress(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
   auto* transfer = static_cast<CFtpCmdTool::Transfer*>(data);
@@ -267,7 +279,7 @@ bool CFtpCmdTool::DownloadFileWithProgress(const char* remote, const char* local
   return result;
 }
 
-bool CFtpCmdTool::DownloadFile(const char* url, const char* local) {
+bool CFtpCmdTool::DownloadFile(const char* url, const char* local, const DownloadLimits& limits) {
   if (url == nullptr || local == nullptr) return false;
   if (!ftp::IsAllowedDownloadUrl(url)) {
     PD_LOG_ERROR("curl_easy_perform() failed=%s ftp_path=%s local_path=%s", "unsupported scheme", url, local);
@@ -275,10 +287,20 @@ bool CFtpCmdTool::DownloadFile(const char* url, const char* local) {
   }
   DownloadTarget target;
   target.path = local;
+  target.max_bytes = limits.max_bytes;
   bool result = false;
   CURL* curl = CurlReady() ? curl_library::EasyInit() : nullptr;
   if (curl != nullptr) {
     SetCommonOptions(curl);
+    if (limits.max_bytes != 0) {
+      curl_library::EasySetopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_bytes));
+    }
+    if (limits.deadline_s > 0) curl_library::EasySetopt(curl, CURLOPT_TIMEOUT, static_cast<long>(limits.deadline_s));
+    if (limits.cancel != nullptr) {
+      curl_library::EasySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+      curl_library::EasySetopt(curl, CURLOPT_XFERINFOFUNCTION, CancelProgress);
+      curl_library::EasySetopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(limits.cancel));
+    }
     curl_library::EasySetopt(curl, CURLOPT_URL, url);
     curl_library::EasySetopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     curl_library::EasySetopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);

@@ -20,6 +20,15 @@
 #include <mutex>
 #include <string>
 
+// Bounds of a plain download (DownloadFile). A download past one of them
+// fails and leaves no file.
+struct DownloadLimits {
+  uint64_t max_bytes = 0;  // 0: any size; else a larger body (announced or sent) fails
+  int deadline_s = 0;      // 0: none; else the whole transfer, redirects included
+  // Set by another thread: the transfer ends within about a second.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
 // Supplied by the caller of a transfer with progress.
 struct FtpTransferContext {
   uintptr_t handle = 0;  // written when the transfer starts; what Pause takes
@@ -47,7 +56,7 @@ class CFtpCmdTool {
   bool UploadFile(const char* remote, const char* local, FtpTransferContext* context);
   bool DownloadFileWithProgress(const char* remote, const char* local, FtpTransferContext* context);
   bool DeleteFile(const char* remote);
-  bool DownloadFile(const char* url, const char* local);
+  bool DownloadFile(const char* url, const char* local, const DownloadLimits& limits = DownloadLimits());
   // Cancels the running transfer `handle`; false when no such transfer runs.
   bool Pause(uintptr_t handle);
 

@@ -8,6 +8,7 @@
 #include "app/core/phone_message.h"
 #include "app/data/phone.h"
 #include "app/ftp/ftpcmd_tool.h"
+#include "app/task/task_files.h"
 #include "app/task/task_list_file.h"
 #include "app/web/stat_report.h"
 #include "foundation/base/code_page.h"
@@ -20,6 +21,10 @@ namespace {
 using namespace msg;
 
 CAutoTaskMgr* g_manager = nullptr;
+
+// An icon is small: a larger body, or one that takes longer, is no icon.
+constexpr uint64_t kIconMaxBytes = 1024 * 1024;
+constexpr int kIconDeadlineS = 30;
 
 unsigned long Ul(uint32_t id) { return static_cast<unsigned long>(id); }
 
@@ -61,8 +66,12 @@ TaskPhoneSide ProgramPhoneSide() {
   side.cancel_install = [](const std::u16string& apk) {
     if (std::shared_ptr<CPhone> phone = CurrentPhone()) phone->CancelAppTask(apk);
   };
-  side.fetch_file = [](const std::u16string& url, const std::u16string& file) {
-    return CFtpCmdTool::Instance()->DownloadFile(WStringToAnsi(url).c_str(), WStringToAnsi(file).c_str());
+  side.fetch_file = [](const std::u16string& url, const std::u16string& file, const std::atomic<bool>& cancel) {
+    DownloadLimits limits;
+    limits.max_bytes = kIconMaxBytes;
+    limits.deadline_s = kIconDeadlineS;
+    limits.cancel = &cancel;
+    return CFtpCmdTool::Instance()->DownloadFile(WStringToAnsi(url).c_str(), WStringToAnsi(file).c_str(), limits);
   };
   side.read_apk = [](const std::u16string& apk, ApkBadgingInfo* info) {
     return CAdbCmdTool::Instance()->ReadApkInfo(apk.c_str(), info);
@@ -100,9 +109,11 @@ void CAutoTaskMgr::Release() {
 CAutoTaskMgr::CAutoTaskMgr(TaskPaths paths, TaskPhoneSide phone, uint32_t tick_ms)
     : paths_(std::move(paths)), phone_(std::move(phone)), thread_(tick_ms) {}
 
-// The workers end first (they call into the manager), then the download
-// thread (it stops and deletes its running packages), then the engine.
+// The workers end first (they call into the manager; an icon fetch ends
+// once it sees `closing_`), then the download thread (it stops and deletes
+// its running packages), then the engine.
 CAutoTaskMgr::~CAutoTaskMgr() {
+  closing_.store(true);
   JoinWorkers();
   thread_.StopThread(false);
   if (engine_loaded_ && P2SPClient::Get()) {
@@ -143,10 +154,14 @@ bool CAutoTaskMgr::OnDownloadRequest(const std::u16string& url, const std::u16st
   return StartDownload(url.c_str(), app_name.c_str(), icon_url.c_str(), nullptr, package_name.c_str());
 }
 
+std::u16string CAutoTaskMgr::ApkPathOf(const std::u16string& name, uint32_t id) const {
+  return paths_.download_folder + TaskFileName(name.empty() ? kUnknownApp : name, id) + u".apk";
+}
+
 std::unique_ptr<PNPDriverPackage> CAutoTaskMgr::MakePackage(const std::u16string& url, const std::u16string& name) {
   auto package = std::make_unique<PNPDriverPackage>(url);
   CConfigMgr::MakeSureDirectory(paths_.download_folder);
-  package->SetFilePath(paths_.download_folder + TaskFileName(name, package->GetTaskId()) + u".apk");
+  package->SetFilePath(ApkPathOf(name, package->GetTaskId()));
   return package;
 }
 
@@ -200,7 +215,7 @@ void CAutoTaskMgr::DownloadTaskIcon(const std::u16string& file, const std::u16st
   if (!FileExists(file)) {
     CConfigMgr::MakeSureDirectory(paths_.icon_folder);
     const std::u16string part = PartName(file);
-    const bool fetched = phone_.fetch_file && phone_.fetch_file(url, part);
+    const bool fetched = phone_.fetch_file && phone_.fetch_file(url, part, closing_);
     if (!fetched) {
       unlink(WStringToAnsi(part).c_str());
       return;
@@ -247,6 +262,7 @@ void CAutoTaskMgr::UpdateProgress(uint32_t id, int32_t status, const TaskProgres
 
 void CAutoTaskMgr::OnDownloadProgress(uint32_t id, int32_t status, uint64_t total, uint64_t downloaded,
                                       int32_t speed) {
+  if (status == kTaskDownloadFailed) OnDownloadFailed(id);
   UpdateProgress(id, status, TaskProgress{status, speed, total, downloaded});
   PD_LOG_INFO("taskid:%lu status:%d  totalsize:%lld downsize:%lld speed:%d \r\n", Ul(id), status,
               static_cast<long long>(total), static_cast<long long>(downloaded), speed);
@@ -264,6 +280,22 @@ void CAutoTaskMgr::OnDownloadProgress(uint32_t id, int32_t status, uint64_t tota
   } else if (status == kTaskDownloadFailed) {
     ReportStat(kStatDownload, kStatFailed, *task, task->package_name);
   }
+}
+
+// On the download thread, while the failed package is still held: the
+// engine's reason becomes the task's detail (the row says why), and a
+// download that failed for want of disk space leaves no part file to keep
+// the disk full.
+void CAutoTaskMgr::OnDownloadFailed(uint32_t id) {
+  PNPDriverPackage* package = thread_.FindPackage(id);
+  if (!package) return;
+  const int32_t code = package->GetErrorCode();
+  online_.SetState(id, kTaskDownloadFailed, code);
+  if (code != kEngineFailFile) return;
+  package->DeleteEngineTask();
+  const int removed = RemovePartFiles(paths_.download_folder, package->GetFilePath(), id);
+  PD_LOG_ERROR("taskid:%lu the download file cannot be written (disk full?); %d part files removed", Ul(id),
+               removed);
 }
 
 void CAutoTaskMgr::OnDownloaded(uint32_t id, const std::u16string& /*url*/, const std::u16string& file) {
@@ -288,7 +320,9 @@ void CAutoTaskMgr::MoveToOffline(uint32_t id, const std::u16string& file) {
   task->app_name = copy->app_name;
   task->icon_path = copy->icon_path;
   task->file_path = file;
-  SaveTaskToList(paths_.list_file, *task);
+  // Only downloads are listed: a user's own apk (a task without a URL)
+  // waits in the offline list until the program ends, never in the file.
+  if (!task->down_url.empty()) SaveTaskToList(paths_.list_file, *task);
   online_.Remove(id);
   Post(kOnlineTaskRemoved, id, 0);
   offline_.Add(std::move(task));
@@ -427,7 +461,14 @@ void CAutoTaskMgr::DeleteOnlineTaskRecord(const SOnlineTask* task) {
     MoveToOffline(id, task->file_path);
   } else {
     if (task->state == kTaskPaused) ReportStat(kStatDownload, kStatStop, *task, task->package_name);
-    thread_.StopTask(id);
+    // A download not finished leaves the engine's part files: they go with the task.
+    const bool downloading =
+        !task->down_url.empty() && task->state < kTaskWaitingInstall && task->state != kTaskDownloaded;
+    if (downloading) {
+      thread_.DiscardTask(id, task->down_url, paths_.download_folder, ApkPathOf(task->app_name, id));
+    } else {
+      thread_.StopTask(id);
+    }
     online_.Remove(id);
     Post(kOnlineTaskRemoved, id, 0);
   }
@@ -446,7 +487,12 @@ void CAutoTaskMgr::CancelWaitingInstalls() {
 void CAutoTaskMgr::DeleteOfflineTask(uint32_t id) {
   std::unique_ptr<SOfflineTask> copy = offline_.FindClone(id);
   if (!copy) return;
-  if (!copy->file_path.empty() && FileExists(copy->file_path)) unlink(WStringToAnsi(copy->file_path).c_str());
+  // Only the manager's own download is deleted, whatever the record says.
+  if (!copy->file_path.empty() && !RemoveOwnDownload(paths_.download_folder, copy->file_path, id) &&
+      FileExists(copy->file_path)) {
+    PD_LOG_INFO("DeleteOfflineTask: %s is not a download of this program; kept",
+                WStringToAnsi(copy->file_path).c_str());
+  }
   RemoveTaskFromList(paths_.list_file, id);
   offline_.Remove(id);
   Post(kOfflineTaskRemoved, id, 0);

@@ -12,8 +12,14 @@
 // the containers' own (and `workers_lock_` over the list of worker
 // threads); multi-step operations work on copies. downlist.dat is rewritten
 // whole by each operation (temporary name and rename).
+//
+// Files: downlist.dat lists only downloads (a user's own apk never enters
+// it), and the manager deletes only the files it downloaded into its
+// download folder (task_files.h): a task's apk, and the engine's part files
+// of a deleted download or of one that failed for want of disk space.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,8 +46,10 @@ struct TaskPhoneSide {
   std::function<bool(const std::u16string& apk, int32_t previous, uint32_t key, InstallListener* listener)> install;
   // Cancels the queued install of `apk`.
   std::function<void(const std::u16string& apk)> cancel_install;
-  // Fetches `url` into `file`; true on success.
-  std::function<bool(const std::u16string& url, const std::u16string& file)> fetch_file;
+  // Fetches the icon `url` into `file`; true on success. Bounded in size
+  // and time, and ends soon once `cancel` is set (the manager goes away).
+  std::function<bool(const std::u16string& url, const std::u16string& file, const std::atomic<bool>& cancel)>
+      fetch_file;
   std::function<bool(const std::u16string& apk, ApkBadgingInfo* info)> read_apk;
   std::function<bool(const std::u16string& apk, const std::u16string& entry, const std::u16string& file)> unzip;
 };
@@ -133,6 +141,9 @@ class CAutoTaskMgr : public IAutoTaskMgr, public DownloadListener, public Instal
   void DownloadTaskIcon(const std::u16string& file, const std::u16string& url, uint32_t id);
   void PrepareApkInstall(const std::u16string& apk_path);
   std::unique_ptr<PNPDriverPackage> MakePackage(const std::u16string& url, const std::u16string& name);
+  // The apk a download of task `id` named `name` is saved as.
+  std::u16string ApkPathOf(const std::u16string& name, uint32_t id) const;
+  void OnDownloadFailed(uint32_t id);
   void StartWorker(std::function<void()> job);
 
   TaskPaths paths_;
@@ -141,6 +152,7 @@ class CAutoTaskMgr : public IAutoTaskMgr, public DownloadListener, public Instal
   COfflineTaskData offline_;
   CDownloadThread thread_;
   bool engine_loaded_ = false;
+  std::atomic<bool> closing_{false};  // set first by the destructor: icon fetches end
   std::mutex workers_lock_;  // guards workers_; held only to add or take threads
   std::vector<std::thread> workers_;
 };

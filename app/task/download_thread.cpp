@@ -1,5 +1,6 @@
 #include "app/task/download_thread.h"
 
+#include "app/task/task_files.h"
 #include "foundation/base/event.h"
 #include "foundation/base/log.h"
 
@@ -33,6 +34,15 @@ bool CDownloadThread::Add(PNPDriverPackage* raw) {
 void CDownloadThread::StopTask(uint32_t id) {
   PD_LOG_TRACE("StopTask id=%lu", static_cast<unsigned long>(id));
   PostThreadMsg(kMsgStop, 0, id);
+}
+
+void CDownloadThread::DiscardTask(uint32_t id, const std::u16string& url, const std::u16string& download_folder,
+                                  const std::u16string& apk) {
+  {
+    base::CSingleLock hold(&lock_);
+    discards_[id] = Discard{url, download_folder, apk};
+  }
+  StopTask(id);
 }
 
 void CDownloadThread::PauseTask(uint32_t id) {
@@ -152,6 +162,7 @@ uint32_t CDownloadThread::Run() {
     packages.swap(packages_);
     active_.clear();
     entered_.clear();
+    discards_.clear();
   }
   for (auto& entry : packages) entry.second->Stop();
   return 0;
@@ -254,7 +265,24 @@ void CDownloadThread::OnStop(uint32_t id) {
   DeletePackage(id);
   RemoveWaiting(id);
   RemoveActive(id);
+  RemoveDiscarded(id);
   StartNextWaiting();
+}
+
+// The package is stopped (its engine worker joined): the engine forgets the
+// task, then nothing writes the part files any more.
+void CDownloadThread::RemoveDiscarded(uint32_t id) {
+  Discard discard;
+  {
+    base::CSingleLock hold(&lock_);
+    auto found = discards_.find(id);
+    if (found == discards_.end()) return;
+    discard = std::move(found->second);
+    discards_.erase(found);
+  }
+  HashFileDownloader(discard.url).DelTask();
+  const int removed = RemovePartFiles(discard.folder, discard.apk, id);
+  PD_LOG_TRACE("discarded task id=%lu, %d part files removed", static_cast<unsigned long>(id), removed);
 }
 
 void CDownloadThread::DeletePackage(uint32_t id) {

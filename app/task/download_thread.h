@@ -7,10 +7,11 @@
 // A package is waiting (queue), entered (map, start message pending),
 // active (map and active set, polled), paused (map only) or gone.
 //
-// Threading: Add, the three task commands, FindPackage and IsExistedPackage
-// may be called from any thread; packages are started, polled, stopped and
-// deleted on the download thread; the progress callback runs there.
-// `lock_` guards the map, the queue, the active set and the entered set.
+// Threading: Add, the task commands, FindPackage and IsExistedPackage may be
+// called from any thread; packages are started, polled, stopped and deleted
+// on the download thread, and discarded files removed there; the progress
+// callback runs there. `lock_` guards the map, the queue, the active set,
+// the entered set and the discards.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "app/task/driver_package.h"
 #include "foundation/base/base_thread.h"
@@ -45,6 +47,11 @@ class CDownloadThread : public base_thread {
   // the map.
   bool Add(PNPDriverPackage* package);
   void StopTask(uint32_t id);
+  // StopTask, and once stopped the engine forgets the task of `url` and the
+  // engine's part files of task `id`'s apk `apk` in `download_folder` are
+  // removed (a deleted task leaves nothing on disk).
+  void DiscardTask(uint32_t id, const std::u16string& url, const std::u16string& download_folder,
+                   const std::u16string& apk);
   void PauseTask(uint32_t id);
   void ContinueTask(uint32_t id);
   void SetProgressCallback(DownloadProgressCallback callback, void* context);
@@ -77,6 +84,7 @@ class CDownloadThread : public base_thread {
   void OnStop(uint32_t id);
   void OnPause(uint32_t id);
   void DeletePackage(uint32_t id);
+  void RemoveDiscarded(uint32_t id);
   void RemoveWaiting(uint32_t id);
   void RemoveActive(uint32_t id);
   void StartNextWaiting();
@@ -93,4 +101,10 @@ class CDownloadThread : public base_thread {
   std::list<std::unique_ptr<PNPDriverPackage>> waiting_;
   std::set<uint32_t> active_;
   std::set<uint32_t> entered_;  // start message posted, not handled yet
+  struct Discard {
+    std::u16string url;
+    std::u16string folder;
+    std::u16string apk;
+  };
+  std::map<uint32_t, Discard> discards_;  // files to remove once the task stopped
 };

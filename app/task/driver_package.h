@@ -22,6 +22,10 @@ class PNPDriverPackage {
   void GetProgress(int32_t* status, uint64_t* downloaded, uint64_t* total, int32_t* speed);
   const std::u16string& GetUrl() const { return url_; }
   std::u16string GetFileName() { return downloader_.GetFileName(); }
+  // Why the engine's task failed (kEngineFailFile, ...); 0 when unknown.
+  int GetErrorCode() { return downloader_.GetErrorCode(); }
+  // Lets the engine forget the task (its part files stay on disk).
+  bool DeleteEngineTask() { return downloader_.DelTask(); }
   void SetFilePath(const std::u16string& path) { file_path_ = path; }
   const std::u16string& GetFilePath() const { return file_path_; }
 

@@ -17,7 +17,7 @@ const char* const kSlotNames[P2SPInterface::kSlotCount] = {
     "P2SPNewTask", "P2SPRunTask", "P2SPRunTaskEx", "P2SPStopTask", "P2SPDelTask", "P2SPGetDigest",
     "P2SPGetTaskFileName", "P2SPGetTaskFileSize", "P2SPGetTaskSpeed", "P2SPGetTaskDownloadedSize",
     "P2SPGetTaskStatus", nullptr, "P2SPCheckTask", "P2SPCheckTaskEx", "P2SPGetAllTaskUrl", "P2SPGetAllTaskSpeed",
-    "P2SPSetServerAddr", "P2SPSetTaskType"};
+    "P2SPSetServerAddr", "P2SPSetTaskType", "P2SPGetTaskErrorCode"};
 
 void* LookUpInModule(void* module, const char* name) { return dlsym(module, name); }
 
@@ -134,6 +134,11 @@ int P2SPInterface::P2SPCheckTask(const std::string& url, int kind, const std::st
   return 0;
 }
 
+int P2SPInterface::P2SPGetTaskErrorCode(const std::string& url) {
+  auto fn = Get<int (*)(const char*)>(kGetTaskErrorCode);
+  return fn ? fn(url.c_str()) : 0;
+}
+
 P2SPClient* P2SPClient::Instance() {
   if (!g_client) g_client = new P2SPClient();
   return g_client;
@@ -221,3 +226,5 @@ int HashFileDownloader::CheckTask(int kind, const std::u16string* path) {
 }
 
 bool HashFileDownloader::DelTask() { return Engine().P2SPDelTask(url_); }
+
+int HashFileDownloader::GetErrorCode() { return Engine().P2SPGetTaskErrorCode(url_); }

@@ -16,6 +16,11 @@
 #include <cstdint>
 #include <string>
 
+// The download engine's fail code for a task whose file cannot be written:
+// the disk is full (or below the engine's free-space floor), or the folder
+// refuses the write.
+constexpr int kEngineFailFile = 3;
+
 class P2SPInterface {
  public:
   // The slots, in table order, with the export looked up for each.
@@ -24,6 +29,7 @@ class P2SPInterface {
     kGetTaskErrorMsg, kSetProxy, kTestProxy, kGetProxy, kNewTask, kRunTask, kRunTaskEx, kStopTask, kDelTask,
     kGetDigest, kGetTaskFileName, kGetTaskFileSize, kGetTaskSpeed, kGetTaskDownloadedSize, kGetTaskStatus,
     kUnused24, kCheckTask, kCheckTaskEx, kGetAllTaskUrl, kGetAllTaskSpeed, kSetServerAddr, kSetTaskType,
+    kGetTaskErrorCode,  // after the table: why a failed task failed
     kSlotCount
   };
   static const char* SlotName(int slot);  // null for the slot never filled
@@ -64,6 +70,9 @@ class P2SPInterface {
   std::u16string P2SPGetTaskFileName(const std::string& url);
   // P2SPCheckTaskEx when bound, else P2SPCheckTask (URL and kind), else 0.
   int P2SPCheckTask(const std::string& url, int kind, const std::string& path);
+  // The engine's fail code of the URL's failed task (kEngineFailFile, ...);
+  // 0 when it has none or the export is missing.
+  int P2SPGetTaskErrorCode(const std::string& url);
 
  private:
   template <typename Fn>
@@ -112,6 +121,7 @@ class HashFileDownloader {
   bool RunTask(const std::u16string* path, int type);
   int CheckTask(int kind, const std::u16string* path);
   bool DelTask();
+  int GetErrorCode();
 
   const std::string& Url() const { return url_; }
 

@@ -3,8 +3,11 @@
 // the attributes app_name, task_id (decimal), down_url, file_path and
 // icon_path in that order; UTF-8 without a declaration, CR LF after each
 // element. Every operation loads the whole file, edits and saves it whole
-// (a temporary name renamed over the file); a missing or unreadable file
-// reads as an empty list.
+// (a temporary name renamed over the file); a missing or empty file reads
+// as an empty list. A file that is there but from which not one element
+// can be read is first moved aside as "downlist.dat.damaged-<date>-<time>"
+// and logged, so nothing saves over it; a torn file reads as its whole
+// first elements.
 //
 // Threading: plain functions over the file; the task manager's operations
 // on one file are not locked against each other (each is one
@@ -29,6 +32,7 @@ void RemoveTaskFromList(const std::u16string& list_path, uint32_t id);
 
 // The tasks of the file in file order. Elements whose apk file does not
 // exist (`file_exists`), whose id does not read as a task id, or whose id
-// was already listed are dropped, and then the file is rewritten.
+// was already listed are dropped, and then the file is written once with
+// the elements kept.
 std::vector<SOfflineTask> LoadTaskList(const std::u16string& list_path,
                                        const std::function<bool(const std::u16string&)>& file_exists);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "foundation/base/unicode.h"
 #include "platform/text_case.h"
 
 namespace base {
@@ -176,6 +177,31 @@ int32_t ParseProfileInt(const std::string& value) {
   }
   if (negative) result = 0u - result;
   return static_cast<int32_t>(result);
+}
+
+bool IsDamagedText(const std::string& text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  while (at < text.size()) {
+    const unsigned char c = bytes[at];
+    if (c < 0x80) {
+      if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') return true;
+      if (c == 0x7F) return true;
+      ++at;
+      continue;
+    }
+    const unicode::Utf8Sequence sequence = unicode::ReadUtf8Sequence(bytes, text.size(), at);
+    if (sequence.length == 0) return true;
+    at += static_cast<size_t>(sequence.length);
+  }
+  bool content = false;
+  for (const Line& line : SplitLines(text)) {
+    const std::string trimmed = Trim(text, line.begin, line.end);
+    if (trimmed.empty() || trimmed[0] == ';') continue;
+    if (ParseLine(text, line).kind == Kind::kSection) return false;
+    content = true;
+  }
+  return content;
 }
 
 bool ReadTextFile(const std::string& path, std::string* text) {

@@ -31,6 +31,13 @@ Entries SectionEntries(const std::string& text, const std::string& section);
 std::string SetValue(const std::string& text, const std::string& section, const std::string& key,
                      const std::string* value, bool* changed);
 
+// Whether a file's text is damaged beyond reading: a zero byte, another
+// control character than tab, CR, LF, VT or FF, bytes that are not UTF-8,
+// or lines that are neither blank nor comments without any section header
+// (nothing in it could be read). An empty or blank text is not damaged; nor
+// is a readable file with stray lines beside its sections.
+bool IsDamagedText(const std::string& text);
+
 // Integer as the profile functions read it: blanks, an optional sign, then
 // the leading decimal digits (no digits: 0); wraps at 32 bits.
 int32_t ParseProfileInt(const std::string& value);

@@ -92,6 +92,8 @@ TEST_F(ScriptedEngineTest, StatusCodesAndTheSingleRetry) {
     set_state_(handle, c.state, c.fail_code, u"", 0, 0, 0);
     EXPECT_EQ(P2SPGetTaskStatus(url.c_str()), c.status) << c.state << "/" << c.fail_code;
     EXPECT_EQ(P2SPIsExistTask(url.c_str()), c.kept ? 1 : 0) << c.state << "/" << c.fail_code;
+    // Why a task failed is read back only while it stays failed.
+    EXPECT_EQ(P2SPGetTaskErrorCode(url.c_str()), c.status == 7 ? c.fail_code : 0) << c.state << "/" << c.fail_code;
     if (!c.retried) continue;
     const XlTaskHandle again = last_handle_();
     ASSERT_NE(again, handle);
@@ -104,6 +106,7 @@ TEST_F(ScriptedEngineTest, StatusCodesAndTheSingleRetry) {
     set_state_(again, 1, c.fail_code, u"", 0, 0, 0);
     EXPECT_EQ(P2SPGetTaskStatus(url.c_str()), 7);
     EXPECT_EQ(P2SPIsExistTask(url.c_str()), 1);
+    EXPECT_EQ(P2SPGetTaskErrorCode(url.c_str()), c.fail_code);
   }
   EXPECT_EQ(P2SPGetTaskStatus("http://127.0.0.1:9/no-task"), 6);
 }

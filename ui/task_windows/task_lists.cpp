@@ -1,6 +1,7 @@
 #include "ui/task_windows/task_lists.h"
 
 #include "app/adb/adb_output.h"
+#include "app/task/p2sp_client.h"
 
 using namespace DuiLib;
 
@@ -80,6 +81,11 @@ TaskRowStatus TaskRowStatusOf(int state) {
   return s;
 }
 
+std::u16string DownloadFailureText(int32_t engine_code) {
+  if (engine_code == kEngineFailFile) return u"磁盘空间不足或下载文件夹不可写，未下载完的文件已删除";
+  return std::u16string();
+}
+
 std::u16string TaskSpeedText(int32_t bytes_per_second) {
   const double kilobytes = bytes_per_second / 1024.0;
   CDuiString text;
@@ -154,6 +160,12 @@ void CTaskOnlineList::ShowStatus(CControlUI* row, const SOnlineTask& task) {
   if (s.retry_tooltip) {
     const std::u16string why = adb::InstallErrorText(task.state_detail);
     if (CControlUI* retry = Sub(row, u"failed_retry"); retry && !why.empty()) retry->SetToolTip(why.c_str());
+  }
+  // A failed download says why on the row and its failure text (or nothing).
+  if (task.state == kTaskDownloadFailed) {
+    const std::u16string why = DownloadFailureText(task.state_detail);
+    row->SetToolTip(why.c_str());
+    if (CControlUI* failed = Sub(row, u"failed_code")) failed->SetToolTip(why.c_str());
   }
 }
 

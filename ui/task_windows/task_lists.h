@@ -30,6 +30,10 @@ struct TaskRowStatus {
 };
 TaskRowStatus TaskRowStatusOf(int state);
 
+// Why a download failed, from the engine's fail code kept as the task's
+// detail; empty when there is nothing to say beyond "下载失败".
+std::u16string DownloadFailureText(int32_t engine_code);
+
 // "%.2lfK/s" of the kilobytes per second, or "%.2lfM/s" above 1024 K/s.
 std::u16string TaskSpeedText(int32_t bytes_per_second);
 

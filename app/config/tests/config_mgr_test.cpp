@@ -9,6 +9,7 @@
 
 #include "app/config/tests/user_home.h"
 #include "foundation/base/code_page.h"
+#include "foundation/base/log.h"
 
 namespace {
 
@@ -121,6 +122,40 @@ TEST_F(ConfigMgr, SettersWriteOnlyChangesAndSurviveARestart) {
   const std::string text = ReadFile("config/Shelfhub/setting.ini");
   EXPECT_NE(text.find("video_tips=1"), std::string::npos) << text;
   EXPECT_NE(text.find("auto_install_flag=1"), std::string::npos) << text;
+}
+
+// A settings file that cannot be read is kept under a dated name and said
+// in the log; the settings start from their defaults and the next change
+// writes a clean file (not a section after the garbage). A readable file
+// with stray lines stays where it is.
+TEST_F(ConfigMgr, ADamagedSettingsFileIsKeptAsideAndLogged) {
+  std::string garbage = "\x9F\x12\xFEz[q\xC0\x80";
+  garbage += std::string("\0auto_install_flag=0\r\n", 22);
+  ASSERT_NO_FATAL_FAILURE(WriteFile("config/Shelfhub/setting.ini", garbage));
+  ASSERT_EQ(std::system(("mkdir -p '" + home_ + "/program/log'").c_str()), 0);
+  ASSERT_TRUE(base::BaseLog::GetInstance()->Open("log/config.log"));
+  {
+    CConfigMgr config;
+    config.Init();
+    EXPECT_TRUE(config.GetAutoInstallFlag());
+    config.SetCloseType(1);
+  }
+  base::BaseLog::GetInstance()->Close();
+  EXPECT_EQ(ReadFile("config/Shelfhub/setting.ini"), "[setting]\nclose_type=1\n");
+  const std::vector<std::string> aside = Listing("config/Shelfhub", "setting.ini.damaged-");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(ReadFile("config/Shelfhub/" + aside[0]), garbage);
+  const std::string log = ReadFile("program/log/config.log");
+  EXPECT_NE(log.find("setting.ini cannot be read; kept as "), std::string::npos) << log;
+  EXPECT_NE(log.find(aside[0]), std::string::npos) << log;
+
+  const std::string readable = "stray line\r\n[setting]\r\nclose_type=2\r\n";
+  ASSERT_NO_FATAL_FAILURE(WriteFile("config/Shelfhub/setting.ini", readable));
+  CConfigMgr again;
+  again.Init();
+  EXPECT_EQ(again.GetCloseType(), 2);
+  EXPECT_EQ(ReadFile("config/Shelfhub/setting.ini"), readable);
+  EXPECT_EQ(Listing("config/Shelfhub", "setting.ini.damaged-").size(), 1u);
 }
 
 TEST_F(ConfigMgr, PhoneFolderNameCannotLeaveTheDataFolder) {

@@ -2,13 +2,17 @@
 // and the program folder all point into one temporary folder.
 #pragma once
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace config_test {
 
@@ -45,6 +49,18 @@ class TempUser : public ::testing::Test {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+  }
+  // Names in the folder `relative` that begin with `prefix`, sorted.
+  std::vector<std::string> Listing(const std::string& relative, const std::string& prefix) const {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir((home_ + "/" + relative).c_str())) {
+      while (const dirent* entry = readdir(dir)) {
+        if (std::string(entry->d_name).rfind(prefix, 0) == 0) names.push_back(entry->d_name);
+      }
+      closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
   static bool IsFolder(const std::string& path) {
     struct stat info;

@@ -3,9 +3,15 @@
 // offline, install results, deletions, icons, downlist.dat at start.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
@@ -58,7 +64,8 @@ class AutoTaskMgrTest : public ::testing::Test {
       return true;
     };
     side.cancel_install = [this](const std::u16string& apk) { cancels_.push_back(apk); };
-    side.fetch_file = [this](const std::u16string&, const std::u16string& file) {
+    side.fetch_file = [this](const std::u16string&, const std::u16string& file, const std::atomic<bool>& cancel) {
+      if (fetch_hook_) return fetch_hook_(cancel);
       std::ofstream(WStringToAnsi(file)) << "PNG part";
       return icon_ok_.load();
     };
@@ -103,12 +110,22 @@ class AutoTaskMgrTest : public ::testing::Test {
     return s.str();
   }
   static uint32_t Id(const char* url) { return Utf16LeCrc32(AnsiToWString(url)); }
+  // Where the download of task `id` named `name` is saved.
+  std::string Apk(const std::u16string& name, uint32_t id) const {
+    return dir_ + "/apps/" + WStringToAnsi(CAutoTaskMgr::TaskFileName(name, id)) + ".apk";
+  }
+  static bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+  }
+  static void Touch(const std::string& path) { std::ofstream(path) << "part"; }
 
   std::string dir_;
   std::atomic<bool> connected_{false};
   std::atomic<bool> icon_ok_{true};
   std::vector<Install> installs_;
   std::vector<std::u16string> cancels_;
+  std::function<bool(const std::atomic<bool>& cancel)> fetch_hook_;  // replaces the icon fetch when set
   std::unique_ptr<CAutoTaskMgr> manager_;
 };
 
@@ -288,6 +305,197 @@ TEST_F(AutoTaskMgrTest, AChosenApkIsReadGivenItsIconAndInstalledButNeverListed) 
   manager_->OnInstallResult(apk, 1);
   EXPECT_EQ(manager_->GetOnlineTaskCount(), 0);
   EXPECT_TRUE(ListFile().empty());
+}
+
+// A user's own apk waiting for a phone goes back to the offline list when
+// its task is deleted or the phone goes away, but never into downlist.dat;
+// deleting that offline row then leaves the user's file where it is, also
+// when it was chosen from the download folder under a download's name.
+TEST_F(AutoTaskMgrTest, AUsersOwnApkIsNeverListedNorDeleted) {
+  struct Way {
+    const char* label;
+    const char* file;
+    bool phone;
+    bool by_delete;
+  };
+  const Way ways[] = {
+      {"deleted without a phone", "/mine.apk", false, true},
+      {"deleted with a phone", "/mine.apk", true, true},
+      {"the phone went away", "/mine.apk", true, false},
+      {"chosen from the download folder", "/apps/Old_123.apk", false, true},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.label);
+    connected_ = way.phone;
+    ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "/apps'").c_str()), 0);
+    const std::string file = dir_ + way.file;
+    std::ofstream(file) << "the user's apk";
+    const std::u16string apk = AnsiToWString(file);
+    const uint32_t id = Utf16LeCrc32(apk);
+    ASSERT_TRUE(manager_->InstallApkFile(apk));
+    manager_->JoinWorkers();
+    ASSERT_NE(manager_->FindOnlineTask(id), nullptr);
+    ASSERT_EQ(manager_->FindOnlineTask(id)->state, kTaskWaitingInstall);
+    if (way.by_delete) {
+      manager_->DeleteOnlineTask(id);
+    } else {
+      connected_ = false;
+      manager_->CancelWaitingInstalls();
+    }
+    EXPECT_EQ(manager_->GetOnlineTaskCount(), 0);
+    ASSERT_TRUE(manager_->IsExistOffTask(id));
+    EXPECT_EQ(ListFile().find(way.file), std::string::npos) << ListFile();
+    manager_->DeleteOfflineTask(id);
+    EXPECT_FALSE(manager_->IsExistOffTask(id));
+    EXPECT_TRUE(Exists(file));
+  }
+}
+
+// Rows read back from downlist.dat may name any path: deleting them removes
+// only the manager's own download (a regular file named for its task, in
+// its download folder), never a file elsewhere, a link, a folder, a file of
+// another task's name or a path that climbs out of the folder.
+TEST_F(AutoTaskMgrTest, DeletingAnOfflineRowRemovesOnlyTheManagersOwnDownload) {
+  enum Kind { kFile, kLink, kFolder };
+  struct Row {
+    const char* label;
+    std::string path;  // "%": the row's task id
+    Kind kind;
+    bool deleted;
+  };
+  const Row rows[] = {
+      {"its own download", "/apps/App_%.apk", kFile, true},
+      {"a file outside the download folder", "/victim_%.apk", kFile, false},
+      {"another name in the download folder", "/apps/notes.txt", kFile, false},
+      {"another task's name", "/apps/App_1.apk", kFile, false},
+      {"a link of the task's name", "/apps/Link_%.apk", kLink, false},
+      {"a path that climbs out", "/apps/../climb_%.apk", kFile, false},
+      {"a folder of the task's name", "/apps/Dir_%.apk", kFolder, false},
+  };
+  ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "/apps'").c_str()), 0);
+  std::ofstream(dir_ + "/victim.txt") << "the user's";
+  std::string list;
+  std::vector<std::string> paths;
+  uint32_t id = 1000;
+  for (const Row& row : rows) {
+    std::string path = dir_ + row.path;
+    const size_t mark = path.find('%');
+    if (mark != std::string::npos) path.replace(mark, 1, std::to_string(id));
+    paths.push_back(path);
+    if (row.kind == kFile) std::ofstream(path) << "apk";
+    if (row.kind == kLink) {
+      ASSERT_EQ(symlink((dir_ + "/victim.txt").c_str(), path.c_str()), 0);
+    }
+    if (row.kind == kFolder) {
+      ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    }
+    list += "<app app_name=\"App\" task_id=\"" + std::to_string(id++) + "\" down_url=\"http://h/x\" file_path=\"" +
+            path + "\" icon_path=\"\"/>\r\n";
+  }
+  std::ofstream(dir_ + "/downlist.dat", std::ios::binary) << list;
+  MakeManager();
+  id = 1000;
+  for (size_t i = 0; i < std::size(rows); ++i, ++id) {
+    SCOPED_TRACE(rows[i].label);
+    ASSERT_TRUE(manager_->IsExistOffTask(id));
+    manager_->DeleteOfflineTask(id);
+    EXPECT_FALSE(manager_->IsExistOffTask(id));
+    EXPECT_EQ(Exists(paths[i]), !rows[i].deleted);
+  }
+  EXPECT_TRUE(Exists(dir_ + "/victim.txt"));
+}
+
+// Deleting a download that has not finished takes the engine's part files
+// with it, once the engine stopped and forgot the task; a failed download
+// too. Another task's part files stay.
+TEST_F(AutoTaskMgrTest, DeletingAnUnfinishedDownloadRemovesItsPartFiles) {
+  struct Row {
+    const char* label;
+    const char16_t* url;
+    int status;
+  };
+  const Row rows[] = {{"running", u"http://h/run", 4}, {"failed", u"http://h/fail", 7}, {"waiting", u"http://h/wait", 2}};
+  ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "/apps'").c_str()), 0);
+  const std::string other = Apk(u"Other", 1) + ".td";
+  Touch(other);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const std::string url = WStringToAnsi(row.url);
+    const uint32_t id = Utf16LeCrc32(row.url);
+    ASSERT_TRUE(manager_->StartDownload(row.url, u"App", nullptr, nullptr, nullptr));
+    ASSERT_TRUE(manager_->DownloadThread().WaitHandled(10000));
+    ScriptedEngine::Get().SetStatus(url, row.status);
+    manager_->DownloadThread().Tick();
+    ASSERT_TRUE(manager_->DownloadThread().WaitHandled(10000));
+    const std::string apk = Apk(u"App", id);
+    Touch(apk + ".td");
+    Touch(apk + ".td.cfg");
+    manager_->DeleteOnlineTask(id);
+    ASSERT_TRUE(manager_->DownloadThread().WaitHandled(10000));
+    EXPECT_FALSE(Exists(apk + ".td"));
+    EXPECT_FALSE(Exists(apk + ".td.cfg"));
+    const auto calls = ScriptedEngine::Get().Calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "DelTask " + url), calls.end());
+  }
+  EXPECT_TRUE(Exists(other));
+}
+
+// A download that fails because its file cannot be written (the disk is
+// full) removes its part files at once, so the disk does not stay full,
+// and keeps the engine's reason for the row; another failure keeps the
+// part for a retry to resume.
+TEST_F(AutoTaskMgrTest, ADownloadThatFailsForWantOfSpaceLeavesNoPart) {
+  struct Row {
+    const char* label;
+    const char16_t* url;
+    int code;
+    bool part_kept;
+  };
+  const Row rows[] = {{"disk full", u"http://h/full", kEngineFailFile, false},
+                      {"network", u"http://h/net", 5, true}};
+  ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "/apps'").c_str()), 0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const std::string url = WStringToAnsi(row.url);
+    const uint32_t id = Utf16LeCrc32(row.url);
+    ASSERT_TRUE(manager_->StartDownload(row.url, u"App", nullptr, nullptr, nullptr));
+    ASSERT_TRUE(manager_->DownloadThread().WaitHandled(10000));
+    const std::string apk = Apk(u"App", id);
+    Touch(apk + ".td");
+    Touch(apk + ".td.cfg");
+    {
+      std::lock_guard<std::mutex> hold(ScriptedEngine::Get().mutex);
+      ScriptedEngine::Get().tasks[url].status = 7;
+      ScriptedEngine::Get().tasks[url].error_code = row.code;
+    }
+    manager_->DownloadThread().Tick();
+    ASSERT_TRUE(manager_->DownloadThread().WaitHandled(10000));
+    const auto task = manager_->FindOnlineTask(id);
+    ASSERT_NE(task, nullptr);
+    EXPECT_EQ(task->state, kTaskDownloadFailed);
+    EXPECT_EQ(task->state_detail, row.code);
+    EXPECT_EQ(Exists(apk + ".td"), row.part_kept);
+    EXPECT_EQ(Exists(apk + ".td.cfg"), row.part_kept);
+    // A retry starts with a clean reason.
+    manager_->RetryTask(id);
+    EXPECT_EQ(manager_->FindOnlineTask(id)->state_detail, 0);
+  }
+}
+
+// Deleting the manager ends an icon fetch that would otherwise go on for
+// ever (a server trickling bytes): the fetch is told to stop, and the
+// destructor returns once it did.
+TEST_F(AutoTaskMgrTest, TeardownCancelsARunningIconFetch) {
+  std::atomic<bool> started{false};
+  fetch_hook_ = [&started](const std::atomic<bool>& cancel) {
+    started = true;
+    while (!cancel.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return false;
+  };
+  ASSERT_TRUE(manager_->StartDownload(u"http://h/a", u"A", u"http://h/a.png", nullptr, nullptr));
+  while (!started.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  manager_.reset();
+  for (auto& m : Messages()) EXPECT_NE(m.first, kTaskIconReady);
 }
 
 }  // namespace

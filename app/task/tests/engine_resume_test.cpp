@@ -15,6 +15,7 @@
 
 #include "app/config/config_mgr.h"
 #include "app/task/auto_task_mgr.h"
+#include "app/task/tests/engine_folder.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "testing/download_server/download_server.h"
@@ -32,14 +33,8 @@ class EngineResumeTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
     program_ = root_ + "/program";
-    for (const std::string& dir : {program_, program_ + "/log", root_ + "/work", root_ + "/apps",
-                                   root_ + "/config/Zelvik"}) {
-      std::filesystem::create_directories(dir);
-    }
-    std::filesystem::create_symlink(SWARMLOAD_LIBRARY, program_ + "/libswarmload.so");
-    std::filesystem::create_symlink(ENGINE_LIBRARY, program_ + "/libxldl.so");
-    std::filesystem::create_symlink(KITORACLE_DOUBLE, program_ + "/libkitoracle.so");
-    std::filesystem::create_symlink(HOSTMARK_LIBRARY, program_ + "/libHostmark.so");
+    task_test::MakeEngineFolder(root_);
+    std::filesystem::create_directories(root_ + "/config/Zelvik");
     setenv("PHONEDECK_PROGRAM_DIR", program_.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
     CConfigMgr::Instance()->SetMainWnd(1);

@@ -25,6 +25,7 @@ struct ScriptedTask {
   std::string file;
   int check1 = 1;
   int check2 = 0;
+  int error_code = 0;  // why a failed task failed (P2SPGetTaskErrorCode)
 };
 
 struct ScriptedEngine {
@@ -109,6 +110,7 @@ inline int GetFileName(const char* url, char* buffer, int size) {
   std::memcpy(buffer, file.c_str(), file.size() + 1);
   return static_cast<int>(file.size());
 }
+inline int GetErrorCode(const char* url) { return E().Task(url).error_code; }
 inline int CheckTaskEx(const char* url, int kind, const char* path) {
   E().Record(std::string("CheckTaskEx ") + url + " " + std::to_string(kind) + " " + path);
   ScriptedTask task = E().Task(url);
@@ -139,6 +141,7 @@ inline void* Lookup(void*, const char* name) {
       {"P2SPGetTaskFileName", reinterpret_cast<void*>(&GetFileName)},
       {"P2SPCheckTask", reinterpret_cast<void*>(&CheckTask)},
       {"P2SPCheckTaskEx", reinterpret_cast<void*>(&CheckTaskEx)},
+      {"P2SPGetTaskErrorCode", reinterpret_cast<void*>(&GetErrorCode)},
   };
   std::lock_guard<std::mutex> hold(E().mutex);
   if (E().missing.count(name)) return nullptr;

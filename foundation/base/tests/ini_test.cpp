@@ -92,6 +92,31 @@ TEST(IniEngineTest, EditsKeepTheRestOfTheFile) {
   EXPECT_EQ(base::ini::SetValue("[a]\nk=1", "c", "k", &v, &changed), "[a]\nk=1\n[c]\nk=3\n");
 }
 
+// What is damaged beyond reading (and so kept aside by its owner) and what
+// merely holds lines the engine skips.
+TEST(IniEngineTest, IsDamagedTextTable) {
+  struct Case {
+    const char* label;
+    std::string text;
+    bool damaged;
+  } cases[] = {
+      {"empty", "", false},
+      {"blank lines", "\r\n  \r\n\t\n", false},
+      {"comments only", "; nothing yet\r\n", false},
+      {"a section", "[setting]\r\nsms_tips=0\r\n", false},
+      {"marked, non-ASCII", "\xEF\xBB\xBF[setting]\r\ndownload_path=/home/u/下载\r\n", false},
+      {"stray lines beside a section", "garbage line\r\n[setting]\r\nx=1\r\nmore garbage\r\n", false},
+      {"keys without a section", "sms_tips=0\r\n", true},
+      {"text without a section", "this is not a settings file\n", true},
+      {"a zero byte", std::string("[setting]\r\nx=1\0\r\n", 17), true},
+      {"a control byte", "[setting]\r\nx=\x01\r\n", true},
+      {"not UTF-8", "[setting]\r\nx=\xC3\x28\r\n", true},
+      {"cut UTF-8 at the end", "[setting]\r\nx=\xE4\xB8", true},
+      {"random bytes", "\x9F\x12\xFEz[q\xC0\x80", true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(base::ini::IsDamagedText(c.text), c.damaged) << c.label;
+}
+
 TEST_F(IniTest, RoundTripsThroughTheFile) {
   EXPECT_TRUE(ini_.WriteText(u"setting", u"path", u"/home/用户/下载"));
   EXPECT_TRUE(ini_.WriteInt(u"setting", u"count", -12));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/message_ids.h"
+#include "app/task/p2sp_client.h"
 #include "ui/task_windows/auto_task_dlg.h"
 #include "ui/task_windows/tests/task_windows_fixture.h"
 
@@ -92,6 +93,17 @@ TEST_F(AutoTaskTest, EachStateShowsItsPagesAndTexts) {
   tasks.online[112].state_detail = -4;
   Send(msg::kOnlineTaskChanged, 112, 12);
   EXPECT_EQ(Sub(OnlineRow(112), u"failed_retry")->GetToolTip(), u"手机容量不足！");
+  // A download that failed for want of disk space says so on its row; a
+  // retry that fails for another reason takes the explanation away.
+  tasks.online[107].state_detail = kEngineFailFile;
+  Send(msg::kOnlineTaskChanged, 107, 7);
+  const std::u16string disk = u"磁盘空间不足或下载文件夹不可写，未下载完的文件已删除";
+  EXPECT_EQ(OnlineRow(107)->GetToolTip(), disk);
+  EXPECT_EQ(Sub(OnlineRow(107), u"failed_code")->GetToolTip(), disk);
+  tasks.online[107].state_detail = 5;
+  Send(msg::kOnlineTaskChanged, 107, 7);
+  EXPECT_EQ(OnlineRow(107)->GetToolTip(), u"");
+  EXPECT_EQ(Sub(OnlineRow(107), u"failed_code")->GetToolTip(), u"");
 }
 
 TEST(TaskTexts, SpeedIsInKilobytesUpTo1024AndMegabytesAbove) {

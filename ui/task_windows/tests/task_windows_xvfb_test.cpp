@@ -8,12 +8,14 @@
 #include <string>
 
 #include "app/core/message_ids.h"
+#include "app/task/p2sp_client.h"
 #include "qenui/headless/UITestDriver.h"
 #include "ui/frame/main_frame.h"
 #include "ui/task_windows/auto_task_dlg.h"
 #include "ui/task_windows/feedback_wnd.h"
 #include "ui/task_windows/ignore_update_dlg.h"
 #include "ui/task_windows/message_box_dlg.h"
+#include "ui/task_windows/task_lists.h"
 #include "ui/task_windows/tests/task_windows_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
@@ -38,7 +40,9 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   a.progress = {4, 1536000, 40000000, 16000000};
   tasks.AddOnline(2, kTaskWaitingDownload, u"天气预报").icon_path = Icon("tile_music.png");
   tasks.AddOnline(3, kTaskPaused, u"音乐播放器");
-  tasks.AddOnline(4, kTaskDownloadFailed, u"相册").icon_path = Icon("tile_pic.png");
+  SOnlineTask& failed = tasks.AddOnline(4, kTaskDownloadFailed, u"相册");
+  failed.icon_path = Icon("tile_pic.png");
+  failed.state_detail = kEngineFailFile;  // the disk was full: the row says so in its tooltip
   tasks.AddOnline(5, kTaskInstalling, u"通讯录备份").icon_path = Icon("tile_contact.png");
   tasks.AddOnline(6, kTaskInstallFailed, u"短信助手").icon_path = Icon("tile_sms.png");
   tasks.AddOffline(7, u"视频播放器").icon_path = Icon("tile_video.png");
@@ -63,6 +67,7 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   PumpFor(300);
   Shot(dlg.GetHWND(), "task_list_online.png");
   EXPECT_GT(dlg.OnlineList()->GetScrollRange().cy, 0);  // six rows do not fit: the bar shows
+  EXPECT_EQ(dlg.OnlineList()->GetItemAt(3)->GetToolTip(), DownloadFailureText(kEngineFailFile));
 
   ASSERT_TRUE(ClickControl(*dlg.GetPaintManager(), u"taskwait_page"));
   HoverControl(dlg.OfflineList()->GetItemAt(0));
