@@ -12,6 +12,7 @@
 
 #include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/connect/connect_mgr.h"
 #include "app/connect/tests/connect_test_support.h"
@@ -67,9 +68,7 @@ class AppMgrSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(phone_.Start());
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
-    CAdbCmdTool::Instance()->SetSerial(phone_.Serial().c_str());
-    CConfigMgr::Instance()->SetPhonePaths(phone_.Serial());
+    testing_support::PointProgramAtSim(phone_.sim);
     message_sink::Take();
   }
   void TearDown() override {
