@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/config/config_mgr.h"
 #include "app/data/phone.h"
@@ -22,7 +22,7 @@
 #include "ui/pages/page_phone.h"
 #include "ui/pages/search_menu.h"
 #include "ui/pages/sms_lists.h"
-#include "ui/pages/tests/xtest_text.h"
+#include "ui/pages/tests/xtest_keys.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
@@ -38,11 +38,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
   void SetUp() override {
     if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << ui_xvfb::SkipReason();
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
-    const std::u16string serial = AnsiToWString(sim_.Field("serial"));
-    CAdbCmdTool::Instance()->SetSerial(serial.c_str());
-    CConfigMgr::Instance()->SetPhonePaths(serial);
+    testing_support::PointProgramAtSim(sim_);
     // No questions: deletions go straight to the phone.
     CConfigMgr::Instance()->SetContactTips(false);
     CConfigMgr::Instance()->SetSmsTips(false);
@@ -108,22 +104,13 @@ class ContactSmsXvfbTest : public ::testing::Test {
     auto* box = c ? static_cast<CCheckBoxUI*>(c->GetInterface(u"CheckBox")) : nullptr;
     return box && ClickUntil(c, [&] { return box->GetCheck() == checked; });
   }
-  void Key(const char* keysym) {
-    input_.Tap(keysym);
-    ui_xvfb::PumpFor(50);
-  }
-  void Type(const std::u16string& text) {
-    text_.Type(
-        text, [this](char32_t c) { ui_xvfb::PumpUntilKeymapMaps(text_.spare_key(), c); },
-        [] { ui_xvfb::PumpFor(60); });
-  }
   // Clicks into an edit and types; true once the edit holds `expected`.
   bool TypeInto(CControlUI* edit, const std::u16string& text, const std::u16string& expected) {
     if (!ClickUntil(edit, [&] { return edit->IsFocused(); })) {
       ADD_FAILURE() << "no focus: " << edit->GetName().ToUtf8();
       return false;
     }
-    if (!edit->GetText().IsEmpty()) Key("End");
+    if (!edit->GetText().IsEmpty()) keys_.Key("End");
     // One character at a time, each seen in the edit before the next: on a
     // busy machine a key press can go missing, and is then pressed again.
     std::u16string typed_so_far = edit->GetText().str();
@@ -132,7 +119,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
       typed_so_far += c;
       for (int attempt = 0; attempt < 3 && edit->GetText().str() != typed_so_far; ++attempt) {
         if (edit->GetText().str() != before) break;  // something else arrived: no retyping
-        Type(std::u16string(1, c));
+        keys_.Type(std::u16string(1, c));
         ui_xvfb::PumpUntil([&] { return edit->GetText().str() == typed_so_far; }, 2000);
       }
     }
@@ -174,6 +161,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
   HWND hwnd_ = 0;
   qenui_gtk_test::XTestInput input_;
   market_xvfb::XTestText text_;
+  market_xvfb::XTestKeys keys_{input_, text_, market_xvfb::XTestKeys::Windows::kThisProcess};
 };
 
 std::u16string NameOf(CControlUI* row) {
