@@ -29,14 +29,14 @@ class XTestKeys {
 
   void Key(const char* keysym) {
     input_.Tap(keysym);
-    Taken();
+    Settle();
   }
   // `keysym` pressed while `modifier` is held.
   void Chord(const char* modifier, const char* keysym) {
     input_.Key(modifier, true);
     input_.Tap(keysym);
     input_.Key(modifier, false);
-    Taken();
+    Settle();
   }
   void Type(const std::u16string& text) {
     text_.Type(
@@ -44,17 +44,18 @@ class XTestKeys {
         [this](char32_t c) {
           if (windows_ == Windows::kThisProcess) ui_xvfb::PumpUntilKeymapMaps(text_.spare_key(), c);
         },
-        [this] { Taken(); });
+        [this] { Settle(); });
   }
-
- private:
-  void Taken() {
+  // Waits as after a key for whatever else was sent through `input` (a
+  // pointer move, a button).
+  void Settle() {
     input_.Sync();
     if (windows_ != Windows::kThisProcess) return;
     gdk_display_sync(gdk_display_get_default());
     ui_xvfb::PumpUntil([] { return !g_main_context_pending(nullptr); }, 2000);
   }
 
+ private:
   qenui_gtk_test::XTestInput& input_;
   XTestText& text_;
   Windows windows_;
