@@ -146,11 +146,11 @@ class MarketXvfbTest : public ::testing::Test {
   }
   void Click(POINT pt) {
     input_.MoveTo(static_cast<int>(pt.x), static_cast<int>(pt.y));
-    ui_xvfb::PumpFor(50);
+    keys_.Settle();
     input_.Button(1, true);
-    ui_xvfb::PumpFor(50);
+    keys_.Settle();
     input_.Button(1, false);
-    ui_xvfb::PumpFor(50);
+    keys_.Settle();
   }
   // Until page 0 of the store shows `url`, loaded.
   bool WaitForPage(const std::u16string& url) {
