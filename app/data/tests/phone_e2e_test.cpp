@@ -190,7 +190,8 @@ class PhoneFlowTest : public ::testing::Test {
     InstallPhoneFactory();
     manager_ = std::make_unique<CConnectMgr>(devwarden_->api());
     manager_->Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // detection starts on its own thread
+    // Detection is up once the manager's start thread has run PNP_Start.
+    ASSERT_TRUE(devwarden_->WaitDetectionStarted(30000));
   }
   void TearDown() override {
     manager_.reset();
