@@ -37,6 +37,13 @@ MusicRecord Song(int32_t id, const char16_t* name, int64_t seconds, int64_t size
   return r;
 }
 
+VideoRecord Clip(int32_t id, const char16_t* name) {
+  VideoRecord r;
+  r.id = id;
+  r.name = name;
+  return r;
+}
+
 class MediaPagesTest : public FrameTest {
  public:
   void SetUp() override {
@@ -182,12 +189,7 @@ TEST_F(MediaPagesTest, DeleteAsksWhileTheTipIsOnThenDeletesTheTickedInListOrder)
 }
 
 TEST_F(MediaPagesTest, ExportAndImportHandTheBoxWindowToEachTransfer) {
-  VideoRecord v;
-  v.id = 7;
-  v.name = u"v.mp4";
-  VideoRecord w = v;
-  w.id = 8;
-  phone.videos = {v, w};
+  phone.videos = {Clip(7, u"v.mp4"), Clip(8, u"v.mp4")};
   Send(msg::kVideoListLoaded);
   auto* list = static_cast<CListUIEx*>(frame->Video().List());
   Tick(list, 0);
@@ -282,12 +284,7 @@ class MediaPageTextsTest : public MediaPagesTest, public ::testing::WithParamInt
       Send(msg::kMusicListLoaded);
       list = static_cast<CListUIEx*>(frame->Music().List());
     } else {
-      VideoRecord v;
-      v.id = 1;
-      v.name = u"a.mp4";
-      VideoRecord w = v;
-      w.id = 2;
-      phone.videos = {v, w};
+      phone.videos = {Clip(1, u"a.mp4"), Clip(2, u"b.mp4")};
       Send(msg::kVideoListLoaded);
       list = static_cast<CListUIEx*>(frame->Video().List());
     }
