@@ -27,21 +27,33 @@ bool ParsePid(const char* name, pid_t* pid) {
   return true;
 }
 
-// The state letter of /proc/<pid>/stat ('R', 'S', 'Z', ...), or 0 when unreadable.
-char ProcessState(pid_t pid) {
+// The fields of /proc/<pid>/stat after the command: the state letter ('R',
+// 'S', 'Z', ...) and the parent's id. False when unreadable.
+bool ReadStat(pid_t pid, char* state, pid_t* parent) {
   char path[64];
   std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
   int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) return false;
   char buffer[512];
   ssize_t n = read(fd, buffer, sizeof buffer - 1);
   close(fd);
-  if (n <= 0) return 0;
+  if (n <= 0) return false;
   buffer[n] = '\0';
-  // "pid (comm) S ...": the command may hold ')' itself, so take the last one.
+  // "pid (comm) S ppid ...": the command may hold ')' itself, so take the last one.
   const char* close_paren = std::strrchr(buffer, ')');
-  if (close_paren == nullptr || close_paren[1] != ' ') return 0;
-  return close_paren[2];
+  if (close_paren == nullptr || close_paren[1] != ' ' || close_paren[2] == '\0') return false;
+  *state = close_paren[2];
+  long ppid = 0;
+  if (std::sscanf(close_paren + 3, " %ld", &ppid) != 1 || ppid < 0 || ppid > INT_MAX) return false;
+  *parent = static_cast<pid_t>(ppid);
+  return true;
+}
+
+// The state letter of /proc/<pid>/stat, or 0 when unreadable.
+char ProcessState(pid_t pid) {
+  char state = 0;
+  pid_t parent = 0;
+  return ReadStat(pid, &state, &parent) ? state : 0;
 }
 
 }  // namespace
@@ -109,6 +121,23 @@ bool HoldsAnySocket(pid_t pid, const std::set<unsigned long>& inodes) {
   }
   closedir(fds);
   return holds;
+}
+
+pid_t ParentProcessId(pid_t pid) {
+  char state = 0;
+  pid_t parent = 0;
+  return ReadStat(pid, &state, &parent) ? parent : 0;
+}
+
+bool IsDescendantOf(pid_t pid, pid_t ancestor) {
+  if (pid <= 0 || ancestor <= 0 || pid == ancestor) return false;
+  // A chain of parents ends at 0 (the kernel's) or at an unreadable entry;
+  // the bound stops a chain that changes under us from looping.
+  for (int depth = 0; depth < 4096 && pid > 1; ++depth) {
+    pid = ParentProcessId(pid);
+    if (pid == ancestor) return true;
+  }
+  return false;
 }
 
 bool IsProcessGone(pid_t pid) {

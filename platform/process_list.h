@@ -29,6 +29,13 @@ std::set<unsigned long> ListeningTcpInodes();
 // be readable: the caller's own processes).
 bool HoldsAnySocket(pid_t pid, const std::set<unsigned long>& inodes);
 
+// The parent of a process (from /proc/<pid>/stat); 0 when it cannot be read.
+pid_t ParentProcessId(pid_t pid);
+// True when `ancestor` started `pid`, directly or through its children: the
+// chain of parents of `pid` reaches `ancestor`. A process whose parent ended
+// has been adopted by init (or a subreaper) and no longer counts.
+bool IsDescendantOf(pid_t pid, pid_t ancestor);
+
 // True when the process no longer runs: gone, or a zombie waiting for its parent.
 bool IsProcessGone(pid_t pid);
 

@@ -117,7 +117,8 @@ int GetMobileProductInfo(uint16_t vendor_id, uint16_t product_id, const char16_t
                          const char16_t* product, const char16_t* serial, AndroidModelInfo* destination) {
   PD_LOG_TRACE("Android GET Android xml Begin !");
   // Stray copies of the user's that may hold the phone; never a server (the
-  // program's own adb server, or one another program uses).
+  // program's own adb server, or one another program uses), nor an adb
+  // command of the program's own (an install running meanwhile).
   for (const std::u16string& name : StrayAdbNames()) KillProcessByName(name, true);
   PD_LOG_TRACE("GetMobileProductInfo[%s][%s][%s]", ToUtf8(adb_name).c_str(), ToUtf8(product).c_str(),
                ToUtf8(serial).c_str());

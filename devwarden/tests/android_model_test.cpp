@@ -1,16 +1,21 @@
 #include "android_model.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/base_proc.h"
 #include "bindings/kitfinder_interface.h"
+#include "platform/process_list.h"
 
 namespace devwarden {
 namespace {
@@ -163,6 +168,59 @@ TEST_F(ModelQueryTest, StrayAdbServersAreStoppedFirst) {
   unsetenv("PHONEDECK_STRAY_ADB_NAMES");
   const auto names = StrayAdbNames();
   EXPECT_EQ(names, (std::vector<std::u16string>{u"adb.exe", u"tadb.exe", u"mavo_adb.exe"}));
+}
+
+// The program's own adb commands run while it asks for the model (an
+// install at connect): the sweep ends a stray copy, never a process the
+// program started itself, nor one such a process started.
+TEST_F(ModelQueryTest, TheSweepSparesWhatTheProgramStarted) {
+  const std::string name = "devwown" + std::to_string(getpid());
+  char tmpl[] = "/tmp/devwarden-own-XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  const std::string exe = dir + "/" + name;
+  ASSERT_EQ(system(("cp /bin/sleep '" + exe + "'").c_str()), 0);
+  // Ours: a child, and a grandchild under a shell that waits for it.
+  const pid_t child = fork();
+  if (child == 0) {
+    execl(exe.c_str(), name.c_str(), "30", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const pid_t shell = fork();
+  if (shell == 0) {
+    execl("/bin/sh", "sh", "-c", ("'" + exe + "' 30; true").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Not ours: the shell that starts it ends at once, so init adopts it.
+  ASSERT_EQ(system(("'" + exe + "' 30 & echo $! > '" + dir + "/stray'").c_str()), 0);
+  std::ifstream stray_file(dir + "/stray");
+  pid_t stray = 0;
+  stray_file >> stray;
+  ASSERT_GT(stray, 0);
+  auto named = [&] {
+    std::vector<pid_t> pids;
+    for (const platform::ProcessEntry& p : platform::ListProcesses())
+      if (p.image_path == exe) pids.push_back(p.pid);
+    return pids;
+  };
+  for (int i = 0; i < 500 && named().size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(named().size(), 3u);
+  pid_t grandchild = 0;
+  for (pid_t pid : named())
+    if (platform::ParentProcessId(pid) == shell) grandchild = pid;
+  ASSERT_GT(grandchild, 0);
+
+  setenv("PHONEDECK_STRAY_ADB_NAMES", name.c_str(), 1);
+  g_xml = u"<Infos><Info><Key>k</Key></Info></Infos>";
+  AndroidModelInfo info{};
+  // Each query ends one process of the name at most: three would end all.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(GetMobileProductInfo(1, 2, u"", u"", u"", &info), 1);
+  EXPECT_TRUE(platform::IsProcessGone(stray)) << "the stray copy still runs";
+  EXPECT_FALSE(platform::IsProcessGone(child)) << "the program's own command was ended";
+  EXPECT_FALSE(platform::IsProcessGone(grandchild)) << "a command its child started was ended";
+
+  for (pid_t pid : {shell, grandchild, child, stray}) kill(pid, SIGTERM);
+  for (pid_t pid : {child, shell}) waitpid(pid, nullptr, 0);
+  EXPECT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 }  // namespace

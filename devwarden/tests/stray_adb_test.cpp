@@ -1,13 +1,17 @@
-// The model query with the shipped stray-adb names against the real adb: a
-// dummy copy named adb that the test starts is ended, while a real adb
-// server on a private port (as the program's own) keeps running.
+// The model query's stray-adb sweep against the real adb: a stray copy is
+// ended, while a real adb server on a private port (as the program's own)
+// keeps running. Both are copies under a name of this test's own, given to
+// the sweep in place of the shipped ones ("adb.exe", ...), so no adb process
+// of the user's is ever a candidate; ctest runs this program beside adb
+// processes it did not start and checks that they survive it
+// (run_beside_bystanders.sh).
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -45,15 +49,20 @@ std::string CommandLine(pid_t pid) {
   return text;
 }
 
-// The adb server process serving `port` (0 when none).
-pid_t AdbServerOn(int port) {
-  for (const platform::ProcessEntry& p : platform::ListProcesses()) {
-    if (p.image_path.size() < 4 || p.image_path.compare(p.image_path.size() - 4, 4, "/adb") != 0) continue;
-    const std::string line = CommandLine(p.pid);
-    if (line.find("server") != std::string::npos && line.find("tcp:" + std::to_string(port)) != std::string::npos)
-      return p.pid;
+// The real adb program, symbolic links resolved (empty when not on PATH).
+std::string RealAdb() {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t colon = dirs.find(':', start);
+    if (colon == std::string::npos) colon = dirs.size();
+    const std::string candidate = dirs.substr(start, colon - start) + "/adb";
+    char resolved[PATH_MAX];
+    if (access(candidate.c_str(), X_OK) == 0 && realpath(candidate.c_str(), resolved)) return resolved;
+    start = colon + 1;
   }
-  return 0;
+  return std::string();
 }
 
 class StrayAdbTest : public ::testing::Test {
@@ -62,77 +71,86 @@ class StrayAdbTest : public ::testing::Test {
     char pattern[] = "/tmp/devwarden-stray-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    unsetenv("PHONEDECK_STRAY_ADB_NAMES");  // the shipped names
+    name_ = "dwstrayadb" + std::to_string(getpid());
+    const std::string adb = RealAdb();
+    ASSERT_FALSE(adb.empty()) << "adb is not installed";
+    ASSERT_EQ(system(("cp '" + adb + "' '" + dir_ + "/" + name_ + "' && mkdir '" + dir_ + "/stray' && cp /bin/sleep '" +
+                      dir_ + "/stray/" + name_ + "'")
+                         .c_str()),
+              0);
+    // The sweep's names, ".exe" ending and all, as the shipped ones are written.
+    setenv("PHONEDECK_STRAY_ADB_NAMES", (name_ + ".exe").c_str(), 1);
   }
   void TearDown() override {
-    if (dummy_ > 0) {
-      kill(dummy_, SIGTERM);
-      waitpid(dummy_, nullptr, 0);
-    }
+    if (stray_ > 0 && !platform::IsProcessGone(stray_)) platform::EndProcesses({stray_}, std::chrono::seconds(3));
     if (port_ > 0) Adb("kill-server");
+    unsetenv("PHONEDECK_STRAY_ADB_NAMES");
     (void)!system(("rm -rf '" + dir_ + "'").c_str());
   }
   int Adb(const std::string& args) {
-    return system(("HOME='" + dir_ + "' ANDROID_ADB_SERVER_PORT=" + std::to_string(port_) + " adb " + args +
-                   " >/dev/null 2>&1").c_str());
+    return system(("HOME='" + dir_ + "' ANDROID_ADB_SERVER_PORT=" + std::to_string(port_) + " '" + dir_ + "/" +
+                   name_ + "' " + args + " >/dev/null 2>&1")
+                      .c_str());
+  }
+  // The adb server process serving `port` (0 when none).
+  pid_t ServerOn(int port) {
+    for (const platform::ProcessEntry& p : platform::ListProcesses()) {
+      if (p.image_path != dir_ + "/" + name_) continue;
+      const std::string line = CommandLine(p.pid);
+      if (line.find("server") != std::string::npos && line.find("tcp:" + std::to_string(port)) != std::string::npos)
+        return p.pid;
+    }
+    return 0;
   }
   void StartServer() {
     for (int attempt = 0; attempt < 5 && server_ == 0; ++attempt) {
       port_ = UnusedPort();
       ASSERT_GT(port_, 0);
-      if (Adb("start-server") == 0) server_ = AdbServerOn(port_);
+      if (Adb("start-server") == 0) server_ = ServerOn(port_);
     }
     ASSERT_NE(server_, 0) << "no adb server could be started";
   }
-  void StartDummy() {
-    const std::string copy = dir_ + "/adb";
-    ASSERT_EQ(system(("cp /bin/sleep '" + copy + "'").c_str()), 0);
-    dummy_ = fork();
-    if (dummy_ == 0) {
-      execl(copy.c_str(), "adb", "60", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    ASSERT_GT(dummy_, 0);
+  // A copy left behind by some other program: its starter ends at once, so
+  // init adopts it (a process this one started would be spared).
+  void StartStray() {
+    const std::string copy = dir_ + "/stray/" + name_;
+    ASSERT_EQ(system(("'" + copy + "' 60 & echo $! > '" + dir_ + "/stray.pid'").c_str()), 0);
+    std::ifstream(dir_ + "/stray.pid") >> stray_;
+    ASSERT_GT(stray_, 0);
     // Running once /proc shows the copy's image.
     for (int i = 0; i < 500; ++i) {
       for (const platform::ProcessEntry& p : platform::ListProcesses())
-        if (p.pid == dummy_ && p.image_path == copy) return;
+        if (p.pid == stray_ && p.image_path == copy) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    FAIL() << "the dummy adb did not start";
+    FAIL() << "the stray copy did not start";
   }
-  // True when the dummy ended within a few seconds.
-  bool DummyEnded() {
+  // True when the stray copy ended within a few seconds.
+  bool StrayEnded() {
     for (int i = 0; i < 500; ++i) {
-      if (waitpid(dummy_, nullptr, WNOHANG) == dummy_) {
-        dummy_ = 0;
-        return true;
-      }
+      if (platform::IsProcessGone(stray_)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
   }
 
   std::string dir_;
+  std::string name_;
   int port_ = 0;
   pid_t server_ = 0;
-  pid_t dummy_ = 0;
+  pid_t stray_ = 0;
 };
 
 TEST_F(StrayAdbTest, TheModelQueryEndsAStrayCopyButNeverTheAdbServer) {
   ASSERT_NO_FATAL_FAILURE(StartServer());
-  ASSERT_NO_FATAL_FAILURE(StartDummy());
+  ASSERT_NO_FATAL_FAILURE(StartStray());
   AndroidModelInfo info{};
   // Without the driver service the answer fails; the stray copies go first.
   GetMobileProductInfo(0x18d1, 0x4ee7, u"", u"", u"", &info);
-  for (int i = 0; i < 3 && dummy_ > 0; ++i) {
-    if (DummyEnded()) break;
-    GetMobileProductInfo(0x18d1, 0x4ee7, u"", u"", u"", &info);  // another stray was first in line
-  }
-  EXPECT_EQ(dummy_, 0) << "the stray copy still runs";
+  EXPECT_TRUE(StrayEnded()) << "the stray copy still runs";
   EXPECT_FALSE(platform::IsProcessGone(server_)) << "the adb server was ended";
   EXPECT_EQ(Adb("devices"), 0);
-  EXPECT_EQ(AdbServerOn(port_), server_);
+  EXPECT_EQ(ServerOn(port_), server_);
 }
 
 }  // namespace

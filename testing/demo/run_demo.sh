@@ -347,9 +347,29 @@ if [ -n "$SHOT" ]; then
   elif [ ! -x "$SHOT_TOOL" ]; then
     say "no picture: $SHOT_TOOL is not built"
   else
-    sleep 3  # the progress bar runs to its end before the connected view shows
+    # The progress bar runs to its end before the connected view shows: the
+    # picture is kept once the window holds still for longer than the
+    # program's quickest animation step (300 ms).
     mkdir -p "$(dirname "$SHOT")"
-    if size="$("$SHOT_TOOL" "Zelvik手游助手" "$SHOT" 2>"$TMP/shot.err")"; then
+    size=""
+    still_since=""
+    deadline=$(( $(date +%s) + 30 ))
+    while size="$("$SHOT_TOOL" "Zelvik手游助手" "$TMP/shot_now.png" 2>"$TMP/shot.err")"; do
+      now_ms=$(( $(date +%s%N) / 1000000 ))
+      if [ -n "$still_since" ] && cmp -s "$TMP/shot_now.png" "$TMP/shot_last.png"; then
+        [ $(( now_ms - still_since )) -ge 400 ] && break
+      else
+        mv "$TMP/shot_now.png" "$TMP/shot_last.png"
+        still_since=$now_ms
+      fi
+      if [ "$(date +%s)" -ge "$deadline" ]; then
+        echo "the window never held still" >"$TMP/shot.err"
+        size=""
+        break
+      fi
+      sleep 0.05
+    done
+    if [ -n "$size" ] && cp "$TMP/shot_now.png" "$SHOT"; then
       say "picture of the connected main window ($size): $SHOT"
     else
       say "no picture: $(cat "$TMP/shot.err")"

@@ -130,7 +130,11 @@ std::string MarketSite::Base() const { return "http://127.0.0.1:" + std::to_stri
 
 int MarketSite::Start() {
   Route();
-  server_->set_keep_alive_max_count(1);  // each request on its own connection: Stop never waits
+  // Each request on its own connection, and a connection the browser opened
+  // ahead of a request it never sent is dropped after a second: Stop waits
+  // for no idle connection longer than that.
+  server_->set_keep_alive_max_count(1);
+  server_->set_keep_alive_timeout(1);
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) return -1;
   thread_ = std::thread([this] { server_->listen_after_bind(); });

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -151,6 +152,85 @@ inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
   const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
   EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
   g_object_unref(pb);
+}
+
+// Runs the loop until the window's frame clock has painted one whole frame
+// after now: what was changed before (a text entry's new text among it) has
+// been drawn. False when no frame came within two seconds.
+inline bool PaintOneFrame(GtkWidget* window) {
+  GdkFrameClock* clock = gtk_widget_get_frame_clock(window);
+  if (!clock) return false;
+  bool painted = false;
+  const gulong handler = g_signal_connect_swapped(
+      clock, "after-paint", G_CALLBACK(+[](bool* flag) { *flag = true; }), &painted);
+  gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_PAINT);
+  PumpUntil([&] { return painted; }, 2000);
+  g_signal_handler_disconnect(clock, handler);
+  return painted;
+}
+
+// The pixels of a window that differ between what the X server shows and
+// its control tree painted offscreen now (the same painter), inside the
+// round corners' margin and outside the text entry an edit control shows
+// while it has the focus; -1 when either cannot be read. 0: the display
+// shows the window as it is now.
+inline int PixelsNotAsPainted(DuiLib::HWND h, GdkPixbuf** shown = nullptr) {
+  GtkWidget* w = DuiLib::GetGtkHost() ? DuiLib::GetGtkHost()->NativeWindow(h) : nullptr;
+  GdkWindow* gw = w ? gtk_widget_get_window(w) : nullptr;
+  if (!gw || !gtk_widget_get_mapped(w)) return -1;
+  if (!PaintOneFrame(w)) return -1;
+  gdk_display_sync(gdk_window_get_display(gw));
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gw, 0, 0, gdk_window_get_width(gw), gdk_window_get_height(gw));
+  cairo_surface_t* painted = DuiLib::GetGtkHost()->RenderOffscreen(h);
+  // The focused edit's native entry, in window coordinates.
+  GdkRectangle entry{0, 0, 0, 0};
+  GtkWidget* native_entry = DuiLib::GetGtkHost()->NativeEntry(h);
+  if (native_entry && gtk_widget_get_visible(native_entry) &&
+      gtk_widget_translate_coordinates(native_entry, w, 0, 0, &entry.x, &entry.y)) {
+    entry.width = gtk_widget_get_allocated_width(native_entry);
+    entry.height = gtk_widget_get_allocated_height(native_entry);
+  }
+  int differing = -1;
+  if (pb && painted && gdk_pixbuf_get_width(pb) == cairo_image_surface_get_width(painted) &&
+      gdk_pixbuf_get_height(pb) == cairo_image_surface_get_height(painted)) {
+    differing = 0;
+    const int width = gdk_pixbuf_get_width(pb), height = gdk_pixbuf_get_height(pb);
+    const int channels = gdk_pixbuf_get_n_channels(pb), stride = gdk_pixbuf_get_rowstride(pb);
+    const guchar* shown_pixels = gdk_pixbuf_read_pixels(pb);
+    const unsigned char* painted_pixels = cairo_image_surface_get_data(painted);
+    const int painted_stride = cairo_image_surface_get_stride(painted);
+    constexpr int kCorner = 8;
+    for (int y = kCorner; y < height - kCorner; ++y)
+      for (int x = kCorner; x < width - kCorner; ++x) {
+        if (x >= entry.x && x < entry.x + entry.width && y >= entry.y && y < entry.y + entry.height) continue;
+        const guchar* a = shown_pixels + y * stride + x * channels;
+        const uint32_t b = *reinterpret_cast<const uint32_t*>(painted_pixels + y * painted_stride + x * 4);
+        const uint32_t rgb = (uint32_t(a[0]) << 16) | (uint32_t(a[1]) << 8) | a[2];
+        differing += rgb != (b & 0xFFFFFFu);
+      }
+  }
+  if (painted) cairo_surface_destroy(painted);
+  if (shown && differing >= 0) *shown = pb;
+  else if (pb) g_object_unref(pb);
+  return differing;
+}
+
+// Pumps until the X server shows the window as its controls paint it now
+// (the repaint after a change has reached the display), then saves that
+// picture as PD_SCREENSHOT_DIR/name. When the display shows anything else
+// (an earlier page, a native child left over it) within the time-out, the
+// picture is saved all the same and the test fails with the count of
+// differing pixels.
+inline void ShotAsPainted(DuiLib::HWND h, const std::string& name, int timeoutMs = 10000) {
+  PumpUntil([&] { return PixelsNotAsPainted(h) == 0; }, timeoutMs);
+  GdkPixbuf* shown = nullptr;
+  const int differing = PixelsNotAsPainted(h, &shown);
+  ASSERT_GE(differing, 0) << name << ": the window cannot be read";
+  mkdir(PD_SCREENSHOT_DIR, 0755);
+  const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
+  EXPECT_TRUE(gdk_pixbuf_save(shown, path.c_str(), "png", nullptr, nullptr)) << path;
+  g_object_unref(shown);
+  EXPECT_EQ(differing, 0) << name << ": the display does not show the window as it is painted now";
 }
 
 }  // namespace ui_xvfb

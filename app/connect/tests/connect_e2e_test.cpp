@@ -6,8 +6,11 @@
 // taken through the real adb server.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "app/adb/adbcmd_tool.h"
@@ -20,6 +23,7 @@
 #include "app/connect/tests/devwarden_beside_fakes.h"
 #include "app/image/tests/png_read.h"
 #include "foundation/base/code_page.h"
+#include "platform/process_list.h"
 
 namespace {
 
@@ -158,6 +162,60 @@ TEST_F(ConnectE2eTest, AgentIsInstalledWhenMissingOrOlder) {
     TearDown();
     posts_.Clear();
   }
+}
+
+// The program asks for the phone's name (the model query, which first ends
+// stray adb copies of the user's) while its own adb install runs: the
+// install completes, and a stray copy of the same name is ended. The
+// program's adb is a copy under a name of this test's own, which the sweep
+// is told to look for; no other adb is touched.
+TEST_F(ConnectE2eTest, AnInstallRunningWhileTheModelQueryRunsCompletes) {
+  ASSERT_NO_FATAL_FAILURE(Begin({"--agent", "current"}));
+  EXPECT_EQ(Attempt(Serial()), kReady);
+  const std::string dir = setup_.folder().path() + "/adb-copies";
+  const std::string name = "pdownadb" + std::to_string(getpid());
+  ASSERT_EQ(std::system(("mkdir -p '" + dir + "/stray' && cp \"$(readlink -f \"$(command -v adb)\")\" '" + dir + "/" +
+                         name + "' && cp /bin/sleep '" + dir + "/stray/" + name + "'")
+                            .c_str()),
+            0);
+  setenv("PHONEDECK_ADB", (dir + "/" + name).c_str(), 1);
+  setenv("PHONEDECK_STRAY_ADB_NAMES", name.c_str(), 1);
+
+  ASSERT_EQ(sim_.Control("fault installhold").rfind("OK", 0), 0u);
+  const std::u16string sample = AnsiToWString(PD_SAMPLE_APK);
+  std::atomic<int> installed{0};
+  std::thread install([&] { installed = CAdbCmdTool::Instance()->InstallApk(sample.c_str(), true, false); });
+  bool held = false;
+  for (int i = 0; i < 600 && !held; ++i) {
+    held = sim_.Control("held") == "OK 1";
+    if (!held) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  // A copy the program did not start: its starter ends at once and init adopts it.
+  ASSERT_EQ(std::system(("'" + dir + "/stray/" + name + "' 60 & echo $! > '" + dir + "/stray.pid'").c_str()), 0);
+  pid_t stray = 0;
+  std::ifstream(dir + "/stray.pid") >> stray;
+  bool stray_runs = false;
+  for (int i = 0; i < 500 && !stray_runs; ++i) {
+    for (const platform::ProcessEntry& p : platform::ListProcesses())
+      stray_runs = stray_runs || (p.pid == stray && p.image_path == dir + "/stray/" + name);
+    if (!stray_runs) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (held && stray_runs) {
+    // Two queries: each ends one process of the name at most.
+    for (int i = 0; i < 2; ++i) manager_->GetPhoneDisplayName(Serial());
+    EXPECT_TRUE(platform::IsProcessGone(stray)) << "the stray copy still runs";
+    EXPECT_EQ(sim_.Control("held"), "OK 1") << "the install ended while the query ran";
+  }
+  sim_.Control("clear installhold");
+  install.join();
+  if (stray > 0 && !platform::IsProcessGone(stray)) platform::EndProcesses({stray}, std::chrono::seconds(3));
+  unsetenv("PHONEDECK_ADB");
+  unsetenv("PHONEDECK_STRAY_ADB_NAMES");
+  ASSERT_TRUE(held) << "the install never reached the phone";
+  ASSERT_TRUE(stray_runs) << "the stray copy did not start";
+  EXPECT_EQ(installed, adb::kInstallSuccess);
+  EXPECT_TRUE(CAdbCmdTool::Instance()->IsPackageInstalled(u"com.zelvik.demo.sample"));
+  EXPECT_EQ(sim_.Errors(), "[]");
 }
 
 TEST_F(ConnectE2eTest, StoppedAgentIsStartedAndPolled) {

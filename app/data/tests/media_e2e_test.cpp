@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/data/music_mgr.h"
 #include "app/data/picture_mgr.h"
@@ -75,9 +76,8 @@ class MediaSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(phone_.Start()) << phone_.sim.Failure();
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
+    testing_support::PointProgramAtSim(phone_.sim);
     CFtpCmdTool::Instance()->SetHost("ftp://127.0.0.1", "8:8", phone_.sim.Port("ftp_port"));
-    CConfigMgr::Instance()->SetPhonePaths(phone_.Serial());
     mkdir(Local("in").c_str(), 0700);
     mkdir(Local("out").c_str(), 0700);
     message_sink::Take();

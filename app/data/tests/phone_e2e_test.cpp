@@ -12,6 +12,7 @@
 
 #include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/connect/connect_mgr.h"
 #include "app/connect/tests/connect_test_support.h"
@@ -67,9 +68,7 @@ class AppMgrSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(phone_.Start());
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
-    CAdbCmdTool::Instance()->SetSerial(phone_.Serial().c_str());
-    CConfigMgr::Instance()->SetPhonePaths(phone_.Serial());
+    testing_support::PointProgramAtSim(phone_.sim);
     message_sink::Take();
   }
   void TearDown() override {
@@ -191,7 +190,8 @@ class PhoneFlowTest : public ::testing::Test {
     InstallPhoneFactory();
     manager_ = std::make_unique<CConnectMgr>(devwarden_->api());
     manager_->Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // detection starts on its own thread
+    // Detection is up once the manager's start thread has run PNP_Start.
+    ASSERT_TRUE(devwarden_->WaitDetectionStarted(30000));
   }
   void TearDown() override {
     manager_.reset();

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/data/app_mgr.h"
 #include "app/data/tests/data_test_support.h"
@@ -58,11 +58,7 @@ class TaskFlowE2e : public ::testing::TestWithParam<FlowCase> {
 
     unsetenv("PHONEDECK_ADB");
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    sim_.ExportForwardedPorts();
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
-    const std::u16string serial = AnsiToWString(sim_.Field("serial"));
-    CAdbCmdTool::Instance()->SetSerial(serial.c_str());
-    CConfigMgr::Instance()->SetPhonePaths(serial);
+    testing_support::PointProgramAtSim(sim_);
     message_sink::Take();
 
     // Sent slowly enough that the download thread sees it running.

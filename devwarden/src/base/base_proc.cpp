@@ -48,7 +48,7 @@ std::string GetModuleDir() {
 
 std::string HostProgramFolder() { return WithoutTrailingSlash(platform::ProgramDirectory()); }
 
-pid_t FindProcessIdByName(const std::u16string& name, bool spare_servers) {
+pid_t FindProcessIdByName(const std::u16string& name, bool strays_only) {
   if (name.empty()) {
     PD_LOG_ERROR("error parameter");
     return 0;
@@ -62,19 +62,20 @@ pid_t FindProcessIdByName(const std::u16string& name, bool spare_servers) {
   }
   const uid_t user = ::getuid();
   std::set<unsigned long> listening;
-  if (spare_servers) listening = platform::ListeningTcpInodes();
+  if (strays_only) listening = platform::ListeningTcpInodes();
   for (const auto& p : list) {
     if (p.pid == self || p.uid != user) continue;
     size_t slash = p.image_path.find_last_of('/');
     if (!platform::EqualNoCase(p.image_path.substr(slash + 1), wanted)) continue;
-    if (spare_servers && platform::HoldsAnySocket(p.pid, listening)) continue;
+    if (strays_only && (platform::HoldsAnySocket(p.pid, listening) || platform::IsDescendantOf(p.pid, self)))
+      continue;
     return p.pid;
   }
   return 0;
 }
 
-bool KillProcessByName(const std::u16string& name, bool spare_servers) {
-  pid_t pid = FindProcessIdByName(name, spare_servers);
+bool KillProcessByName(const std::u16string& name, bool strays_only) {
+  pid_t pid = FindProcessIdByName(name, strays_only);
   if (pid == 0) {
     PD_LOG_ERROR("error proc has not exist.");
     return false;

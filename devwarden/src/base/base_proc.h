@@ -18,12 +18,14 @@ std::string HostProgramFolder();
 // First process of the calling user, other than the caller, whose image
 // name (file name of its executable) equals `name` without regard to case;
 // 0 when none. A ".exe" ending of `name` is ignored, so "adb.exe" finds adb.
-// With `spare_servers`, a process that listens on a TCP port is passed over
-// (an adb server: the one the program uses, or one serving another program).
-pid_t FindProcessIdByName(const std::u16string& name, bool spare_servers = false);
+// With `strays_only`, two kinds are passed over: a process that listens on
+// a TCP port (an adb server: the one the program uses, or one serving
+// another program), and one this process started, directly or through its
+// children (the program's own adb commands, an install among them).
+pid_t FindProcessIdByName(const std::u16string& name, bool strays_only = false);
 // Ends at most one such process (SIGTERM, waited for up to 3 s). False when
 // none exists ("error proc has not exist.") or it could not be signalled.
-bool KillProcessByName(const std::u16string& name, bool spare_servers = false);
+bool KillProcessByName(const std::u16string& name, bool strays_only = false);
 
 // The operating-system code for the driver service: 0 on Linux, which the
 // service accepts as "a system it has no table for".

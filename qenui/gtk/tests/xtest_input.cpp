@@ -42,4 +42,6 @@ void XTestInput::Tap(const char* keysym) {
   Key(keysym, false);
 }
 
+void XTestInput::Sync() { XSync(static_cast<Display*>(m_dpy), False); }
+
 }  // namespace qenui_gtk_test

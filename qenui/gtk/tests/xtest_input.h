@@ -16,6 +16,9 @@ class XTestInput {
   void Key(const char* keysym, bool down);
   // Presses and releases the key.
   void Tap(const char* keysym);
+  // Returns once the X server has processed everything sent so far (the
+  // events it caused are on their way to the windows' clients, in order).
+  void Sync();
 
  private:
   void* m_dpy = nullptr;

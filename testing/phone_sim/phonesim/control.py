@@ -5,6 +5,7 @@ and answering one line, "OK <text>" or "ERR <reason>".
   fault <spec>         add a fault (faults.py), e.g. "fault result0@sms_list"
   clear [kind]         remove all faults, or those of one kind
   faults               OK <JSON list of active faults>
+  held                 OK <number of `pm install` commands the installhold fault holds>
   agent <state>        none | old | current | stopped | running
   errors               OK <JSON list of logged protocol errors>
   clear-errors         forget them
@@ -73,6 +74,8 @@ class ControlServer:
                 return "OK " + json.dumps(device.faults.describe())
             if word == "faults":
                 return "OK " + json.dumps(device.faults.describe())
+            if word == "held":
+                return "OK %d" % device.faults.held_installs()
             if word == "agent":
                 device.packages.set_agent(arg)
                 return "OK " + arg

@@ -11,19 +11,25 @@ A fault is written `kind[=value][@command]`:
   offline           the device drops its adb connections and answers no CNXN
   install=<TEXT>    `pm install` prints "Failure [<TEXT>]"; TEXT "NO_SPACE" makes
                     the push fail with "No space left on device" instead
+  installhold       `pm install` waits until the fault is cleared (at most
+                    two minutes, then fails), so a test can act while an
+                    install runs; the control command `held` counts the waits
   ftpcut[=n]        an FTP data connection is cut after n bytes towards the PC
                     (default 512): a download ends short, as when the link drops
 `@command` limits an agent fault to one command id (e.g. result0@sms_list);
 "connect" is a command like any other.
 
-`Faults._lock` guards the table; the device is told about `offline` through
-the listener callback, which runs outside the lock.
+`Faults._lock` guards the table and the count of held installs; held
+installs wait on `_released` (a Condition on that lock), which `clear`
+notifies. The device is told about `offline` through the listener callback,
+which runs outside the lock.
 """
 
 import threading
 
 AGENT_KINDS = ("refuse", "close", "result0", "wrongroot", "slow", "split", "exact512")
-DEVICE_KINDS = ("offline", "install", "ftpcut")
+DEVICE_KINDS = ("offline", "install", "installhold", "ftpcut")
+INSTALL_HOLD_LIMIT = 120.0
 INSTALL_FAILURES = (
     "INSTALL_PARSE_FAILED_INCONSISTENT_CERTIFICATES", "INSTALL_FAILED_ALREADY_EXISTS",
     "INSTALL_FAILED_INSUFFICIENT_STORAGE", "INSTALL_FAILED_MEDIA_UNAVAILABLE",
@@ -60,6 +66,8 @@ class Faults:
     def __init__(self):
         self._lock = threading.Lock()
         self._active = []          # (kind, value, command)
+        self._released = threading.Condition(self._lock)
+        self._held = 0             # `pm install` commands waiting for installhold to clear
         self.on_offline_change = None
 
     def add(self, spec):
@@ -75,6 +83,7 @@ class Faults:
             was_offline = any(f[0] == "offline" for f in self._active)
             self._active = [f for f in self._active if kind is not None and f[0] != kind]
             now_offline = any(f[0] == "offline" for f in self._active)
+            self._released.notify_all()
         if was_offline and not now_offline and self.on_offline_change:
             self.on_offline_change(False)
 
@@ -111,3 +120,20 @@ class Faults:
                 if k == "install":
                     return v
         return None
+
+    def hold_install(self, limit=INSTALL_HOLD_LIMIT):
+        """Waits while `installhold` is on; False when it was still on after `limit` seconds."""
+        def released():
+            return not any(k == "installhold" for k, _, _ in self._active)
+        with self._released:
+            if released():
+                return True
+            self._held += 1
+            try:
+                return self._released.wait_for(released, limit)
+            finally:
+                self._held -= 1
+
+    def held_installs(self):
+        with self._lock:
+            return self._held

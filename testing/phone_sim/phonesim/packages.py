@@ -110,6 +110,9 @@ class PackageManager:
 
     def install(self, device_path, options):
         """pm install [-r] [-d] [-f|-s] path -> the text pm prints."""
+        if not self.faults.hold_install():
+            log.error("pm", "install held longer than the fault allows")
+            return "\tpkg: %s\nFailure [INSTALL_FAILED_INTERNAL_ERROR]\n" % device_path
         failure = self.faults.install_failure()
         if failure and failure != "NO_SPACE":
             return "\tpkg: %s\nFailure [%s]\n" % (device_path, failure)

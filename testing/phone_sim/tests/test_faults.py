@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Fault modes, switched through the control channel and by flags."""
 
+import concurrent.futures
 import os
 import unittest
 
@@ -101,6 +102,20 @@ class DeviceFaultTest(unittest.TestCase):
                 else:
                     self.assertIn("Failure [%s]" % failure, text)
         self.assertNotIn("com.zelvik.demo.sample", self.sim.shell("pm list package -3"))
+
+    def test_an_install_held_until_the_fault_is_cleared(self):
+        apk = sample_apk()
+        self.sim.control("fault installhold")
+        with concurrent.futures.ThreadPoolExecutor(1) as pool:
+            install = pool.submit(self.sim.adb, "-s", self.sim.serial, "install", "-r", apk)
+            self.assertTrue(wait_until(lambda: self.sim.control("held") == "OK 1"), self.sim.control("held"))
+            self.assertFalse(install.done())
+            self.assertNotIn("com.zelvik.demo.sample", self.sim.shell("pm list package -3"))
+            self.sim.control("clear installhold")
+            self.assertIn("Success", install.result(timeout=60).stdout)
+        self.assertEqual(self.sim.control("held"), "OK 0")
+        self.assertIn("com.zelvik.demo.sample", self.sim.shell("pm list package -3"))
+        self.sim.adb("-s", self.sim.serial, "uninstall", "com.zelvik.demo.sample")
 
     def test_device_goes_offline_and_comes_back(self):
         self.sim.control("fault offline")

@@ -15,7 +15,6 @@ using namespace DuiLib;
 
 using ui_xvfb::PumpFor;
 using ui_xvfb::PumpUntil;
-using ui_xvfb::Shot;
 
 const auto* const kEnv =
     ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("connect_display_xvfb"));
@@ -33,27 +32,22 @@ TEST(ConnectDisplayXvfb, ConnectingFailureAndSideWindowsRender) {
   state(1);
   state(2);
   state(4);
-  PumpFor(700);  // the bar creeps
   EXPECT_EQ(text(u"lbl_connect"), u"连接手机中...");
-  Shot(h, "connect_connecting.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(h, "connect_connecting.png"));
 
   state(16);
-  PumpFor(100);
   EXPECT_EQ(text(u"lbl_conn_failed_reason"), u"连接手机失败");
-  Shot(h, "connect_failed.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(h, "connect_failed.png"));
 
   state(3);
   ASSERT_TRUE(PumpUntil([&] { return frame->AdbTips().IsVisible(); }));
-  PumpFor(200);
-  Shot(frame->AdbTips().GetHWND(), "adb_tips.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(frame->AdbTips().GetHWND(), "adb_tips.png"));
   for (int i = 0; i < 5; ++i) frame->AdbTips().ShowNext();
-  PumpFor(200);
-  Shot(frame->AdbTips().GetHWND(), "adb_tips_last.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(frame->AdbTips().GetHWND(), "adb_tips_last.png"));
 
   state(5);
   ASSERT_TRUE(PumpUntil([&] { return frame->OfflineTips().IsVisible(); }));
-  PumpFor(200);
-  Shot(frame->OfflineTips().GetHWND(), "offline_tips.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(frame->OfflineTips().GetHWND(), "offline_tips.png"));
 
   state(10);
   ASSERT_TRUE(PumpUntil([&] { return frame->DrvProgress().IsVisible(); }));
@@ -62,8 +56,7 @@ TEST(ConnectDisplayXvfb, ConnectingFailureAndSideWindowsRender) {
   progress->first = 1000;
   progress->second = 600;
   frame->DrvProgress().SetProgress(progress);
-  PumpFor(200);
-  Shot(frame->DrvProgress().GetHWND(), "drv_progress.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(frame->DrvProgress().GetHWND(), "drv_progress.png"));
 
   DestroyWindow(h);
   PumpFor(100);

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/config/config_mgr.h"
 #include "app/data/phone.h"
@@ -22,7 +22,8 @@
 #include "ui/pages/page_phone.h"
 #include "ui/pages/search_menu.h"
 #include "ui/pages/sms_lists.h"
-#include "ui/pages/tests/xtest_text.h"
+#include "ui/pages/tests/xtest_keys.h"
+#include "ui/task_windows/tests/batch_box_watch.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
@@ -38,11 +39,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
   void SetUp() override {
     if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << ui_xvfb::SkipReason();
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    setenv("PHONEDECK_AGENT_PORT", sim_.Field("agent_port").c_str(), 1);
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
-    const std::u16string serial = AnsiToWString(sim_.Field("serial"));
-    CAdbCmdTool::Instance()->SetSerial(serial.c_str());
-    CConfigMgr::Instance()->SetPhonePaths(serial);
+    testing_support::PointProgramAtSim(sim_);
     // No questions: deletions go straight to the phone.
     CConfigMgr::Instance()->SetContactTips(false);
     CConfigMgr::Instance()->SetSmsTips(false);
@@ -87,11 +84,11 @@ class ContactSmsXvfbTest : public ::testing::Test {
     ASSERT_TRUE(c->IsVisible());
     const POINT pt = CentreOf(c);
     input_.MoveTo(static_cast<int>(pt.x), static_cast<int>(pt.y));
-    ui_xvfb::PumpFor(100);
+    keys_.Settle();
     input_.Button(1, true);
-    ui_xvfb::PumpFor(50);
+    keys_.Settle();
     input_.Button(1, false);
-    ui_xvfb::PumpFor(100);
+    keys_.Settle();
   }
   void Click(const char16_t* name) { Click(PM().FindControl(name)); }
   // Clicks until `done` holds: on a busy machine a click can go missing, and
@@ -108,22 +105,13 @@ class ContactSmsXvfbTest : public ::testing::Test {
     auto* box = c ? static_cast<CCheckBoxUI*>(c->GetInterface(u"CheckBox")) : nullptr;
     return box && ClickUntil(c, [&] { return box->GetCheck() == checked; });
   }
-  void Key(const char* keysym) {
-    input_.Tap(keysym);
-    ui_xvfb::PumpFor(50);
-  }
-  void Type(const std::u16string& text) {
-    text_.Type(
-        text, [this](char32_t c) { ui_xvfb::PumpUntilKeymapMaps(text_.spare_key(), c); },
-        [] { ui_xvfb::PumpFor(60); });
-  }
   // Clicks into an edit and types; true once the edit holds `expected`.
   bool TypeInto(CControlUI* edit, const std::u16string& text, const std::u16string& expected) {
     if (!ClickUntil(edit, [&] { return edit->IsFocused(); })) {
       ADD_FAILURE() << "no focus: " << edit->GetName().ToUtf8();
       return false;
     }
-    if (!edit->GetText().IsEmpty()) Key("End");
+    if (!edit->GetText().IsEmpty()) keys_.Key("End");
     // One character at a time, each seen in the edit before the next: on a
     // busy machine a key press can go missing, and is then pressed again.
     std::u16string typed_so_far = edit->GetText().str();
@@ -132,7 +120,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
       typed_so_far += c;
       for (int attempt = 0; attempt < 3 && edit->GetText().str() != typed_so_far; ++attempt) {
         if (edit->GetText().str() != before) break;  // something else arrived: no retyping
-        Type(std::u16string(1, c));
+        keys_.Type(std::u16string(1, c));
         ui_xvfb::PumpUntil([&] { return edit->GetText().str() == typed_so_far; }, 2000);
       }
     }
@@ -148,13 +136,13 @@ class ContactSmsXvfbTest : public ::testing::Test {
   bool PhoneDid(const std::string& command) {
     return sim_.Control("requests").find("[\"" + command + "\", \"1\"]") != std::string::npos;
   }
-  void Shot(const std::string& name) {
-    ui_xvfb::PumpFor(300);
-    ui_xvfb::Shot(hwnd_, name);
-  }
-  // What the screen shows over the main window, popups included.
-  void ScreenShot(const std::string& name) {
-    ui_xvfb::PumpFor(300);
+  void Shot(const std::string& name) { ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(hwnd_, name)); }
+  // What the screen shows over the main window with `popup` on top, once
+  // both show as painted.
+  void ScreenShot(HWND popup, const std::string& name) {
+    ASSERT_TRUE(ui_xvfb::PumpUntil(
+        [&] { return ui_xvfb::PixelsNotAsPainted(hwnd_) == 0 && ui_xvfb::PixelsNotAsPainted(popup) == 0; }, 10000))
+        << name;
     ui_xvfb::ScreenShotOver(hwnd_, name);
   }
   // Opens the contacts page and waits for the fixture's four contacts.
@@ -174,6 +162,7 @@ class ContactSmsXvfbTest : public ::testing::Test {
   HWND hwnd_ = 0;
   qenui_gtk_test::XTestInput input_;
   market_xvfb::XTestText text_;
+  market_xvfb::XTestKeys keys_{input_, text_, market_xvfb::XTestKeys::Windows::kThisProcess};
 };
 
 std::u16string NameOf(CControlUI* row) {
@@ -190,7 +179,7 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   std::vector<std::u16string> letters;
   for (int i = 0; i < list->GetCount(); ++i) letters.push_back(list->GetItemAt(i)->GetText().str());
   EXPECT_EQ(letters, (std::vector<std::u16string>{u"A", u"L", u"W", u"Z"}));
-  Shot("contacts_list.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("contacts_list.png"));
 
   // The search box lists the matches under it: "ls" is 李四 by the initials of his name.
   CControlUI* search = PM().FindControl(u"contact_search_edit");
@@ -198,7 +187,7 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   ASSERT_TRUE(TypeInto(search, u"ls", u"ls"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return popup.IsVisible(); }));
   EXPECT_EQ(popup.Items(), std::vector<std::u16string>{u"李四  13900139000"});
-  ScreenShot("contact_search.png");
+  ASSERT_NO_FATAL_FAILURE(ScreenShot(popup.GetHWND(), "contact_search.png"));
   ASSERT_TRUE(ClickUntil(PM().FindControl(u"contact_new_title"), [&] { return !popup.IsVisible(); }));
 
   // A new contact: a Chinese name and two phones.
@@ -209,7 +198,7 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   ASSERT_NE(fresh, nullptr);
   ASSERT_TRUE(TypeInto(RowPart(fresh->GetItemAt(0), u"constom_value"), u"02155550000", u"02155550000"));
   ASSERT_TRUE(TypeInto(RowPart(fresh->GetItemAt(1), u"constom_value"), u"13600136000", u"13600136000"));
-  Shot("contact_new_form.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("contact_new_form.png"));
   ASSERT_TRUE(ClickUntil(PM().FindControl(u"cntacok_btn"), [&] { return list->GetCount() == 5; }, 15000));
   CControlUI* added = nullptr;
   for (int i = 0; i < list->GetCount(); ++i)
@@ -224,13 +213,13 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   EXPECT_EQ(RowPart(info->GetItemAt(0), u"constom_name")->GetText(), u"家庭电话:");
   EXPECT_EQ(RowPart(info->GetItemAt(1), u"constom_name")->GetText(), u"移动电话:");
   EXPECT_TRUE(PhoneDid("contact_add"));
-  Shot("contact_added.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("contact_added.png"));
 
   // Edited: the name gets one more character.
   const int32_t id = static_cast<int32_t>(ParseInt(added->GetUserData()));
   ASSERT_TRUE(ClickUntil(PM().FindControl(u"contactedit_btn"), [&] { return Tab(u"contact_tab") == CContactDlg::kViewEdit; }));
   ASSERT_TRUE(TypeInto(PM().FindControl(u"edit_contactname"), u"七", u"赵六七"));
-  Shot("contact_edit_form.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("contact_edit_form.png"));
   ASSERT_TRUE(ClickUntil(
       PM().FindControl(u"cntacok_btn"),
       [&] {
@@ -242,19 +231,23 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   std::optional<ContactRecord> stored = phone_->FindContactById(id);
   ASSERT_TRUE(stored.has_value());
   EXPECT_EQ(stored->phones.size(), 2u);
-  Shot("contact_edited.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("contact_edited.png"));
 
   // Deleted: ticked, then the delete button (the batch box runs and closes).
   CControlUI* row = list->FindRowByUserData(DecimalText(id).c_str());
   ASSERT_NE(row, nullptr);
   ASSERT_TRUE(ClickBox(RowPart(row, u"contact_checkbox"), true));
   ASSERT_TRUE(PM().FindControl(u"delcontact_btn")->IsEnabled());
-  ASSERT_TRUE(ClickUntil(PM().FindControl(u"delcontact_btn"), [&] { return list->GetCount() == 4; }, 15000));
+  {
+    ui_xvfb::BatchBoxWatch watch(hwnd_, "contact_delete_box.png");
+    ASSERT_TRUE(ClickUntil(PM().FindControl(u"delcontact_btn"), [&] { return list->GetCount() == 4; }, 15000));
+    EXPECT_TRUE(ui_xvfb::PumpUntil([&] { return watch.Closed(); }, 15000)) << "the batch box stays";
+  }
   EXPECT_EQ(list->FindRowByUserData(DecimalText(id).c_str()), nullptr);
   EXPECT_TRUE(PhoneDid("contact_del"));
   EXPECT_FALSE(phone_->FindContactById(id).has_value());
   EXPECT_EQ(Tab(u"contact_tab"), CContactDlg::kViewNew);
-  Shot("contact_deleted.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("contact_deleted.png"));
 }
 
 TEST_F(ContactSmsXvfbTest, ConversationsAreReadAndDeleted) {
@@ -274,7 +267,7 @@ TEST_F(ContactSmsXvfbTest, ConversationsAreReadAndDeleted) {
   EXPECT_EQ(list->GetRowUserData(0), u"2");  // newest first
   EXPECT_EQ(title(1), u"<f 10>张三</f>  <f 1>{c #666666}(2){/c}</f>");
   EXPECT_EQ(title(2), u"<f 3>李四</f>  <f 1>{c #666666}(1){/c}</f>");  // unread
-  Shot("sms_list.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("sms_list.png"));
 
   // Opening the unread conversation marks it read.
   auto box = [&](int id) { return RowPart(list->FindRowByUserData(DecimalText(id).c_str()), u"sms_checkbox"); };
@@ -290,12 +283,12 @@ TEST_F(ContactSmsXvfbTest, ConversationsAreReadAndDeleted) {
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return details->GetCount() == 2; }));
   EXPECT_EQ(RowPart(details->GetItemAt(1), u"sms_addr")->GetText(), u"我");
   EXPECT_EQ(RowPart(details->GetItemAt(1), u"sms_body")->GetText(), u"   好的，七点见。老地方");
-  Shot("sms_thread.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("sms_thread.png"));
   ASSERT_TRUE(ClickUntil(RowPart(details->GetItemAt(1), u"sms_del_msg"), [&] { return details->GetCount() == 1; },
                          10000));
   EXPECT_TRUE(PhoneDid("sms_del"));
   EXPECT_EQ(title(1), u"<f 10>张三</f>  <f 1>{c #666666}(1){/c}</f>");
-  Shot("sms_message_deleted.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("sms_message_deleted.png"));
 
   // Conversation 3 ticked alone and deleted.
   ASSERT_TRUE(ClickBox(box(1), false));
@@ -305,7 +298,7 @@ TEST_F(ContactSmsXvfbTest, ConversationsAreReadAndDeleted) {
   EXPECT_EQ(list->FindRowByUserData(u"3"), nullptr);
   EXPECT_TRUE(PhoneDid("sms_del_thread"));
   EXPECT_EQ(details->GetCount(), 0);
-  Shot("sms_thread_deleted.png");
+  ASSERT_NO_FATAL_FAILURE(Shot("sms_thread_deleted.png"));
 }
 
 }  // namespace

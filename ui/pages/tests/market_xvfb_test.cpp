@@ -14,6 +14,7 @@
 
 #include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/data/app_mgr.h"
 #include "app/task/auto_task_mgr.h"
@@ -23,7 +24,7 @@
 #include "qenui/gtk/tests/xtest_input.h"
 #include "ui/pages/market_links.h"
 #include "ui/pages/tests/recording_downloads.h"
-#include "ui/pages/tests/xtest_text.h"
+#include "ui/pages/tests/xtest_keys.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
@@ -96,11 +97,7 @@ class MarketXvfbTest : public ::testing::Test {
     }
     unsetenv("PHONEDECK_ADB");
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    sim_.ExportForwardedPorts();
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
-    const std::u16string serial = AnsiToWString(sim_.Field("serial"));
-    CAdbCmdTool::Instance()->SetSerial(serial.c_str());
-    CConfigMgr::Instance()->SetPhonePaths(serial);
+    testing_support::PointProgramAtSim(sim_);
     apps_ = std::make_unique<CAppMgr>();
     TaskPhoneSide side = ProgramPhoneSide();
     side.is_connected = [] { return true; };
@@ -149,20 +146,11 @@ class MarketXvfbTest : public ::testing::Test {
   }
   void Click(POINT pt) {
     input_.MoveTo(static_cast<int>(pt.x), static_cast<int>(pt.y));
-    ui_xvfb::PumpFor(50);
+    keys_.Settle();
     input_.Button(1, true);
-    ui_xvfb::PumpFor(50);
+    keys_.Settle();
     input_.Button(1, false);
-    ui_xvfb::PumpFor(50);
-  }
-  void Key(const char* keysym) {
-    input_.Tap(keysym);
-    ui_xvfb::PumpFor(50);
-  }
-  void Type(const std::u16string& text) {
-    text_.Type(
-        text, [this](char32_t c) { ui_xvfb::PumpUntilKeymapMaps(text_.spare_key(), c); },
-        [] { ui_xvfb::PumpFor(60); });
+    keys_.Settle();
   }
   // Until page 0 of the store shows `url`, loaded.
   bool WaitForPage(const std::u16string& url) {
@@ -179,6 +167,7 @@ class MarketXvfbTest : public ::testing::Test {
   HWND hwnd_ = 0;
   qenui_gtk_test::XTestInput input_;
   market_xvfb::XTestText text_;
+  market_xvfb::XTestKeys keys_{input_, text_, market_xvfb::XTestKeys::Windows::kThisProcess};
 };
 
 TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
@@ -195,7 +184,7 @@ TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
   Click(CentreOf(u"search_edit"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
   EXPECT_EQ(edit->GetText(), u"");
-  Type(u"坦克");
+  keys_.Type(u"坦克");
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->GetText() == u"坦克"; }, 5000))
       << edit->GetText().ToUtf8();
 
@@ -223,12 +212,12 @@ TEST_F(MarketXvfbTest, SearchPickASuggestionAndRequestADownload) {
   ui_xvfb::Shot(popup.GetHWND(), "market_suggestion_popup.png");
 
   // One press of the down key highlights the first name; Enter takes it.
-  Key("Down");
+  keys_.Key("Down");
   EXPECT_EQ(popup.GetHotText(), u"坦克大战");
   ui_xvfb::PumpFor(100);
   ScreenShot(hwnd_, "market_suggestion_chosen.png");
   const size_t asked = site_.CompletionKeywords().size();
-  Key("Return");
+  keys_.Key("Return");
   EXPECT_EQ(edit->GetText(), u"坦克大战");
   EXPECT_FALSE(popup.IsVisible());
   const std::u16string search = market::SearchUrl(0, u"坦克大战");
@@ -275,7 +264,7 @@ TEST_F(MarketXvfbTest, SuggestionClickedWithTheMouse) {
   ASSERT_NE(edit, nullptr);
   Click(CentreOf(u"search_edit"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
-  Type(u"开心");
+  keys_.Type(u"开心");
   CSearchMenu& popup = frame_->SearchMenu();
   ASSERT_TRUE(ui_xvfb::PumpUntil(
       [&] {
@@ -301,7 +290,7 @@ TEST_F(MarketXvfbTest, PlaceholderComesBackOnlyWhenTheBoxIsLeftEmpty) {
   ASSERT_NE(edit, nullptr);
   Click(CentreOf(u"search_edit"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
-  Type(u"qq");
+  keys_.Type(u"qq");
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->GetText() == u"qq"; }, 5000)) << edit->GetText().ToUtf8();
   Click(CentreOf(u"ie_error_title"));  // somewhere else in the window
   Click(CentreOf(u"nav_store_lbl"));
@@ -309,8 +298,8 @@ TEST_F(MarketXvfbTest, PlaceholderComesBackOnlyWhenTheBoxIsLeftEmpty) {
   EXPECT_EQ(edit->GetText(), u"qq");
   Click(CentreOf(u"search_edit"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->IsFocused(); }));
-  Key("BackSpace");
-  Key("BackSpace");
+  keys_.Key("BackSpace");
+  keys_.Key("BackSpace");
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return edit->GetText().IsEmpty(); }, 5000)) << edit->GetText().ToUtf8();
   Click(CentreOf(u"nav_store_lbl"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return !edit->IsFocused(); }));

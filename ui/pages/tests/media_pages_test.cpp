@@ -6,11 +6,14 @@
 // and month page of the pictures, and the viewer's fit and arrows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "app/core/message_ids.h"
+#include "foundation/base/tests/case_name.h"
 #include "ui/pages/batch_run.h"
 #include "ui/pages/media_lists.h"
 #include "ui/pages/picture_lists.h"
@@ -31,6 +34,13 @@ MusicRecord Song(int32_t id, const char16_t* name, int64_t seconds, int64_t size
   r.size = size;
   r.artist = u"歌手";
   r.albums = u"专辑";
+  return r;
+}
+
+VideoRecord Clip(int32_t id, const char16_t* name) {
+  VideoRecord r;
+  r.id = id;
+  r.name = name;
   return r;
 }
 
@@ -179,12 +189,7 @@ TEST_F(MediaPagesTest, DeleteAsksWhileTheTipIsOnThenDeletesTheTickedInListOrder)
 }
 
 TEST_F(MediaPagesTest, ExportAndImportHandTheBoxWindowToEachTransfer) {
-  VideoRecord v;
-  v.id = 7;
-  v.name = u"v.mp4";
-  VideoRecord w = v;
-  w.id = 8;
-  phone.videos = {v, w};
+  phone.videos = {Clip(7, u"v.mp4"), Clip(8, u"v.mp4")};
   Send(msg::kVideoListLoaded);
   auto* list = static_cast<CListUIEx*>(frame->Video().List());
   Tick(list, 0);
@@ -219,6 +224,193 @@ TEST_F(MediaPagesTest, ExportAndImportHandTheBoxWindowToEachTransfer) {
   ClickNamed(u"addmusic_btn");
   EXPECT_TRUE(phone.Calls().empty());
 }
+
+// ---------------- what each page asks and opens ----------------
+
+// The texts and numbers of the music, video and pictures pages: the import
+// chooser, the export folder chooser, the delete question and the setting
+// its "ask no more" tick turns off (reminder ids 3, 4, 5), and the kinds of
+// batch box each job opens (the box shows its kind's title).
+struct PageTextsCase {
+  const char* page;
+  const char16_t* add_btn;
+  const char16_t* export_btn;
+  const char16_t* del_btn;
+  const char16_t* chooser_title;
+  const char16_t* filter_name;
+  const char16_t* pattern;
+  const char16_t* folder_title;
+  const char16_t* question;  // two ticked
+  bool (CConfigMgr::*tips)() const;
+  void (CConfigMgr::*set_tips)(bool);
+  int32_t add_kind, export_kind, delete_kind;
+};
+
+const PageTextsCase kPageTexts[] = {
+    {"music", u"addmusic_btn", u"exportmusic_btn", u"delmusic_btn", u"选择音乐文件", u"音乐文件(*.mp3;*.wav;*.wma)",
+     u"*.mp3;*.wav;*.wma", u"选择音乐文件夹:", u"您确定删除这2个音乐吗？", &CConfigMgr::GetMusicTips,
+     &CConfigMgr::SetMusicTips, 5, 1, 7},
+    {"video", u"addvideo_btn", u"exportvideo_btn", u"delvideo_btn", u"选择视频文件",
+     u"视频文件(*.mp4;*.flv;*.3gp;*.avi;*.mpeg;*.wmv;*.rmvb;*.mov;*.mkv)",
+     u"*.mp4;*.flv;*.3gp;*.avi;*.mpeg;*.wmv;*.rmvb;*.mov;*.mkv", u"选择视频文件夹:", u"您确定删除这2个视频吗？",
+     &CConfigMgr::GetVideoTips, &CConfigMgr::SetVideoTips, 4, 2, 8},
+    {"pictures", u"addpic_btn", u"exportpic_btn", u"delpic_btn", u"选择画像文件", u"Image Files (*.jpg;*.png;*.bmp)",
+     u"*.jpg;*.png;*.bmp", u"选择画像文件夹:", u"您确定删除这2张照片？", &CConfigMgr::GetPictureTips,
+     &CConfigMgr::SetPictureTips, 3, 0, 6},
+};
+
+void PrintTo(const PageTextsCase& c, std::ostream* os) { *os << c.page; }
+
+class MediaPageTextsTest : public MediaPagesTest, public ::testing::WithParamInterface<PageTextsCase> {
+ public:
+  // Two items on the page, both ticked.
+  void LoadTwoTicked() {
+    const std::string page = GetParam().page;
+    if (page == "pictures") {
+      phone.AddPicture(1, 1772294400);
+      phone.AddPicture(2, 1772294400);
+      Send(msg::kPictureListLoaded);
+      auto* home = dynamic_cast<CPictureList*>(PM().FindControl(u"picturehomelist"));
+      ASSERT_TRUE(home && home->GetCount() == 1);
+      CPictureSubList* grid = CPictureList::GridOf(home->GetItemAt(0));
+      ASSERT_EQ(grid->GetCount(), 2);
+      for (int i = 0; i < 2; ++i) grid->RowCheckBox(grid->GetItemAt(i))->SetCheck(true);
+      frame->Picture().UpdateCheckState();
+      return;
+    }
+    CListUIEx* list = nullptr;
+    if (page == "music") {
+      phone.music = {Song(1, u"a.mp3", 1, 1), Song(2, u"b.mp3", 1, 1)};
+      Send(msg::kMusicListLoaded);
+      list = static_cast<CListUIEx*>(frame->Music().List());
+    } else {
+      phone.videos = {Clip(1, u"a.mp4"), Clip(2, u"b.mp4")};
+      Send(msg::kVideoListLoaded);
+      list = static_cast<CListUIEx*>(frame->Video().List());
+    }
+    ASSERT_EQ(list->GetCount(), 2);
+    Tick(list, 0);
+    Tick(list, 1);
+  }
+  // The next modal loop is a batch box: records its title.
+  void ExpectBatchBox(std::u16string* title) {
+    host->PushModalScript([title](HWND box) {
+      CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(box);
+      CControlUI* label = pm ? pm->FindControl(u"lab_msg") : nullptr;
+      *title = label ? label->GetText().str() : u"<no batch box>";
+    });
+  }
+};
+
+TEST_P(MediaPageTextsTest, ChoosersQuestionAndBatchKinds) {
+  const PageTextsCase& c = GetParam();
+  ASSERT_NO_FATAL_FAILURE(LoadTwoTicked());
+  ASSERT_TRUE(Enabled(c.export_btn));
+
+  // Export: the folder chooser's title, then the batch box of its kind.
+  std::u16string box;
+  const size_t folders = host->FolderChooserCalls().size(), files = host->FileChooserCalls().size();
+  host->PushFolderChoice(CDuiString(u"/tmp/导出"));
+  ExpectBatchBox(&box);
+  ClickNamed(c.export_btn);
+  ASSERT_EQ(host->FolderChooserCalls().size(), folders + 1);
+  EXPECT_EQ(host->FolderChooserCalls().back(), c.folder_title);
+  EXPECT_EQ(box, BatchJobTextsOf(c.export_kind).title);
+
+  // Import: the file chooser's title and filter, several files at once.
+  host->PushFileChoice({CDuiString(u"/home/u/一")});
+  ExpectBatchBox(&box);
+  ClickNamed(c.add_btn);
+  ASSERT_EQ(host->FileChooserCalls().size(), files + 1);
+  const TFileChooser chooser = host->FileChooserCalls().back();
+  EXPECT_EQ(chooser.sTitle, c.chooser_title);
+  EXPECT_EQ(chooser.sFilterName, c.filter_name);
+  EXPECT_EQ(chooser.sPattern, c.pattern);
+  EXPECT_TRUE(chooser.bMultiSelect);
+  EXPECT_EQ(box, BatchJobTextsOf(c.add_kind).title);
+
+  // Delete: the question with the count; its tick (shown, set) turns this
+  // page's question off when the answer is OK.
+  CConfigMgr* config = CConfigMgr::Instance();
+  (config->*c.set_tips)(true);
+  std::u16string question;
+  bool tick_shown = false;
+  host->PushModalScript([&](HWND ask) {
+    CPaintManagerUI* pm = CPaintManagerUI::GetManagerOf(ask);
+    question = pm->FindControl(u"msglab")->GetText().str();
+    tick_shown = pm->FindControl(u"check_notips")->IsVisible();
+    ClickControl(ask, u"okbtn");
+  });
+  ExpectBatchBox(&box);
+  ClickNamed(c.del_btn);
+  EXPECT_EQ(question, c.question);
+  EXPECT_TRUE(tick_shown);
+  EXPECT_FALSE((config->*c.tips)()) << "the tick turned another page's question off";
+  EXPECT_EQ(box, BatchJobTextsOf(c.delete_kind).title);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, MediaPageTextsTest, ::testing::ValuesIn(kPageTexts),
+                         testing_support::NamedBy(&PageTextsCase::page));
+
+// The busy look of the pages whose managers post their busy flag: while
+// busy the loading view shows with its animation running and the page's
+// actions are off; once idle, the list view and the actions come back.
+struct BusyLookCase {
+  const char* page;
+  UINT message;
+  const char16_t* load_tab;
+  const char16_t* loading;
+  std::vector<const char16_t*> off_while_busy;
+  std::vector<const char16_t*> on_when_idle;  // the rest stays as busy left it
+  const char16_t* unticked;                    // the select-all box busy unticks
+};
+
+const BusyLookCase kBusyLooks[] = {
+    {"contacts", 1266, u"tab_contact_load", u"contact_loading", {u"refreshcontact_btn", u"contact_chk"},
+     {u"refreshcontact_btn", u"contact_chk"}, u"contact_chk"},
+    {"sms", 1273, u"tab_sms_load", u"sms_loading", {u"refreshsms_btn", u"selallsms_chk"},
+     {u"refreshsms_btn", u"selallsms_chk"}, u"selallsms_chk"},
+    {"pictures", 1280, u"tab_pic_load", u"pic_loading",
+     {u"refreshpic_btn", u"addpic_btn", u"exportpic_btn", u"delpic_btn", u"selallpic_chk"},
+     {u"refreshpic_btn", u"addpic_btn"}, nullptr},
+    {"music", 1284, u"tab_music_load", u"music_loading", {u"music_chk", u"addmusic_btn", u"refreshmusic_btn"},
+     {u"music_chk", u"addmusic_btn", u"refreshmusic_btn"}, u"music_chk"},
+    {"video", 1288, u"tab_video_load", u"video_loading", {u"video_chk", u"addvideo_btn", u"refreshvideo_btn"},
+     {u"video_chk", u"addvideo_btn", u"refreshvideo_btn"}, u"video_chk"},
+};
+
+void PrintTo(const BusyLookCase& c, std::ostream* os) { *os << c.page; }
+
+class BusyLookTest : public MediaPagesTest, public ::testing::WithParamInterface<BusyLookCase> {};
+
+TEST_P(BusyLookTest, LoadingViewAndActions) {
+  const BusyLookCase& c = GetParam();
+  for (const char16_t* name : c.off_while_busy) PM().FindControl(name)->SetEnabled(true);
+  if (c.unticked) Control<CCheckBoxUI>(c.unticked, u"CheckBox")->SetCheck(true);
+  auto* loading = Control<CAnimationUI>(c.loading, u"Animation");
+  ASSERT_NE(loading, nullptr);
+
+  Send(c.message, 1);
+  EXPECT_EQ(TabOf(c.load_tab), 1);
+  EXPECT_TRUE(loading->IsPlaying());
+  for (const char16_t* name : c.off_while_busy) EXPECT_FALSE(Enabled(name)) << CDuiString(name).ToUtf8();
+  if (c.unticked) {
+    EXPECT_FALSE(Control<CCheckBoxUI>(c.unticked, u"CheckBox")->GetCheck());
+  }
+
+  Send(c.message, 0);
+  EXPECT_EQ(TabOf(c.load_tab), 0);
+  EXPECT_FALSE(loading->IsPlaying());
+  for (const char16_t* name : c.off_while_busy) {
+    const bool back = std::find_if(c.on_when_idle.begin(), c.on_when_idle.end(), [&](const char16_t* on) {
+                        return std::u16string(on) == name;
+                      }) != c.on_when_idle.end();
+    EXPECT_EQ(Enabled(name), back) << CDuiString(name).ToUtf8();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, BusyLookTest, ::testing::ValuesIn(kBusyLooks),
+                         testing_support::NamedBy(&BusyLookCase::page));
 
 // ---------------- the batch walk ----------------
 

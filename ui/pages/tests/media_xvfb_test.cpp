@@ -14,8 +14,8 @@
 #include <fstream>
 #include <memory>
 
-#include "app/adb/adbcmd_tool.h"
 #include "app/adb/tests/phone_sim_process.h"
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/connect/connect_mgr.h"
 #include "app/data/phone.h"
@@ -27,6 +27,7 @@
 #include "ui/pages/media_lists.h"
 #include "ui/pages/picture_lists.h"
 #include "ui/pages/tests/test_pictures.h"
+#include "ui/task_windows/tests/batch_box_watch.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
@@ -41,8 +42,6 @@ std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-
-void ScreenShot(HWND main, const std::string& name) { ui_xvfb::ScreenShotOver(main, name); }
 
 // Answers the next GTK file chooser the program opens: picks `paths` (files)
 // or `folder`, waits until the chooser has taken them, and accepts.
@@ -87,12 +86,6 @@ gboolean AnswerChooser(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-struct BoxShot {
-  HWND main;
-  std::string name;
-  bool taken = false;
-};
-
 class MediaXvfbTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -104,12 +97,8 @@ class MediaXvfbTest : public ::testing::Test {
     fs::create_directories(work_);
     unsetenv("PHONEDECK_ADB");
     ASSERT_TRUE(sim_.Start({"--forward"})) << sim_.Failure();
-    sim_.ExportForwardedPorts();
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
+    testing_support::PointProgramAtSim(sim_);
     CFtpCmdTool::Instance()->SetHost("ftp://127.0.0.1", "8:8", sim_.Port("ftp_port"));
-    const std::u16string serial = AnsiToWString(sim_.Field("serial"));
-    CAdbCmdTool::Instance()->SetSerial(serial.c_str());
-    CConfigMgr::Instance()->SetPhonePaths(serial);
     // The phone as the connection manager makes it on "connected".
     InstallPhoneFactory();
     ASSERT_NE(CConnectMgr::Instance()->CreatePhone(), nullptr);
@@ -153,24 +142,37 @@ class MediaXvfbTest : public ::testing::Test {
   }
   void Click(const char16_t* name) { ASSERT_TRUE(ClickControl(PM(), name)) << CDuiString(name).ToUtf8(); }
   // Runs a click whose handler opens a chooser: `answer` picks for it; the
-  // batch box that follows is photographed after a moment.
+  // batch box that follows is photographed once it shows, and closed once
+  // its job has ended.
   void ClickThroughChooser(const char16_t* button, ChooserAnswer* answer, const std::string& box_shot) {
     g_timeout_add(100, &AnswerChooser, answer);
-    BoxShot shot{hwnd_, box_shot};
-    if (!box_shot.empty()) {
-      g_timeout_add(1200, [](gpointer data) -> gboolean {
-        auto* s = static_cast<BoxShot*>(data);
-        if (!s->taken) ScreenShot(s->main, s->name);
-        s->taken = true;
-        return G_SOURCE_REMOVE;
-      }, &shot);
-    }
-    ASSERT_NO_FATAL_FAILURE(Click(button));  // returns once the batch box has closed
+    ASSERT_NO_FATAL_FAILURE(ClickThroughBatch(button, box_shot));
     EXPECT_TRUE(answer->answered);
-    if (!box_shot.empty()) {
-      ui_xvfb::PumpFor(1300);  // a short batch may close before the shot; keep `shot` alive for it
-      EXPECT_TRUE(shot.taken);
+  }
+  // Runs a click that opens the batch box; returns once the box has closed.
+  void ClickThroughBatch(const char16_t* button, const std::string& box_shot) {
+    ui_xvfb::BatchBoxWatch watch(hwnd_, box_shot);
+    ASSERT_NO_FATAL_FAILURE(Click(button));  // returns once the batch box has closed
+    EXPECT_TRUE(watch.Photographed()) << "no picture of the batch box";
+    EXPECT_TRUE(watch.Closed()) << "the batch box closed before its result was taken";
+  }
+  // A picture of the main window showing the page of `page_control`: the
+  // control tree shows that page, and the display shows the tree.
+  void PageShot(CControlUI* page_control, const std::string& name) {
+    ASSERT_TRUE(page_control->IsVisible()) << name << ": the page is not the one shown";
+    ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(hwnd_, name));
+  }
+  // True when every thumbnail of the month list has its picture.
+  bool ThumbnailsShown(CPictureList* home) {
+    for (int i = 0; i < home->GetCount(); ++i) {
+      CPictureSubList* grid = CPictureList::GridOf(home->GetItemAt(i));
+      for (int j = 0; j < grid->GetCount(); ++j) {
+        CControlUI* image = static_cast<CContainerUI*>(grid->GetItemAt(j)->GetInterface(u"Container"))
+                                ->FindSubControl(u"pic_img_lbl");
+        if (!image || !image->GetBkImage() || !*image->GetBkImage()) return false;
+      }
     }
+    return true;
   }
   void Tick(CListUIEx* list, const std::u16string& id) {
     CControlUI* row = list->FindRowByUserData(id.c_str());
@@ -202,7 +204,7 @@ TEST_F(MediaXvfbTest, MusicImportsExportsAndDeletes) {
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return list->GetCount() == 3; }, 20000));
   EXPECT_GE(RowOf(list, u"music_name", u"晴天"), 0);
   EXPECT_EQ(RowText(list->GetItemAt(RowOf(list, u"music_name", u"晴天")), u"music_timelong"), u"04:29");
-  ASSERT_NO_FATAL_FAILURE(ScreenShot(hwnd_, "media_music_page.png"));
+  ASSERT_NO_FATAL_FAILURE(PageShot(list, "media_music_page.png"));
 
   // Import a file with a Chinese name.
   const std::string song = work_ + "/中文歌.mp3";
@@ -231,7 +233,7 @@ TEST_F(MediaXvfbTest, MusicImportsExportsAndDeletes) {
   for (int i = 0; i < list->GetCount(); ++i) list->RowCheckBox(list->GetItemAt(i))->SetCheck(false);
   const std::u16string imported = list->GetRowUserData(0).str();
   ASSERT_NO_FATAL_FAILURE(Tick(list, imported));
-  ASSERT_NO_FATAL_FAILURE(Click(u"delmusic_btn"));
+  ASSERT_NO_FATAL_FAILURE(ClickThroughBatch(u"delmusic_btn", "media_music_delete_box.png"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return list->FindRowByUserData(imported.c_str()) == nullptr; }, 20000));
   EXPECT_FALSE(fs::exists(PhoneFile("/storage/sdcard0/Tamsil/Music/中文歌.mp3")));
   EXPECT_EQ(list->GetCount(), 3);
@@ -242,7 +244,7 @@ TEST_F(MediaXvfbTest, VideoListsAndExportsWithProgress) {
   ASSERT_NE(list, nullptr);
   Select(u"video_optn");
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return list->GetCount() == 2; }, 20000));
-  ASSERT_NO_FATAL_FAILURE(ScreenShot(hwnd_, "media_video_page.png"));
+  ASSERT_NO_FATAL_FAILURE(PageShot(list, "media_video_page.png"));
   const int row = RowOf(list, u"video_name", u"海边");
   ASSERT_GE(row, 0);
   EXPECT_EQ(RowText(list->GetItemAt(row), u"video_timelong"), u"01:05");
@@ -262,9 +264,8 @@ TEST_F(MediaXvfbTest, PicturesImportAndTheViewerTurnsExifSixUpright) {
   ASSERT_NE(home, nullptr);
   Select(u"pic_optn");
   // Three pictures in two months, their thumbnails fetched.
-  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return home->GetCount() == 2; }, 20000));
-  ui_xvfb::PumpFor(1500);
-  ASSERT_NO_FATAL_FAILURE(ScreenShot(hwnd_, "media_pictures_page.png"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return home->GetCount() == 2 && ThumbnailsShown(home); }, 20000));
+  ASSERT_NO_FATAL_FAILURE(PageShot(home, "media_pictures_page.png"));
 
   // Import an EXIF-6 JPEG (1200 x 600 as stored, 600 x 1200 upright).
   const std::string jpeg = work_ + "/竖拍.jpg";
@@ -286,8 +287,8 @@ TEST_F(MediaXvfbTest, PicturesImportAndTheViewerTurnsExifSixUpright) {
     return thumb != nullptr;
   }, 30000));
   EXPECT_TRUE(ReadBytes(PhoneFile("/storage/sdcard0/DCIM/Camera/竖拍.jpg")) == ReadBytes(jpeg));
-  ui_xvfb::PumpFor(1000);
-  ASSERT_NO_FATAL_FAILURE(ScreenShot(hwnd_, "media_pictures_after_import.png"));
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return ThumbnailsShown(home); }, 20000));
+  ASSERT_NO_FATAL_FAILURE(PageShot(home, "media_pictures_after_import.png"));
 
   // The viewer: upright and fitted into 760 x 570.
   ASSERT_TRUE(DoubleClickControl(thumb));
@@ -299,8 +300,7 @@ TEST_F(MediaXvfbTest, PicturesImportAndTheViewerTurnsExifSixUpright) {
   EXPECT_EQ(image->GetFixedHeight(), 570);
   // The left half (red) is now on top.
   EXPECT_GT(media_test::Red(image->GetImage()->pixels.front()), media_test::Blue(image->GetImage()->pixels.front()));
-  ui_xvfb::PumpFor(300);
-  ASSERT_NO_FATAL_FAILURE(ScreenShot(hwnd_, "media_picture_viewer.png"));
+  ASSERT_NO_FATAL_FAILURE(PageShot(image, "media_picture_viewer.png"));
   ASSERT_NO_FATAL_FAILURE(Click(u"pic_show_close"));
 
   // A month opened full; the picture deleted leaves the phone.
@@ -310,7 +310,7 @@ TEST_F(MediaXvfbTest, PicturesImportAndTheViewerTurnsExifSixUpright) {
   grid->RowCheckBox(grid->GetItemAt(0))->SetCheck(true);
   frame_->Picture().UpdateCheckState();
   EXPECT_TRUE(PM().FindControl(u"delpic_btn")->IsEnabled());
-  ASSERT_NO_FATAL_FAILURE(Click(u"delpic_btn"));
+  ASSERT_NO_FATAL_FAILURE(ClickThroughBatch(u"delpic_btn", "media_pictures_delete_box.png"));
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] {
     CControlUI* row = home->FindRowByUserData(picture_grid::KeyText(key).c_str());
     return !row || !CPictureList::GridOf(row)->FindRowByUserData(id.c_str());

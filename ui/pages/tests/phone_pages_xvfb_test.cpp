@@ -27,7 +27,7 @@
 #include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/gtk/tests/xvfb_session.h"
 #include "ui/pages/phone_pages_side.h"
-#include "ui/pages/tests/xtest_text.h"
+#include "ui/pages/tests/xtest_keys.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/program_test_util.h"
 
@@ -156,6 +156,12 @@ Child StartServer(const std::string& program, const std::string& out) {
   return c;
 }
 
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
 std::vector<std::string> LinesStarting(const std::string& text, const std::string& prefix) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -261,18 +267,49 @@ class PhonePagesXvfb : public ::testing::Test {
     if (std::system(command.c_str()) != 0) return false;
     return std::sscanf(ReadText(out).c_str(), "%dx%d+%d+%d", &rect->w, &rect->h, &rect->x, &rect->y) == 4;
   }
-  void Picture(const std::string& title, const std::string& name) {
-    mkdir(PD_SCREENSHOT_DIR, 0755);
+  // What the display shows of the window titled `title`, as PNG bytes
+  // (empty when no such window is shown).
+  std::string Shown(const std::string& title) {
     Rect r;
-    EXPECT_TRUE(Window(title, &r, std::string(PD_SCREENSHOT_DIR) + "/" + name)) << name;
+    const std::string file = box_.Root() + "/shown.png";
+    return Window(title, &r, file) ? ReadText(file) : std::string();
   }
+  // The window's picture once it differs from `before` and then holds
+  // still for longer than the program's quickest animation step (its
+  // timers tick at 300 ms at the fastest): the program has painted what the
+  // test caused. Empty when that did not happen within `timeout_ms`.
+  std::string Settled(const std::string& title, const std::string& before = std::string(), int timeout_ms = 30000) {
+    std::string last;
+    auto since = std::chrono::steady_clock::now();
+    const bool settled = WaitFor(
+        [&] {
+          std::string now = Shown(title);
+          if (now.empty() || now == before || now != last) {
+            last = std::move(now);
+            since = std::chrono::steady_clock::now();
+            return false;
+          }
+          return std::chrono::steady_clock::now() - since >= std::chrono::milliseconds(400);
+        },
+        timeout_ms);
+    return settled ? last : std::string();
+  }
+  // Saves the window's settled picture (see Settled) as a screenshot and
+  // returns it (empty, and a failure, when there was none).
+  std::string Picture(const std::string& title, const std::string& name, const std::string& before = std::string()) {
+    const std::string picture = Settled(title, before);
+    EXPECT_FALSE(picture.empty()) << name << ": the window never showed a new settled picture";
+    if (picture.empty()) return picture;
+    mkdir(PD_SCREENSHOT_DIR, 0755);
+    std::ofstream(std::string(PD_SCREENSHOT_DIR) + "/" + name, std::ios::binary) << picture;
+    return picture;
+  }
+  // A click; the program takes the events in order once the X server has them.
   void ClickAt(int x, int y) {
     input_.MoveTo(x, y);
-    Sleep(150);
     input_.Button(1, true);
-    Sleep(80);
     input_.Button(1, false);
-    Sleep(300);
+    input_.Sync();
   }
   // A control of the main window, where its layout puts it.
   void Click(const std::string& control) {
@@ -280,37 +317,26 @@ class PhonePagesXvfb : public ::testing::Test {
     ASSERT_TRUE(Window("Zelvik手游助手", &main));
     ClickAt(main.x + static_cast<int>(layout_[control].x), main.y + static_cast<int>(layout_[control].y));
   }
-  void Key(const char* keysym) {
-    input_.Tap(keysym);
-    Sleep(100);
-  }
-  void Chord(const char* modifier, const char* keysym) {
-    input_.Key(modifier, true);
-    Key(keysym);
-    input_.Key(modifier, false);
-    Sleep(100);
-  }
-  void Type(const std::string& text) {
-    for (char c : text) {
-      text_.Type(static_cast<unsigned char>(c), [] { Sleep(40); });
-      Sleep(40);
-    }
-  }
   // Answers the GTK chooser titled `title` with `path`, typed into its
-  // location entry (the pointer over the dialog gives it the keys).
+  // location entry (the pointer over the dialog gives it the keys). Each
+  // step waits until the chooser has painted the one before.
   void AnswerChooser(const std::string& title, const std::string& path, bool save) {
     Rect dialog;
     ASSERT_TRUE(WaitFor([&] { return Window(title, &dialog); }, 20000)) << "no chooser " << title;
     input_.MoveTo(dialog.x + dialog.w / 2, dialog.y + dialog.h / 2);
-    Sleep(1000);  // the chooser loads its folder
-    if (!save) Chord("Control_L", "l");
-    Chord("Control_L", "a");
-    Type(path);
-    Sleep(500);
-    Key("Return");
+    std::string shown = Settled(title);  // its folder loaded
+    ASSERT_FALSE(shown.empty()) << title << " never held still";
+    if (!save) {
+      keys_.Chord("Control_L", "l");
+      shown = Settled(title, shown);  // the location entry is open
+      ASSERT_FALSE(shown.empty()) << title << ": no location entry";
+    }
+    keys_.Chord("Control_L", "a");
+    keys_.Type(AnsiToWString(path));
+    ASSERT_FALSE(Settled(title, shown).empty()) << title << ": the path never showed";
+    keys_.Key("Return");
     EXPECT_TRUE(WaitFor([&] { return !Window(title, &dialog); }, 20000)) << "the chooser stays open";
   }
-  static void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   bool Installed() {
     int version = 0;
     return CAdbCmdTool::Instance()->GetPackageVersionCode(kSamplePackage, &version);
@@ -319,6 +345,7 @@ class PhonePagesXvfb : public ::testing::Test {
   qenui_gtk_test::XvfbSession xvfb_;
   qenui_gtk_test::XTestInput input_;
   market_xvfb::XTestText text_;
+  market_xvfb::XTestKeys keys_{input_, text_, market_xvfb::XTestKeys::Windows::kAnotherProcess};
   testing_support::PhoneSim sim_;
   ui_test::ProgramSandbox box_;
   Child search_;
@@ -336,10 +363,10 @@ TEST_F(PhonePagesXvfb, HomeAndAppsPagesWithTheSimulatedPhone) {
   const std::string log = Log();
   EXPECT_NE(log.find("home page: phone HUAWEI/P7-L09"), std::string::npos) << log;
   EXPECT_NE(log.find("home page: count 1 is"), std::string::npos);
-  Sleep(1500);  // the connect view's progress runs to its end
+  // The connect view's progress runs to its end before the phone's page is chosen.
+  const std::string connected = Settled("Zelvik手游助手");
   ASSERT_NO_FATAL_FAILURE(Click("myphone_optn"));
-  Sleep(1000);
-  Picture("Zelvik手游助手", "phone_home_page.png");
+  Picture("Zelvik手游助手", "phone_home_page.png", connected);
 
   // The screenshot saved through the save chooser, under a name without ".png".
   const std::string shot = box_.Root() + "/saved/shot";
@@ -352,7 +379,8 @@ TEST_F(PhonePagesXvfb, HomeAndAppsPagesWithTheSimulatedPhone) {
   // The apps page lists the phone's three user apps with their icons.
   ASSERT_NO_FATAL_FAILURE(Click("myapp_optn"));
   ASSERT_TRUE(LogHas("apps page: 3 rows", 60000)) << Log();
-  Sleep(2000);  // the icons arrive
+  ASSERT_TRUE(WaitFor([&] { return Occurrences(sim_.Control("requests"), "\"package_icon\"") >= 3; }, 30000))
+      << sim_.Control("requests");
   Picture("Zelvik手游助手", "phone_apps_page.png");
 
   // An apk chosen in the chooser is installed and gets its row.
@@ -364,7 +392,6 @@ TEST_F(PhonePagesXvfb, HomeAndAppsPagesWithTheSimulatedPhone) {
   ASSERT_NO_FATAL_FAILURE(AnswerChooser("选择apk文件", apk, false));
   ASSERT_TRUE(WaitFor([&] { return Installed(); }, 120000)) << Log();
   ASSERT_TRUE(LogHas("apps page: row added for com.zelvik.demo.sample", 60000)) << Log();
-  Sleep(1500);
   Picture("Zelvik手游助手", "phone_apps_page_installed.png");
 
   // Its row's "卸载" removes it (no question for one row).
@@ -375,19 +402,20 @@ TEST_F(PhonePagesXvfb, HomeAndAppsPagesWithTheSimulatedPhone) {
 
   // The settings window from the main menu ("设置", its first item).
   ASSERT_NO_FATAL_FAILURE(Click("option_btn"));
+  Rect menu_window;
+  ASSERT_TRUE(WaitFor([&] { return Window("MainMenu", &menu_window); }, 20000)) << "no main menu";
   const POINT menu = layout_["option_btn"];
   Rect main;
   ASSERT_TRUE(Window("Zelvik手游助手", &main));
   ClickAt(main.x + static_cast<int>(menu.x) + 20, main.y + static_cast<int>(menu.y) + 14);
   Rect settings;
   ASSERT_TRUE(WaitFor([&] { return Window("SettingWnd", &settings); }, 20000)) << Log();
-  Sleep(800);
-  Picture("SettingWnd", "settings_window.png");
+  const std::string general = Picture("SettingWnd", "settings_window.png");
+  ASSERT_FALSE(general.empty());
   EXPECT_EQ(settings.w, 600);
   EXPECT_EQ(settings.h, 350);
   ClickAt(settings.x + 65, settings.y + 118);  // "应用设置" (its layout: the second tab option)
-  Sleep(500);
-  Picture("SettingWnd", "settings_window_apps.png");
+  Picture("SettingWnd", "settings_window_apps.png", general);
   ClickAt(settings.x + 600 - 8 - 16, settings.y + 25);  // the title's close button
   EXPECT_TRUE(WaitFor([&] { return !Window("SettingWnd", &settings); }, 20000));
   EXPECT_EQ(sim_.Errors(), "[]");

@@ -24,7 +24,6 @@ namespace {
 using namespace DuiLib;
 using ui_xvfb::PumpFor;
 using ui_xvfb::PumpUntil;
-using ui_xvfb::Shot;
 
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("task_flow_xvfb"));
 
@@ -80,9 +79,8 @@ TEST(TaskFlowXvfb, ADownloadShowsItsProgressThenWaitsAsDownloaded) {
     auto task = manager->FindOnlineTask(id);
     return dlg.IsVisible() && task && task->state == kTaskDownloading && task->progress.downloaded_size > 0;
   }, 20000));
-  PumpFor(300);
   Relay(dlg);
-  Shot(dlg.GetHWND(), "task_flow_downloading.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(dlg.GetHWND(), "task_flow_downloading.png"));
 
   ASSERT_TRUE(PumpUntil([&] {
     Relay(dlg);
@@ -90,8 +88,7 @@ TEST(TaskFlowXvfb, ADownloadShowsItsProgressThenWaitsAsDownloaded) {
   }, 30000));
   Relay(dlg);
   ASSERT_TRUE(ClickControl(*dlg.GetPaintManager(), u"taskwait_page"));
-  PumpFor(300);
-  Shot(dlg.GetHWND(), "task_flow_downloaded.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(dlg.GetHWND(), "task_flow_downloaded.png"));
   EXPECT_EQ(manager->GetOnlineTaskCount(), 0);
   EXPECT_EQ(dlg.OfflineList()->GetCount(), 1);
 

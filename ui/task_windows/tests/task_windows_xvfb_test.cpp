@@ -26,7 +26,6 @@ using task_windows_test::FakeTaskMgr;
 
 using ui_xvfb::PumpFor;
 using ui_xvfb::PumpUntil;
-using ui_xvfb::Shot;
 
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("task_windows_xvfb"));
 
@@ -54,8 +53,7 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   ASSERT_NE(dlg.GetHWND(), 0u);
   dlg.ShowAt(200, 500);
   ASSERT_TRUE(PumpUntil([&] { return dlg.IsVisible(); }));
-  PumpFor(300);
-  Shot(dlg.GetHWND(), "task_list_empty.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(dlg.GetHWND(), "task_list_empty.png"));
   for (uint32_t id = 1; id <= 6; ++id) {
     bool handled = false;
     dlg.HandleMessage(msg::kOnlineTaskAdded, id, 0, handled);
@@ -64,15 +62,13 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   dlg.HandleMessage(msg::kTaskListLoaded, 0, 0, handled);
   dlg.ShowAt(200, 500);
   ASSERT_TRUE(PumpUntil([&] { return dlg.IsVisible(); }));
-  PumpFor(300);
-  Shot(dlg.GetHWND(), "task_list_online.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(dlg.GetHWND(), "task_list_online.png"));
   EXPECT_GT(dlg.OnlineList()->GetScrollRange().cy, 0);  // six rows do not fit: the bar shows
   EXPECT_EQ(dlg.OnlineList()->GetItemAt(3)->GetToolTip(), DownloadFailureText(kEngineFailFile));
 
   ASSERT_TRUE(ClickControl(*dlg.GetPaintManager(), u"taskwait_page"));
   HoverControl(dlg.OfflineList()->GetItemAt(0));
-  PumpFor(300);
-  Shot(dlg.GetHWND(), "task_list_offline.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(dlg.GetHWND(), "task_list_offline.png"));
   DestroyWindow(dlg.GetHWND());
   PumpFor(100);
 }
@@ -92,7 +88,7 @@ TEST(TaskWindowsXvfb, TheMainWindowsTaskButtonOpensTheTaskListAtIt) {
   const RECT work = CPaintManagerUI::GetHost()->GetWorkArea();
   EXPECT_EQ(task.left, corner.x + 10);
   EXPECT_EQ(task.bottom, std::max<long>(corner.y + 10, work.top + task.bottom - task.top));
-  Shot(frame->AutoTask().GetHWND(), "task_list_from_main_window.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(frame->AutoTask().GetHWND(), "task_list_from_main_window.png"));
   DestroyWindow(h);
   PumpFor(100);
   delete frame;
@@ -107,11 +103,9 @@ TEST(TaskWindowsXvfb, BatchBoxRendersInProgressAndFinished) {
   box.ShowWindow(true, true);
   PostMessage(h, msg::kBatchProgress, 10, 3);
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h); }));
-  PumpFor(300);
-  Shot(h, "batch_box_progress.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(h, "batch_box_progress.png"));
   PostMessage(h, msg::kBatchProgress, 10, 10);
-  PumpFor(300);
-  Shot(h, "batch_box_finished.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(h, "batch_box_finished.png"));
   DestroyWindow(h);
   PumpFor(100);
 }
@@ -125,8 +119,7 @@ TEST(TaskWindowsXvfb, FeedbackAndIgnoredUpdatesWindowsRender) {
   feedback.CenterWindow();
   feedback.ShowWindow(true, true);
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(f); }));
-  PumpFor(300);
-  Shot(f, "feedback_wnd.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(f, "feedback_wnd.png"));
   DestroyWindow(f);
   PumpFor(100);
 
@@ -150,8 +143,7 @@ TEST(TaskWindowsXvfb, FeedbackAndIgnoredUpdatesWindowsRender) {
   ignore.ShowWindow(true, true);
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(g); }));
   ClickControl(ignore.List()->RowCheckBox(ignore.List()->GetItemAt(0)));
-  PumpFor(300);
-  Shot(g, "ignore_updates_wnd.png");
+  ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(g, "ignore_updates_wnd.png"));
   DestroyWindow(g);
   PumpFor(100);
 }
