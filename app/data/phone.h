@@ -98,10 +98,10 @@ class CPhone : public IPhone {
   void DeleteContact(int32_t id) { contact_->DeleteContact(id); }
   bool AddContact(const ContactRecord* record) { return contact_->AddContact(record); }
   bool EditContact(const ContactRecord* edited) { return contact_->EditContact(edited); }
-  bool IsEditEmpty(const ContactRecord* edited) { return contact_->IsEditEmpty(edited); }
+  bool IsContactEditEmpty(const ContactRecord* edited) { return contact_->IsEditEmpty(edited); }
   std::optional<ContactRecord> FindContactById(int32_t id) { return contact_->FindContactById(id); }
   int32_t GetContactIndex(int32_t id) { return contact_->GetContactIndex(id); }
-  void CopyContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
+  void GetContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
   int32_t GetContactCount() { return contact_->GetCount(); }
 
   // SMS (the pages get copies).
@@ -114,7 +114,7 @@ class CPhone : public IPhone {
   // nothing while the contact list is empty).
   void SyncSmsContact();
   std::optional<SmsThreadRecord> FindSmsThread(int32_t thread_id) { return sms_->FindRecordById(thread_id); }
-  std::vector<SmsThreadRecord> GetSmsThreadList() { return sms_->GetThreadList(); }
+  std::vector<SmsThreadRecord> GetSmsList() { return sms_->GetThreadList(); }
   int32_t GetSmsCount() { return sms_->GetCount(); }
 
   // Pictures (the pages get copies; album keys are whole 64-bit times).
