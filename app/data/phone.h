@@ -95,7 +95,11 @@ class CPhone : public IPhone {
   void LoadContactList() { contact_->LoadContactList(); }
   void RefreshContactList() { contact_->RefreshContactList(); }
   void RequestContactInfo(int32_t id) { contact_->RequestContactInfo(id); }
-  void DeleteContact(int32_t id) { contact_->DeleteContact(id); }
+  // Handled before it returns; true whatever the phone answered.
+  bool DeleteContact(int32_t id) {
+    contact_->DeleteContact(id);
+    return true;
+  }
   bool AddContact(const ContactRecord* record) { return contact_->AddContact(record); }
   bool EditContact(const ContactRecord* edited) { return contact_->EditContact(edited); }
   bool IsContactEditEmpty(const ContactRecord* edited) { return contact_->IsEditEmpty(edited); }
