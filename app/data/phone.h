@@ -41,6 +41,19 @@
 #include "app/data/video_mgr.h"
 #include "foundation/base/win_thread.h"
 
+// What the link watch sees of the keep-alive at one look.
+enum class KeepAliveLook { kAlive, kFailed, kStopped };
+
+// Reads the keep-alive's failed flag, then its thread's state. A thread seen
+// idle has its flag read once more: a check that failed just before the
+// thread ended still counts as a failure, not as a stop by its owner.
+template <typename KeepAlive>
+KeepAliveLook LookAtKeepAlive(const KeepAlive& keep_alive) {
+  if (keep_alive.GetFailed() != 0) return KeepAliveLook::kFailed;
+  if (keep_alive.GetState() != base::WinThread::kIdle) return KeepAliveLook::kAlive;
+  return keep_alive.GetFailed() != 0 ? KeepAliveLook::kFailed : KeepAliveLook::kStopped;
+}
+
 // Watches the agent keep-alive: posts 1226 once when a check failed.
 class CLinkWatchThread : public base::WinThread {
  public:
