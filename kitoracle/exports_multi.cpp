@@ -53,12 +53,12 @@ KITORACLE_API int DSCheckPeripheralDevice(SDevInfo* device, uint8_t* answer) {
 
 KITORACLE_API int DSCheckPrintCache(const uint8_t* key, int keyLength, uint8_t* flag, char16_t* text,
                                     int textCapacity) {
-  if (key == nullptr || keyLength < 0 || flag == nullptr || text == nullptr || textCapacity < 1) {
+  if (key == nullptr || keyLength < 0 || keyLength > 16 || flag == nullptr || text == nullptr || textCapacity < 1) {
     KIT_LOG("error parameter1");
     return DS_ERROR_PARAMETER;
   }
   PrintCacheRequest request;
-  std::memcpy(request.key, key, size_t(keyLength < 16 ? keyLength : 16));  // a shorter key is zero-padded
+  std::memcpy(request.key, key, size_t(keyLength));  // a shorter key is zero-padded
   PrintCacheReply reply;
   int result = KIT_EXCHANGE(request, reply);
   if (result != 0) return result;

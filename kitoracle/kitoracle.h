@@ -69,6 +69,7 @@ KITORACLE_API void DSFreeDriverInfo(SDrvInfo* records, int count);  // count tak
 KITORACLE_API int DSGetMultiDeviceDriverInfoEx(int kind, SDevInfo* devices, uint8_t count);
 KITORACLE_API int DSGetMultiDeviceDriverInfo(SDevInfo* devices, uint8_t count);
 KITORACLE_API int DSCheckPeripheralDevice(SDevInfo* device, uint8_t* answer);
+// keyLength: at most 16 (a shorter key is sent zero-padded to 16 bytes).
 KITORACLE_API int DSCheckPrintCache(const uint8_t* key, int keyLength, uint8_t* flag, char16_t* text, int textCapacity);
 // digest: 16 bytes; fileName (may be null) holds 260 characters.
 KITORACLE_API int DSSearchServerRes(const uint8_t* digest, char16_t* url, int urlCapacity, char16_t* fileName);

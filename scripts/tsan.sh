@@ -17,7 +17,8 @@ tests=(foundation_base_tests utility_tests app_agent_tests app_data_tests app_li
        ui_task_windows_tests app_task_tests xldl_tests "relaylink_e2e_tests:RelaylinkLifecycleTest.*"
        "app_web_tests:CompletionService.*" "ui_market_page_tests:*Teardown*:*Suggestion*"
        "ui_media_pages_tests:BatchWalkTest.*:MediaPagesTest.*"
-       "ui_phone_page_tests:*Delete*" "app_ftp_tests:Ftp/DownloadLimitsTest.*")
+       "ui_phone_page_tests:*Delete*" "app_ftp_tests:Ftp/DownloadLimitsTest.*"
+       "app_adb_tests:ChildProcessTest.ACancelled*")
 programs=()
 for entry in "${tests[@]}"; do programs+=("${entry%%:*}"); done
 

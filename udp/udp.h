@@ -20,7 +20,9 @@ enum {
   UDP_ERROR_STATE = -5,    // any other wait outcome
 };
 
-// Proxy types of UDPSetProxy. Only SOCKS5 can carry UDP datagrams.
+// Proxy types of UDPSetProxy. Datagrams always travel through the SOCKS5
+// UDP relay; with SOCKS4 and SOCKS4a a CONNECT to the proxy itself comes
+// first on its control connection.
 enum {
   UDP_PROXY_NONE = 0,
   UDP_PROXY_SOCKS4A = 3,

@@ -17,6 +17,7 @@
 
 #include "datagram.h"
 #include "host_lookup.h"
+#include "socks4.h"
 #include "socks5.h"
 #include "utility_link.h"
 
@@ -152,10 +153,6 @@ void CUdpSocket::CloseControl() {
 bool CUdpSocket::Associate() {
   ProxySettings proxy = SharedProxy::Instance().Read();
   if (!proxy.InUse() || associated_) return true;
-  if (proxy.type != 5) {
-    Log("proxy type %d cannot relay UDP datagrams, only SOCKS5 (type 5) can\n", int(proxy.type));
-    return false;
-  }
   // Looked up before the association is locked: a slow resolver holds up
   // neither the other senders nor a close.
   in_addr proxyAddr{};
@@ -172,7 +169,7 @@ bool CUdpSocket::Associate() {
   bool connected = resolved;
   to.sin_addr = proxyAddr;
   if (connected) connected = ConnectWithTimeout(controlFd_, to, kProxyConnectTimeoutMs);
-  bool ok = connected && RunSocks5Handshake(proxy);
+  bool ok = connected && RunHandshake(proxy, proxyAddr);
   if (!ok) {
     Log(connected ? "sock5代理认证失败!!!\n" : "连接sock5代理服务器失败!!!\n");
     close(controlFd_);
@@ -187,6 +184,28 @@ bool CUdpSocket::Associate() {
   }
   associated_ = ok;
   return ok;
+}
+
+bool CUdpSocket::RunHandshake(const ProxySettings& proxy, in_addr proxyAddr) {
+  switch (proxy.type) {
+    case 3:
+      return RunSocks4Connect(socks4::ConnectRequest4a(proxy.ip, proxy.port));
+    case 4:
+      return RunSocks4Connect(socks4::ConnectRequest(proxyAddr, proxy.port));
+    case 5:
+      return RunSocks5Handshake(proxy);
+    default:
+      return false;
+  }
+}
+
+// The CONNECT names the proxy itself; the UDP ASSOCIATE follows on the same
+// connection.
+bool CUdpSocket::RunSocks4Connect(const std::vector<uint8_t>& request) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProxyReplyTimeoutMs);
+  if (!SendAll(controlFd_, request)) return false;
+  uint8_t reply[socks4::kReplyLength];
+  return socks4::ParseConnectReply(reply, RecvExactly(controlFd_, reply, sizeof reply, deadline));
 }
 
 bool CUdpSocket::RunSocks5Handshake(const ProxySettings& proxy) {

@@ -1,8 +1,12 @@
 // The transport socket: one IPv4 datagram socket per process on the
 // utility library's event socket (its dispatch thread reports data to
-// read), sending and receiving directly or through a SOCKS5 UDP relay.
+// read), sending and receiving directly or through a SOCKS5 UDP relay,
+// whose association is asked for after a SOCKS4, SOCKS4a or SOCKS5
+// handshake on the proxy's control connection.
 #ifndef PHONEDECK_UDP_UDP_SOCKET_H
 #define PHONEDECK_UDP_UDP_SOCKET_H
+
+#include <netinet/in.h>
 
 #include <atomic>
 #include <cstdint>
@@ -10,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "proxy_settings.h"
 #include "utility/base_sock.h"
@@ -71,6 +76,10 @@ class CUdpSocket : public base_sock {
   bool CreateSocket();
   bool StartDispatch();
   void CloseControl();
+  // By the proxy type: SOCKS4a (3) or SOCKS4 (4) CONNECT, or the SOCKS5
+  // (5) method negotiation; any other type fails.
+  bool RunHandshake(const ProxySettings& proxy, in_addr proxyAddr);
+  bool RunSocks4Connect(const std::vector<uint8_t>& request);
   bool RunSocks5Handshake(const ProxySettings& proxy);
   bool UdpAssociate(const ProxySettings& proxy);
 

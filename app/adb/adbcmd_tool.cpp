@@ -71,6 +71,10 @@ bool CAdbCmdTool::RunProcess(const std::string& program, const std::vector<std::
   PD_LOG_INFO("ReadFile start!");
   const uint32_t timeout_ms = timeout_ms_.load();
   adb::ChildResult run = adb::RunChildProcess(program, args, timeout_ms);
+  if (run.cancelled) {
+    PD_LOG_ERROR("process cancelled%s: %s", run.started ? " and stopped" : "", line.c_str());
+    return false;
+  }
   if (run.pipe_failed) {
     PD_LOG_ERROR("CreatePipe failed(%d)", run.error_code);
     return false;

@@ -20,7 +20,7 @@ namespace adb {
 namespace {
 
 constexpr size_t kReadBlock = 4095;
-constexpr int kPollSliceMs = 200;       // longest single wait when no pidfd exists
+constexpr int kPollSliceMs = 200;       // longest single wait: how soon a cancel is seen
 constexpr uint32_t kGraceMs = 2000;     // between SIGTERM and SIGKILL
 
 // Reads what is waiting without blocking; false at EOF or error.
@@ -75,11 +75,24 @@ bool ReapWithin(pid_t pid, uint32_t ms, int* status) {
   }
 }
 
+thread_local ChildControl* t_control = nullptr;
+
 }  // namespace
+
+ChildControlScope::ChildControlScope(ChildControl* control) : previous_(t_control) { t_control = control; }
+
+ChildControlScope::~ChildControlScope() { t_control = previous_; }
 
 ChildResult RunChildProcess(const std::string& program, const std::vector<std::string>& args,
                             uint32_t timeout_ms) {
   ChildResult result;
+  const ChildControl* control = t_control;
+  if (control != nullptr && control->IsCancelled()) {
+    result.cancelled = true;
+    result.error_code = ECANCELED;
+    result.error = "cancelled";
+    return result;
+  }
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
     result.error_code = errno;
@@ -121,6 +134,10 @@ ChildResult RunChildProcess(const std::string& program, const std::vector<std::s
   int status = 0;
 
   for (;;) {
+    if (control != nullptr && control->IsCancelled()) {
+      result.cancelled = true;
+      break;
+    }
     if (TryReap(pid, &status)) {
       // Everything the child wrote before it ended is in the pipe now.
       if (pipe_open) DrainAvailable(read_fd, result.output);

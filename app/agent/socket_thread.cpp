@@ -283,7 +283,7 @@ void CSocketThreadMgr::Release() {
   CSocketThreadMgr* manager = g_manager.load();
   if (manager == nullptr) return;
   manager->StopAll();
-  manager->check_tcp_.Stop();
+  manager->check_tcp_.StopLoop();
   g_manager.store(nullptr);
   delete manager;
 }
@@ -292,7 +292,7 @@ CSocketThreadMgr::CSocketThreadMgr() = default;
 
 CSocketThreadMgr::~CSocketThreadMgr() {
   StopAll();
-  check_tcp_.Stop();
+  check_tcp_.StopLoop();
 }
 
 void CSocketThreadMgr::SetHost(const std::string& host, int port) {

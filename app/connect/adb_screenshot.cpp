@@ -187,6 +187,7 @@ ScreenShotResult AdbScreenShot(ScreenShotSource& source, const char16_t* path, i
 void ScreenShotAndPost(ScreenShotSource& source, const char16_t* path, int timeout_ms) {
   ScreenShotResult result = AdbScreenShot(source, path, timeout_ms);
   if (result.bitmap) {
+    PD_LOG_TRACE("GetScreenShot sucess!");
     ScreenBitmap* bitmap = result.bitmap.release();
     if (!PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(bitmap), 0)) delete bitmap;
   } else if (result.saved) {

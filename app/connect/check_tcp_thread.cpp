@@ -16,21 +16,31 @@
 #include "foundation/base/log.h"
 #include "platform/clock.h"
 
-namespace {
-
-class Socket {
+// One socket of a check, known to its thread while it is open.
+class CCheckTcpThread::CheckSocket {
  public:
-  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
+  explicit CheckSocket(CCheckTcpThread* owner)
+      : owner_(owner), fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    if (fd_ >= 0 && !owner_->Track(fd_)) {
+      ::close(fd_);
+      fd_ = -1;
+    }
   }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
+  ~CheckSocket() {
+    if (fd_ < 0) return;
+    owner_->Untrack(fd_);
+    ::close(fd_);
+  }
+  CheckSocket(const CheckSocket&) = delete;
+  CheckSocket& operator=(const CheckSocket&) = delete;
   int fd() const { return fd_; }
 
  private:
+  CCheckTcpThread* owner_;
   int fd_;
 };
+
+namespace {
 
 void SetTimeouts(int fd, int ms) {
   timeval tv{ms / 1000, (ms % 1000) * 1000};
@@ -68,18 +78,59 @@ bool ConnectWithin(int fd, int port, int ms) {
 
 CCheckTcpThread::CCheckTcpThread(int port) : base::WinThread(u"check_tcp_thread"), port_(port) {}
 
-CCheckTcpThread::~CCheckTcpThread() { Stop(); }
+CCheckTcpThread::~CCheckTcpThread() { StopLoop(); }
 
 bool CCheckTcpThread::StartUnlessRunning() {
+  std::lock_guard<std::mutex> hold(control_lock_);
   if (GetState() != kIdle) return false;
+  CutChecks(false);
   failed_.store(0);
   return Start();
+}
+
+void CCheckTcpThread::StopLoop() {
+  std::lock_guard<std::mutex> hold(control_lock_);
+  CutChecks(true);
+  Stop();
+}
+
+bool CCheckTcpThread::Track(int fd) {
+  std::lock_guard<std::mutex> hold(sockets_lock_);
+  if (cut_) return false;
+  for (int& slot : sockets_) {
+    if (slot < 0) {
+      slot = fd;
+      return true;
+    }
+  }
+  return false;
+}
+
+void CCheckTcpThread::Untrack(int fd) {
+  std::lock_guard<std::mutex> hold(sockets_lock_);
+  for (int& slot : sockets_) {
+    if (slot == fd) slot = -1;
+  }
+}
+
+void CCheckTcpThread::CutChecks(bool cut) {
+  std::lock_guard<std::mutex> hold(sockets_lock_);
+  cut_ = cut;
+  if (!cut) return;
+  for (int fd : sockets_) {
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+  }
+}
+
+bool CCheckTcpThread::IsCut() {
+  std::lock_guard<std::mutex> hold(sockets_lock_);
+  return cut_;
 }
 
 void CCheckTcpThread::Run() {
   do {
     WaitForStop(kIntervalMs);
-    if (CheckTcp() < 0) {
+    if (CheckTcp() < 0 && !IsCut()) {  // a check cut short by a stop is no failure
       failed_.store(1);
       PD_LOG_INFO("check_tcp failed tcp error! ");
     }
@@ -89,7 +140,7 @@ void CCheckTcpThread::Run() {
 
 int CCheckTcpThread::CheckTcp() {
   const int port = port_ != 0 ? port_ : adb::AgentPort();
-  Socket probe;
+  CheckSocket probe(this);
   if (probe.fd() < 0) {
     PD_LOG_ERROR("socket failed! ");
     return -1;
@@ -103,7 +154,7 @@ int CCheckTcpThread::CheckTcp() {
   char text[512];
   std::snprintf(text, sizeof text, "sever alive on:%u", static_cast<uint32_t>(platform::MonotonicMs()));
 
-  Socket link;
+  CheckSocket link(this);
   if (link.fd() < 0) {
     PD_LOG_ERROR("socket failed! ");
     return -1;

@@ -10,10 +10,16 @@
 // holding the thread, and both are closed before the check returns.
 //
 // Threading: the failed flag is written by the thread and read by others.
+// StartUnlessRunning and StopLoop may be called from any thread (the window
+// thread starts the loop for a new phone, the connection's threads stop it
+// when the phone is dropped); `control_lock_` makes each one step. A stop
+// shuts the sockets of a check in progress down (`sockets_lock_` guards
+// them), so it waits for no time-out.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "foundation/base/win_thread.h"
 
@@ -27,9 +33,11 @@ class CCheckTcpThread : public base::WinThread {
   ~CCheckTcpThread() override;
 
   int32_t GetFailed() const { return failed_.load(); }
-  // Starts the loop afresh, its failed flag cleared, unless it runs
-  // (owner thread only, as Start).
+  // Starts the loop afresh, its failed flag cleared, unless it runs.
   bool StartUnlessRunning();
+  // Ends the loop and waits for it: a check in progress is cut short and
+  // does not count as a failure; the failed flag stays as it was.
+  void StopLoop();
   // One check: 0 when the agent accepted the text and closed, negative on failure.
   int CheckTcp();
 
@@ -37,6 +45,19 @@ class CCheckTcpThread : public base::WinThread {
   void Run() override;
 
  private:
+  class CheckSocket;
+
+  // The check's sockets, so that a stop can shut them down; false when
+  // the loop is being stopped (the socket is then not used).
+  bool Track(int fd);
+  void Untrack(int fd);
+  void CutChecks(bool cut);
+  bool IsCut();
+
   int port_;
   std::atomic<int32_t> failed_{0};
+  std::mutex control_lock_;
+  std::mutex sockets_lock_;
+  int sockets_[2] = {-1, -1};
+  bool cut_ = false;
 };

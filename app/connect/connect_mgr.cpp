@@ -320,7 +320,11 @@ void CConnectMgr::DropPhone() {
 
 void CConnectMgr::StopAllThreads() {
   PD_LOG_TRACE("Stop all Thread begin!");
-  CSocketThreadMgr::Instance()->StopAll();
+  CSocketThreadMgr* link = CSocketThreadMgr::Instance();
+  // The keep-alive probed the dropped phone's agent: the next phone starts
+  // its own, and no check of the old one can fail it.
+  link->CheckTcpThread().StopLoop();
+  link->StopAll();
   SettleTasks();
   PD_LOG_TRACE("Stop all Thread end!");
 }

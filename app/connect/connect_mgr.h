@@ -113,6 +113,8 @@ class CConnectMgr {
   void Disconnect();
   // Drops the phone and stops the link's threads (the attempt's own start).
   void DropPhone();
+  // Stops the agent keep-alive and every running agent command, then
+  // settles the tasks waiting to install (SettleTasks).
   void StopAllThreads();
   // The driver-install threads still held (finished ones are dropped first).
   size_t InstallThreadCount();

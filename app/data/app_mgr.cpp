@@ -43,7 +43,8 @@ CAppMgr::CAppMgr()
 
 CAppMgr::~CAppMgr() {
   // The workers' jobs use this manager and its records: cut their agent
-  // commands short and stop them first (a running adb job is waited for).
+  // commands short, end the adb child of a running install or removal, and
+  // stop them first.
   icon_control_.Cancel();
   install_control_.Cancel();
   install_worker_.reset();

@@ -7,6 +7,7 @@
 #include "app/adb/adbcmd_tool.h"
 #include "app/config/config_mgr.h"
 #include "app/data/app_mgr.h"
+#include "app/data/sms_utility.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "foundation/base/file_util.h"
@@ -72,7 +73,18 @@ int32_t CAppTask::Install() {
 
 // CUnInstallTaskMgr ------------------------------------------------------------------
 
-CUnInstallTaskMgr::~CUnInstallTaskMgr() { Stop(false); }
+CUnInstallTaskMgr::~CUnInstallTaskMgr() {
+  // A running install or removal would hold the phone's going away until
+  // adb ends or times out: its adb child (only that process) is ended, and
+  // the jobs after it start none. Harmless when no job runs.
+  KillAdbProcesses(child_control_);
+  Stop(false);
+}
+
+uint32_t CUnInstallTaskMgr::Run() {
+  adb::ChildControlScope scope(&child_control_);
+  return CSingleTaskMgr::Run();
+}
 
 int32_t CUnInstallTaskMgr::GetTaskState(uint32_t key) {
   base::CSingleLock hold(&QueueLock());

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/adb/child_process.h"
 #include "foundation/base/single_task_mgr.h"
 
 class CAppMgr;
@@ -68,7 +69,9 @@ std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16st
 // has taken is no longer waiting (GetTaskState, CancelTask), but IsQueued
 // still sees it until it has finished, so a second install (or removal)
 // with the key of the running one is not queued behind it; a job of the
-// other kind is.
+// other kind is. The worker's adb and aapt runs answer to `child_control_`:
+// the destructor (another thread) ends the child of the running job with
+// it instead of waiting for the runner's time-out.
 class CUnInstallTaskMgr : public CSingleTaskMgr {
  public:
   ~CUnInstallTaskMgr() override;
@@ -82,4 +85,10 @@ class CUnInstallTaskMgr : public CSingleTaskMgr {
   // `path` without regard to letter case.
   void CancelTask(int32_t kind, const std::u16string& path);
   void AddAppTask(CAppTask* task) { AddTask(task); }
+
+ protected:
+  uint32_t Run() override;
+
+ private:
+  adb::ChildControl child_control_;
 };

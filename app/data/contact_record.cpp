@@ -98,7 +98,7 @@ void MergeFieldList(ContactFieldList& stored, const ContactFieldList& edited, bo
     }
   }
   for (ContactFieldEntry& old : stored) {
-    if (old.row_id == 0) continue;  // added just now
+    if (old.status == kEntryAdded) continue;  // added just now
     bool kept = false;
     for (const ContactFieldEntry& entry : edited) kept = kept || entry.row_id == old.row_id;
     if (!kept) old.SetStatus(kEntryDeleted);

@@ -78,7 +78,9 @@ class ContactRecord {
 
 // Marks the stored entries against the edited list: new entries (row id 0)
 // are appended as added, changed ones take the edited fields and become
-// modified, stored entries the edit lacks become deleted.
+// modified, stored entries the edit lacks become deleted (those from
+// "contact_list" too, whose row id is 0; only the entries added here are
+// left out of that).
 void MergeFieldList(ContactFieldList& stored, const ContactFieldList& edited, bool messenger);
 
 // The upper-case first letter of the pinyin of the name (the name is

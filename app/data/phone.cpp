@@ -12,12 +12,16 @@
 void CLinkWatchThread::Run() {
   CCheckTcpThread& keep_alive = CSocketThreadMgr::Instance()->CheckTcpThread();
   while (!WaitForStop(kPollMs)) {
-    if (keep_alive.GetFailed() != 0) {
-      PD_LOG_INFO("keep-alive failed: the agent link is lost");
-      PostPhoneMessage(msg::kAgentLinkFailed, 0, 0);
-      return;
+    switch (LookAtKeepAlive(keep_alive)) {
+      case KeepAliveLook::kAlive:
+        break;
+      case KeepAliveLook::kFailed:
+        PD_LOG_INFO("keep-alive failed: the agent link is lost");
+        PostPhoneMessage(msg::kAgentLinkFailed, 0, 0);
+        return;
+      case KeepAliveLook::kStopped:  // stopped by its owner
+        return;
     }
-    if (keep_alive.GetState() == base::WinThread::kIdle) return;  // stopped by its owner
   }
 }
 

@@ -41,6 +41,19 @@
 #include "app/data/video_mgr.h"
 #include "foundation/base/win_thread.h"
 
+// What the link watch sees of the keep-alive at one look.
+enum class KeepAliveLook { kAlive, kFailed, kStopped };
+
+// Reads the keep-alive's failed flag, then its thread's state. A thread seen
+// idle has its flag read once more: a check that failed just before the
+// thread ended still counts as a failure, not as a stop by its owner.
+template <typename KeepAlive>
+KeepAliveLook LookAtKeepAlive(const KeepAlive& keep_alive) {
+  if (keep_alive.GetFailed() != 0) return KeepAliveLook::kFailed;
+  if (keep_alive.GetState() != base::WinThread::kIdle) return KeepAliveLook::kAlive;
+  return keep_alive.GetFailed() != 0 ? KeepAliveLook::kFailed : KeepAliveLook::kStopped;
+}
+
 // Watches the agent keep-alive: posts 1226 once when a check failed.
 class CLinkWatchThread : public base::WinThread {
  public:
@@ -95,13 +108,17 @@ class CPhone : public IPhone {
   void LoadContactList() { contact_->LoadContactList(); }
   void RefreshContactList() { contact_->RefreshContactList(); }
   void RequestContactInfo(int32_t id) { contact_->RequestContactInfo(id); }
-  void DeleteContact(int32_t id) { contact_->DeleteContact(id); }
+  // Handled before it returns; true whatever the phone answered.
+  bool DeleteContact(int32_t id) {
+    contact_->DeleteContact(id);
+    return true;
+  }
   bool AddContact(const ContactRecord* record) { return contact_->AddContact(record); }
   bool EditContact(const ContactRecord* edited) { return contact_->EditContact(edited); }
-  bool IsEditEmpty(const ContactRecord* edited) { return contact_->IsEditEmpty(edited); }
+  bool IsContactEditEmpty(const ContactRecord* edited) { return contact_->IsEditEmpty(edited); }
   std::optional<ContactRecord> FindContactById(int32_t id) { return contact_->FindContactById(id); }
   int32_t GetContactIndex(int32_t id) { return contact_->GetContactIndex(id); }
-  void CopyContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
+  void GetContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
   int32_t GetContactCount() { return contact_->GetCount(); }
 
   // SMS (the pages get copies).
@@ -114,7 +131,7 @@ class CPhone : public IPhone {
   // nothing while the contact list is empty).
   void SyncSmsContact();
   std::optional<SmsThreadRecord> FindSmsThread(int32_t thread_id) { return sms_->FindRecordById(thread_id); }
-  std::vector<SmsThreadRecord> GetSmsThreadList() { return sms_->GetThreadList(); }
+  std::vector<SmsThreadRecord> GetSmsList() { return sms_->GetThreadList(); }
   int32_t GetSmsCount() { return sms_->GetCount(); }
 
   // Pictures (the pages get copies; album keys are whole 64-bit times).

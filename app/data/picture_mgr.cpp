@@ -133,35 +133,35 @@ bool CPictureMgr::ExportImage(const std::u16string& local_folder, int32_t id) {
 
 void CPictureMgr::LoadThumbnail(int32_t id) {
   if (IsBusy()) return;
-  std::u16string thumb;
-  {
-    base::CSingleLock hold(&DataLock());
-    const ImageRecord* record = Find(id);
-    if (record == nullptr) return;
-    if (!CachedFileThere(record->thumbnail_cache_path)) {
-      thumb = record->thumb;
-    }
-  }
-  if (thumb.empty()) {
-    PostPhoneMessage(msg::kThumbnailReady, static_cast<uintptr_t>(id), 0);
-    return;
-  }
-  QueueFetch(CLoadImageTask::kThumbnail, id, thumb);
+  LoadCached(CLoadImageTask::kThumbnail, id);
 }
 
-void CPictureMgr::LoadImage(int32_t id) {
-  std::u16string file;
+void CPictureMgr::LoadImage(int32_t id) { LoadCached(CLoadImageTask::kImage, id); }
+
+void CPictureMgr::LoadCached(int32_t kind, int32_t id) {
+  const bool thumbnail = kind == CLoadImageTask::kThumbnail;
+  bool cached = false;
+  bool stale = false;
+  std::u16string phone_path;
   {
     base::CSingleLock hold(&DataLock());
     const ImageRecord* record = Find(id);
     if (record == nullptr) return;
-    if (!CachedFileThere(record->image_cache_path)) file = record->file;
+    cached = CachedFileThere(thumbnail ? record->thumbnail_cache_path : record->image_cache_path);
+    phone_path = thumbnail ? record->thumb : record->file;
+    stale = record->stale != 0;
   }
-  if (file.empty()) {
-    PostPhoneMessage(msg::kImageReady, static_cast<uintptr_t>(id), 0);
-    return;
+  if (cached) {
+    PostPhoneMessage(thumbnail ? msg::kThumbnailReady : msg::kImageReady, static_cast<uintptr_t>(id), 0);
+  } else if (!phone_path.empty()) {
+    QueueFetch(kind, id, phone_path);
+  } else if (stale) {
+    // The phone path comes with the details: 1275 follows them, and the
+    // page asks again.
+    std::vector<int32_t> ids{id};
+    RequestImageInfo(ids);
   }
-  QueueFetch(CLoadImageTask::kImage, id, file);
+  // Details without that file: the phone has none to show.
 }
 
 void CPictureMgr::QueueFetch(int32_t kind, int32_t id, const std::u16string& phone_path) {

@@ -82,8 +82,10 @@ class CPictureMgr : public CDataMgr {
   // the cache when the full image is there, else straight from the phone.
   bool ExportImage(const std::u16string& local_folder, int32_t id);
   // 1278 / 1279 when the cached file is there; else queue its fetch (once:
-  // a fetch already queued for the photo is not queued again).
-  // LoadThumbnail does nothing while busy.
+  // a fetch already queued for the photo is not queued again). A photo
+  // whose details have not arrived has them asked for first (1275 follows);
+  // nothing is posted until there is a file. LoadThumbnail does nothing
+  // while busy.
   void LoadThumbnail(int32_t id);
   void LoadImage(int32_t id);
 
@@ -113,6 +115,8 @@ class CPictureMgr : public CDataMgr {
                const CBufferT<unsigned char>& reply) override;
 
  private:
+  // LoadThumbnail and LoadImage by the job kind.
+  void LoadCached(int32_t kind, int32_t id);
   void OnImageList(CXmlDocument& document);
   void OnImageInfo(CXmlDocument& document);
   // Under the data lock.

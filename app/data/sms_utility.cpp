@@ -1,18 +1,10 @@
 #include "app/data/sms_utility.h"
 
-#include <dirent.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
-#include "platform/text_case.h"
 
 namespace {
 
@@ -64,8 +56,6 @@ std::u16string FormatNumber(char16_t conversion, const Spec& spec, va_list& args
   if (n < 0) return std::u16string();
   return std::u16string(buffer, buffer + std::min<size_t>(static_cast<size_t>(n), sizeof(buffer) - 1));
 }
-
-bool SameNameNoCase(const std::string& a, const std::string& b) { return platform::EqualNoCase(a, b); }
 
 }  // namespace
 
@@ -149,26 +139,4 @@ std::u16string FormatWideStringV(const char16_t* format, va_list args_in) {
   return out;
 }
 
-int KillProcessesNamed(const std::string& name) {
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return 0;
-  const uid_t user = getuid();
-  const pid_t self = getpid();
-  int killed = 0;
-  while (dirent* entry = readdir(proc)) {
-    char* end = nullptr;
-    const long pid = std::strtol(entry->d_name, &end, 10);
-    if (pid <= 0 || *end != 0 || pid == self) continue;
-    const std::string dir = std::string("/proc/") + entry->d_name;
-    struct stat info {};
-    if (stat(dir.c_str(), &info) != 0 || info.st_uid != user) continue;
-    std::ifstream comm(dir + "/comm");
-    std::string process_name;
-    if (!std::getline(comm, process_name) || !SameNameNoCase(process_name, name)) continue;
-    if (kill(static_cast<pid_t>(pid), SIGKILL) == 0) ++killed;
-  }
-  closedir(proc);
-  return killed;
-}
-
-int KillAdbProcesses() { return KillProcessesNamed("adb"); }
+void KillAdbProcesses(adb::ChildControl& control) { control.Cancel(); }

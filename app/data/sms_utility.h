@@ -1,12 +1,14 @@
 // Small helpers named with the SMS manager and used elsewhere: the text key
 // of the picture records, printf-style wide formatting for the command
-// packages, and the end of stray adb processes for the app job queue.
+// packages, and the end of the app job queue's running adb child.
 //
-// Threading: all are pure or act on the process table only; any thread.
+// Threading: all are pure or act on the given control only; any thread.
 #pragma once
 
 #include <cstdarg>
 #include <string>
+
+#include "app/adb/child_process.h"
 
 // The CRC-32 of the text's UTF-16LE bytes as an unsigned decimal ("0" for
 // the empty text).
@@ -19,9 +21,8 @@ std::u16string MakeTextKey(const std::u16string& text);
 std::u16string FormatWideString(const char16_t* format, ...);
 std::u16string FormatWideStringV(const char16_t* format, va_list args);
 
-// Ends (SIGKILL) every process of the current user whose name (as the
-// kernel keeps it, /proc/<pid>/comm) equals `name` ignoring ASCII case,
-// never this process. Returns how many it signalled.
-int KillProcessesNamed(const std::string& name);
-// KillProcessesNamed("adb"): the adb processes of the current user only.
-int KillAdbProcesses();
+// Ends the adb child process that a run under `control` started and that
+// still runs (the run ends it and reports the run cancelled), and keeps
+// later runs under `control` from starting. Nothing else is touched: no adb
+// server, no adb of another program or of another user.
+void KillAdbProcesses(adb::ChildControl& control);

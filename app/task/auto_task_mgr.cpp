@@ -15,6 +15,7 @@
 #include "foundation/base/crc32.h"
 #include "foundation/base/file_util.h"
 #include "foundation/base/log.h"
+#include "foundation/base/log_inout.h"
 
 namespace {
 
@@ -167,7 +168,7 @@ std::unique_ptr<PNPDriverPackage> CAutoTaskMgr::MakePackage(const std::u16string
 
 bool CAutoTaskMgr::StartDownload(const char16_t* url, const char16_t* app_name, const char16_t* icon_url,
                                  const char16_t* icon_path, const char16_t* package_name) {
-  PD_LOG_INFO("CAutoTaskMgr::StartDownload");
+  CLogInOut trace("CAutoTaskMgr::StartDownload");
   if (!url || !app_name || !*url) return false;
   const std::u16string package = package_name ? package_name : u"";
   const uint32_t key = package.empty() ? 0 : Utf16LeCrc32(package);
@@ -357,7 +358,7 @@ void CAutoTaskMgr::InstallOfflineTask(uint32_t id) {
 }
 
 void CAutoTaskMgr::AutoInstallOfflineApp() {
-  PD_LOG_INFO("CAutoTaskMgr::AutoInstallOfflineApp");
+  CLogInOut trace("CAutoTaskMgr::AutoInstallOfflineApp");
   std::map<uint32_t, std::unique_ptr<SOfflineTask>> tasks;
   GetOfflineTasks(tasks);
   for (auto& entry : tasks) InstallOfflineTask(entry.first);

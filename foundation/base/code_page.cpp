@@ -20,23 +20,29 @@ bool IsUtf8Page(unsigned int page) { return page == CP_ACP || page == CP_UTF8; }
 // Code pages whose iconv name is not "CP<n>". Every other page goes to iconv
 // as "CP<n>" (437, 850, 866, 874, 932, 936, 949, 950, 1250-1258, ...).
 // UTF-8 (0 and 65001) and the UTF-16 and UTF-32 pages are converted here.
+// Pages glibc has no converter for (720, 853, the Mac pages 10001-10006,
+// 10008, 10010, 10021, 10081 and 10082, 20000-20005, 20105, 29001, 52936,
+// 57002-57011) keep their "CP<n>" name, which iconv refuses: their
+// conversions fail as a whole.
 struct IconvPageName {
   unsigned int page;
   const char* name;
 };
 constexpr IconvPageName kIconvPageNames[] = {
-    {154, "PT154"},           {708, "ASMO-708"},          {10000, "MACINTOSH"},
-    {10007, "MAC-CYRILLIC"},  {10017, "MACUKRAINIAN"},    {10029, "MAC-CENTRALEUROPE"},
-    {10079, "MAC-IS"},        {20127, "ASCII"},           {20866, "KOI8-R"},
-    {20932, "EUC-JP"},        {20936, "EUC-CN"},          {20949, "EUC-KR"},
-    {21866, "KOI8-U"},        {28591, "ISO-8859-1"},      {28592, "ISO-8859-2"},
-    {28593, "ISO-8859-3"},    {28594, "ISO-8859-4"},      {28595, "ISO-8859-5"},
-    {28596, "ISO-8859-6"},    {28597, "ISO-8859-7"},      {28598, "ISO-8859-8"},
-    {28599, "ISO-8859-9"},    {28603, "ISO-8859-13"},     {28605, "ISO-8859-15"},
-    {38598, "ISO-8859-8"},    {50220, "ISO-2022-JP"},     {50221, "ISO-2022-JP"},
-    {50222, "ISO-2022-JP"},   {50225, "ISO-2022-KR"},     {50227, "ISO-2022-CN"},
-    {51932, "EUC-JP"},        {51936, "EUC-CN"},          {51949, "EUC-KR"},
-    {54936, "GB18030"},       {65000, "UTF-7"},
+    {154, "PT154"},           {708, "ASMO-708"},        {10000, "MACINTOSH"},
+    {10007, "MAC-CYRILLIC"},  {10017, "MACUKRAINIAN"},  {10029, "MAC-CENTRALEUROPE"},
+    {10079, "MAC-IS"},        {20106, "ISO646-DE"},     {20107, "ISO646-SE"},
+    {20108, "ISO646-NO"},     {20127, "ASCII"},         {20261, "T.61-8BIT"},
+    {20269, "ISO6937"},       {20866, "KOI8-R"},        {20932, "EUC-JP"},
+    {20936, "EUC-CN"},        {20949, "EUC-KR"},        {21866, "KOI8-U"},
+    {28591, "ISO-8859-1"},    {28592, "ISO-8859-2"},    {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"},    {28595, "ISO-8859-5"},    {28596, "ISO-8859-6"},
+    {28597, "ISO-8859-7"},    {28598, "ISO-8859-8"},    {28599, "ISO-8859-9"},
+    {28603, "ISO-8859-13"},   {28605, "ISO-8859-15"},   {38598, "ISO-8859-8"},
+    {50220, "ISO-2022-JP"},   {50221, "ISO-2022-JP"},   {50222, "ISO-2022-JP"},
+    {50225, "ISO-2022-KR"},   {50227, "ISO-2022-CN"},   {51932, "EUC-JP"},
+    {51936, "EUC-CN"},        {51949, "EUC-KR"},        {54936, "GB18030"},
+    {65000, "UTF-7"},
 };
 
 std::string IconvName(unsigned int page) {

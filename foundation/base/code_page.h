@@ -4,12 +4,15 @@
 // (CP_UTF8); 1200/1201 are UTF-16 and 12000/12001 UTF-32, little- and
 // big-endian; every other page converts through iconv, under the name one
 // table gives it (28591 "ISO-8859-1", 20866 "KOI8-R", 10000 "MACINTOSH",
-// 54936 "GB18030", ...) or else as "CP<n>" (936 GBK, 950, 1252, ...).
+// 20106 "ISO646-DE", 54936 "GB18030", ...) or else as "CP<n>" (936 GBK,
+// 950, 1252, ...).
 // Inputs are read up to their first NUL (a zero unit of UTF-16 and UTF-32).
 // The default replacement rules hold: characters the target page cannot
 // hold become "?" (unpaired surrogates become U+FFFD in UTF-8), invalid input
 // sequences become U+FFFD, and a conversion that fails as a whole (an unknown
-// code page) gives an empty result. Thread-safe; no global state.
+// code page, or one this platform has no converter for) gives an empty
+// result; the whole-buffer forms below tell that failure apart from an
+// empty text. Thread-safe; no global state.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +46,7 @@ int AnsiToWideBuffer(const char* text, int length, char16_t* buffer, int capacit
 int WideToAnsiBuffer(const char16_t* text, int length, char* buffer, int capacity);
 
 // Whole buffers, zero bytes and units included, by the same rules. False
-// (and an empty out) when the page is unknown. `lost` (may be null) tells
+// (and an empty out) when the page is unknown or has no converter here. `lost` (may be null) tells
 // whether characters had no mapping in the page.
 bool CodePageToUtf16(const char* bytes, size_t size, unsigned int codePage, std::u16string* out);
 bool Utf16ToCodePage(const char16_t* text, size_t size, unsigned int codePage, std::string* out,

@@ -1,6 +1,8 @@
 // Encoding names and their code pages.
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "foundation/xml/xml_encoding.h"
 
@@ -123,6 +125,12 @@ const std::unordered_map<std::u16string, int>& NameMap() {
 }
 
 }  // namespace
+
+std::vector<int> NamedCodePages() {
+  std::set<int> pages;
+  for (const CodePageName& n : kCodePageNames) pages.insert(n.codePage);
+  return std::vector<int>(pages.begin(), pages.end());
+}
 
 int CodePageFromName(const std::u16string& name) {
   if (name.empty()) return 0;

@@ -91,20 +91,25 @@ unsigned int ConversionPage(const std::u16string& encoding) {
 
 }  // namespace
 
-std::u16string TextConverter::ToUtf16(const std::string& bytes, const std::u16string& encoding) {
+std::u16string TextConverter::ToUtf16(const std::string& bytes, const std::u16string& encoding,
+                                      bool* converted) {
   std::u16string out;
-  if (!CodePageToUtf16(bytes.data(), bytes.size(), ConversionPage(encoding), &out)) out.clear();
+  const bool ok = CodePageToUtf16(bytes.data(), bytes.size(), ConversionPage(encoding), &out);
+  if (!ok) out.clear();
+  if (converted) *converted = ok;
   return out;
 }
 
 std::string TextConverter::FromUtf16(const std::u16string& text, const std::u16string& encoding,
-                                     bool* lost) {
+                                     bool* lost, bool* converted) {
   const unsigned int cp = ConversionPage(encoding);
   bool lostAny = false;
   std::string out;
-  if (!Utf16ToCodePage(text.data(), text.size(), cp, &out, &lostAny)) out.clear();
+  const bool ok = Utf16ToCodePage(text.data(), text.size(), cp, &out, &lostAny);
+  if (!ok) out.clear();
   if (IsPageWithoutLossReport(static_cast<int>(cp))) lostAny = false;
   if (lost) *lost = lostAny;
+  if (converted) *converted = ok;
   return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "foundation/base/unicode.h"
 
@@ -16,6 +17,8 @@ constexpr int kCodePageUtf32 = 65005;
 // "UTF-32" is kCodePageUtf32, an unknown name (or one of 100 units or more)
 // is -1. Names compare without regard to ASCII case.
 int CodePageFromName(const std::u16string& name);
+// Every code page some name of the table stands for, ascending.
+std::vector<int> NamedCodePages();
 
 struct Utf8Test {
   bool valid = true;        // no invalid sequence
@@ -34,15 +37,18 @@ using unicode::Utf16ToUtf8;
 using unicode::Utf8ToUtf16;
 
 // Converts between UTF-16 and the 8-bit encodings named by text. Unknown
-// names fall back to the ANSI page.
+// names fall back to the ANSI page. A known name whose code page has no
+// converter here gives an empty result with `*converted` (may be null)
+// false.
 class TextConverter {
  public:
   // Bytes in `encoding` to UTF-16.
-  static std::u16string ToUtf16(const std::string& bytes, const std::u16string& encoding);
+  static std::u16string ToUtf16(const std::string& bytes, const std::u16string& encoding,
+                                bool* converted = nullptr);
   // UTF-16 to bytes in `encoding`; `*lost` tells whether characters had no
   // mapping (not asked of pages that cannot tell it).
   static std::string FromUtf16(const std::u16string& text, const std::u16string& encoding,
-                               bool* lost);
+                               bool* lost, bool* converted = nullptr);
 };
 
 // The encoding the text declares: the "encoding" of an XML declaration at

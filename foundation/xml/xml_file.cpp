@@ -37,6 +37,9 @@ constexpr ByteOrderMark kMarks[] = {
 constexpr uint32_t kMarkFlags = XML_DOC_UTF8BOM | XML_DOC_UTF16LE | XML_DOC_UTF16BE;
 constexpr uint32_t kStreamFlags = XML_DOC_READING | XML_DOC_WRITING;
 constexpr long long kMaxFileBytes = static_cast<long long>(xml::kMaxTextLength);
+// The error of a file whose encoding has no converter here: what iconv
+// reports for a conversion it does not know.
+constexpr int kNoConverter = EINVAL;
 
 // A file without a mark whose first character `<` is written in 16- or 32-bit
 // units: the zero bytes around it tell which.
@@ -301,10 +304,15 @@ bool CXmlDocument::ReadTextFile(const std::string& path, std::u16string& text,
           }
           stream.Record(u"utf8_detection");
         }
-        text = xml::TextConverter::ToUtf16(bytes, stream.Encoding());
-        const std::u16string utf16 = u"UTF-16";
-        stream.Record(u"converted_to", &utf16, xml::kRecordEncoding | xml::kRecordLength,
-                      static_cast<int>(text.size()));
+        bool converted = false;
+        text = xml::TextConverter::ToUtf16(bytes, stream.Encoding(), &converted);
+        if (converted) {
+          const std::u16string utf16 = u"UTF-16";
+          stream.Record(u"converted_to", &utf16, xml::kRecordEncoding | xml::kRecordLength,
+                        static_cast<int>(text.size()));
+        } else {
+          ok = stream.Fail(kNoConverter);  // the encoding has no converter here
+        }
       }
     }
     if (ok) ok = stream.Close();
@@ -342,14 +350,19 @@ bool CXmlDocument::WriteTextFile(const std::string& path, const std::u16string& 
       if (stream.UnitPage() == CP_UTF16BE) stream.Record(u"endian_swap");
     } else {
       bool lost = false;
-      bytes = xml::TextConverter::FromUtf16(text, stream.Encoding(), &lost);
-      const std::u16string utf16 = u"UTF-16";
-      stream.Record(u"converted_from", &utf16, xml::kRecordEncoding | xml::kRecordLength,
-                    static_cast<int>(text.size()));
-      if (lost) stream.Record(u"conversion_loss");
-      chars = bytes.size();
+      bool converted = false;
+      bytes = xml::TextConverter::FromUtf16(text, stream.Encoding(), &lost, &converted);
+      if (converted) {
+        const std::u16string utf16 = u"UTF-16";
+        stream.Record(u"converted_from", &utf16, xml::kRecordEncoding | xml::kRecordLength,
+                      static_cast<int>(text.size()));
+        if (lost) stream.Record(u"conversion_loss");
+        chars = bytes.size();
+      } else {
+        ok = stream.Fail(kNoConverter);  // the old file stays as it was
+      }
     }
-    ok = stream.WriteAll(bytes);
+    if (ok) ok = stream.WriteAll(bytes);
     if (ok) {
       stream.Record(u"write", &stream.Encoding(), xml::kRecordEncoding | xml::kRecordLength,
                     static_cast<int>(chars));

@@ -89,6 +89,10 @@ bool BaseGetFileVersion(const std::string& path, uint64_t* version) {
 bool QenRegGetValue(uint32_t* unionId) {
   static const char kKey[] = "SOFTWARE\\QENSoft\\Hollowmere2013";
   for (platform::RegRoot root : {platform::RegRoot::kLocalMachine, platform::RegRoot::kCurrentUser}) {
+    if (!platform::RegKeyExists(root, kKey)) {
+      KIT_LOG("error RegOpenKeyEx");
+      continue;
+    }
     auto value = platform::RegQueryValue(root, kKey, "UnionID");
     if (!value) {
       KIT_LOG("error RegQueryValueEx");

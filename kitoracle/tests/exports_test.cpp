@@ -493,6 +493,8 @@ TEST_F(KitoracleTransport, ParametersAreCheckedBeforeAnyRequest) {
       {"no text buffer", DSGetCloudSwitchInfo(1, 2, 3, 4, 0, nullptr, nullptr, 8)},
       {"no capacity", DSSearchServerRes(reinterpret_cast<const uint8_t*>("0123456789abcdef"), text, 0, nullptr)},
       {"no print key", DSCheckPrintCache(nullptr, 16, &answer, text, 8)},
+      {"a print key longer than 16 bytes",
+       DSCheckPrintCache(reinterpret_cast<const uint8_t*>("0123456789abcdefg"), 17, &answer, text, 8)},
       {"a zero OS-supply count", DSIsDriverOSSupply(out, 0, 1, &answer)},
       {"a used multi-device record", DSGetMultiDeviceDriverInfo(&used, 1)},
   };

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -228,6 +229,56 @@ TEST(KitoracleLog, NameFieldAndLineForm) {
   EXPECT_EQ(std::string::npos, all.find("not written"));
   EXPECT_EQ('[', all[0]);
   EXPECT_EQ('-', all[5]);
+  unsetenv("PHONEDECK_PROGRAM_DIR");
+}
+
+// The union ID is read from the machine's key, then from the user's; each
+// key that cannot be opened and each value that cannot be read is logged.
+TEST(KitoracleBase, UnionIdFromTheMachineThenTheUserWithEachMissLogged) {
+  const std::string machine = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QENSoft\\Hollowmere2013]\n";
+  const std::string user = "[HKEY_CURRENT_USER\\SOFTWARE\\QENSoft\\Hollowmere2013]\n";
+  const std::string value = "UnionID=dword:00000457\n";
+  struct Case {
+    const char* name;
+    std::string registry;
+    bool found;
+    int opens_failed;
+    int queries_failed;
+  } cases[] = {
+      {"no keys", "", false, 2, 0},
+      {"the machine's value", machine + value, true, 0, 0},
+      {"only the user's key and value", user + value, true, 1, 0},
+      {"the machine's key without the value", machine + user + value, true, 0, 1},
+      {"keys without values", machine + user, false, 0, 2},
+  };
+  TempFolder folder;
+  ASSERT_EQ(0, mkdir((folder.path() + "/log").c_str(), 0700));
+  ASSERT_EQ(0, mkdir((folder.path() + "/Zelvik").c_str(), 0700));
+  setenv("PHONEDECK_PROGRAM_DIR", folder.path().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+  const std::string path = folder.path() + "/log/kitoracle.log";
+  CBaseLog& log = CBaseLog::Instance();
+  auto count = [](const std::string& text, const std::string& line) {
+    int n = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+    return n;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(folder.path() + "/Zelvik/registry.ini", std::ios::trunc) << c.registry;
+    std::remove(path.c_str());
+    log.LogInit(path, "transport_test.cpp");
+    uint32_t id = 0;
+    EXPECT_EQ(c.found, QenRegGetValue(&id));
+    EXPECT_EQ(c.found ? 0x457u : 0u, id);
+    log.LogClose();
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(c.opens_failed, count(text.str(), "---error RegOpenKeyEx")) << text.str();
+    EXPECT_EQ(c.queries_failed, count(text.str(), "---error RegQueryValueEx")) << text.str();
+  }
+  unsetenv("XDG_CONFIG_HOME");
   unsetenv("PHONEDECK_PROGRAM_DIR");
 }
 

@@ -25,9 +25,11 @@ void CWebBrowserUI::Navigate2(LPCTSTR url) {
 void CWebBrowserUI::GoBack() { if (IBrowserView* v = GetWebBrowser2()) v->GoBack(); }
 void CWebBrowserUI::GoForward() { if (IBrowserView* v = GetWebBrowser2()) v->GoForward(); }
 void CWebBrowserUI::Refresh() { if (IBrowserView* v = GetWebBrowser2()) v->Refresh(); }
-bool CWebBrowserUI::GetElementAttribute(const CDuiString& id, const CDuiString& attribute, CDuiString* value) {
+bool CWebBrowserUI::GetElementAttribute(const CDuiString& id, const CDuiString& attribute, CDuiString* value,
+                                        bool* elementFound) {
+  if (elementFound) *elementFound = false;
   IBrowserView* v = GetWebBrowser2();
-  return v && v->GetElementAttribute(id, attribute, value);
+  return v && v->GetElementAttribute(id, attribute, value, elementFound);
 }
 HRESULT CWebBrowserUI::QueryHostInfo(TBrowserHostInfo* info) {
   return m_pEventHandler ? m_pEventHandler->GetHostInfo(info) : E_NOTIMPL;

@@ -64,7 +64,8 @@ class CWebBrowserUI : public CControlUI, private IBrowserViewEvents {
   IBrowserView* GetWebBrowser2();
   CDuiString GetCurrentUrl() const;
   // The attribute of an element of the current page (see IBrowserView); empty when unreadable.
-  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value);
+  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value,
+                           bool* elementFound = nullptr);
   // Asks the handler for the host information (the back end applies it to the view).
   HRESULT QueryHostInfo(TBrowserHostInfo* info);
   void DoInit() override;

@@ -110,11 +110,15 @@ class CModuleBrowserView : public IBrowserView {
     g_free(u);
     return url;
   }
-  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value) override {
+  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value,
+                           bool* elementFound) override {
+    if (elementFound) *elementFound = false;
     if (!value || !Load()) return false;
     m_host->ArmDrainForNestedLoop();  // the module waits for the page in a nested loop
     char* text = nullptr;
-    if (!m_api->elementAttribute(m_view, elementId.ToUtf8().c_str(), attribute.ToUtf8().c_str(), &text)) return false;
+    const int found = m_api->elementAttribute(m_view, elementId.ToUtf8().c_str(), attribute.ToUtf8().c_str(), &text);
+    if (elementFound) *elementFound = found == kQenuiElementValue || found == kQenuiElementNoAttribute;
+    if (found != kQenuiElementValue) return false;
     *value = CDuiString::FromUtf8(text ? text : "");
     g_free(text);
     return true;

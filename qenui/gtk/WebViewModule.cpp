@@ -81,8 +81,8 @@ class WebView {
     return g_strdup(u ? u : "");
   }
 
-  bool ElementAttribute(const char* elementId, const char* attribute, char** value) {
-    if (!m_view || !value || !elementId || !attribute) return false;
+  QenuiElementQuery ElementAttribute(const char* elementId, const char* attribute, char** value) {
+    if (!m_view || !value || !elementId || !attribute) return kQenuiElementMissing;
     // The page runs in another process: ask it and wait here, with the
     // caller's posted messages still flowing (the caller armed them).
     static const char* kBody =
@@ -91,14 +91,14 @@ class WebView {
         "  try { e = window.frames[i].document.getElementById(id); } catch (x) {} } }"
         "if (!e) return null;"
         "var v = e.getAttribute(attr);"
-        "return typeof v === 'string' ? v : null;";
+        "return typeof v === 'string' ? v : false;";
     GVariantBuilder args;
     g_variant_builder_init(&args, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&args, "{sv}", "id", g_variant_new_string(elementId));
     g_variant_builder_add(&args, "{sv}", "attr", g_variant_new_string(attribute));
     // The answer may outlive this call (a page that never answers): it is
     // shared with the callback, which drops the last reference.
-    struct Wait { bool done = false; bool found = false; std::string text; };
+    struct Wait { bool done = false; QenuiElementQuery found = kQenuiElementMissing; std::string text; };
     auto* wait = new std::shared_ptr<Wait>(std::make_shared<Wait>());
     std::shared_ptr<Wait> mine = *wait;
     webkit_web_view_call_async_javascript_function(
@@ -112,7 +112,9 @@ class WebView {
             char* s = jsc_value_to_string(v);
             w->text = s ? s : "";
             g_free(s);
-            w->found = true;
+            w->found = kQenuiElementValue;
+          } else if (v && jsc_value_is_boolean(v)) {
+            w->found = kQenuiElementNoAttribute;  // the element answered false: no such attribute
           }
           if (v) g_object_unref(v);
           if (err) g_error_free(err);
@@ -126,11 +128,10 @@ class WebView {
     g_source_remove(tick);
     if (!mine->done) {
       std::fprintf(stderr, "qenui: the page did not answer an element query in time\n");
-      return false;
+      return kQenuiElementMissing;
     }
-    if (!mine->found) return false;
-    *value = g_strdup(mine->text.c_str());
-    return true;
+    if (mine->found == kQenuiElementValue) *value = g_strdup(mine->text.c_str());
+    return mine->found;
   }
 
  private:
@@ -231,7 +232,7 @@ const QenuiWebViewApi kApi = {
     },
     [](void* view) { return Cast(view)->CurrentUrl(); },
     [](void* view, const char* elementId, const char* attribute, char** value) -> int {
-      return Cast(view)->ElementAttribute(elementId, attribute, value) ? 1 : 0;
+      return Cast(view)->ElementAttribute(elementId, attribute, value);
     },
 };
 

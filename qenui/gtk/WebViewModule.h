@@ -27,6 +27,13 @@ struct QenuiWebViewEvents {
 };
 
 // The module's side. `view` is what create returned.
+// What an element query found.
+enum QenuiElementQuery {
+  kQenuiElementMissing = 0,      // no such element, or no answer in time
+  kQenuiElementValue = 1,        // the element's attribute, a text
+  kQenuiElementNoAttribute = 2,  // the element, without that attribute as a text
+};
+
 struct QenuiWebViewApi {
   uint32_t size;  // sizeof(QenuiWebViewApi) of the module's build
   // A view placed in `overlay` (a GtkFixed; null keeps it windowless); the
@@ -39,8 +46,8 @@ struct QenuiWebViewApi {
   void (*reload)(void* view);
   void (*setBounds)(void* view, int x, int y, int width, int height, int visible);
   char* (*currentUrl)(void* view);  // g_free() it; never null
-  // Runs a nested GLib loop (at most 5 s) until the page answers; 1 with
-  // *value set (g_free() it) when the element has the attribute.
+  // Runs a nested GLib loop (at most 5 s) until the page answers: a
+  // QenuiElementQuery; with kQenuiElementValue *value is set (g_free() it).
   int (*elementAttribute)(void* view, const char* elementId, const char* attribute, char** value);
 };
 

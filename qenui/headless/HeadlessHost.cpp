@@ -211,7 +211,11 @@ void CHeadlessBrowserView::GoBack() {
 void CHeadlessBrowserView::GoForward() {
   if (m_index + 1 < static_cast<int>(m_history.size())) { ++m_index; m_navigations.push_back(m_history[m_index]); }
 }
-bool CHeadlessBrowserView::GetElementAttribute(const CDuiString& id, const CDuiString& attribute, CDuiString* value) {
+bool CHeadlessBrowserView::GetElementAttribute(const CDuiString& id, const CDuiString& attribute, CDuiString* value,
+                                               bool* elementFound) {
+  // An element is there when the test gave it any attribute.
+  auto element = m_dom.lower_bound({id.str(), std::u16string()});
+  if (elementFound) *elementFound = element != m_dom.end() && element->first.first == id.str();
   auto it = m_dom.find({id.str(), attribute.str()});
   if (it == m_dom.end()) return false;
   *value = it->second;

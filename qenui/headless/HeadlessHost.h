@@ -149,7 +149,8 @@ class CHeadlessBrowserView : public IBrowserView {
   void Refresh() override { ++m_refreshes; }
   void SetBounds(const RECT& rc, bool visible) override { m_bounds = rc; m_visible = visible; }
   CDuiString GetUrl() const override { return m_index >= 0 ? m_history[m_index] : CDuiString(); }
-  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value) override;
+  bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value,
+                           bool* elementFound) override;
 
   // The page's elements as a test sets them: (element id, attribute) → value.
   void SetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, const CDuiString& value) {

@@ -142,7 +142,11 @@ TEST_F(QenuiTest, BrowserShellRecordsNavigationsAndFiresEvents) {
   CDuiString value;
   EXPECT_TRUE(web->GetElementAttribute(u"info_7", u"name", &value));
   EXPECT_EQ(value, u"游戏");
-  EXPECT_FALSE(web->GetElementAttribute(u"info_7", u"ico", &value));
+  bool found = false;
+  EXPECT_FALSE(web->GetElementAttribute(u"info_7", u"ico", &value, &found));
+  EXPECT_TRUE(found) << "the element is there without the attribute";
+  EXPECT_FALSE(web->GetElementAttribute(u"info_70", u"name", &value, &found));
+  EXPECT_FALSE(found);
   TBrowserHostInfo info{};
   EXPECT_EQ(web->QueryHostInfo(&info), S_OK);
   EXPECT_EQ(info.cbSize, 20u);

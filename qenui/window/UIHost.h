@@ -54,8 +54,10 @@ class IBrowserView {
   virtual CDuiString GetUrl() const = 0;
   // Reads an attribute of the element with the given id in the current page,
   // looking into the frames one level down when the page itself has none.
-  // False when there is no such element or attribute.
-  virtual bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value) = 0;
+  // False when there is no such element or attribute; `elementFound` (may be
+  // null) tells which: true when the element is there without the attribute.
+  virtual bool GetElementAttribute(const CDuiString& elementId, const CDuiString& attribute, CDuiString* value,
+                                   bool* elementFound) = 0;
 };
 
 // An edit control that has the keyboard focus, seen by the back end's

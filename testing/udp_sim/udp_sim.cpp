@@ -302,49 +302,95 @@ void Socks5Sim::AcceptLoop() {
   }
 }
 
+std::vector<uint8_t> Socks5Sim::LastSocks4Request() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastSocks4_;
+}
+
+bool Socks5Sim::Socks5Negotiation(int client, const uint8_t head[2]) {
+  // Method selection.
+  if (head[0] != 0x05 || head[1] == 0) {
+    ++malformed_;
+    return false;
+  }
+  std::vector<uint8_t> methods(head[1]);
+  if (!RecvAll(client, methods.data(), methods.size())) return false;
+  uint8_t wanted = user_.empty() ? 0x00 : 0x02;
+  if (std::find(methods.begin(), methods.end(), wanted) == methods.end()) {
+    SendAll(client, {0x05, 0xFF});
+    return false;
+  }
+  SendAll(client, {0x05, wanted});
+  if (wanted != 0x02) return true;
+  std::vector<uint8_t> auth(2);
+  if (!RecvAll(client, auth.data(), 2) || auth[0] != 0x01) {
+    ++malformed_;
+    return false;
+  }
+  std::vector<uint8_t> user(auth[1]);
+  uint8_t plen = 0;
+  if (!RecvAll(client, user.data(), user.size()) || !RecvAll(client, &plen, 1)) return false;
+  std::vector<uint8_t> pass(plen);
+  if (!RecvAll(client, pass.data(), pass.size())) return false;
+  auth.insert(auth.end(), user.begin(), user.end());
+  auth.push_back(plen);
+  auth.insert(auth.end(), pass.begin(), pass.end());
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastAuth_ = auth;
+  }
+  bool ok = std::string(user.begin(), user.end()) == user_ && std::string(pass.begin(), pass.end()) == password_;
+  if (!ok) ++authFailures_;  // counted before the client hears of it
+  SendAll(client, {0x01, uint8_t(ok ? 0x00 : 0x01)});
+  return ok;
+}
+
+// CONNECT (command 1) only: port, IPv4 address, a user id up to its NUL,
+// and for SOCKS4a (address 0.0.0.x, x not 0) a host name up to its NUL.
+bool Socks5Sim::Socks4Connect(int client, const uint8_t head[2]) {
+  std::vector<uint8_t> request(head, head + 2);
+  uint8_t fixed[6];
+  if (head[1] != 0x01 || !RecvAll(client, fixed, sizeof fixed)) {
+    ++malformed_;
+    return false;
+  }
+  request.insert(request.end(), fixed, fixed + sizeof fixed);
+  auto readText = [&] {
+    for (size_t n = 0; n <= 255; ++n) {
+      uint8_t c = 0;
+      if (!RecvAll(client, &c, 1)) return false;
+      request.push_back(c);
+      if (c == 0) return true;
+    }
+    return false;  // no NUL within 256 bytes
+  };
+  const bool named = fixed[2] == 0 && fixed[3] == 0 && fixed[4] == 0 && fixed[5] != 0;
+  if (!readText() || (named && !readText())) {
+    ++malformed_;
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastSocks4_ = request;
+  }
+  const uint8_t code = socks4Reply_;
+  if (code != 0x5A) ++socks4Refusals_;  // counted before the client hears of it
+  SendAll(client, {0x00, code, fixed[0], fixed[1], fixed[2], fixed[3], fixed[4], fixed[5]});
+  return code == 0x5A;
+}
+
 void Socks5Sim::Serve(int client) {
   int relay = -1;
   auto finish = [&] {
     close(client);
     if (relay >= 0) close(relay);
   };
-  // Method selection.
   uint8_t head[2];
-  if (!RecvAll(client, head, 2) || head[0] != 0x05 || head[1] == 0) {
+  if (!RecvAll(client, head, 2)) {
     ++malformed_;
     return finish();
   }
-  std::vector<uint8_t> methods(head[1]);
-  if (!RecvAll(client, methods.data(), methods.size())) return finish();
-  uint8_t wanted = user_.empty() ? 0x00 : 0x02;
-  if (std::find(methods.begin(), methods.end(), wanted) == methods.end()) {
-    SendAll(client, {0x05, 0xFF});
-    return finish();
-  }
-  SendAll(client, {0x05, wanted});
-  if (wanted == 0x02) {
-    std::vector<uint8_t> auth(2);
-    if (!RecvAll(client, auth.data(), 2) || auth[0] != 0x01) {
-      ++malformed_;
-      return finish();
-    }
-    std::vector<uint8_t> user(auth[1]);
-    uint8_t plen = 0;
-    if (!RecvAll(client, user.data(), user.size()) || !RecvAll(client, &plen, 1)) return finish();
-    std::vector<uint8_t> pass(plen);
-    if (!RecvAll(client, pass.data(), pass.size())) return finish();
-    auth.insert(auth.end(), user.begin(), user.end());
-    auth.push_back(plen);
-    auth.insert(auth.end(), pass.begin(), pass.end());
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      lastAuth_ = auth;
-    }
-    bool ok = std::string(user.begin(), user.end()) == user_ && std::string(pass.begin(), pass.end()) == password_;
-    if (!ok) ++authFailures_;  // counted before the client hears of it
-    SendAll(client, {0x01, uint8_t(ok ? 0x00 : 0x01)});
-    if (!ok) return finish();
-  }
+  if (!(head[0] == 0x04 ? Socks4Connect(client, head) : Socks5Negotiation(client, head))) return finish();
   // UDP ASSOCIATE for an IPv4 client address.
   uint8_t request[10];
   if (!RecvAll(client, request, 10) || request[0] != 0x05 || request[1] != 0x03 || request[2] != 0x00 ||

@@ -103,34 +103,48 @@ class DispatchSim {
   std::atomic<size_t> listRequests_{0}, addrRequests_{0}, malformed_{0};
 };
 
-// A SOCKS5 server on TCP with a UDP relay per association.
+// A SOCKS5 server on TCP with a UDP relay per association. A client may
+// also open with a SOCKS4 or SOCKS4a CONNECT (version byte 4) instead of the
+// SOCKS5 method negotiation; the UDP ASSOCIATE then follows on the same
+// connection.
 class Socks5Sim {
  public:
   ~Socks5Sim();
   // With a user, only user/password (0x02) is offered and checked.
   bool Start(const std::string& user = "", const std::string& password = "");
   void Stop();
+  // The reply code to a SOCKS4 CONNECT (0x5A grants it; anything else
+  // refuses it and ends the connection).
+  void SetSocks4Reply(uint8_t code) { socks4Reply_ = code; }
   uint16_t Port() const { return port_; }
   size_t Associations() const { return associations_; }
   size_t RelayedOut() const { return relayedOut_; }
   size_t RelayedIn() const { return relayedIn_; }
   size_t AuthFailures() const { return authFailures_; }
+  size_t Socks4Refusals() const { return socks4Refusals_; }
   size_t Malformed() const { return malformed_; }
   std::vector<uint8_t> LastAuthRequest();
   std::vector<uint8_t> LastRelayHeader();
+  // Every byte of the last SOCKS4 or SOCKS4a CONNECT, as it came.
+  std::vector<uint8_t> LastSocks4Request();
 
  private:
   void AcceptLoop();
   void Serve(int client);
+  // The opening of a session after its first two bytes; false ends it.
+  bool Socks5Negotiation(int client, const uint8_t head[2]);
+  bool Socks4Connect(int client, const uint8_t head[2]);
   std::string user_, password_;
+  std::atomic<uint8_t> socks4Reply_{0x5A};
   int listen_ = -1;
   int wake_[2] = {-1, -1};
   uint16_t port_ = 0;
   std::thread acceptThread_;
-  std::mutex mutex_;  // guards sessions_, lastAuth_, lastHeader_
+  std::mutex mutex_;  // guards sessions_, lastAuth_, lastHeader_, lastSocks4_
   std::vector<std::thread> sessions_;
-  std::vector<uint8_t> lastAuth_, lastHeader_;
-  std::atomic<size_t> associations_{0}, relayedOut_{0}, relayedIn_{0}, authFailures_{0}, malformed_{0};
+  std::vector<uint8_t> lastAuth_, lastHeader_, lastSocks4_;
+  std::atomic<size_t> associations_{0}, relayedOut_{0}, relayedIn_{0}, authFailures_{0}, socks4Refusals_{0},
+      malformed_{0};
 };
 
 }  // namespace udpsim

@@ -1,10 +1,11 @@
-// Fuzz target: received datagrams, reply fragments and SOCKS5 relay and
-// association replies, as they come off the wire.
+// Fuzz target: received datagrams, reply fragments, SOCKS5 relay and
+// association replies and SOCKS4 connect replies, as they come off the wire.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "datagram.h"
+#include "socks4.h"
 #include "socks5.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -29,5 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)want;
   udp::socks5::ParseAssociateReply(data, size);
   udp::socks5::ParseMethodReply(data, size);
+  udp::socks4::ParseConnectReply(data, size);
   return 0;
 }

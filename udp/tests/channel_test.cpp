@@ -1,6 +1,6 @@
 // The udp exports end to end over loopback: requests and replies through
 // the simulated peer, remote requests, binding, and the SOCKS5 relay of
-// the simulated proxy.
+// the simulated proxy, reached after a SOCKS5, SOCKS4 or SOCKS4a handshake.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -353,11 +353,13 @@ TEST_F(UdpProxyTest, RefusedProxiesFailTheSend) {
   UDPSetProxy("127.0.0.1", socks.Port(), "u", "wrong", UDP_PROXY_SOCKS5, true);
   EXPECT_EQ(-100, Exchange("ab", &reply));
   EXPECT_EQ(1u, socks.AuthFailures());
-  // SOCKS4 cannot carry datagrams: refused without a connection.
-  UDPSetProxy("127.0.0.1", socks.Port(), "u", "p", UDP_PROXY_SOCKS4, true);
+  // A SOCKS4 or SOCKS4a CONNECT the proxy does not grant.
+  socks.SetSocks4Reply(0x5B);
+  UDPSetProxy("127.0.0.1", socks.Port(), "", "", UDP_PROXY_SOCKS4, true);
   EXPECT_EQ(-100, Exchange("ab", &reply));
-  UDPSetProxy("127.0.0.1", socks.Port(), "u", "p", UDP_PROXY_SOCKS4A, true);
+  UDPSetProxy("127.0.0.1", socks.Port(), "", "", UDP_PROXY_SOCKS4A, true);
   EXPECT_EQ(-100, Exchange("ab", &reply));
+  EXPECT_EQ(2u, socks.Socks4Refusals());
   EXPECT_EQ(0u, socks.Associations());
   EXPECT_EQ(0u, peer_.Requests());
   // A proxy that does not listen fails within the connect time-out.
@@ -366,6 +368,45 @@ TEST_F(UdpProxyTest, RefusedProxiesFailTheSend) {
   EXPECT_EQ(-100, Exchange("ab", &reply));
   UDPClose();
   socks.Stop();
+}
+
+// SOCKS4 and SOCKS4a: a CONNECT to the proxy itself, in exactly these
+// bytes, then the SOCKS5 UDP ASSOCIATE on the same connection, and the
+// datagrams go through the relay.
+TEST_F(UdpProxyTest, Socks4AndSocks4aConnectThenAssociate) {
+  struct Case {
+    const char* name;
+    const char* proxyHost;
+    int type;
+    Bytes head;  // the CONNECT's version, command and port come first
+    Bytes rest;  // after the port
+  } cases[] = {
+      {"SOCKS4", "127.0.0.1", UDP_PROXY_SOCKS4, {0x04, 0x01}, {127, 0, 0, 1, 0x00}},
+      {"SOCKS4a", "localhost", UDP_PROXY_SOCKS4A, {0x04, 0x01},
+       {0, 0, 0, 1, 0x00, 'l', 'o', 'c', 'a', 'l', 'h', 'o', 's', 't', 0x00}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    udpsim::Socks5Sim socks;
+    ASSERT_TRUE(socks.Start("u", "p"));  // a SOCKS5 client would have to authenticate
+    UDPSetProxy(c.proxyHost, socks.Port(), "u", "p", c.type, true);
+    ASSERT_TRUE(UDPInit(0, nullptr));
+    std::string reply;
+    EXPECT_EQ(7, Exchange("hello", &reply));
+    EXPECT_EQ("e:hello", reply);
+    Bytes connect = c.head;
+    connect.push_back(uint8_t(socks.Port() >> 8));
+    connect.push_back(uint8_t(socks.Port()));
+    connect.insert(connect.end(), c.rest.begin(), c.rest.end());
+    EXPECT_EQ(connect, socks.LastSocks4Request());
+    EXPECT_TRUE(socks.LastAuthRequest().empty());
+    EXPECT_EQ(1u, socks.Associations());
+    EXPECT_EQ(1u, socks.RelayedOut());
+    EXPECT_EQ(0u, socks.Malformed());
+    UDPSetProxy(c.proxyHost, socks.Port(), "", "", c.type, false);
+    UDPClose();
+    socks.Stop();
+  }
 }
 
 TEST_F(UdpProxyTest, ServerModeAssociatesAtOpen) {

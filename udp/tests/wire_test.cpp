@@ -12,6 +12,7 @@
 #include "datagram.h"
 #include "proxy_settings.h"
 #include "request_tracker.h"
+#include "socks4.h"
 #include "socks5.h"
 #include "utility_link.h"
 
@@ -161,6 +162,24 @@ TEST(Socks5Test, HandshakeMessages) {
   const uint8_t accepted[] = {0x01, 0x00}, denied[] = {0x01, 0x01};
   EXPECT_TRUE(socks5::ParseUserPasswordReply(accepted, 2));
   EXPECT_FALSE(socks5::ParseUserPasswordReply(denied, 2));
+}
+
+TEST(Socks4Test, ConnectRepliesGrantOnlyWithEightBytesAnd5A) {
+  struct Case {
+    const char* name;
+    Bytes reply;
+    bool granted;
+  } cases[] = {
+      {"granted", {0x00, 0x5A, 0, 0, 0, 0, 0, 0}, true},
+      {"rejected", {0x00, 0x5B, 0, 0, 0, 0, 0, 0}, false},
+      {"no identd", {0x00, 0x5C, 0, 0, 0, 0, 0, 0}, false},
+      {"version byte not 0", {0x04, 0x5A, 0, 0, 0, 0, 0, 0}, false},
+      {"cut short", {0x00, 0x5A, 0, 0, 0, 0, 0}, false},
+      {"nothing", {}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.granted, socks4::ParseConnectReply(c.reply.data(), c.reply.size())) << c.name;
+  }
 }
 
 TEST(Socks5Test, AssociateReplies) {

@@ -358,7 +358,7 @@ void CContactDlg::SaveEditCheck() {
   edit_list_->BuildContact(record, false);
   record.name = edit_name_ ? edit_name_->GetText().str() : std::u16string();
   // A contact that is gone has nothing to save into.
-  if (!phone->FindContactById(record.id) || phone->IsEditEmpty(&record)) return;
+  if (!phone->FindContactById(record.id) || phone->IsContactEditEmpty(&record)) return;
   if (ShowMessageBox(MainWindow(), kSaveEditQuestion, nullptr, 0x24, 0, 0) == 1) phone->EditContact(&record);
 }
 
@@ -423,7 +423,7 @@ void CContactDlg::Search(const std::u16string& text) {
   search_menu_->Clear();
   std::shared_ptr<CPhone> phone = PagePhone();
   std::vector<ContactRecord> contacts;
-  if (phone && !text.empty()) phone->CopyContactList(contacts);
+  if (phone && !text.empty()) phone->GetContactList(contacts);
   for (const ContactRecord& c : contacts) {
     if (!ContactMatchesSearch(c, text)) continue;
     std::u16string shown = c.name;
@@ -469,7 +469,7 @@ void CContactDlg::OnListLoaded() {
   if (info_list_) info_list_->SetUserData(u"");
   if (chk_) chk_->SetCheck(false, false);
   std::vector<ContactRecord> contacts;
-  phone->CopyContactList(contacts);
+  phone->GetContactList(contacts);
   for (const ContactRecord& c : contacts) list_->AddContact(c, -1);
   if (del_btn_) del_btn_->SetEnabled(false);
   if (chk_) chk_->SetEnabled(list_->GetCount() > 0);

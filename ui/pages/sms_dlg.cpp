@@ -91,7 +91,7 @@ void CSmsDlg::Fill() {
   std::shared_ptr<CPhone> phone = PagePhone();
   if (!phone || !list_ || !details_ || !page_tab_ || !select_all_) return;
   EmptyLists();
-  for (const SmsThreadRecord& thread : phone->GetSmsThreadList()) list_->AddThread(thread);
+  for (const SmsThreadRecord& thread : phone->GetSmsList()) list_->AddThread(thread);
   if (delete_btn_) delete_btn_->SetEnabled(false);
   select_all_->SetEnabled(list_->GetCount() > 0);
   ShowListPage();

@@ -120,8 +120,13 @@ CWebBrowserDlg::AppLink CWebBrowserDlg::ParseDownloadLink(const std::u16string& 
 
 std::u16string CWebBrowserDlg::GetElementAttribute(const std::u16string& id, const char16_t* attribute) {
   CDuiString value;
-  if (!browser_ || !browser_->GetElementAttribute(id.c_str(), attribute, &value)) {
-    PD_LOG_ERROR("getElementById %s failed", WStringToAnsi(id).c_str());
+  bool element_found = false;
+  if (!browser_ || !browser_->GetElementAttribute(id.c_str(), attribute, &value, &element_found)) {
+    if (element_found) {
+      PD_LOG_ERROR("getAttribute %s failed", WStringToAnsi(attribute).c_str());
+    } else {
+      PD_LOG_ERROR("getElementById %s failed", WStringToAnsi(id).c_str());
+    }
     return std::u16string();
   }
   return value.str();

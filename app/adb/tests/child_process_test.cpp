@@ -2,8 +2,14 @@
 #include "app/adb/child_process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <fstream>
+#include <thread>
 
 #include "app/adb/tests/temp_folder.h"
 
@@ -64,6 +70,66 @@ TEST(ChildProcessTest, HungChildIsStoppedAtTheTimeOut) {
   EXPECT_TRUE(r.timed_out);
   EXPECT_EQ(r.output, "partial\n");
   EXPECT_LT(ElapsedMs(start), 5000u);
+}
+
+// The pid a "held" script wrote into <dir>/pid.<name>; 0 until it is there.
+pid_t HeldPid(const TempFolder& dir, const std::string& name) {
+  std::ifstream in(dir.File("pid." + name));
+  long pid = 0;
+  return in >> pid ? static_cast<pid_t>(pid) : 0;
+}
+
+// A cancelled control ends the child of the run in progress (and nothing
+// else, not even the same program started by someone else), and runs after
+// it do not start until the control is reset.
+TEST(ChildProcessTest, ACancelledRunEndsOnlyItsOwnChild) {
+  TempFolder dir;
+  const std::string held = dir.Script("held.sh", "echo $$ > '" + dir.path() + "/pid.'\"$1\"; exec sleep 60\n");
+  // The same program, started by the test itself (ended by it at the end).
+  struct Outsider {
+    pid_t pid = -1;
+    ~Outsider() {
+      if (pid <= 0) return;
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  } outsider;
+  outsider.pid = fork();
+  ASSERT_GE(outsider.pid, 0);
+  if (outsider.pid == 0) {
+    execl(held.c_str(), held.c_str(), "outsider", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ChildControl control;
+  ChildResult run;
+  std::thread worker([&] {
+    ChildControlScope scope(&control);
+    run = RunChildProcess(held, {"run"}, 60000);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  while ((HeldPid(dir, "run") == 0 || HeldPid(dir, "outsider") == 0) && ElapsedMs(start) < 10000) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const pid_t child = HeldPid(dir, "run");
+  control.Cancel();
+  worker.join();
+  ASSERT_NE(child, 0) << "the run's child never started";
+  EXPECT_TRUE(run.started);
+  EXPECT_TRUE(run.cancelled);
+  EXPECT_FALSE(run.exited);
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(kill(child, 0), -1) << "the run's child still runs";
+  int status = 0;
+  EXPECT_EQ(waitpid(outsider.pid, &status, WNOHANG), 0) << "a process the run did not start was ended";
+
+  ChildControlScope scope(&control);
+  ChildResult refused = RunChildProcess(held, {"later"}, 1000);
+  EXPECT_FALSE(refused.started);
+  EXPECT_TRUE(refused.cancelled);
+  control.Reset();
+  ChildResult again = RunChildProcess("/bin/true", {}, 10000);
+  EXPECT_TRUE(again.exited);
+  EXPECT_FALSE(again.cancelled);
 }
 
 TEST(ChildProcessTest, MissingProgram) {

@@ -17,6 +17,7 @@
 #include "app/core/phone_message.h"
 #include "app/image/tests/png_read.h"
 #include "foundation/base/code_page.h"
+#include "foundation/base/tests/captured_log.h"
 
 namespace {
 
@@ -192,6 +193,8 @@ TEST_F(ScreenShotPostTest, OnlyAWrittenFileIsReportedSaved) {
     EXPECT_TRUE(message_sink::Take().empty()) << "a failed shot is never reported saved";
   }
   {
+    testing_support::CapturedLog log;
+    ASSERT_TRUE(log.opened());
     FakeAdbServer server({"OKAY", "OKAY" + Header(32, 16, 2, 2, 0, 16), kRgba});
     ScreenShotSource source("SER");
     ScreenShotAndPost(source, nullptr);
@@ -200,6 +203,7 @@ TEST_F(ScreenShotPostTest, OnlyAWrittenFileIsReportedSaved) {
     EXPECT_EQ(posted[0].message, msg::kScreenshotInMemory);
     std::unique_ptr<ScreenBitmap> bitmap(reinterpret_cast<ScreenBitmap*>(posted[0].wParam));
     EXPECT_EQ(bitmap->pixels, kExpected);
+    EXPECT_TRUE(log.Has("GetScreenShot sucess!")) << log.Text();
   }
 }
 

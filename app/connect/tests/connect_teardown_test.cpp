@@ -1,6 +1,7 @@
 // The connection manager going away while its workers are busy: a hung
 // agent exchange, a driver install still inside devwarden, a stop during the
-// debugging-off pause; and finished install threads that are let go.
+// debugging-off pause, a keep-alive check of an unplugged phone; and
+// finished install threads that are let go.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include "app/connect/connect_mgr.h"
 #include "app/connect/tests/connect_test_support.h"
 #include "app/connect/tests/fake_devwarden.h"
+#include "app/connect/tests/test_listener.h"
 
 namespace {
 
@@ -91,6 +93,7 @@ class ConnectTeardownTest : public ::testing::Test {
     manager_.reset();
     posts_.Clear();  // frees what the posted messages carry
     unsetenv("PHONEDECK_ADB");
+    unsetenv("PHONEDECK_AGENT_PORT");
   }
   void Plug(int handle, const FakeDevice& device = FakeDevice()) {
     FakeDevwardenState::Get().Add(handle, device);
@@ -139,6 +142,26 @@ TEST_F(ConnectTeardownTest, DisconnectCutsAHungAgentCheckShort) {
   }, 5000)) << "the attempt still waits on the agent";
   std::future<void> destroyed;
   EXPECT_TRUE(DestroyWithin(destroyed, 5000));
+}
+
+// Unplugging the phone stops the keep-alive that probed its agent, even in
+// the middle of a check the agent never answers; the check cut short is no
+// failure, and the next phone starts a keep-alive of its own.
+TEST_F(ConnectTeardownTest, UnpluggingThePhoneStopsItsKeepAlive) {
+  connect_test::TestListener hangs(
+      [](int, const std::atomic<bool>& stopping) { connect_test::TestListener::Hang(stopping); });
+  setenv("PHONEDECK_AGENT_PORT", std::to_string(hangs.port()).c_str(), 1);
+  Plug(51);
+  manager_->CreatePhone();
+  CCheckTcpThread& keep_alive = CSocketThreadMgr::Instance()->CheckTcpThread();
+  ASSERT_TRUE(keep_alive.StartUnlessRunning());
+  ASSERT_TRUE(WaitUntil([&] { return hangs.accepted() >= 2; })) << "the check is waiting for the agent";
+  std::thread devwarden([] { FakeDevwardenState::Get().Event(PNP_EVENT_REMOVAL, 51); });
+  devwarden.join();
+  EXPECT_EQ(manager_->GetPhone(), nullptr);
+  EXPECT_EQ(keep_alive.GetState(), base::WinThread::kIdle) << "the keep-alive still probes the unplugged phone";
+  EXPECT_EQ(keep_alive.GetFailed(), 0) << "a check cut short by the stop counted as a failure";
+  EXPECT_TRUE(keep_alive.StartUnlessRunning()) << "the next phone starts its own keep-alive";
 }
 
 TEST_F(ConnectTeardownTest, DevwardenStopsOnlyAfterTheInstallThreadsEnd) {

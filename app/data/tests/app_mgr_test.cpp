@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -425,8 +426,9 @@ TEST_F(AppMgrTest, FacadeCountsComeFromTheReplies) {
 }
 
 // The last reference to a phone goes while its install worker runs an adb
-// job and a list request waits on a silent agent: the destructor cuts the
-// request short and waits for the job; nothing touches freed memory.
+// job that does not end and a list request waits on a silent agent: the
+// request is cut short, the job's adb child is ended, and the drop returns
+// at once (well before adb's own time-out); nothing touches freed memory.
 TEST_F(AppMgrTest, PhoneDroppedWhileWorkersHoldIt) {
   const std::string apk = folders_.folder().Write("a.apk", "PK");
   agent_.Set("package_list", {AgentAnswer::kHang, ""});
@@ -437,16 +439,11 @@ TEST_F(AppMgrTest, PhoneDroppedWhileWorkersHoldIt) {
   ASSERT_TRUE(data_test::WaitUntil([&] {
     return agent_.Count("package_list") == 1 && tools_.Calls().find("install") != std::string::npos;
   }));
-  std::atomic<bool> gone{false};
-  std::thread dropper([&] {
-    phone.reset();
-    gone = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_FALSE(gone.load()) << "the running adb job is waited for";
-  tools_.Release();
-  dropper.join();
-  EXPECT_TRUE(gone.load());
+  std::future<void> dropped = std::async(std::launch::async, [&] { phone.reset(); });
+  const bool prompt = dropped.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  tools_.Release();  // lets a waiting drop end, so that a failure is reported
+  dropped.wait();
+  EXPECT_TRUE(prompt) << "the drop waited for the running adb job";
   EXPECT_EQ(CSocketThreadMgr::Instance()->ThreadCount(), 0u);
 }
 

@@ -251,20 +251,24 @@ TEST_F(ContactMgrTest, TransportFailureClearsBusy) {
 
 TEST(MergeFieldListTest, Table) {
   const ContactFieldList stored = {Entry(0, 11, 2, u"", u"1"), Entry(0, 12, 1, u"", u"2")};
+  // Numbers known only from "contact_list" carry no row id.
+  const ContactFieldList listed = {Entry(0, 0, 0, u"", u"555")};
   struct Case {
     const char* name;
+    ContactFieldList stored;
     ContactFieldList edited;
     std::vector<int32_t> statuses;
   } cases[] = {
-      {"unchanged", stored, {0, 0}},
-      {"label changed", {Entry(0, 11, 2, u"x", u"1"), stored[1]}, {2, 0}},
-      {"one removed", {stored[0]}, {0, 3}},
-      {"one added", {stored[0], stored[1], Entry(0, 0, 2, u"", u"3")}, {0, 0, 1}},
-      {"all removed", {}, {3, 3}},
+      {"unchanged", stored, stored, {0, 0}},
+      {"label changed", stored, {Entry(0, 11, 2, u"x", u"1"), stored[1]}, {2, 0}},
+      {"one removed", stored, {stored[0]}, {0, 3}},
+      {"one added", stored, {stored[0], stored[1], Entry(0, 0, 2, u"", u"3")}, {0, 0, 1}},
+      {"all removed", stored, {}, {3, 3}},
+      {"a listed number removed", listed, {}, {3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ContactFieldList merged = stored;
+    ContactFieldList merged = c.stored;
     MergeFieldList(merged, c.edited, false);
     std::vector<int32_t> statuses;
     for (const ContactFieldEntry& e : merged) statuses.push_back(e.status);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "app/adb/tests/closed_port.h"
+#include "app/config/config_mgr.h"
 #include "app/data/tests/data_test_support.h"
 #include "app/data/tests/scripted_agent.h"
 #include "app/data/sms_utility.h"
@@ -253,6 +254,49 @@ TEST_F(PictureMgrTest, ImportReportsAFailedUpload) {
   fclose(f);
   EXPECT_FALSE(pictures_->AdbCopyFile(AnsiToWString(local)));
   EXPECT_EQ(agent_.Count("image_add"), 0);
+}
+
+// A thumbnail or full image asked for before the photo's details: the
+// details are asked for and nothing is posted; once they are there the file
+// is fetched (here: found in the cache) and only then announced.
+TEST_F(PictureMgrTest, APictureWithoutDetailsIsAnnouncedOnlyWithItsFile) {
+  CConfigMgr::Instance()->SetPhonePaths(u"SER123");
+  struct Case {
+    const char* name;
+    void (CPictureMgr::*load)(int32_t);
+    uint32_t ready;
+    std::u16string cache_file;
+  } cases[] = {
+      {"thumbnail", &CPictureMgr::LoadThumbnail, msg::kThumbnailReady,
+       ThumbnailCacheFile(CConfigMgr::Instance()->GetThumbnailCachePath(), u"/storage/sdcard0/DCIM/.thumbnails/1.jpg")},
+      {"image", &CPictureMgr::LoadImage, msg::kImageReady,
+       ImageCacheFile(CConfigMgr::Instance()->GetPhotoCachePath(), u"/storage/sdcard0/DCIM/Camera/IMG 1.jpg")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(Load(Entry(1, 100)));
+    posts_.Clear();
+    agent_.Reply("image_info", Details(1, 100));
+    (pictures_.get()->*c.load)(1);
+    ASSERT_TRUE(posts_.WaitFor(msg::kPictureDetailReady, 1));
+    EXPECT_TRUE(posts_.Of(c.ready).empty()) << "announced without a file";
+    EXPECT_NE(data_test::WithoutBreaks(agent_.Requests("image_info").back()).find("<p id=\"1\"/>"),
+              std::string::npos);
+    const std::string file = WStringToAnsi(c.cache_file);
+    FILE* f = fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << file;
+    fputs("jpeg", f);
+    fclose(f);
+    (pictures_.get()->*c.load)(1);  // as the page does on 1275
+    ASSERT_TRUE(posts_.WaitFor(c.ready, 1));
+  }
+  // Details that name no thumbnail: nothing to fetch, nothing announced.
+  ASSERT_NO_FATAL_FAILURE(Info({2}, "<p id=\"2\" addtm=\"1\" modtm=\"50\" size=\"9\" file=\"/sdcard/b.jpg\"/>"));
+  const size_t asked = agent_.Requests("image_info").size();
+  posts_.Clear();
+  pictures_->LoadThumbnail(2);
+  EXPECT_EQ(agent_.Requests("image_info").size(), asked);
+  EXPECT_TRUE(posts_.All().empty());
 }
 
 TEST_F(PictureMgrTest, GoingAwayWithFetchesQueuedIsSafe) {

@@ -3,11 +3,8 @@
 #include "app/data/sms_mgr.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <fstream>
 #include <thread>
 
 #include "app/data/sms_utility.h"
@@ -242,32 +239,6 @@ TEST(SmsUtilityTest, FormatWideStringTable) {
   EXPECT_EQ(FormatWideString(u"%I64d", static_cast<long long>(-5000000000LL)), u"-5000000000");
   const std::u16string long_text(3000, u'x');
   EXPECT_EQ(FormatWideString(u"%s", long_text.c_str()).size(), 1024u);
-}
-
-// Only a process of this test's own, under a name of its own, is ended.
-TEST(SmsUtilityTest, KillProcessesNamedEndsOnlyThatName) {
-  data_test::PrivateFolders folders;
-  const std::string name = "pdk" + std::to_string(getpid());
-  const std::string copy = folders.folder().path() + "/" + name;
-  ASSERT_EQ(system(("cp /bin/sleep '" + copy + "'").c_str()), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(copy.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  // Wait (bounded) until the child runs under its name.
-  const std::string comm = "/proc/" + std::to_string(child) + "/comm";
-  ASSERT_TRUE(data_test::WaitUntil([&] {
-    std::ifstream in(comm);
-    std::string text;
-    return std::getline(in, text) && text == name;
-  }, 10000));
-  EXPECT_EQ(KillProcessesNamed("no-such-process-name"), 0);
-  EXPECT_EQ(KillProcessesNamed(name), 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFSIGNALED(status));
 }
 
 }  // namespace

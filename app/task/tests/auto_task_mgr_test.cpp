@@ -21,6 +21,7 @@
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
 #include "foundation/base/file_util.h"
+#include "foundation/base/tests/captured_log.h"
 
 namespace {
 
@@ -140,6 +141,18 @@ TEST_F(AutoTaskMgrTest, DuplicatesAreRefusedAfterTheAnimationMessage) {
   EXPECT_EQ(manager_->GetOnlineTaskCount(), 3);
   EXPECT_EQ(manager_->FindOnlineTask(Id("http://h/b"))->app_name, u"未知应用");
   EXPECT_EQ(manager_->GetOnlineTaskState(Utf16LeCrc32(u"com.a")), 1);
+}
+
+TEST_F(AutoTaskMgrTest, StartingADownloadAndInstallingTheOfflineAppsAreTraced) {
+  testing_support::CapturedLog log;
+  ASSERT_TRUE(log.opened());
+  EXPECT_TRUE(manager_->StartDownload(u"http://h/a", u"A", nullptr, nullptr, u"com.a"));
+  manager_->AutoInstallOfflineApp();
+  for (const char* name : {"CAutoTaskMgr::StartDownload", "CAutoTaskMgr::AutoInstallOfflineApp"}) {
+    for (const char* line : {" Entry", " Leave, used tick:"}) {
+      EXPECT_TRUE(log.Has(std::string("Function ") + name + line)) << name << line << "\n" << log.Text();
+    }
+  }
 }
 
 TEST(TaskFileName, IsOneSafeNamePerTask) {

@@ -10,11 +10,15 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "foundation/base/code_page.h"
 #include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_encoding.h"
 #include "foundation/xml/tests/xml_test_util.h"
 #include "foundation/base/tests/case_name.h"
 
@@ -285,6 +289,66 @@ TEST_F(XmlFile, TaskListRoundTrip) {
 }  // namespace
 
 namespace {
+
+// Every code page a name of the table stands for either converts, both
+// ways, or fails as a whole: it never gives an empty text as if converted.
+// The pages this platform has no converter for are listed; the pages whose
+// converter has a name of its own show one of their national letters.
+TEST(NamedCodePages, EachConvertsOrFailsAsAWhole) {
+  const std::set<int> without_converter = {720,   853,   10001, 10002, 10003, 10004, 10005, 10006, 10008,
+                                           10010, 10021, 10081, 10082, 20000, 20001, 20002, 20003, 20004,
+                                           20005, 20105, 29001, 52936, 57002, 57003, 57004, 57005, 57006,
+                                           57007, 57008, 57009, 57010, 57011};
+  const std::map<int, std::pair<std::string, std::u16string>> letters = {
+      {20106, {"[~", u"Äß"}},          {20107, {"]}", u"Åå"}},          {20108, {"[\\", u"ÆØ"}},
+      {20261, {"\xC2" "a", u"á"}}, {20269, {"\xC2" "a", u"á"}},
+  };
+  const std::vector<int> pages = xml::NamedCodePages();
+  ASSERT_GE(pages.size(), 110u);
+  for (const int page : pages) {
+    SCOPED_TRACE("code page " + std::to_string(page));
+    const unsigned int cp = static_cast<unsigned int>(page);
+    std::string bytes;
+    std::u16string back;
+    const bool to = Utf16ToCodePage(u"A", 1, cp, &bytes, nullptr);
+    const bool from = CodePageToUtf16(bytes.data(), bytes.size(), cp, &back);
+    if (without_converter.count(page) != 0) {
+      EXPECT_FALSE(to);
+      EXPECT_TRUE(bytes.empty());
+      EXPECT_FALSE(CodePageToUtf16("A", 1, cp, &back));
+      EXPECT_TRUE(back.empty());
+      continue;
+    }
+    EXPECT_TRUE(to) << "no converter";
+    if (!to) continue;
+    EXPECT_FALSE(bytes.empty());
+    EXPECT_TRUE(from);
+    EXPECT_EQ(back, u"A");
+    const auto letter = letters.find(page);
+    if (letter == letters.end()) continue;
+    ASSERT_TRUE(CodePageToUtf16(letter->second.first.data(), letter->second.first.size(), cp, &back));
+    EXPECT_EQ(back, letter->second.second);
+  }
+}
+
+// A file in an encoding this platform cannot convert is refused, not read
+// as empty; saving in it fails and leaves the file as it was.
+TEST_F(XmlFile, AnEncodingWithoutAConverterFailsTheLoadAndTheSave) {
+  const std::string declared = "<?xml version=\"1.0\" encoding=\"x-iscii-de\"?><a>x</a>";
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadFile(Write("iscii.xml", declared)));
+  EXPECT_EQ(doc.GetDocument(), u"");
+  EXPECT_NE(N(doc.GetResult()).find("<file_error msg=\"Invalid argument\" n=\"22\"/>"), std::string::npos)
+      << N(doc.GetResult());
+
+  const std::string old = Write("old.xml", "<old/>");
+  CXmlDocument save(U(declared));
+  EXPECT_FALSE(save.SaveFile(old));
+  EXPECT_EQ(Read(old), "<old/>");
+  EXPECT_NE(N(save.GetResult()).find("<file_error msg=\"Invalid argument\" n=\"22\"/>"), std::string::npos)
+      << N(save.GetResult());
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"iscii.xml", "old.xml"})) << "no temporary file is left";
+}
 
 TEST_F(XmlFile, PagesKnownToIconvByName) {
   // ISO-8859-1 has no "CP<n>" name in iconv; it must still convert.

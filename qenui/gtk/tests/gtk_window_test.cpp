@@ -738,7 +738,11 @@ TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
   EXPECT_EQ(name, u"宝石消除");
   std::string err;
   EXPECT_TRUE(SaveWindowScreenshot(*w, ScreenshotPath("browser"), &err)) << err;
-  EXPECT_FALSE(browser->GetElementAttribute(u"info_8", u"name", &name));
+  bool found = true;
+  EXPECT_FALSE(browser->GetElementAttribute(u"info_8", u"name", &name, &found));
+  EXPECT_FALSE(found) << "no element info_8";
+  EXPECT_FALSE(browser->GetElementAttribute(u"info_7", u"ico", &name, &found));
+  EXPECT_TRUE(found) << "info_7 is there without an icon";
 
   // A second page enables "back"; a missing page is an error, not a completion.
   browser->Navigate2(CDuiString::FromUtf8(base + "/next.html"));

@@ -344,6 +344,10 @@ TEST_F(ContactPageTest, DeleteAsksWithTheFirstThreeNamesThenDeletesInTheBatchBox
   EXPECT_FALSE(Enabled(u"delcontact_btn"));
   EXPECT_FALSE(Enabled(u"contact_chk"));
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewNew);
+  // The facade's delete answers true whatever the phone said.
+  agent.Set("contact_del", {data_test::AgentAnswer::kReply, "<response result=\"0\"/>"});
+  EXPECT_TRUE(phone->DeleteContact(3));
+  EXPECT_EQ(agent.Count("contact_del"), 6);
 }
 
 // The phone goes away during a delete: the worker takes it per item, stops

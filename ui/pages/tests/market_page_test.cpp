@@ -16,6 +16,7 @@
 #include "app/bindings/lettermill_interface.h"
 #include "app/core/message_ids.h"
 #include "app/web/stat_report.h"
+#include "foundation/base/tests/captured_log.h"
 #include "ui/controls/list_ui_ex.h"
 #include "ui/pages/market_links.h"
 #include "ui/pages/tests/recording_downloads.h"
@@ -236,6 +237,26 @@ TEST_F(MarketPageTest, NewWindowsNeverOpenAndDownloadLinksBecomeRequests) {
   home->OpenNewWindow(u"file:///tmp/a.apk?vorn=down&mavoid=66");
   home->OpenNewWindow(u"http://127.0.0.1/" + std::u16string(3000, u'a') + u"?vorn=down");
   EXPECT_EQ(downloads.calls.size(), 3u);
+}
+
+// An attribute the link's element lacks and an element the page lacks are
+// logged apart; the link is still passed on with empty fields.
+TEST_F(MarketPageTest, UnreadableLinkFieldsAreLoggedByWhatIsMissing) {
+  testing_support::CapturedLog log;
+  ASSERT_TRUE(log.opened());
+  CHeadlessBrowserView* home = View(0);
+  ASSERT_NE(home, nullptr);
+  home->SetElementAttribute(u"info_1001", u"name", u"坦克大战");
+  home->OpenNewWindow(u"http://127.0.0.1:8123/a.apk?vorn=down&mavoid=1001");
+  home->OpenNewWindow(u"http://127.0.0.1:8123/b.apk?vorn=down&mavoid=77");
+  ASSERT_EQ(downloads.calls.size(), 2u);
+  EXPECT_EQ(downloads.calls[0].name, u"坦克大战");
+  EXPECT_EQ(downloads.calls[0].package, u"");
+  const std::string text = log.Text();
+  EXPECT_NE(text.find("getAttribute ico failed"), std::string::npos) << text;
+  EXPECT_NE(text.find("getAttribute package failed"), std::string::npos) << text;
+  EXPECT_EQ(text.find("getElementById info_1001 failed"), std::string::npos) << text;
+  EXPECT_NE(text.find("getElementById info_77 failed"), std::string::npos) << text;
 }
 
 // The statistics service hears of every download link, as "download, start".
