@@ -153,4 +153,19 @@ inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
   g_object_unref(pb);
 }
 
+// The colour (0xRRGGBB) the X server shows at a point of the window's
+// client area; -1 when it cannot be read.
+inline long ScreenPixel(DuiLib::HWND h, DuiLib::POINT pt) {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  gdk_display_sync(gdk_display_get_default());
+  if (!DuiLib::ClientToScreen(h, &pt)) return -1;
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(pt.x),
+                                             static_cast<int>(pt.y), 1, 1);
+  if (!pb) return -1;
+  const guchar* px = gdk_pixbuf_get_pixels(pb);
+  const long colour = (static_cast<long>(px[0]) << 16) | (px[1] << 8) | px[2];
+  g_object_unref(pb);
+  return colour;
+}
+
 }  // namespace ui_xvfb

@@ -224,6 +224,12 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   EXPECT_EQ(RowPart(info->GetItemAt(0), u"constom_name")->GetText(), u"家庭电话:");
   EXPECT_EQ(RowPart(info->GetItemAt(1), u"constom_name")->GetText(), u"移动电话:");
   EXPECT_TRUE(PhoneDid("contact_add"));
+  // The new contact's row is the selected one, drawn so, and its box stays unticked.
+  auto* item = static_cast<IListItemUI*>(added->GetInterface(u"ListItem"));
+  EXPECT_TRUE(item->IsSelected());
+  EXPECT_EQ(list->CheckedCount(), 0);
+  EXPECT_EQ(ui_xvfb::ScreenPixel(hwnd_, MakePoint(added->GetPos().right - 4, added->GetPos().top + 4)),
+            static_cast<long>(list->GetSelectedItemBkColor() & 0xFFFFFF));
   Shot("contact_added.png");
 
   // Edited: the name gets one more character.
