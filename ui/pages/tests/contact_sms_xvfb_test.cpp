@@ -280,6 +280,19 @@ TEST_F(ContactSmsXvfbTest, ConversationsAreReadAndDeleted) {
   EXPECT_EQ(list->GetRowUserData(0), u"2");  // newest first
   EXPECT_EQ(title(1), u"<f 10>张三</f>  <f 1>{c #666666}(2){/c}</f>");
   EXPECT_EQ(title(2), u"<f 3>李四</f>  <f 1>{c #666666}(1){/c}</f>");  // unread
+  // The unread conversation's name (font 3) and preview stand out from a
+  // read one's (font 10, and its preview): bolder, or as bold and larger.
+  auto emphasis = [&](int font) {
+    const TFontInfo* f = PM().GetFontInfo(font);
+    return std::make_pair(f->bBold, f->iSize);
+  };
+  auto preview_font = [&](int id) {
+    auto* label = static_cast<CLabelUI*>(RowPart(list->FindRowByUserData(DecimalText(id).c_str()), u"sms_content")
+                                             ->GetInterface(u"Label"));
+    return label->GetFont();
+  };
+  EXPECT_GT(emphasis(3), emphasis(10));
+  EXPECT_GT(emphasis(preview_font(2)), emphasis(preview_font(1)));
   Shot("sms_list.png");
 
   // Opening the unread conversation marks it read.
