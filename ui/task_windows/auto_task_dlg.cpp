@@ -6,6 +6,7 @@
 #include "app/core/message_ids.h"
 #include "foundation/base/log.h"
 #include "ui/frame/frame_backend.h"
+#include "ui/pages/folder_opener.h"
 #include "ui/message_box/message_wnd.h"
 
 using namespace DuiLib;
@@ -213,8 +214,10 @@ void CAutoTaskDlg::ClickNotify(TNotifyUI& msg) {
     DeleteDownloadedApp(id);
   } else if (name == u"open_download_dir") {
     report(501);
-    if (!ShellOpen(CConfigMgr::Instance()->GetDownloadPath().c_str()))
-      PD_LOG_ERROR("try open down floder failed");
+    // Its message box must not hide this window as it takes the focus.
+    confirming_ = true;
+    OpenFolderOrTell(m_hWnd, CConfigMgr::Instance()->GetDownloadPath().c_str());
+    confirming_ = false;
   }
 }
 

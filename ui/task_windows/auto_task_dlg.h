@@ -2,7 +2,8 @@
 // the other the downloaded apps not installed yet; the row buttons become
 // task manager commands; the tab captions and the main window's task button
 // follow the task counts. It hides itself when it loses activation (unless
-// its delete confirmation is open).
+// one of its message boxes is open: the delete confirmation, or the notice
+// that the download folder could not be opened).
 //
 // An empty list shows a picture and one line in its place.
 //

@@ -244,6 +244,19 @@ TEST_F(AutoTaskTest, RowButtonsBecomeTaskCommandsWithTheirStatistics) {
   EXPECT_EQ(backend.actions, (std::vector<int>{503, 502, 501}));
   ASSERT_FALSE(host->ShellOpened().empty());
   EXPECT_EQ(host->ShellOpened().back().str(), CConfigMgr::Instance()->GetDownloadPath());
+  // Nothing opens the folder: a box says so with its path, and losing
+  // activation to it does not hide the task window.
+  host->SetShellOpenAnswer(false);
+  std::u16string said;
+  host->PushModalScript([&](HWND box) {
+    said = CPaintManagerUI::GetManagerOf(box)->FindControl(u"msglab")->GetText().str();
+    DispatchNativeMessage(dlg.GetHWND(), WM_NCACTIVATE, 0, 0);
+    EXPECT_TRUE(dlg.IsVisible());
+    ClickControl(box, u"okbtn");
+  });
+  ASSERT_TRUE(ClickControl(*dlg.GetPaintManager(), u"open_download_dir"));
+  host->SetShellOpenAnswer(true);
+  EXPECT_EQ(said, u"无法打开目录：" + CConfigMgr::Instance()->GetDownloadPath());
 }
 
 TEST_F(AutoTaskTest, DeletingADownloadedAppAsksFirstWhenTheSettingIsOn) {
