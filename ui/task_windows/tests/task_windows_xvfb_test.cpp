@@ -63,6 +63,21 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   PumpFor(300);
   Shot(dlg.GetHWND(), "task_list_online.png");
   EXPECT_GT(dlg.OnlineList()->GetScrollRange().cy, 0);  // six rows do not fit: the bar shows
+  // Rows alternate their background, and still do after one goes.
+  auto backgrounds = [&] {
+    std::vector<long> colours;
+    for (int i = 0; i < 4; ++i) {
+      const RECT row = dlg.OnlineList()->GetItemAt(i)->GetPos();
+      colours.push_back(ui_xvfb::ScreenPixel(dlg.GetHWND(), MakePoint(row.left + 4, row.top + 4)));
+    }
+    return colours;
+  };
+  const std::vector<long> alternating{0xFFFFFF, 0xF5F7FA, 0xFFFFFF, 0xF5F7FA};
+  EXPECT_EQ(backgrounds(), alternating);
+  dlg.HandleMessage(msg::kOnlineTaskRemoved, 1, 0, handled);
+  PumpFor(300);
+  EXPECT_EQ(backgrounds(), alternating);
+  dlg.HandleMessage(msg::kOnlineTaskAdded, 1, 0, handled);
 
   ASSERT_TRUE(ClickControl(*dlg.GetPaintManager(), u"taskwait_page"));
   HoverControl(dlg.OfflineList()->GetItemAt(0));
