@@ -17,6 +17,7 @@
 #include "qenui/gtk/GdkPictures.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkKeys.h"
+#include "qenui/gtk/tests/private_applications.h"
 
 // Under the leak checker: fontconfig keeps its pattern cache (filled by
 // pango's font map) to the end of the process by design; it is not ours.
@@ -26,27 +27,17 @@ namespace {
 
 using namespace DuiLib;
 
-// The desktop's application folders of this run only: no handler of the
-// machine answers, only those a test installs.
+// No handler of the machine answers "open", only those a test installs.
 class PrivateDesktop : public ::testing::Environment {
  public:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qenui_gtk_unit_XXXXXX";
-    if (!mkdtemp(tmpl)) return;
-    root_ = tmpl;
-    for (const char* sub : {"/data", "/config", "/none"}) mkdir((root_ + sub).c_str(), 0700);
-    setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
-    setenv("XDG_DATA_DIRS", (root_ + "/none").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (root_ + "/none").c_str(), 1);
-  }
-  void TearDown() override {
-    if (!root_.empty()) g_spawn_command_line_sync(("rm -rf " + root_).c_str(), nullptr, nullptr, nullptr, nullptr);
-  }
-  static const std::string& Root() { return root_; }
+  void SetUp() override { made_ = apps_.Make(); }
+  void TearDown() override { apps_.Remove(); }
+  static const std::string& Root() { return apps_.Root(); }
+  static bool Made() { return made_; }
 
  private:
-  static inline std::string root_;
+  static inline qenui_gtk_test::PrivateApplications apps_;
+  static inline bool made_ = false;
 };
 const auto* const kDesktop = ::testing::AddGlobalTestEnvironment(new PrivateDesktop);
 
@@ -240,7 +231,7 @@ TEST(GdkPictures, DecodesEveryFormatOfThePhoneAndRefusesBadOrHugePictures) {
 // argument whatever characters its name holds; with no handler, or for a
 // folder that is not there, it answers false.
 TEST(GtkShell, OpenGoesToTheDefaultHandlerOfFolders) {
-  ASSERT_FALSE(PrivateDesktop::Root().empty());
+  ASSERT_TRUE(PrivateDesktop::Made());
   const std::string dir = PrivateDesktop::Root(), out = dir + "/args";
   const std::string folder = dir + "/a folder; rm -rf x 文件";
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);

@@ -15,6 +15,7 @@
 
 #include "app/config/config_mgr.h"
 #include "foundation/base/log.h"
+#include "qenui/gtk/tests/private_applications.h"
 #include "qenui/headless/UITestDriver.h"
 #include "ui/pages/setting_dlg.h"
 #include "ui/tests/frame_fixture.h"
@@ -28,19 +29,11 @@ namespace fs = std::filesystem;
 // Before the X server and GTK start (GLib reads these folders once).
 class PrivateApplications : public ::testing::Environment {
  public:
-  void SetUp() override {
-    char tmpl[] = "/tmp/pages_xvfb_apps_XXXXXX";
-    if (!mkdtemp(tmpl)) return;
-    root_ = tmpl;
-    setenv("XDG_DATA_DIRS", root_.c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", root_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (!root_.empty()) fs::remove_all(root_);
-  }
+  void SetUp() override { apps_.Make(); }
+  void TearDown() override { apps_.Remove(); }
 
  private:
-  std::string root_;
+  qenui_gtk_test::PrivateApplications apps_;
 };
 const auto* const kApps = ::testing::AddGlobalTestEnvironment(new PrivateApplications);
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ui_xvfb::XvfbWindowsEnvironment("pages_xvfb"));
