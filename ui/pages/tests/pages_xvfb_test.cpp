@@ -14,10 +14,13 @@
 #include <string>
 
 #include "app/config/config_mgr.h"
+#include "app/core/message_ids.h"
 #include "foundation/base/log.h"
 #include "qenui/gtk/tests/private_applications.h"
 #include "qenui/headless/UITestDriver.h"
+#include "ui/pages/my_app_list.h"
 #include "ui/pages/setting_dlg.h"
+#include "ui/pages/tests/fixed_pages_side.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
@@ -54,9 +57,36 @@ class PagesXvfbTest : public ::testing::Test {
     base::BaseLog::GetInstance()->Open("log/zelvik.log");
     SetFrameBackend(&backend_);
   }
-  void TearDown() override { SetFrameBackend(nullptr); }
+  void TearDown() override {
+    frame_.reset();
+    SetPhonePagesSide(nullptr);
+    SetFrameBackend(nullptr);
+  }
 
   std::string Log() { return ReadText(base::BaseLog::GetInstance()->GetPath()); }
+
+  // The main window on the screen; it goes at the end of the test.
+  CMainFrame* ShowMainWindow() {
+    frame_.reset(ui_xvfb::ShowMainWindow());
+    return frame_.get();
+  }
+  CPaintManagerUI& PM() { return frame_->PaintManager(); }
+  void Select(const char16_t* option) {
+    static_cast<COptionUI*>(PM().FindControl(option)->GetInterface(u"Option"))->Selected(true);
+  }
+  static bool Overlap(const RECT& a, const RECT& b) {
+    RECT both;
+    return IntersectRect(&both, a, b);
+  }
+
+  struct FrameCloser {
+    void operator()(CMainFrame* frame) const {
+      if (IsWindow(frame->GetHWND())) DestroyWindow(frame->GetHWND());
+      ui_xvfb::PumpFor(100);
+      delete frame;
+    }
+  };
+  std::unique_ptr<CMainFrame, FrameCloser> frame_;
 
   std::string home_;
   ui_test::FakeBackend backend_;
@@ -126,6 +156,52 @@ TEST_F(PagesXvfbTest, TheSettingsFolderButtonOpensTheFolderOrSaysItCannot) {
   g_object_unref(opener);
   DestroyWindow(h);
   ui_xvfb::PumpFor(100);
+}
+
+// A phone with five apps: the few-apps hint lies over the list as a band at
+// its bottom, below the last row; its button opens the store, and the rest of
+// the hint lets clicks through to the rows.
+TEST_F(PagesXvfbTest, TheFewAppsHintIsABandBelowTheRowsWithTheStoreButton) {
+  page_test::FixedPagesSide side;
+  for (uint32_t key = 1; key <= 5; ++key) {
+    AppRecord app;
+    app.key = key;
+    app.app_name = u"应用 " + std::u16string(1, static_cast<char16_t>(u'0' + key));
+    app.size_text = u"12.5 MB";
+    app.version_name = u"1.0";
+    side.apps.push_back(app);
+  }
+  SetPhonePagesSide(&side);
+  backend_.connected = true;
+  ASSERT_NE(ShowMainWindow(), nullptr);
+  Select(u"myapp_optn");
+  PostMessage(frame_->GetHWND(), msg::kAppPage218, 0, 0);
+  auto* list = dynamic_cast<CMyAppList*>(PM().FindControl(u"myapplist"));
+  CControlUI* hint = PM().FindControl(u"app_toless_tips");
+  ASSERT_TRUE(list && hint);
+  ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return list->GetCount() == 5 && hint->IsVisible(); }));
+  ui_xvfb::PumpFor(300);
+  ui_xvfb::Shot(frame_->GetHWND(), "phone_apps_few_apps.png");
+
+  CControlUI* band = PM().FindControl(u"app_toless_band");
+  CControlUI* button = PM().FindControl(u"app_goto_appmark");
+  ASSERT_TRUE(band && button);
+  const RECT area = list->GetPos(), at = band->GetPos();
+  EXPECT_TRUE(band->IsVisible() && button->IsVisible());
+  EXPECT_TRUE(at.left >= area.left && at.right <= area.right && at.top > area.top && at.bottom <= area.bottom);
+  EXPECT_GE(at.bottom, area.bottom - 16);  // at the list's bottom
+  for (int i = 0; i < list->GetCount(); ++i) EXPECT_FALSE(Overlap(list->GetItemAt(i)->GetPos(), at)) << "row " << i;
+  EXPECT_TRUE(Overlap(button->GetPos(), at));
+
+  // The rows under the hint's clear part take their clicks.
+  auto* box = static_cast<CCheckBoxUI*>(CMyAppList::Sub(list->GetItemAt(1), u"app_checkbox")->GetInterface(u"CheckBox"));
+  ASSERT_TRUE(ClickControl(box));
+  EXPECT_TRUE(box->GetCheck());
+  // The button opens the store.
+  backend_.actions.clear();
+  ASSERT_TRUE(ClickControl(button));
+  EXPECT_TRUE(static_cast<COptionUI*>(PM().FindControl(u"market_index_optn")->GetInterface(u"Option"))->IsSelected());
+  EXPECT_EQ(backend_.actions.front(), 150);
 }
 
 }  // namespace
