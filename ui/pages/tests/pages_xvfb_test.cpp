@@ -18,8 +18,13 @@
 #include "foundation/base/log.h"
 #include "qenui/gtk/tests/private_applications.h"
 #include "qenui/headless/UITestDriver.h"
+#include "ui/pages/media_phone.h"
 #include "ui/pages/my_app_list.h"
+#include "ui/pages/picture_dlg.h"
+#include "ui/pages/picture_lists.h"
+#include "ui/pages/picture_sub_dlg.h"
 #include "ui/pages/setting_dlg.h"
+#include "ui/pages/tests/fake_media_phone.h"
 #include "ui/pages/tests/fixed_pages_side.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
@@ -59,6 +64,7 @@ class PagesXvfbTest : public ::testing::Test {
   }
   void TearDown() override {
     frame_.reset();
+    SetMediaPhone(nullptr);
     SetPhonePagesSide(nullptr);
     SetFrameBackend(nullptr);
   }
@@ -202,6 +208,84 @@ TEST_F(PagesXvfbTest, TheFewAppsHintIsABandBelowTheRowsWithTheStoreButton) {
   ASSERT_TRUE(ClickControl(button));
   EXPECT_TRUE(static_cast<COptionUI*>(PM().FindControl(u"market_index_optn")->GetInterface(u"Option"))->IsSelected());
   EXPECT_EQ(backend_.actions.front(), 150);
+}
+
+// A phone whose pictures get their details as the picture manager gives
+// them: the record is complete, then 1275 is posted to the main window.
+class PostingMediaPhone : public media_test::FakeMediaPhone {
+ public:
+  HWND window = 0;
+  void RequestImageInfo(std::vector<int32_t>& ids) override {
+    FakeMediaPhone::RequestImageInfo(ids);
+    for (int32_t id : ids) {
+      if (ImageRecord* r = Image(id)) r->stale = 0;
+      PostMessage(window, msg::kPictureDetailReady, static_cast<WPARAM>(id), 0);
+    }
+  }
+};
+
+// 45 pictures of one month in a maximised window: the first 20 fit without
+// a scroll bar, so no scroll notice ever comes; the next 20 follow all the
+// same (after their details when the window was maximised first, after the
+// resize when it is maximised with the month open), and the last 5 come when
+// the user scrolls to the end.
+TEST_F(PagesXvfbTest, TheMonthPageOfAMaximisedWindowLoadsEveryPicture) {
+  constexpr int64_t kMarch = 1772294400;
+  for (const bool maximise_first : {true, false}) {
+    SCOPED_TRACE(maximise_first ? "maximised, then the month opened" : "the month opened, then maximised");
+    PostingMediaPhone phone;
+    for (int32_t id = 1; id <= 45; ++id) {
+      phone.AddPicture(id, kMarch);
+      phone.Image(id)->stale = 1;
+      phone.Image(id)->thumbnail_cache_path =
+          CDuiString::FromUtf8(std::string(PD_SKIN_PNG_DIR) + "/tile_pic.png").str();
+    }
+    SetMediaPhone(&phone);
+    backend_.connected = true;
+    ASSERT_NE(ShowMainWindow(), nullptr);
+    HWND h = frame_->GetHWND();
+    phone.window = h;
+    auto maximise = [&] {
+      SendMessage(h, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+      return ui_xvfb::PumpUntil([&] { return IsZoomed(h); });
+    };
+    if (maximise_first) {
+      ASSERT_TRUE(maximise());
+    }
+    Select(u"pic_optn");
+    PostMessage(h, msg::kPictureListLoaded, 0, 0);
+    auto* months = dynamic_cast<CPictureList*>(PM().FindControl(u"picturehomelist"));
+    ASSERT_NE(months, nullptr);
+    ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return months->GetCount() == 1; }));
+    auto* row = static_cast<CContainerUI*>(months->GetItemAt(0)->GetInterface(u"Container"));
+    ASSERT_TRUE(ClickControl(row->FindSubControl(u"pic_show_more")));
+
+    CPictureSubList* grid = frame_->Picture().Month().Grid();
+    ASSERT_NE(grid, nullptr);
+    // The page asks for a thumbnail as each picture's details come.
+    auto details_in = [&](size_t n) { return phone.IdsOf("LoadThumbnail").size() == 5 + n; };
+    if (!maximise_first) {
+      ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return details_in(20); }));
+      ui_xvfb::PumpFor(300);
+      ASSERT_EQ(grid->GetCount(), 20);  // the window's grid scrolls: the rest waits
+      ASSERT_TRUE(maximise());
+    }
+    ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return grid->GetCount() == 40 && details_in(40); }, 10000))
+        << grid->GetCount() << " pictures shown";
+    ui_xvfb::PumpFor(300);
+    EXPECT_EQ(grid->GetCount(), 40);  // more than fit: the rest waits for the user
+    EXPECT_GT(grid->GetScrollRange().cy, 0);
+    if (maximise_first) ui_xvfb::Shot(h, "media_month_page_maximised.png");
+
+    grid->SetScrollPos(MakeSize(0, grid->GetScrollRange().cy));
+    EXPECT_TRUE(ui_xvfb::PumpUntil([&] { return grid->GetCount() == 45; })) << grid->GetCount();
+    ui_xvfb::PumpFor(300);
+    grid->SetScrollPos(MakeSize(0, grid->GetScrollRange().cy));
+    ui_xvfb::PumpFor(300);
+    if (maximise_first) ui_xvfb::Shot(h, "media_month_page_maximised_end.png");
+    frame_.reset();
+    SetMediaPhone(nullptr);
+  }
 }
 
 }  // namespace
