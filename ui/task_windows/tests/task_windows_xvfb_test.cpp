@@ -108,6 +108,63 @@ TEST(TaskWindowsXvfb, TheMainWindowsTaskButtonOpensTheTaskListAtIt) {
   delete frame;
 }
 
+// The pixels the X server shows over a rectangle of the window's client area.
+std::vector<long> PixelsOf(HWND h, RECT rc) {
+  std::vector<long> pixels;
+  for (long y = rc.top; y < rc.bottom; ++y)
+    for (long x = rc.left; x < rc.right; ++x) pixels.push_back(ui_xvfb::ScreenPixel(h, MakePoint(x, y)));
+  return pixels;
+}
+
+// The task button's line ("没有任务正在进行", "%d个任务正在进行") fits beside
+// its icon in the caption's white, and neither the line nor the busy mark is
+// drawn over the icon.
+TEST(TaskWindowsXvfb, TheTaskButtonsLineFitsBesideItsIcon) {
+  if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
+  CMainFrame* frame = ui_xvfb::ShowMainWindow();
+  ASSERT_NE(frame, nullptr);
+  HWND h = frame->GetHWND();
+  FakeTaskMgr tasks;
+  frame->AutoTask().SetTaskManager(&tasks);
+  auto* button = static_cast<CButtonUI*>(frame->PaintManager().FindControl(u"autotask_btn")->GetInterface(u"Button"));
+  CControlUI* busy = frame->PaintManager().FindControl(u"task_doing_animation");
+  ASSERT_TRUE(button && busy);
+  PumpFor(300);
+  const RECT at = button->GetPos();
+  // The icon's place in the button (its layout: dest='4,4,28,28').
+  const RECT icon = MakeRect(at.left + 4, at.top + 4, at.left + 28, at.top + 28);
+  const std::vector<long> bare_icon = PixelsOf(h, icon);
+
+  struct Case {
+    int doing;           // tasks downloading or installing
+    const char16_t* line;
+  } cases[] = {{0, u"没有任务正在进行"}, {12, u"12个任务正在进行"}, {3, u"3个任务正在进行"}};
+  bool handled = false;
+  uint32_t next_id = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(CDuiString(c.line).ToUtf8());
+    tasks.online.clear();
+    for (int i = 0; i < c.doing; ++i) tasks.AddOnline(next_id++, kTaskDownloading, u"应用");
+    frame->AutoTask().HandleMessage(msg::kOnlineTaskRemoved, 0, 0, handled);  // the counts again
+    ASSERT_EQ(button->GetText(), c.line);
+    PumpFor(300);
+    const RECT text = button->GetTextPadding();
+    EXPECT_GE(text.left, icon.right - at.left) << "the line starts over the icon";
+    EXPECT_LE(text.left + button->GetTextWidth() + text.right, at.right - at.left) << "the line does not fit";
+    EXPECT_EQ(button->GetTextColor() & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(busy->IsVisible(), c.doing > 0);
+    RECT overlap;
+    EXPECT_FALSE(busy->IsVisible() && IntersectRect(&overlap, busy->GetPos(), icon)) << "the busy mark is over the icon";
+    EXPECT_FALSE(busy->IsVisible() && busy->GetPos().right > at.left + text.left) << "the busy mark is over the line";
+    EXPECT_EQ(PixelsOf(h, icon), bare_icon);
+    if (c.doing == 12) Shot(h, "task_button_busy.png");
+  }
+  frame->AutoTask().SetTaskManager(nullptr);
+  DestroyWindow(h);
+  PumpFor(100);
+  delete frame;
+}
+
 TEST(TaskWindowsXvfb, BatchBoxRendersInProgressAndFinished) {
   if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
   CMessageBoxDlg box;
