@@ -48,7 +48,7 @@ class XvfbWindowsEnvironment : public ::testing::Environment {
     setenv("GSETTINGS_BACKEND", "memory", 1);
     xvfb_ = new qenui_gtk_test::XvfbSession;
     std::string err;
-    if (!xvfb_->Start(&err) || !DuiLib::UseGtkHost(&err)) {
+    if (!xvfb_->Start(&err) || !xvfb_->StartWindowManagerOfEnvironment(&err) || !DuiLib::UseGtkHost(&err)) {
       SkipReason() = err;
       return;
     }
@@ -136,13 +136,11 @@ inline void Shot(DuiLib::HWND h, const std::string& name) {
   EXPECT_TRUE(stat(path.c_str(), &st) == 0 && st.st_size > 0) << path;
 }
 
-// Saves what the X server shows over the window's rectangle, popups and
+// Saves what the X server shows over a rectangle of the screen, popups and
 // other windows on top included, as PD_SCREENSHOT_DIR/name.
-inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
+inline void ScreenShotOf(const DuiLib::RECT& rc, const std::string& name) {
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
   gdk_display_sync(gdk_display_get_default());
-  DuiLib::RECT rc;
-  ASSERT_TRUE(DuiLib::GetWindowRect(h, &rc));
   GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
                                              static_cast<int>(rc.top), static_cast<int>(rc.Width()),
                                              static_cast<int>(rc.Height()));
@@ -151,6 +149,13 @@ inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
   const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
   EXPECT_TRUE(gdk_pixbuf_save(pb, path.c_str(), "png", nullptr, nullptr)) << path;
   g_object_unref(pb);
+}
+
+// The same over the window's rectangle.
+inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
+  DuiLib::RECT rc;
+  ASSERT_TRUE(DuiLib::GetWindowRect(h, &rc));
+  ScreenShotOf(rc, name);
 }
 
 // The colour (0xRRGGBB) the X server shows at a point of the window's

@@ -52,7 +52,7 @@ class XvfbEnvironment : public ::testing::Environment {
     }
     g_xvfb = new XvfbSession;
     std::string err;
-    if (!g_xvfb->Start(&err)) { g_skipReason = err; return; }
+    if (!g_xvfb->Start(&err) || !g_xvfb->StartWindowManagerOfEnvironment(&err)) { g_skipReason = err; return; }
     if (!UseGtkHost(&err)) { g_skipReason = err; return; }
     g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
     if (!CPaintManagerUI::SetResourceZipEmbedded()) g_skipReason = "test skin missing";
