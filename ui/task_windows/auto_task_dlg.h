@@ -11,6 +11,11 @@
 // window offers it; each message reads the task manager's current state
 // again, as copies.
 //
+// The task button toggles it. With a window manager, a press on the button
+// first takes the focus from this window, which hides it; the click that
+// follows must not show it again. The window watches the presses of the
+// button's window for that.
+//
 // Threading: UI thread only.
 #pragma once
 
@@ -22,6 +27,7 @@
 class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
  public:
   CAutoTaskDlg();
+  ~CAutoTaskDlg() override;
 
   // Creates the window hidden: "wnd_xml\autotask_wnd.xml", WS_POPUP, WS_EX_WINDOWEDGE.
   void Create(DuiLib::HWND parent);
@@ -33,9 +39,17 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
     SetStatusControls(button, animation);
   }
   // Shows the window with its left edge at x + 10 and its bottom edge at
-  // y + 10, moved as little as needed to stay inside the work area.
-  void ShowAt(int x, int y);
+  // y + 10, above the point. When it does not fit above in the work area it
+  // opens below instead, its top at `below` (the button window's caption
+  // bottom, which it then leaves uncovered). Moved as little as needed to
+  // stay inside the work area.
+  void ShowAt(int x, int y, int below);
+  void ShowAt(int x, int y) { ShowAt(x, y, y + 10); }
   void ShowAt(DuiLib::POINT pt) { ShowAt(static_cast<int>(pt.x), static_cast<int>(pt.y)); }
+  // The task button was clicked: hides the window when it is shown, or when
+  // the press of this click took the focus from it (and so hid it already);
+  // else shows it at the button (ShowAt).
+  void Toggle(DuiLib::POINT pt, int below);
   DuiLib::POINT ShownAt() const { return at_; }
   void Hide();
   bool IsVisible() const;
@@ -65,6 +79,21 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
   // An empty list gives its place to a line that says what comes there.
   void ShowEmptyHints();
   void DeleteDownloadedApp(uint32_t id);
+  // Whether the pointer is over the task button (on the screen).
+  bool PointerOverTaskButton() const;
+
+  // Sees the presses of the task button's window before its controls do.
+  struct PressWatch : DuiLib::IMessageFilterUI {
+    CAutoTaskDlg* owner = nullptr;
+    DuiLib::CPaintManagerUI* manager = nullptr;  // where it is installed; null: nowhere
+    DuiLib::LRESULT MessageHandler(DuiLib::UINT uMsg, DuiLib::WPARAM, DuiLib::LPARAM, bool& bHandled) override;
+  };
+  PressWatch press_watch_;
+  // Hidden as it lost the focus with the pointer over the task button:
+  // taken by the next press of the button's window.
+  bool hidden_under_button_ = false;
+  // The press of the click now going on hid the window.
+  bool press_hid_ = false;
 
   bool confirming_ = false;
   CTaskOnlineList* online_ = nullptr;

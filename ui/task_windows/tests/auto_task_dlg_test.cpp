@@ -299,12 +299,26 @@ TEST_F(AutoTaskTest, ShowsAboveAndRightOfThePointAndEscapeKeepsItOpen) {
   EXPECT_EQ(rc.Width(), 319);
   EXPECT_EQ(rc.Height(), 396);
   EXPECT_TRUE(dlg.IsVisible());
-  // Near the top (or the right) of the screen it stays inside the work area.
+  // Without room above it hangs from the line given (its owner's caption
+  // bottom; without one, 10 below the point); always inside the work area.
   host->SetWorkArea(MakeRect(0, 0, 1280, 800));
+  struct Case {
+    int x, y, below;
+    long left, top;
+  } cases[] = {
+      {100, 500, 560, 110, 114},   // room above
+      {1200, 40, 75, 961, 75},     // none: below, and left of the screen's edge
+      {100, 60, 750, 110, 404},    // below, lifted to stay on the screen
+  };
+  for (const Case& c : cases) {
+    dlg.ShowAt(c.x, c.y, c.below);
+    GetWindowRect(dlg.GetHWND(), &rc);
+    EXPECT_EQ(rc.left, c.left) << c.x << "," << c.y;
+    EXPECT_EQ(rc.top, c.top) << c.x << "," << c.y;
+  }
   dlg.ShowAt(MakePoint(1200, 40));
   GetWindowRect(dlg.GetHWND(), &rc);
-  EXPECT_EQ(rc.top, 0);
-  EXPECT_EQ(rc.right, 1280);
+  EXPECT_EQ(rc.top, 50);
   EXPECT_EQ(dlg.ShownAt().y, 40);
   PressKey(dlg.GetHWND(), VK_ESCAPE);
   Pump();

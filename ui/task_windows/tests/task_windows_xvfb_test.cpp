@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/core/message_ids.h"
+#include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/headless/UITestDriver.h"
 #include "ui/frame/main_frame.h"
 #include "ui/task_windows/auto_task_dlg.h"
@@ -15,6 +16,7 @@
 #include "ui/task_windows/ignore_update_dlg.h"
 #include "ui/task_windows/message_box_dlg.h"
 #include "ui/task_windows/tests/task_windows_fixture.h"
+#include "ui/tests/frame_fixture.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
 namespace {
@@ -87,25 +89,86 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   PumpFor(100);
 }
 
-TEST(TaskWindowsXvfb, TheMainWindowsTaskButtonOpensTheTaskListAtIt) {
+// The task button, clicked as a user does (through the X server, so that a
+// window manager may move the focus first), opens the task list and closes
+// it again, click after click. Near the top of the screen the list opens
+// below the caption band, over none of its buttons; with room above the
+// button it opens above it (bottom edge 10 below the button's top).
+TEST(TaskWindowsXvfb, TheTaskButtonOpensAndClosesTheTaskListClickAfterClick) {
   if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
+  qenui_gtk_test::XTestInput input;
+  ASSERT_TRUE(input.Open(std::getenv("DISPLAY"))) << "the X server lacks XTest";
+  ui_test::FakeBackend backend;
+  SetFrameBackend(&backend);
   CMainFrame* frame = ui_xvfb::ShowMainWindow();
   ASSERT_NE(frame, nullptr);
   HWND h = frame->GetHWND();
-  ASSERT_TRUE(ClickControl(frame->PaintManager(), u"autotask_btn"));
-  ASSERT_TRUE(PumpUntil([&] { return frame->AutoTask().IsVisible(); }));
+  CPaintManagerUI& pm = frame->PaintManager();
+  CAutoTaskDlg& tasks = frame->AutoTask();
+  auto screen_rect = [&](const char16_t* name) {
+    RECT rc = pm.FindControl(name)->GetPos();
+    POINT a = MakePoint(rc.left, rc.top), b = MakePoint(rc.right, rc.bottom);
+    ClientToScreen(h, &a);
+    ClientToScreen(h, &b);
+    return MakeRect(a.x, a.y, b.x, b.y);
+  };
+  int clicks = 0;
+  auto click_task_button = [&] {
+    const RECT at = screen_rect(u"autotask_btn");
+    input.MoveTo(static_cast<int>(at.left + 16), static_cast<int>(at.top + 16));  // its icon
+    PumpFor(50);
+    input.Button(1, true);
+    PumpFor(50);
+    input.Button(1, false);
+    ++clicks;
+    // Done once the window counted the click (it acts in the same turn).
+    return PumpUntil([&] { return std::count(backend.actions.begin(), backend.actions.end(), 30) == clicks; });
+  };
+
+  // The main window sits near the top of the screen: no room above.
+  ASSERT_TRUE(click_task_button());
+  ASSERT_TRUE(PumpUntil([&] { return tasks.IsVisible(); }));
   PumpFor(300);
-  RECT task, button = frame->PaintManager().FindControl(u"autotask_btn")->GetPos();
-  POINT corner = MakePoint(button.left, button.top);
-  ClientToScreen(h, &corner);
-  GetWindowRect(frame->AutoTask().GetHWND(), &task);
-  const RECT work = CPaintManagerUI::GetHost()->GetWorkArea();
-  EXPECT_EQ(task.left, corner.x + 10);
-  EXPECT_EQ(task.bottom, std::max<long>(corner.y + 10, work.top + task.bottom - task.top));
-  Shot(frame->AutoTask().GetHWND(), "task_list_from_main_window.png");
+  RECT list;
+  GetWindowRect(tasks.GetHWND(), &list);
+  POINT caption_bottom = MakePoint(0, pm.GetCaptionRect().bottom);
+  ClientToScreen(h, &caption_bottom);
+  EXPECT_EQ(list.left, screen_rect(u"autotask_btn").left + 10);
+  EXPECT_GE(list.top, caption_bottom.y);
+  for (const char16_t* button : {u"autotask_btn", u"feedback_btn", u"option_btn", u"min_btn", u"max_btn", u"close_btn"}) {
+    RECT both;
+    EXPECT_FALSE(IntersectRect(&both, list, screen_rect(button))) << CDuiString(button).ToUtf8();
+  }
+  ui_xvfb::ScreenShotOver(h, "task_list_below_caption.png");
+  Shot(tasks.GetHWND(), "task_list_from_main_window.png");
+
+  // The next click closes it, the one after opens it again.
+  ASSERT_TRUE(click_task_button());
+  EXPECT_FALSE(tasks.IsVisible());
+  ASSERT_TRUE(click_task_button());
+  EXPECT_TRUE(PumpUntil([&] { return tasks.IsVisible(); }));
+  ASSERT_TRUE(click_task_button());
+  EXPECT_FALSE(tasks.IsVisible());
+
+  // Lower on the screen there is room above the button.
+  RECT main;
+  GetWindowRect(h, &main);
+  SetWindowPos(h, 0, static_cast<int>(main.left), 420, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  PumpFor(300);
+  ASSERT_TRUE(click_task_button());
+  ASSERT_TRUE(PumpUntil([&] { return tasks.IsVisible(); }));
+  PumpFor(300);
+  GetWindowRect(tasks.GetHWND(), &list);
+  EXPECT_EQ(list.bottom, screen_rect(u"autotask_btn").top + 10);
+  const long screen_bottom = CPaintManagerUI::GetHost()->GetWorkArea().bottom;
+  ui_xvfb::ScreenShotOf(MakeRect(main.left, list.top, main.right, screen_bottom), "task_list_above_button.png");
+  ASSERT_TRUE(click_task_button());
+  EXPECT_FALSE(tasks.IsVisible());
+
   DestroyWindow(h);
   PumpFor(100);
   delete frame;
+  SetFrameBackend(nullptr);
 }
 
 // The pixels the X server shows over a rectangle of the window's client area.
