@@ -4,10 +4,9 @@
 
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
-#include "foundation/base/log.h"
 #include "ui/frame/frame_backend.h"
-#include "ui/pages/folder_opener.h"
 #include "ui/message_box/message_wnd.h"
+#include "ui/pages/folder_opener.h"
 
 using namespace DuiLib;
 
