@@ -49,6 +49,19 @@ function(pd_test name)
   endif()
 endfunction()
 
+# pd_xvfb_tests_under_openbox(<target> <gtest filter>): the target's tests
+# that match the filter run once more with a window manager on their private
+# X server (openbox, through PD_XVFB_WM; names end in ".openbox"): for the
+# windows' focus and deactivation, which a window manager changes.
+function(pd_xvfb_tests_under_openbox name filter)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    NO_PRETTY_VALUES
+    TEST_FILTER "${filter}"
+    TEST_SUFFIX ".openbox"
+    PROPERTIES LABELS xvfb TIMEOUT 300 ENVIRONMENT "PD_XVFB_WM=openbox")
+endfunction()
+
 # pd_unit_tests_need(<target>...): the targets the unit-labelled tests run.
 # The target `unit_test_programs` builds just them, for build folders that
 # run only those tests (the sanitizer build).

@@ -9,7 +9,7 @@ PACKAGES=(
   libgtk-3-dev libwebkit2gtk-4.1-dev libzip-dev libudev-dev libpng-dev libjpeg-dev zlib1g-dev
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   adb aapt android-framework-res python3 python3-pyftpdlib curl aria2
-  librsvg2-bin xvfb xauth libxtst-dev fonts-noto-cjk unicode-data iproute2 util-linux zip unzip
+  librsvg2-bin xvfb xauth libxtst-dev openbox fonts-noto-cjk unicode-data iproute2 util-linux zip unzip
   umockdev libumockdev-dev
 )
 

@@ -181,6 +181,7 @@ void CListUI::SetAttribute(LPCTSTR n, LPCTSTR v) {
   else if (Is(n, u"itemtextcolor")) m_dwItemTextColor = ParseColor(v);
   else if (Is(n, u"itemselectedbkcolor")) m_dwSelectedBkColor = ParseColor(v);
   else if (Is(n, u"itemhotbkcolor")) m_dwHotBkColor = ParseColor(v);
+  else if (Is(n, u"itemaltbkcolor")) m_dwAltBkColor = ParseColor(v);
   else if (Is(n, u"itemshowhtml")) SetItemShowHtml(IsTrue(v));
   else if (Is(n, u"tile")) { m_bTile = IsTrue(v); m_pList->SetTile(m_bTile, m_nColumns, m_szTileItem); }
   else if (Is(n, u"columns")) { m_nColumns = static_cast<int>(ParseInt(v)); m_pList->SetTile(m_bTile, m_nColumns, m_szTileItem); }
@@ -224,7 +225,7 @@ DWORD CListItemBaseUI<Base>::ItemBkColor() const {
   auto* list = m_pOwner ? dynamic_cast<CListUI*>(m_pOwner) : nullptr;
   if (m_bSelected) return list ? list->GetSelectedItemBkColor() : 0xFFDCE9FB;
   if (m_uButtonState & UISTATE_HOT) return list ? list->GetHotItemBkColor() : 0xFFEEF4FD;
-  return 0;
+  return list && m_iIndex % 2 == 1 ? list->GetAltItemBkColor() : 0;
 }
 template <typename Base>
 void CListItemBaseUI<Base>::PassToOwner(TEventUI& event) {

@@ -95,6 +95,8 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   DWORD GetItemTextColor() const { return m_dwItemTextColor; }
   DWORD GetSelectedItemBkColor() const { return m_dwSelectedBkColor; }
   DWORD GetHotItemBkColor() const { return m_dwHotBkColor; }
+  // The background of every second row (the second, fourth, ...); 0: none.
+  DWORD GetAltItemBkColor() const { return m_dwAltBkColor; }
 
   SIZE GetScrollPos() const override;
   SIZE GetScrollRange() const override;
@@ -117,6 +119,7 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   DWORD m_dwItemTextColor = 0;
   DWORD m_dwSelectedBkColor = 0xFFDCE9FB;
   DWORD m_dwHotBkColor = 0xFFEEF4FD;
+  DWORD m_dwAltBkColor = 0;
   bool m_bTile = false;
   int m_nColumns = 0;
   SIZE m_szTileItem;
@@ -144,7 +147,8 @@ class CListItemBaseUI : public Base, public IListItemUI {
   void SetVisible(bool bVisible = true) override;
 
  protected:
-  // The owner list's colour for a selected or hot row; 0 when neither.
+  // The owner list's colour for a selected or hot row, else for every
+  // second row when the list alternates them; 0 when none applies.
   DWORD ItemBkColor() const;
   // The owner list takes the event (the row itself when it has none).
   void PassToOwner(TEventUI& event);

@@ -66,6 +66,7 @@ enum : UINT {
   UIMSG_MENU_COMMAND = WM_APP + 3001,  // 35769: a menu item was chosen, wParam = its tag
   UIMSG_CALL = WM_APP + 3002,          // 35770: runs a PostCall's function (lParam), never reaches a window
   UIMSG_MENU_FOCUS_CHECK = WM_APP + 3003,  // 35771: a menu that lost the focus checks whether it is back
+  UIMSG_ASYNC_NOTIFY = WM_APP + 3004,  // 35772: the paint manager sends its queued notifications
 };
 
 // WM_NCHITTEST results

@@ -24,7 +24,7 @@ std::map<std::u16string, std::shared_ptr<TImageInfo>> g_images;
 std::atomic<IWindowHost*> g_host{nullptr};
 std::unique_ptr<IWindowHost> g_defaultHost;
 
-constexpr UINT kAsyncNotifyMsg = WM_APP + 3002;
+constexpr UINT kAsyncNotifyMsg = UIMSG_ASYNC_NOTIFY;
 
 // Window → paint manager, per UI thread (managers live on their window's thread).
 thread_local std::map<HWND, CPaintManagerUI*> t_managers;
@@ -489,6 +489,10 @@ void CPaintManagerUI::RemoveAllTimers() {
 void CPaintManagerUI::ReapObjects(CControlUI* p) {
   if (!p) return;
   if (IsInside(m_pFocus, p)) m_pFocus = nullptr;
+  // Notifications still to be sent never reach a control that is going.
+  m_asyncNotify.erase(std::remove_if(m_asyncNotify.begin(), m_asyncNotify.end(),
+                                     [&](const TNotifyUI& n) { return IsInside(n.pSender, p); }),
+                      m_asyncNotify.end());
   if (IsInside(m_pEventHover, p)) m_pEventHover = nullptr;
   if (IsInside(m_pEventClick, p)) m_pEventClick = nullptr;
   if (IsInside(m_pEventKey, p)) m_pEventKey = nullptr;

@@ -33,7 +33,8 @@ struct CGtkHost::Native {
   GtkCssProvider* entryCss = nullptr;
   ITextInputClient* textClient = nullptr;
   CControlUI* textControl = nullptr;    // the focused edit the entry stands over
-  RECT entryRect;
+  GtkWidget* entryBox = nullptr;        // the entry's clip: a layout over the part of the edit shown
+  RECT entryRect;                       // the edit's rectangle the entry was placed for
   bool settingEntryText = false;
   cairo_surface_t* backing = nullptr;   // the window's pixels, painted by the library
   int roundCorner = 0;
@@ -632,7 +633,11 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
     gtk_style_context_add_provider(gtk_widget_get_style_context(n->entry), GTK_STYLE_PROVIDER(n->entryCss),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_signal_connect(n->entry, "changed", G_CALLBACK(NativeEvents::EntryChanged), n);
-    gtk_fixed_put(GTK_FIXED(n->fixed), n->entry, 0, 0);
+    // The entry sits in a box of its own window, which shows only the part
+    // of the edit that the library shows (GTK clips children to a window).
+    n->entryBox = gtk_layout_new(nullptr, nullptr);
+    gtk_layout_put(GTK_LAYOUT(n->entryBox), n->entry, 0, 0);
+    gtk_fixed_put(GTK_FIXED(n->fixed), n->entryBox, 0, 0);
   }
   n->textClient = client;
   // The entry takes the edit's place: its rectangle, its face and colours.
@@ -669,6 +674,7 @@ void CGtkHost::BeginTextInput(HWND hWnd, const RECT& rc, const CDuiString& text,
   gtk_entry_set_width_chars(GTK_ENTRY(n->entry), 1);
   PlaceEntry(n, rc);
   gtk_widget_show(n->entry);
+  gtk_widget_show(n->entryBox);
   gtk_widget_grab_focus(n->entry);
   gtk_editable_set_position(GTK_EDITABLE(n->entry), -1);
 }
@@ -678,9 +684,24 @@ void CGtkHost::PlaceEntry(Native* n, const RECT& rcEdit) {
   // Inside the edit's border, which stays painted by the library.
   long b = n->textControl ? std::max(0, n->textControl->GetBorderSize()) : 0;
   RECT rc = MakeRect(rcEdit.left + b, rcEdit.top + b, rcEdit.right - b, rcEdit.bottom - b);
+  // What of it shows: the library paints a control only inside every
+  // container around it, and inside the window.
+  RECT shown = rc;
+  RECT client;
+  if (GetClientRect(n->h, &client)) IntersectRect(&shown, shown, client);
+  for (CControlUI* p = n->textControl ? n->textControl->GetParent() : nullptr; p; p = p->GetParent())
+    IntersectRect(&shown, shown, p->GetPos());
+  if (shown.IsEmpty()) shown = MakeRect(rc.left, rc.top, rc.left, rc.top);
+  // Each size is asked for again even when it seems unchanged: GTK queues no
+  // resize for a size request made while the widget is hidden.
   gtk_widget_set_size_request(n->entry, static_cast<int>(std::max(1L, rc.Width())),
                               static_cast<int>(std::max(1L, rc.Height())));
-  gtk_fixed_move(GTK_FIXED(n->fixed), n->entry, static_cast<int>(rc.left), static_cast<int>(rc.top));
+  gtk_widget_queue_resize(n->entry);
+  gtk_layout_move(GTK_LAYOUT(n->entryBox), n->entry, static_cast<int>(rc.left - shown.left),
+                  static_cast<int>(rc.top - shown.top));
+  gtk_widget_set_size_request(n->entryBox, static_cast<int>(shown.Width()), static_cast<int>(shown.Height()));
+  gtk_widget_queue_resize(n->entryBox);
+  gtk_fixed_move(GTK_FIXED(n->fixed), n->entryBox, static_cast<int>(shown.left), static_cast<int>(shown.top));
 }
 
 void CGtkHost::FollowEditRect(Native* n) {
@@ -701,6 +722,7 @@ void CGtkHost::EndTextInput(HWND hWnd, ITextInputClient* client) {
   n->textControl = nullptr;
   bool hadFocus = gtk_widget_has_focus(n->entry);
   gtk_widget_hide(n->entry);
+  gtk_widget_hide(n->entryBox);
   if (hadFocus) gtk_widget_grab_focus(n->area);
 }
 

@@ -2,7 +2,7 @@
 // with cairo and pango through CCairoRenderTarget, input turned into the
 // library's window messages, posted messages and timers on the GLib main
 // loop, a GtkEntry over the focused edit, GtkStatusIcon for the tray, GTK
-// file choosers, xdg-open for "open" and WebKitGTK for the browser control.
+// file choosers, GIO's default handler for "open" and WebKitGTK for the browser control.
 //
 // Threading contract: GTK and every call of this host run on the thread that
 // called UseGtkHost (the UI thread), except Wake, which any thread may call.

@@ -1,15 +1,12 @@
 // Shell services of the GTK host: message boxes, file and folder choosers,
-// "open" through xdg-open, and the tray.
-#include <spawn.h>
-#include <sys/wait.h>
+// "open" through GIO's default handler, and the tray.
+#include <gio/gio.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkTray.h"
-
-extern char** environ;
 
 namespace DuiLib {
 
@@ -45,13 +42,6 @@ void AddPatterns(GtkFileFilter* filter, const CDuiString& patterns) {
     }
     start = end + 1;
   }
-}
-
-void ReapChild(GPid pid, gint status, gpointer target) {
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    std::fprintf(stderr, "qenui: xdg-open %s failed (status %d)\n", static_cast<char*>(target), status);
-  g_free(target);
-  g_spawn_close_pid(pid);
 }
 
 }  // namespace
@@ -137,16 +127,24 @@ bool CGtkHost::ChooseFolder(HWND hOwner, const CDuiString& title, CDuiString* fo
 bool CGtkHost::ShellOpen(const CDuiString& target) {
   std::string t = target.ToUtf8();
   if (t.empty()) return false;
-  // No shell: the target is one argument, whatever characters it holds.
-  char prog[] = "xdg-open";
-  char* argv[] = {prog, t.data(), nullptr};
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, prog, nullptr, nullptr, argv, environ);
-  if (rc != 0) {
-    std::fprintf(stderr, "qenui: cannot start xdg-open: %s\n", std::strerror(rc));
+  // An address opens with its scheme's handler, a file or folder with the
+  // handler of its type; the target is one argument, whatever it holds.
+  std::string uri = t;
+  if (char* scheme = g_uri_parse_scheme(t.c_str())) {
+    g_free(scheme);
+  } else {
+    GFile* file = g_file_new_for_path(t.c_str());
+    char* fileUri = g_file_get_uri(file);
+    uri = fileUri;
+    g_free(fileUri);
+    g_object_unref(file);
+  }
+  GError* error = nullptr;
+  if (!g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error)) {
+    std::fprintf(stderr, "qenui: cannot open %s: %s\n", t.c_str(), error ? error->message : "no handler");
+    g_clear_error(&error);
     return false;
   }
-  g_child_watch_add(pid, ReapChild, g_strdup(t.c_str()));
   return true;
 }
 

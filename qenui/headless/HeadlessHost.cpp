@@ -115,7 +115,7 @@ bool CHeadlessHost::ChooseFolder(HWND, const CDuiString& title, CDuiString* fold
 
 bool CHeadlessHost::ShellOpen(const CDuiString& target) {
   m_shellOpened.push_back(target);
-  return true;
+  return m_shellOpenAnswer;
 }
 
 bool CHeadlessHost::TrayIcon(UINT op, const TTrayIcon& icon) {

@@ -58,6 +58,8 @@ class CHeadlessHost : public IWindowHost {
   // Posts the tray icon's callback message as the shell would for a mouse message.
   bool ClickTray(UINT id, UINT mouseMsg);
   const std::vector<CDuiString>& ShellOpened() const { return m_shellOpened; }
+  // What "open" answers from now on (true: a handler took it); recorded either way.
+  void SetShellOpenAnswer(bool opened) { m_shellOpenAnswer = opened; }
   CHeadlessBrowserView* LastBrowserView() const { return m_lastBrowser; }
   // The edit control that has native text input now (null when none); a test
   // types through it as an input method would.
@@ -132,6 +134,7 @@ class CHeadlessHost : public IWindowHost {
   std::vector<TrayCall> m_trayCalls;
   std::map<UINT, TTrayIcon> m_trayIcons;
   std::vector<CDuiString> m_shellOpened;
+  bool m_shellOpenAnswer = true;
   std::map<HWND, NativeWindow> m_windows;
   CHeadlessBrowserView* m_lastBrowser = nullptr;
   ITextInputClient* m_textClient = nullptr;

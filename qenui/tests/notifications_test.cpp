@@ -104,6 +104,26 @@ TEST_F(QenuiTest, RowRemovedByItsItemClickHandlerSelectsNothing) {
   DestroyWindow(h);
 }
 
+// A notification sent later arrives once the window's messages run, in the
+// order sent; one whose control went in the meantime never arrives.
+TEST_F(QenuiTest, LaterNotificationsArriveUnlessTheirControlWent) {
+  TestWindow w;
+  HWND h = w.Create(0, u"test", WS_POPUP, 0);
+  auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
+  auto* row = new CListLabelElementUI;
+  row->SetName(u"gone");
+  list->Add(row);
+  CNotifyRecorder rec(&w.PM());
+  w.PM().SendNotify(w.PM().FindControl(u"opt1"), DUI_MSGTYPE_SCROLL, 0, 0, true);
+  w.PM().SendNotify(row, DUI_MSGTYPE_SCROLL, 0, 0, true);
+  w.PM().SendNotify(w.PM().FindControl(u"edit"), DUI_MSGTYPE_SCROLL, 0, 0, true);
+  EXPECT_EQ(rec.Summary(), "");
+  list->Remove(row);
+  PumpPendingMessages();
+  EXPECT_EQ(rec.Summary(), "scroll:opt1,scroll:edit");
+  DestroyWindow(h);
+}
+
 // A tab layout switching pages takes the focus only from a control on the
 // page it hides: an edit elsewhere keeps its keys.
 TEST_F(QenuiTest, TabSwitchTakesFocusOnlyFromTheHiddenPage) {

@@ -107,7 +107,8 @@ class IWindowHost {
   virtual int MessageBox(HWND hOwner, const CDuiString& text, const CDuiString& caption, UINT type) = 0;
   virtual bool ChooseFiles(HWND hOwner, const TFileChooser& request, std::vector<CDuiString>* paths) = 0;
   virtual bool ChooseFolder(HWND hOwner, const CDuiString& title, CDuiString* folder) = 0;
-  virtual bool ShellOpen(const CDuiString& target) = 0;   // file, folder or URL
+  // A file, folder or URL opened by the desktop's handler; false when none opens it.
+  virtual bool ShellOpen(const CDuiString& target) = 0;
   virtual bool TrayIcon(UINT op, const TTrayIcon& icon) = 0;  // NIM_*
   virtual std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) = 0;
 

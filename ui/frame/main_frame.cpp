@@ -544,8 +544,10 @@ void CMainFrame::ClickNotify(TNotifyUI& msg) {
     } else if (Is(name, u"feedback_btn")) {
       dialogs::ShowFeedback(m_hWnd);
     } else if (Is(name, u"autotask_btn")) {
-      if (!auto_task_->IsVisible()) auto_task_->ShowAt(ControlScreenTopLeft(msg.pSender, m_hWnd));
-      else auto_task_->Hide();
+      // Without room above the button, the window opens below the caption band.
+      POINT caption_bottom = MakePoint(0, m_PaintManager.GetCaptionRect().bottom);
+      ClientToScreen(m_hWnd, &caption_bottom);
+      auto_task_->Toggle(ControlScreenTopLeft(msg.pSender, m_hWnd), static_cast<int>(caption_bottom.y));
     } else if (Is(name, u"app_btn") || Is(name, u"app_shortcut_btn")) {
       SelectOption(myapp_optn_);
     } else if (Is(name, u"contact_btn")) {

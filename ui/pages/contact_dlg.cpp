@@ -509,7 +509,11 @@ void CContactDlg::OnAdded(int32_t id, int position) {
   if (!contact) return;
   if (!list_->AddContact(*contact, position)) return;
   if (chk_) chk_->SetEnabled(true);
-  list_->SelectItem(list_->IndexOfUserData(DecimalText(id).c_str()));
+  const int index = list_->IndexOfUserData(DecimalText(id).c_str());
+  list_->SelectItem(index);
+  // The list only makes it current: it is drawn selected too, its box left unticked.
+  if (CControlUI* row = list_->GetItemAt(index))
+    if (auto* item = static_cast<IListItemUI*>(row->GetInterface(u"ListItem"))) item->Select(true, false);
   SelectView(kViewInfo);
   FillDetails(*contact);
 }

@@ -172,6 +172,9 @@ LRESULT CPictureDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool
     case msg::kPictureDetailReady: {
       if (ViewerShown()) MediaPhone()->LoadImage(id);
       else MediaPhone()->LoadThumbnail(id);
+      // A month page that shows its end (or cannot scroll) gets no scroll
+      // notice: the next batch follows the details of this one.
+      if (MonthPageShown() && !ViewerShown()) sub_->LoadMoreAtEnd();
       break;
     }
     case msg::kPictureAdded:

@@ -124,6 +124,14 @@ bool CPictureSubList::IsNearEnd() {
   return record && record->stale == 0;
 }
 
+void CPictureSubList::SetPos(RECT rc, bool bNeedInvalidate) {
+  const RECT old = GetPos();
+  CListUIEx::SetPos(rc, bNeedInvalidate);
+  if (!GetVerticalScrollBar() || !m_pManager) return;
+  if (rc.Width() != old.Width() || rc.Height() != old.Height())
+    m_pManager->SendNotify(this, DUI_MSGTYPE_SCROLL, 0, 0, true);
+}
+
 // ---------------- CPictureList ----------------
 
 CControlUI* CPictureList::CreateControl(LPCTSTR cls) {

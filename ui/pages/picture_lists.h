@@ -58,6 +58,10 @@ class CPictureSubList : public CListUIEx {
   // Scrolled to the end (0.97 of the range), and the details of the
   // second-to-last row's picture already arrived.
   bool IsNearEnd();
+  // A scrolling grid whose size changed tells it as a scroll does ("scroll",
+  // once the layout is done): it may now show its last row, or have nothing
+  // left to scroll.
+  void SetPos(DuiLib::RECT rc, bool bNeedInvalidate = true) override;
 
  private:
   DuiLib::CDialogBuilder m_builder;

@@ -64,8 +64,14 @@ void CPictureSubDlg::LoadMore() {
   if (!ids.empty()) MediaPhone()->RequestImageInfo(ids);
 }
 
+void CPictureSubDlg::LoadMoreAtEnd() {
+  if (!grid_) return;
+  if (pm_) pm_->UpdateLayout();  // rows added since the last layout count in the scroll range
+  if (grid_->IsNearEnd()) LoadMore();
+}
+
 void CPictureSubDlg::OnScroll(CControlUI* sender) {
-  if (grid_ && sender == grid_ && grid_->IsNearEnd()) LoadMore();
+  if (grid_ && sender == grid_) LoadMoreAtEnd();
 }
 
 void CPictureSubDlg::AddImage(int64_t key, int32_t id) {

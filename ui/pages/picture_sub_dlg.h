@@ -30,7 +30,10 @@ class CPictureSubDlg {
   void Reload();
   // The next 20 pictures of the month.
   void LoadMore();
-  // The grid was scrolled ("scroll" from `sender`).
+  // The next 20 when the grid shows its end (or has nothing to scroll) and
+  // the pictures before have their details.
+  void LoadMoreAtEnd();
+  // The grid was scrolled or resized ("scroll" from `sender`).
   void OnScroll(DuiLib::CControlUI* sender);
   void AddImage(int64_t key, int32_t id);
   void RemoveImage(int32_t id);

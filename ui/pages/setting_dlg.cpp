@@ -5,6 +5,7 @@
 #include "app/config/config_mgr.h"
 #include "foundation/base/log.h"
 #include "ui/frame/frame_backend.h"
+#include "ui/pages/folder_opener.h"
 #include "ui/pages/market_links.h"
 #include "ui/small_windows/browser_opener.h"
 
@@ -143,7 +144,7 @@ void CSettingDlg::BrowseFolder() {
 
 void CSettingDlg::OpenFolder() {
   CDuiString folder = floder_edit_ ? floder_edit_->GetText() : CDuiString();
-  if (folder.IsEmpty() || !ShellOpen(folder)) PD_LOG_ERROR("try open down floder failed");
+  OpenFolderOrTell(m_hWnd, folder);
 }
 
 void CSettingDlg::Apply() {

@@ -3,9 +3,9 @@
 
 #include <string>
 
-// Hands the address to the desktop's opener (xdg-open, started without a
-// shell: the address is one argument whatever characters it holds). Nothing
-// for an empty address. The show command and the new-window flag have no
+// Hands the address to the desktop's default handler of its scheme (GIO;
+// the address is one argument whatever characters it holds). Nothing for an
+// empty address. The show command and the new-window flag have no
 // counterpart in the desktop's opener and are not used. A browser that
 // cannot be started leaves nothing opened and reports nothing beyond a log
 // line.

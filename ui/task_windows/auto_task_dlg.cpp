@@ -4,9 +4,9 @@
 
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
-#include "foundation/base/log.h"
 #include "ui/frame/frame_backend.h"
 #include "ui/message_box/message_wnd.h"
+#include "ui/pages/folder_opener.h"
 
 using namespace DuiLib;
 
@@ -26,6 +26,11 @@ CAnimationUI* AsAnimation(CControlUI* c) {
 
 CAutoTaskDlg::CAutoTaskDlg() : CPageStub(nullptr, {{msg::kOnlineTaskAdded, msg::kTaskIconReady}}) {
   InitWinParam(u"wnd_xml\\autotask_wnd.xml");
+  press_watch_.owner = this;
+}
+
+CAutoTaskDlg::~CAutoTaskDlg() {
+  if (press_watch_.manager) press_watch_.manager->RemoveMessageFilter(&press_watch_);
 }
 
 void CAutoTaskDlg::Create(HWND parent) {
@@ -40,6 +45,34 @@ void CAutoTaskDlg::SetTaskManager(IAutoTaskMgr* manager) {
 void CAutoTaskDlg::SetStatusControls(CControlUI* button, CControlUI* animation) {
   task_button_ = button;
   task_animation_ = animation;
+  if (press_watch_.manager) press_watch_.manager->RemoveMessageFilter(&press_watch_);
+  press_watch_.manager = button ? button->GetManager() : nullptr;
+  if (press_watch_.manager) press_watch_.manager->AddMessageFilter(&press_watch_);
+}
+
+LRESULT CAutoTaskDlg::PressWatch::MessageHandler(UINT uMsg, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = false;
+  if (uMsg == WM_LBUTTONDOWN) {
+    owner->press_hid_ = owner->hidden_under_button_;
+    owner->hidden_under_button_ = false;
+  }
+  return 0;
+}
+
+bool CAutoTaskDlg::PointerOverTaskButton() const {
+  CPaintManagerUI* pm = task_button_ ? task_button_->GetManager() : nullptr;
+  if (!pm) return false;
+  const RECT rc = task_button_->GetPos();
+  POINT corner = MakePoint(rc.left, rc.top), pointer;
+  if (!ClientToScreen(pm->GetPaintWindow(), &corner) || !GetCursorPos(&pointer)) return false;
+  return MakeRect(corner.x, corner.y, corner.x + rc.Width(), corner.y + rc.Height()).Contains(pointer);
+}
+
+void CAutoTaskDlg::Toggle(POINT pt, int below) {
+  const bool hid = press_hid_;
+  press_hid_ = false;
+  if (IsVisible()) Hide();
+  else if (!hid) ShowAt(static_cast<int>(pt.x), static_cast<int>(pt.y), below);
 }
 
 CControlUI* CAutoTaskDlg::CreateControl(LPCTSTR pstrClass) {
@@ -76,16 +109,19 @@ void CAutoTaskDlg::ShowEmptyHints() {
   }
 }
 
-void CAutoTaskDlg::ShowAt(int x, int y) {
+void CAutoTaskDlg::ShowAt(int x, int y, int below) {
   if (!m_hWnd) return;
   RECT rc;
   GetWindowRect(m_hWnd, &rc);
   at_ = MakePoint(x, y);
-  // Left edge at x + 10, bottom edge at y + 10; kept inside the work area
-  // (a task button near the top of the screen would push it off).
+  // Left edge at x + 10, bottom edge at y + 10. A task button near the top
+  // of the screen leaves no room above: the window then hangs below, where
+  // it covers neither the button nor its neighbours. Kept inside the work area.
   const RECT work = CPaintManagerUI::GetHost()->GetWorkArea();
   long left = std::max(work.left, std::min<long>(x + 10, work.right - rc.Width()));
-  long top = std::max(work.top, std::min<long>(y + 10 - rc.Height(), work.bottom - rc.Height()));
+  long top = y + 10 - rc.Height();
+  if (top < work.top) top = below;
+  top = std::max(work.top, std::min<long>(top, work.bottom - rc.Height()));
   SetWindowPos(m_hWnd, 0, static_cast<int>(left), static_cast<int>(top), 0, 0,
                SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOSIZE);
 }
@@ -213,8 +249,10 @@ void CAutoTaskDlg::ClickNotify(TNotifyUI& msg) {
     DeleteDownloadedApp(id);
   } else if (name == u"open_download_dir") {
     report(501);
-    if (!ShellOpen(CConfigMgr::Instance()->GetDownloadPath().c_str()))
-      PD_LOG_ERROR("try open down floder failed");
+    // Its message box must not hide this window as it takes the focus.
+    confirming_ = true;
+    OpenFolderOrTell(m_hWnd, CConfigMgr::Instance()->GetDownloadPath().c_str());
+    confirming_ = false;
   }
 }
 
@@ -229,7 +267,10 @@ void CAutoTaskDlg::DeleteDownloadedApp(uint32_t id) {
 }
 
 LRESULT CAutoTaskDlg::OnNcActivate(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
-  if (wParam == 0 && !confirming_) Hide();
+  if (wParam == 0 && !confirming_ && IsVisible()) {
+    hidden_under_button_ = PointerOverTaskButton();
+    Hide();
+  }
   bHandled = false;
   return 0;
 }

@@ -49,7 +49,7 @@ class XvfbWindowsEnvironment : public ::testing::Environment {
     setenv("GSETTINGS_BACKEND", "memory", 1);
     xvfb_ = new qenui_gtk_test::XvfbSession;
     std::string err;
-    if (!xvfb_->Start(&err) || !DuiLib::UseGtkHost(&err)) {
+    if (!xvfb_->Start(&err) || !xvfb_->StartWindowManagerOfEnvironment(&err) || !DuiLib::UseGtkHost(&err)) {
       SkipReason() = err;
       return;
     }
@@ -137,13 +137,11 @@ inline void Shot(DuiLib::HWND h, const std::string& name) {
   EXPECT_TRUE(stat(path.c_str(), &st) == 0 && st.st_size > 0) << path;
 }
 
-// Saves what the X server shows over the window's rectangle, popups and
+// Saves what the X server shows over a rectangle of the screen, popups and
 // other windows on top included, as PD_SCREENSHOT_DIR/name.
-inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
+inline void ScreenShotOf(const DuiLib::RECT& rc, const std::string& name) {
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
   gdk_display_sync(gdk_display_get_default());
-  DuiLib::RECT rc;
-  ASSERT_TRUE(DuiLib::GetWindowRect(h, &rc));
   GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(rc.left),
                                              static_cast<int>(rc.top), static_cast<int>(rc.Width()),
                                              static_cast<int>(rc.Height()));
@@ -231,6 +229,28 @@ inline void ShotAsPainted(DuiLib::HWND h, const std::string& name, int timeoutMs
   EXPECT_TRUE(gdk_pixbuf_save(shown, path.c_str(), "png", nullptr, nullptr)) << path;
   g_object_unref(shown);
   EXPECT_EQ(differing, 0) << name << ": the display does not show the window as it is painted now";
+}
+
+// The same over the window's rectangle.
+inline void ScreenShotOver(DuiLib::HWND h, const std::string& name) {
+  DuiLib::RECT rc;
+  ASSERT_TRUE(DuiLib::GetWindowRect(h, &rc));
+  ScreenShotOf(rc, name);
+}
+
+// The colour (0xRRGGBB) the X server shows at a point of the window's
+// client area; -1 when it cannot be read.
+inline long ScreenPixel(DuiLib::HWND h, DuiLib::POINT pt) {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  gdk_display_sync(gdk_display_get_default());
+  if (!DuiLib::ClientToScreen(h, &pt)) return -1;
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), static_cast<int>(pt.x),
+                                             static_cast<int>(pt.y), 1, 1);
+  if (!pb) return -1;
+  const guchar* px = gdk_pixbuf_get_pixels(pb);
+  const long colour = (static_cast<long>(px[0]) << 16) | (px[1] << 8) | px[2];
+  g_object_unref(pb);
+  return colour;
 }
 
 }  // namespace ui_xvfb

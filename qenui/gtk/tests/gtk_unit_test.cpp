@@ -1,7 +1,8 @@
 // The GTK back end's parts that need no display: key numbers, font choice,
-// the cairo render target's pixels, and "open" through xdg-open.
+// the cairo render target's pixels, and "open" through GIO's default handler.
 #include <gtest/gtest.h>
 #include <gdk/gdk.h>
+#include <gio/gio.h>
 #include <pango/pangocairo.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include "qenui/gtk/GdkPictures.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkKeys.h"
+#include "qenui/gtk/tests/private_applications.h"
 
 // Under the leak checker: fontconfig keeps its pattern cache (filled by
 // pango's font map) to the end of the process by design; it is not ours.
@@ -24,6 +26,20 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace {
 
 using namespace DuiLib;
+
+// No handler of the machine answers "open", only those a test installs.
+class PrivateDesktop : public ::testing::Environment {
+ public:
+  void SetUp() override { made_ = apps_.Make(); }
+  void TearDown() override { apps_.Remove(); }
+  static const std::string& Root() { return apps_.Root(); }
+  static bool Made() { return made_; }
+
+ private:
+  static inline qenui_gtk_test::PrivateApplications apps_;
+  static inline bool made_ = false;
+};
+const auto* const kDesktop = ::testing::AddGlobalTestEnvironment(new PrivateDesktop);
 
 TEST(GtkKeys, KeyValuesMapToWin32VirtualKeys) {
   struct Case { unsigned kv; UINT vk; } cases[] = {
@@ -211,34 +227,40 @@ TEST(GdkPictures, DecodesEveryFormatOfThePhoneAndRefusesBadOrHugePictures) {
     EXPECT_FALSE(DecodePictureGdk(bad, &w, &h, &px));
 }
 
-// "open" starts xdg-open with the target as one argument, without a shell.
-TEST(GtkShell, OpenPassesTheTargetAsOneArgument) {
-  char tmpl[] = "/tmp/qenui_gtk_open_XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  std::string dir = tmpl, out = dir + "/args";
-  std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" << out << "'\n";
-  chmod((dir + "/xdg-open").c_str(), 0755);
-  std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
-  setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+// "open" hands a folder to the desktop's default handler of folders, as one
+// argument whatever characters its name holds; with no handler, or for a
+// folder that is not there, it answers false.
+TEST(GtkShell, OpenGoesToTheDefaultHandlerOfFolders) {
+  ASSERT_TRUE(PrivateDesktop::Made());
+  const std::string dir = PrivateDesktop::Root(), out = dir + "/args";
+  const std::string folder = dir + "/a folder; rm -rf x 文件";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   CGtkHost host;
-  EXPECT_TRUE(host.ShellOpen(u"/tmp/a folder; rm -rf x/文件"));
+  EXPECT_FALSE(host.ShellOpen(CDuiString::FromUtf8(folder)));  // nothing installed
+
+  std::ofstream(dir + "/opener") << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" << out << ".part' && mv '" << out
+                                 << ".part' '" << out << "'\n";
+  chmod((dir + "/opener").c_str(), 0755);
+  GError* error = nullptr;
+  GAppInfo* opener = g_app_info_create_from_commandline((dir + "/opener").c_str(), "Folder opener",
+                                                        G_APP_INFO_CREATE_NONE, &error);
+  ASSERT_NE(opener, nullptr) << (error ? error->message : "");
+  ASSERT_TRUE(g_app_info_set_as_default_for_type(opener, "inode/directory", &error)) << (error ? error->message : "");
+  EXPECT_TRUE(host.ShellOpen(CDuiString::FromUtf8(folder)));
   std::string got;
   for (int i = 0; i < 500 && got.empty(); ++i) {
-    while (g_main_context_iteration(nullptr, FALSE)) {}
     std::ifstream in(out);
     std::stringstream ss;
     ss << in.rdbuf();
     got = ss.str();
     if (got.empty()) g_usleep(10000);
   }
-  EXPECT_EQ(got, "1|/tmp/a folder; rm -rf x/文件|");
+  EXPECT_EQ(got, "1|" + folder + "|");
   EXPECT_FALSE(host.ShellOpen(u""));
-  setenv("PATH", "/nonexistent", 1);
-  EXPECT_FALSE(host.ShellOpen(u"/tmp"));
-  setenv("PATH", oldPath.c_str(), 1);
-  unlink(out.c_str());
-  unlink((dir + "/xdg-open").c_str());
-  rmdir(dir.c_str());
+  EXPECT_FALSE(host.ShellOpen(CDuiString::FromUtf8(dir + "/not there")));
+  g_app_info_reset_type_associations("inode/directory");
+  g_app_info_delete(opener);
+  g_object_unref(opener);
 }
 
 }  // namespace

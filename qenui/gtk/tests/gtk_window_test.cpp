@@ -52,7 +52,7 @@ class XvfbEnvironment : public ::testing::Environment {
     }
     g_xvfb = new XvfbSession;
     std::string err;
-    if (!g_xvfb->Start(&err)) { g_skipReason = err; return; }
+    if (!g_xvfb->Start(&err) || !g_xvfb->StartWindowManagerOfEnvironment(&err)) { g_skipReason = err; return; }
     if (!UseGtkHost(&err)) { g_skipReason = err; return; }
     g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
     if (!CPaintManagerUI::SetResourceZipEmbedded()) g_skipReason = "test skin missing";
@@ -209,6 +209,63 @@ TEST_F(GtkWindowTest, EditReceivesTypedTextThroughTheEntry) {
   Click(CentreOf(*w, u"hint"));
   EXPECT_TRUE(PumpUntil([&] { return !gtk_widget_get_visible(entry); }));
   EXPECT_EQ(edit->GetText(), u"abc 王者荣耀");
+  DestroyWindow(*w);
+}
+
+// The entry stands exactly over the focused edit, inside its border, and
+// nothing of it shows outside what the library shows of the edit: moving
+// from a wide edit to a narrow one in a list row (between a label and a
+// button) takes the narrow width at once, so the button beside it stays
+// visible; an edit the list shows only the top of shows only that part of
+// the entry, not the entry over what lies below the list.
+TEST_F(GtkWindowTest, TheEntryKeepsToTheFocusedEditsRectangle) {
+  auto w = Show(u"wnd_xml\\edits_wnd.xml");
+  auto text = [](long l, long t, long r, long b) {
+    return std::to_string(l) + "," + std::to_string(t) + "-" + std::to_string(r) + "," + std::to_string(b);
+  };
+  auto pos = [&](LPCTSTR name) { return w->PM().FindControl(name)->GetPos(); };
+  struct Case {
+    const char16_t* edit;
+    const char16_t* probe;  // a control whose pixel at the probe point must show
+    bool underEdit;         // probe point: under the edit's centre (else the probe's centre)
+    unsigned colour;
+  };
+  const Case cases[] = {{u"narrow1", u"after1", false, 0xE53935}, {u"narrow2", u"below", true, 0x00AA00}};
+  for (const Case& c : cases) {
+    for (LPCTSTR name : {u"wide", c.edit}) {
+      SCOPED_TRACE(CDuiString(name).ToUtf8());
+      Click(CentreOf(*w, name));
+      GtkWidget* entry = GetGtkHost()->NativeEntry(*w);
+      ASSERT_NE(entry, nullptr);
+      ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_visible(entry) && gtk_widget_has_focus(entry); }));
+      CControlUI* edit = w->PM().FindControl(name);
+      const RECT rc = edit->GetPos();
+      const long b = edit->GetBorderSize();
+      const std::string want = text(rc.left + b, rc.top + b, rc.right - b, rc.bottom - b);
+      auto allocated = [&] {  // in the window's coordinates
+        GtkAllocation a;
+        gtk_widget_get_allocation(entry, &a);
+        int x = 0, y = 0;
+        gtk_widget_translate_coordinates(entry, gtk_widget_get_toplevel(entry), 0, 0, &x, &y);
+        return text(x, y, x + a.width, y + a.height);
+      };
+      PumpUntil([&] { return allocated() == want; }, 2000);
+      EXPECT_EQ(allocated(), want);
+    }
+    PumpFor(100);
+    std::string err;
+    const std::string path = ScreenshotPath(std::string("edit_in_row_") + CDuiString(c.edit).ToUtf8());
+    ASSERT_TRUE(SaveWindowScreenshot(*w, path, &err)) << err;
+    GdkPixbuf* shot = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+    ASSERT_NE(shot, nullptr);
+    const RECT probe = pos(c.probe), edit = pos(c.edit);
+    const long x = c.underEdit ? (edit.left + edit.right) / 2 : (probe.left + probe.right) / 2;
+    const long y = c.underEdit ? probe.top + 2 : (probe.top + probe.bottom) / 2;
+    const guchar* px = gdk_pixbuf_get_pixels(shot) + y * gdk_pixbuf_get_rowstride(shot) +
+                       x * gdk_pixbuf_get_n_channels(shot);
+    EXPECT_EQ(static_cast<unsigned>((px[0] << 16) | (px[1] << 8) | px[2]), c.colour) << CDuiString(c.edit).ToUtf8();
+    g_object_unref(shot);
+  }
   DestroyWindow(*w);
 }
 

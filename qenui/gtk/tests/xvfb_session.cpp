@@ -71,7 +71,48 @@ bool XvfbSession::Start(std::string* error, const std::vector<std::string>& extr
   return true;
 }
 
+bool XvfbSession::StartWindowManager(const std::string& name, std::string* error) {
+  if (name != "openbox") { *error = "unknown window manager \"" + name + "\" (PD_XVFB_WM)"; return false; }
+  if (m_display.empty()) { *error = "no X server for the window manager"; return false; }
+  if (!FindInPath("openbox")) { *error = "openbox is not installed (Debian package openbox)"; return false; }
+  // Openbox runs its --startup command once it manages the screen: the command
+  // makes a file whose appearance is the sign.
+  char tmpl[] = "/tmp/xvfb_wm_XXXXXX";
+  if (!mkdtemp(tmpl)) { *error = std::strerror(errno); return false; }
+  const std::string ready = std::string(tmpl) + "/ready";
+  const std::string startup = "touch " + ready;
+  std::vector<const char*> argv = {"openbox", "--sm-disable", "--startup", startup.c_str(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  int rc = posix_spawnp(&m_wmPid, "openbox", &actions, nullptr, const_cast<char**>(argv.data()), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) { m_wmPid = 0; rmdir(tmpl); *error = std::string("cannot start openbox: ") + std::strerror(rc); return false; }
+  bool up = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (!up && std::chrono::steady_clock::now() < deadline) {
+    up = access(ready.c_str(), F_OK) == 0;
+    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  unlink(ready.c_str());
+  rmdir(tmpl);
+  if (!up) *error = "openbox did not come up";
+  return up;
+}
+
+bool XvfbSession::StartWindowManagerOfEnvironment(std::string* error) {
+  const char* name = std::getenv("PD_XVFB_WM");
+  return !name || !*name || StartWindowManager(name, error);
+}
+
 void XvfbSession::Stop() {
+  if (m_wmPid > 0) {
+    kill(m_wmPid, SIGTERM);
+    for (int i = 0; i < 100 && waitpid(m_wmPid, nullptr, WNOHANG) != m_wmPid; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    m_wmPid = 0;
+  }
   if (m_pid <= 0) return;
   kill(m_pid, SIGTERM);
   for (int i = 0; i < 100; ++i) {

@@ -15,12 +15,20 @@ class XvfbSession {
   // is missing or does not come up. extraArgs go to Xvfb after its own
   // (e.g. "-extension", "GLX" for a display without GL).
   bool Start(std::string* error, const std::vector<std::string>& extraArgs = {});
+  // Runs a window manager on the display (only "openbox" is known) and
+  // waits until it manages the screen; false (with the reason) when it is
+  // missing or does not come up. Stop ends it first.
+  bool StartWindowManager(const std::string& name, std::string* error);
+  // As StartWindowManager with the manager named by PD_XVFB_WM; true
+  // without one.
+  bool StartWindowManagerOfEnvironment(std::string* error);
   void Stop();
   ~XvfbSession() { Stop(); }
   const std::string& Display() const { return m_display; }
 
  private:
   pid_t m_pid = 0;
+  pid_t m_wmPid = 0;
   std::string m_display;
 };
 

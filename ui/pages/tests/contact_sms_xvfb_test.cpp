@@ -213,7 +213,14 @@ TEST_F(ContactSmsXvfbTest, AContactIsAddedEditedAndDeleted) {
   EXPECT_EQ(RowPart(info->GetItemAt(0), u"constom_name")->GetText(), u"家庭电话:");
   EXPECT_EQ(RowPart(info->GetItemAt(1), u"constom_name")->GetText(), u"移动电话:");
   EXPECT_TRUE(PhoneDid("contact_add"));
+  // The new contact's row is the selected one, drawn so (once the display
+  // shows the window as painted), and its box stays unticked.
   ASSERT_NO_FATAL_FAILURE(Shot("contact_added.png"));
+  auto* item = static_cast<IListItemUI*>(added->GetInterface(u"ListItem"));
+  EXPECT_TRUE(item->IsSelected());
+  EXPECT_EQ(list->CheckedCount(), 0);
+  EXPECT_EQ(ui_xvfb::ScreenPixel(hwnd_, MakePoint(added->GetPos().right - 4, added->GetPos().top + 4)),
+            static_cast<long>(list->GetSelectedItemBkColor() & 0xFFFFFF));
 
   // Edited: the name gets one more character.
   const int32_t id = static_cast<int32_t>(ParseInt(added->GetUserData()));
@@ -267,6 +274,19 @@ TEST_F(ContactSmsXvfbTest, ConversationsAreReadAndDeleted) {
   EXPECT_EQ(list->GetRowUserData(0), u"2");  // newest first
   EXPECT_EQ(title(1), u"<f 10>张三</f>  <f 1>{c #666666}(2){/c}</f>");
   EXPECT_EQ(title(2), u"<f 3>李四</f>  <f 1>{c #666666}(1){/c}</f>");  // unread
+  // The unread conversation's name (font 3) and preview stand out from a
+  // read one's (font 10, and its preview): bolder, or as bold and larger.
+  auto emphasis = [&](int font) {
+    const TFontInfo* f = PM().GetFontInfo(font);
+    return std::make_pair(f->bBold, f->iSize);
+  };
+  auto preview_font = [&](int id) {
+    auto* label = static_cast<CLabelUI*>(RowPart(list->FindRowByUserData(DecimalText(id).c_str()), u"sms_content")
+                                             ->GetInterface(u"Label"));
+    return label->GetFont();
+  };
+  EXPECT_GT(emphasis(3), emphasis(10));
+  EXPECT_GT(emphasis(preview_font(2)), emphasis(preview_font(1)));
   ASSERT_NO_FATAL_FAILURE(Shot("sms_list.png"));
 
   // Opening the unread conversation marks it read.

@@ -27,6 +27,7 @@
 #include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/gtk/tests/xvfb_session.h"
 #include "ui/pages/phone_pages_side.h"
+#include "ui/pages/tests/fixed_pages_side.h"
 #include "ui/pages/tests/xtest_keys.h"
 #include "ui/tests/frame_fixture.h"
 #include "ui/tests/program_test_util.h"
@@ -47,38 +48,6 @@ const char16_t kSamplePackage[] = u"com.zelvik.demo.sample";
 // Where a control of the main window lies, from the program's own layout at
 // the window's size (headless): the page's rows are filled with four apps,
 // as many as the phone will list after the install.
-class LayoutSide : public IPhonePagesSide {
- public:
-  bool IsConnected() override { return true; }
-  void LoadAppList() override {}
-  void RefreshAppList() override {}
-  std::vector<AppRecord> GetAppList() override { return apps; }
-  std::optional<AppRecord> FindAppByKey(uint32_t key) override {
-    for (const AppRecord& a : apps)
-      if (a.key == key) return a;
-    return std::nullopt;
-  }
-  bool UninstallApp(uint32_t) override { return true; }
-  bool UpgradeApp(uint32_t) override { return true; }
-  bool IgnoreAppUpdate(uint32_t) override { return true; }
-  bool UnignoreAppUpdate(uint32_t) override { return true; }
-  bool FindAppByPackage(const std::u16string&, IgnoredApp*) override { return false; }
-  void PruneIgnoreList() override {}
-  std::optional<int32_t> GetAppTaskState(uint32_t) override { return 5; }
-  int GetOnlineTaskState(uint32_t) override { return -1; }
-  uint32_t FindOnlineTaskByKey(uint32_t) override { return 0; }
-  void RetryTask(uint32_t) override {}
-  bool InstallApkFile(const std::u16string&) override { return true; }
-  bool GetCurrentDevice(PhoneDeviceInfo*) override { return false; }
-  std::optional<PhoneEnvironment> GetEnvironment() override { return PhoneEnvironment(); }
-  void SetEnvironmentFlag(int32_t) override {}
-  int32_t GetCount(PhoneCountCategory) override { return 0; }
-  void StartShotcutThread() override {}
-  void SaveScreenShot(const std::u16string&) override {}
-  void RequestStorageInfo() override {}
-  std::vector<AppRecord> apps;
-};
-
 class MainWindowLayout : public ui_test::FrameTest {
  public:
   void TestBody() override {}
@@ -120,7 +89,7 @@ class MainWindowLayout : public ui_test::FrameTest {
     PM().GetRoot()->SetPos(rc);
     Pump();
   }
-  LayoutSide side;
+  page_test::FixedPagesSide side;
 };
 
 // The layout is made in a temporary user of its own; this process's

@@ -256,6 +256,19 @@ TEST_F(AutoTaskTest, RowButtonsBecomeTaskCommandsWithTheirStatistics) {
   EXPECT_EQ(backend.actions, (std::vector<int>{503, 502, 501}));
   ASSERT_FALSE(host->ShellOpened().empty());
   EXPECT_EQ(host->ShellOpened().back().str(), CConfigMgr::Instance()->GetDownloadPath());
+  // Nothing opens the folder: a box says so with its path, and losing
+  // activation to it does not hide the task window.
+  host->SetShellOpenAnswer(false);
+  std::u16string said;
+  host->PushModalScript([&](HWND box) {
+    said = CPaintManagerUI::GetManagerOf(box)->FindControl(u"msglab")->GetText().str();
+    DispatchNativeMessage(dlg.GetHWND(), WM_NCACTIVATE, 0, 0);
+    EXPECT_TRUE(dlg.IsVisible());
+    ClickControl(box, u"okbtn");
+  });
+  ASSERT_TRUE(ClickControl(*dlg.GetPaintManager(), u"open_download_dir"));
+  host->SetShellOpenAnswer(true);
+  EXPECT_EQ(said, u"无法打开目录：" + CConfigMgr::Instance()->GetDownloadPath());
 }
 
 TEST_F(AutoTaskTest, DeletingADownloadedAppAsksFirstWhenTheSettingIsOn) {
@@ -298,12 +311,26 @@ TEST_F(AutoTaskTest, ShowsAboveAndRightOfThePointAndEscapeKeepsItOpen) {
   EXPECT_EQ(rc.Width(), 319);
   EXPECT_EQ(rc.Height(), 396);
   EXPECT_TRUE(dlg.IsVisible());
-  // Near the top (or the right) of the screen it stays inside the work area.
+  // Without room above it hangs from the line given (its owner's caption
+  // bottom; without one, 10 below the point); always inside the work area.
   host->SetWorkArea(MakeRect(0, 0, 1280, 800));
+  struct Case {
+    int x, y, below;
+    long left, top;
+  } cases[] = {
+      {100, 500, 560, 110, 114},   // room above
+      {1200, 40, 75, 961, 75},     // none: below, and left of the screen's edge
+      {100, 60, 750, 110, 404},    // below, lifted to stay on the screen
+  };
+  for (const Case& c : cases) {
+    dlg.ShowAt(c.x, c.y, c.below);
+    GetWindowRect(dlg.GetHWND(), &rc);
+    EXPECT_EQ(rc.left, c.left) << c.x << "," << c.y;
+    EXPECT_EQ(rc.top, c.top) << c.x << "," << c.y;
+  }
   dlg.ShowAt(MakePoint(1200, 40));
   GetWindowRect(dlg.GetHWND(), &rc);
-  EXPECT_EQ(rc.top, 0);
-  EXPECT_EQ(rc.right, 1280);
+  EXPECT_EQ(rc.top, 50);
   EXPECT_EQ(dlg.ShownAt().y, 40);
   PressKey(dlg.GetHWND(), VK_ESCAPE);
   Pump();
