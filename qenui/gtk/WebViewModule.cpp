@@ -103,6 +103,11 @@ class WebView {
     gtk_widget_show(w);
   }
 
+  // A download the page started (a link to download, say), cancelled
+  // before anything was written: the control hears of it as a navigation
+  // error.
+  void RefuseDownload(const char* uri) { m_events->navigateError(m_events->context, uri, kRefusedStatus); }
+
   char* CurrentUrl() const {
     const char* u = m_view ? webkit_web_view_get_uri(m_view) : nullptr;
     return g_strdup(u ? u : "");
@@ -232,13 +237,6 @@ class WebView {
     v->m_events->navigateError(v->m_events->context, uri ? uri : "", error ? error->code : -1);
     return TRUE;  // the control shows its own error page, never WebKit's
   }
-
- public:
-  // A download the page started (a link to download, say): cancelled before
-  // anything is written; the control hears of it as a navigation error.
-  void RefuseDownload(const char* uri) { m_events->navigateError(m_events->context, uri, kRefusedStatus); }
-
- private:
 
   static void OnProgress(WebKitWebView* view, GParamSpec*, gpointer self) {
     auto* v = static_cast<WebView*>(self);
