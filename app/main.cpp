@@ -17,5 +17,9 @@ int main(int argc, char** argv) {
     SelectUiBackEnd();
     return RunMainWindow(hide);
   };
+  steps.tell_cannot_start = [](const std::string& refusal) {
+    TellCannotStartOnStderr(refusal);
+    ShowStartRefusal(refusal);
+  };
   return RunPhonedeck(command_line, steps);
 }

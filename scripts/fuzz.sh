@@ -2,7 +2,8 @@
 # Bounded libFuzzer runs of the parsers that read untrusted bytes: the XML
 # parser and file loader, the udp datagram parser, relaylink's dispatch
 # replies, kitoracle's search service replies, the ID texts kitfinder reads,
-# the cache's stored values and the task list file downlist.dat.
+# the cache's stored values, the task list file downlist.dat and the market's
+# completion replies.
 #   scripts/fuzz.sh            FUZZ_SECONDS (default 120) shared by the targets
 # Configures build-fuzz with clang, builds only the fuzz targets, runs each
 # from its seed corpus and exits non-zero when a target crashes.
@@ -20,6 +21,7 @@ fuzzers=(
   kitfinder_id_text_fuzz:kitfinder/fuzz/kitfinder_id_text_fuzz_corpus
   ledgerbox_value_fuzz:outside/ledgerbox/fuzz/ledgerbox_value_fuzz_corpus
   downlist_load_fuzz:app/task/fuzz/downlist_load_fuzz_corpus
+  completion_reply_fuzz:app/web/fuzz/completion_reply_fuzz_corpus
 )
 targets=()
 for f in "${fuzzers[@]}"; do targets+=("${f%%:*}"); done

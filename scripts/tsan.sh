@@ -16,7 +16,7 @@ tests=(foundation_base_tests utility_tests app_agent_tests app_data_tests app_li
        devwarden_unit_tests udp_channel_tests kitoracle_unit_tests kitfinder_tests kitfinder_export_tests
        ui_task_windows_tests app_task_tests xldl_tests "relaylink_e2e_tests:RelaylinkLifecycleTest.*"
        "app_web_tests:CompletionService.*" "ui_market_page_tests:*Teardown*:*Suggestion*"
-       "ui_media_pages_tests:BatchWalkTest.*:MediaPagesTest.*"
+       "ui_media_pages_tests:BatchWalkTest.*:MediaPagesTest.*:Batch/BatchOutcome.*"
        "ui_phone_page_tests:*Delete*" "app_ftp_tests:Ftp/DownloadLimitsTest.*"
        "app_adb_tests:ChildProcessTest.ACancelled*")
 programs=()

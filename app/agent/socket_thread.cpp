@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -74,12 +75,25 @@ int SocketConnect(ExchangeControl* control) {
   return fd;
 }
 
-// Sends every byte or fails: partial sends continue until the time-out.
-bool SocketSendPackage(int fd, const std::u16string& request) {
+// The time left before `deadline` (monotonic ms), at most `cap`; 0 when past.
+int MsLeft(uint64_t deadline, int cap) {
+  const uint64_t now = platform::MonotonicMs();
+  if (now >= deadline) return 0;
+  return static_cast<int>(std::min<uint64_t>(deadline - now, static_cast<uint64_t>(cap)));
+}
+
+// Sends every byte or fails: partial sends continue until the time-out or
+// the exchange's deadline, whichever comes first.
+bool SocketSendPackage(int fd, const std::u16string& request, uint64_t exchange_deadline) {
   PD_LOG_INFO("Send data");
   const std::string bytes = WStringToMultiByte(request, CP_UTF8);
-  SetTimeout(fd, SO_SNDTIMEO, kAgentSocketTimeoutMs);
-  const uint64_t deadline = platform::MonotonicMs() + kAgentSocketTimeoutMs;
+  const uint64_t deadline = std::min(platform::MonotonicMs() + kAgentSocketTimeoutMs, exchange_deadline);
+  const int limit = MsLeft(deadline, kAgentSocketTimeoutMs);
+  if (limit <= 0) {
+    PD_LOG_ERROR("Send RequestPackage Error: the exchange is past its deadline");
+    return false;
+  }
+  SetTimeout(fd, SO_SNDTIMEO, limit);
   size_t sent = 0;
   while (sent < bytes.size()) {
     ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -94,24 +108,44 @@ bool SocketSendPackage(int fd, const std::u16string& request) {
   return true;
 }
 
-// Receives until the peer closes: 0 on a normal close, negative on error.
-int SocketRecvAll(int fd, CBufferT<unsigned char>& reply) {
+// Receives until the peer closes: 0 on a normal close, negative on error,
+// on a reply longer than `max_bytes` and past `deadline` (monotonic ms).
+int SocketRecvAll(int fd, CBufferT<unsigned char>& reply, uint64_t deadline, size_t max_bytes) {
   PD_LOG_INFO("Recv data");
-  SetTimeout(fd, SO_RCVTIMEO, kAgentSocketTimeoutMs);
+  // Each receive waits at most the socket time-out, and never past the
+  // exchange's deadline: the time-out shrinks as the deadline nears.
+  int timeout = MsLeft(deadline, kAgentSocketTimeoutMs);
+  SetTimeout(fd, SO_RCVTIMEO, std::max(timeout, 1));
   linger lin{1, 0};
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &lin, sizeof(lin));
   reply.Reset(kChunk);
   for (;;) {
+    const int left = MsLeft(deadline, kAgentSocketTimeoutMs);
+    if (left <= 0) {
+      PD_LOG_ERROR("recv failed: the exchange is past its deadline (%zu bytes so far)", reply.GetLength());
+      return -1;
+    }
+    if (left < timeout) {
+      timeout = left;
+      SetTimeout(fd, SO_RCVTIMEO, timeout);
+    }
     // Straight into the buffer, as much as its room takes (at least a
     // chunk); the room grows with the buffer, so a long reply needs few
-    // reads.
+    // reads. One byte more than the limit is asked for, so a reply that
+    // goes on past it is seen.
     size_t room = 0;
     unsigned char* to = reply.AppendRoom(kChunk, &room);
     if (to == nullptr) {
       PD_LOG_ERROR("recv failed: %d", ENOMEM);
       return -1;
     }
+    const size_t allowed = max_bytes - reply.GetLength();  // the length never passes the limit here
+    if (allowed < room) room = allowed + 1;
     ssize_t n = recv(fd, to, room, 0);
+    if (n > 0 && reply.GetLength() + static_cast<size_t>(n) > max_bytes) {
+      PD_LOG_ERROR("recv failed: the reply is longer than %zu bytes", max_bytes);
+      return -1;
+    }
     if (n > 0) {
       reply.Commit(static_cast<size_t>(n));
       continue;
@@ -196,10 +230,12 @@ void ExchangeControl::CloseAttached(int fd) {
 
 int ExchangePackage(CBufferT<unsigned char>& reply, const std::u16string& request,
                     ExchangeControl* control) {
+  const ExchangeLimits limits = CSocketThreadMgr::Instance()->GetLimits();
+  const uint64_t deadline = platform::MonotonicMs() + static_cast<uint64_t>(std::max(limits.deadline_ms, 0));
   const int fd = SocketConnect(control);
   if (fd < 0) return -1;
   int result = -1;
-  if (SocketSendPackage(fd, request)) result = SocketRecvAll(fd, reply);
+  if (SocketSendPackage(fd, request, deadline)) result = SocketRecvAll(fd, reply, deadline, limits.max_reply_bytes);
   SocketClose(fd, control);
   if (result < 0 || Cancelled(control)) return -1;
   PD_LOG_INFO("get package success!");
@@ -309,6 +345,16 @@ std::string CSocketThreadMgr::GetHost() {
 int CSocketThreadMgr::GetPort() {
   std::lock_guard<std::mutex> hold(endpoint_lock_);
   return port_ != 0 ? port_ : adb::AgentPort();
+}
+
+void CSocketThreadMgr::SetLimits(const ExchangeLimits& limits) {
+  std::lock_guard<std::mutex> hold(endpoint_lock_);
+  limits_ = limits;
+}
+
+ExchangeLimits CSocketThreadMgr::GetLimits() {
+  std::lock_guard<std::mutex> hold(endpoint_lock_);
+  return limits_;
 }
 
 void CSocketThreadMgr::PurgeFinished() {

@@ -3,12 +3,16 @@
 // the single retry of the agent link, and one thread per asynchronous
 // command.
 //
-// Time-outs: 200 s for sending the whole request and for each receive.
+// Time-outs: 200 s for sending the whole request and for each receive, and
+// an overall deadline of 400 s for the whole exchange, so a peer that
+// trickles its reply cannot hold a command for ever. A reply is at most
+// 128 MiB (far above any phone's lists); a longer one fails the exchange.
 // Stopping: CSocketThreadMgr::StopAll shuts down the sockets of running
 // commands, so no stop waits for a time-out.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <mutex>
@@ -21,6 +25,15 @@
 #include "foundation/base/win_thread.h"
 
 constexpr int kAgentSocketTimeoutMs = 200000;
+
+// What bounds one exchange: its reply's size and its whole time (connect to
+// close). The defaults are the program's; tests set smaller ones.
+struct ExchangeLimits {
+  static constexpr size_t kDefaultMaxReplyBytes = size_t(128) << 20;
+  static constexpr int kDefaultDeadlineMs = 2 * kAgentSocketTimeoutMs;
+  size_t max_reply_bytes = kDefaultMaxReplyBytes;
+  int deadline_ms = kDefaultDeadlineMs;
+};
 
 // Lets another thread cut a running exchange short.
 // Threading: Cancel from any thread; the exchange registers its socket
@@ -43,7 +56,9 @@ class ExchangeControl {
 };
 
 // One connection: connect, send the whole request, receive until the agent
-// closes. 0 on success, -1 on any failure (socket closed either way).
+// closes, within the manager's limits. 0 on success, -1 on any failure (a
+// reply over the size limit and an exchange past its deadline among them;
+// the socket is closed either way).
 int ExchangePackage(CBufferT<unsigned char>& reply, const std::u16string& request,
                     ExchangeControl* control = nullptr);
 // ExchangePackage and CheckResponse: 0 when the reply says success, else -1.
@@ -95,6 +110,9 @@ class CSocketThreadMgr {
   void SetHost(const std::string& host, int port);
   std::string GetHost();
   int GetPort();
+  // The bounds of every exchange from now on (the defaults until set).
+  void SetLimits(const ExchangeLimits& limits);
+  ExchangeLimits GetLimits();
 
   void RunAsync(CCmdPackage* package);
   void StopAll();
@@ -113,7 +131,8 @@ class CSocketThreadMgr {
   CCheckTcpThread check_tcp_;
   base::CCriticalSection lock_;
   std::list<CSocketThread*> threads_;
-  std::mutex endpoint_lock_;
+  std::mutex endpoint_lock_;  // guards the endpoint and the limits
   std::string host_;
   int port_ = 0;
+  ExchangeLimits limits_;
 };

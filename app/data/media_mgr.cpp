@@ -112,8 +112,9 @@ bool CMediaMgr<Record>::Export(const std::u16string& local_folder, int32_t id, F
   const std::optional<Record> record = FindRecordById(id);  // a copy: a reply may rebuild the list meanwhile
   if (!record) return false;
   const std::u16string name = FileNameOf(record->file);
-  if (!IsPlainFileName(name)) {
-    PD_LOG_ERROR("export refused: the phone file %s has no plain file name", WStringToAnsi(record->file).c_str());
+  if (!IsExportFileName(name)) {
+    PD_LOG_ERROR("export refused: the phone file %s has no plain file name, or a hidden one",
+                 WStringToAnsi(record->file).c_str());
     return false;
   }
   return DownloadFromPhone(record->file, local_folder + u"/" + name, context, false);

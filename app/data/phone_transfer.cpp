@@ -18,6 +18,8 @@ bool IsPlainFileName(const std::u16string& name) {
          name.find(u'\0') == std::u16string::npos;
 }
 
+bool IsExportFileName(const std::u16string& name) { return IsPlainFileName(name) && name[0] != u'.'; }
+
 bool UploadToPhone(const std::u16string& local_path, const std::u16string& phone_path, FtpTransferContext* context) {
   const std::string local = WStringToAnsi(local_path);
   struct stat info {};

@@ -17,6 +17,9 @@ std::u16string FileNameOf(const std::u16string& path);
 // A name that can be joined to a folder: not empty, not "." or "..", no
 // '/' and no NUL.
 bool IsPlainFileName(const std::u16string& name);
+// A phone file's name that an export may give a file in the user's folder:
+// a plain name that does not begin with "." (no hidden file appears there).
+bool IsExportFileName(const std::u16string& name);
 
 // Uploads the local file to `phone_path`; refused (false) unless the local
 // path names a regular file and `phone_path` ends in a plain file name.

@@ -1,5 +1,7 @@
 #include "app/data/picture_mgr.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "app/agent/cmd_package.h"
@@ -22,6 +24,14 @@ void SortNewestFirst(std::vector<ImageRecord>& images) {
 
 bool CachedFileThere(const std::u16string& path) { return !path.empty() && FileExists(path); }
 
+// A cached full picture is the photo's only when it has the record's size:
+// cache names are the CRC-32 of the phone path, which two photos may share.
+bool CachedImageWhole(const std::u16string& path, int64_t size) {
+  struct stat info {};
+  return !path.empty() && size > 0 && stat(WStringToAnsi(path).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         info.st_size == size;
+}
+
 }  // namespace
 
 // --- the image job ---------------------------------------------------------------
@@ -33,7 +43,8 @@ void CLoadImageTask::Run() {
     return;
   }
   std::u16string local;
-  const bool ok = kind_ == kThumbnail ? owner_->DownloadThumbnail(path_, local) : owner_->DownloadImage(path_, local);
+  const bool ok =
+      kind_ == kThumbnail ? owner_->DownloadThumbnail(path_, local) : owner_->DownloadImage(image_id_, path_, local);
   result_ = ok ? 1 : 0;
   path_ = local;
   owner_->OnImageLoaded(*this);
@@ -122,12 +133,13 @@ bool CPictureMgr::ExportImage(const std::u16string& local_folder, int32_t id) {
   const std::optional<ImageRecord> record = FindImageById(id);  // a copy: a reply may rebuild the list meanwhile
   if (!record) return false;
   const std::u16string name = FileNameOf(record->file);
-  if (!IsPlainFileName(name)) {
-    PD_LOG_ERROR("export refused: the phone file %s has no plain file name", WStringToAnsi(record->file).c_str());
+  if (!IsExportFileName(name)) {
+    PD_LOG_ERROR("export refused: the phone file %s has no plain file name, or a hidden one",
+                 WStringToAnsi(record->file).c_str());
     return false;
   }
   const std::u16string target = local_folder + u"/" + name;
-  if (CachedFileThere(record->image_cache_path)) return CopyFileReplacing(record->image_cache_path, target);
+  if (CachedImageWhole(record->image_cache_path, record->size)) return CopyFileReplacing(record->image_cache_path, target);
   return DownloadFromPhone(record->file, target, nullptr, false);
 }
 
@@ -147,7 +159,8 @@ void CPictureMgr::LoadCached(int32_t kind, int32_t id) {
     base::CSingleLock hold(&DataLock());
     const ImageRecord* record = Find(id);
     if (record == nullptr) return;
-    cached = CachedFileThere(thumbnail ? record->thumbnail_cache_path : record->image_cache_path);
+    cached = thumbnail ? CachedFileThere(record->thumbnail_cache_path)
+                       : CachedImageWhole(record->image_cache_path, record->size);
     phone_path = thumbnail ? record->thumb : record->file;
     stale = record->stale != 0;
   }
@@ -183,9 +196,12 @@ bool CPictureMgr::DownloadThumbnail(const std::u16string& phone_path, std::u16st
   return DownloadFromPhone(phone_path, local, nullptr, true);
 }
 
-bool CPictureMgr::DownloadImage(const std::u16string& phone_path, std::u16string& local) {
+bool CPictureMgr::DownloadImage(int32_t id, const std::u16string& phone_path, std::u16string& local) {
   local = ImageCacheFile(CConfigMgr::Instance()->GetPhotoCachePath(), phone_path);
-  if (FileExists(local)) return true;
+  const std::optional<ImageRecord> record = FindImageById(id);
+  if (record && CachedImageWhole(local, record->size)) return true;
+  // Another photo's file under the same name, or one of an unknown size:
+  // fetched again over it.
   return DownloadFromPhone(phone_path, local, nullptr, true);
 }
 

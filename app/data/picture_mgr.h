@@ -13,7 +13,10 @@
 // Pages get copies (FindImageById, GetAlbumList, GetAlbumImages). A cache
 // file is fetched to a temporary name and renamed, so a file at the cache
 // name is always whole; a failed fetch leaves no file and no cache path
-// (its ready message still follows, so the page stops waiting).
+// (its ready message still follows, so the page stops waiting). Full
+// images are cached under the CRC-32 of their phone path, which two photos
+// may share: a cached full image is shown or exported only when its size
+// is the record's, else it is fetched again.
 //
 // Threading: calls from the UI thread and page workers; replies on socket
 // threads (or the caller's, for synchronous commands); jobs on the queue's
@@ -100,9 +103,10 @@ class CPictureMgr : public CDataMgr {
   int32_t GetCount();
 
   // For the queue's jobs (on its worker): fetch into the cache; the cache
-  // file through `local`.
+  // file through `local`. A full image already cached counts only with the
+  // size of the record of `id`.
   bool DownloadThumbnail(const std::u16string& phone_path, std::u16string& local);
-  bool DownloadImage(const std::u16string& phone_path, std::u16string& local);
+  bool DownloadImage(int32_t id, const std::u16string& phone_path, std::u16string& local);
   // A job's end: on success the cache path is set; either way 1278 / 1279
   // follows (after a failure the record has no cache path, so the page
   // finds no file).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "app/bindings/close_programs.h"
 #include "app/bindings/crash_report.h"
@@ -47,6 +48,10 @@ bool CommandLineHas(const std::string& command_line, const char* word) {
   return lower(command_line).find(lower(word)) != std::string::npos;
 }
 
+void TellCannotStartOnStderr(const std::string& refusal) {
+  std::fprintf(stderr, "Phonedeck cannot start: %s\n", refusal.c_str());
+}
+
 StartupSteps DefaultStartupSteps() {
   StartupSteps s;
   s.open_log = [] {
@@ -57,8 +62,12 @@ StartupSteps DefaultStartupSteps() {
   s.app_init = AppInit;
   s.close_other_processes = KillProgramFolderProcesses;
   s.check_single_instance = [] {
-    return CSingleInstance::Check(kSingleInstanceMutex, kMainWindowClass, nullptr, true);
+    InstanceCheck check;
+    check.only = CSingleInstance::Check(kSingleInstanceMutex, kMainWindowClass, nullptr, true);
+    if (!check.only) check.refusal = CSingleInstance::Refusal();
+    return check;
   };
+  s.tell_cannot_start = TellCannotStartOnStderr;
   s.init_crash_report = [] { InitCrashReport(nullptr, 10, 0, false, 0); };
   s.run_ui = [](bool) { return UiResult::kRan; };
   s.app_term = AppTerm;
@@ -74,11 +83,14 @@ int RunPhonedeck(const std::string& command_line, const StartupSteps& steps) {
     if (!steps.close_other_processes()) PD_LOG_WARNING("-close: the setup helper is missing");
     return 0;
   }
-  if (steps.check_single_instance()) {
+  const InstanceCheck check = steps.check_single_instance();
+  if (check.only) {
     steps.init_crash_report();
     if (steps.run_ui(CommandLineHas(command_line, "-hide")) == UiResult::kNoWindow) return 0;
+  } else if (!check.refusal.empty()) {
+    PD_LOG_ERROR("cannot start: %s", check.refusal.c_str());
+    steps.tell_cannot_start(check.refusal);
   } else {
-    // Why (another instance, or a lock that cannot be made) is logged by the check.
     PD_LOG_INFO("not the only instance; this one ends");
   }
   steps.app_term();

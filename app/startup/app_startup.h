@@ -27,11 +27,22 @@ void AppTerm();
 // not be made (the program then returns at once, without teardown).
 enum class UiResult { kRan, kNoWindow };
 
+// What the single-instance check found: this is the only instance, or
+// not; when not, why this start cannot run at all (empty when another
+// instance runs).
+struct InstanceCheck {
+  bool only = false;
+  std::string refusal;
+};
+
 struct StartupSteps {
   std::function<void()> open_log;                 // "log/zelvik.log" below the program folder
   std::function<void()> app_init;
   std::function<bool()> close_other_processes;    // "-close": end what runs from the program folder
-  std::function<bool()> check_single_instance;    // true when this is the only instance
+  std::function<InstanceCheck()> check_single_instance;
+  // A start that cannot run tells the user why (the refusal above): on
+  // stderr by default; the program adds a message box when it has a display.
+  std::function<void(const std::string& refusal)> tell_cannot_start;
   std::function<void()> init_crash_report;
   std::function<UiResult(bool hide)> run_ui;      // UI library, main window, message loop
   std::function<void()> app_term;
@@ -39,6 +50,9 @@ struct StartupSteps {
 };
 
 StartupSteps DefaultStartupSteps();
+
+// "Phonedeck cannot start: <refusal>" on stderr.
+void TellCannotStartOnStderr(const std::string& refusal);
 
 // Case-insensitive search for a command-line word ("-close", "-hide").
 bool CommandLineHas(const std::string& command_line, const char* word);

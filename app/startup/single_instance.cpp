@@ -272,7 +272,14 @@ class CInstanceListener {
 int CSingleInstance::lock_fd_ = -1;
 std::unique_ptr<CInstanceListener> CSingleInstance::listener_;
 
+std::string CSingleInstance::refusal_;
+
 std::string CSingleInstance::RuntimeDir() {
+  std::string why;
+  return UsableRuntimeDir(&why);
+}
+
+std::string CSingleInstance::UsableRuntimeDir(std::string* why) {
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");
   struct stat st;
   if (xdg && xdg[0] == '/' && stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
@@ -281,6 +288,7 @@ std::string CSingleInstance::RuntimeDir() {
   if (!platform::EnsurePrivateFolder(dir, &error)) {
     // The lock and the socket are never made in a folder of another user's.
     PD_LOG_ERROR("single instance: the runtime folder cannot be used: %s", error.c_str());
+    *why = "the runtime folder cannot be used: " + error;
     return std::string();
   }
   return dir;
@@ -290,6 +298,13 @@ std::string CSingleInstance::LockPath(const char16_t* mutex_name) {
   const std::string dir = RuntimeDir();
   return dir.empty() ? dir : dir + "/" + SafeName(mutex_name) + ".lock";
 }
+
+std::string CSingleInstance::PrivateLockPath(const char16_t* mutex_name) {
+  const std::string dir = RuntimeDir();
+  return dir.empty() ? dir : dir + "/" + SafeName(mutex_name) + "-" + std::to_string(getuid()) + ".lock";
+}
+
+std::string CSingleInstance::Refusal() { return refusal_; }
 
 std::string CSingleInstance::SocketPath(const char16_t* window_class) {
   const std::string dir = RuntimeDir();
@@ -333,38 +348,63 @@ bool CSingleInstance::SendToRunningInstance(const char16_t* window_class, const 
   return ok;
 }
 
+bool CSingleInstance::WakeRunningInstance(const char16_t* window_class, bool restore) {
+  // The first instance's window restores, shows and raises itself when it
+  // handles 35768, so no separate raise is sent. Without `restore` the
+  // probe alone asks whether it lives.
+  char lines[96] = "";
+  if (restore) {
+    std::snprintf(lines, sizeof(lines), "post %u %lu 0\npost %u 100 0\n", kWmSysCommand,
+                  static_cast<unsigned long>(kScRestore), kWakeUp);
+  }
+  return SendToRunningInstance(window_class, lines);
+}
+
 bool CSingleInstance::Check(const char16_t* mutex_name, const char16_t* window_class, const char16_t* window_name,
                             bool restore) {
   (void)window_name;  // the socket stands for the window of the class; titles are not matched
-  std::string path = LockPath(mutex_name);
-  if (path.empty()) {
-    PD_LOG_ERROR("single instance: no runtime folder for the lock; not starting a second copy");
+  refusal_.clear();
+  std::string why;
+  if (UsableRuntimeDir(&why).empty()) {
+    PD_LOG_ERROR("single instance: no runtime folder for the lock; not starting");
+    refusal_ = why;
     return false;
   }
+  std::string path = LockPath(mutex_name);
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
-    // Not knowing is not "alone": a second copy must not start beside a first.
-    PD_LOG_ERROR("single instance: cannot open %s: %s; not starting a second copy", path.c_str(),
-                 std::strerror(errno));
-    return false;
+    // A lock that cannot be opened (another user's, as a run under sudo
+    // leaves it, or something else standing at its name) says nothing of
+    // a running copy: the first instance's socket does. With none there,
+    // this user's own lock beside it decides.
+    const std::string first_error = std::strerror(errno);
+    PD_LOG_WARNING("single instance: cannot open %s: %s; asking the first instance's socket", path.c_str(),
+                   first_error.c_str());
+    if (WakeRunningInstance(window_class, restore)) {
+      PD_LOG_INFO("single instance: another instance runs");
+      return false;
+    }
+    const std::string own = PrivateLockPath(mutex_name);
+    fd = open(own.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      const std::string own_error = std::strerror(errno);
+      PD_LOG_ERROR("single instance: cannot open %s either: %s; not starting", own.c_str(), own_error.c_str());
+      refusal_ = "the lock " + path + " cannot be opened (" + first_error + "), nor " + own + " (" + own_error + ")";
+      return false;
+    }
+    PD_LOG_INFO("single instance: using this user's own lock %s", own.c_str());
+    path = own;
   }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     close(fd);
     if (err != EWOULDBLOCK) {
-      PD_LOG_ERROR("single instance: cannot lock %s: %s; not starting a second copy", path.c_str(),
-                   std::strerror(err));
+      PD_LOG_ERROR("single instance: cannot lock %s: %s; not starting", path.c_str(), std::strerror(err));
+      refusal_ = "the lock " + path + " cannot be taken (" + std::strerror(err) + ")";
       return false;
     }
     PD_LOG_INFO("single instance: another instance runs");
-    if (restore) {
-      // The first instance's window restores, shows and raises itself when
-      // it handles 35768, so no separate raise is sent.
-      char lines[96];
-      std::snprintf(lines, sizeof(lines), "post %u %lu 0\npost %u 100 0\n", kWmSysCommand,
-                    static_cast<unsigned long>(kScRestore), kWakeUp);
-      SendToRunningInstance(window_class, lines);
-    }
+    if (restore) WakeRunningInstance(window_class, true);
     return false;
   }
   lock_fd_ = fd;

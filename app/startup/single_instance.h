@@ -9,6 +9,11 @@
 //   <runtime>/<mutex name, made safe>.lock     held while the instance runs
 //   <runtime>/<window class>-<uid>.sock        the first instance's listener
 //
+// A lock file that exists but cannot be opened (another user's, as a run
+// under sudo leaves it) does not mean that a copy runs: the socket is then
+// asked, and with no live instance on it the user's own lock
+// <runtime>/<mutex name>-<uid>.lock is used instead.
+//
 // <runtime> is $XDG_RUNTIME_DIR when it is an absolute folder, else
 // <TempDir>/phonedeck-<uid> (made with mode 0700; refused, so no lock can be
 // made, when it is another user's folder or a link).
@@ -49,10 +54,14 @@ class CSingleInstance {
   // True when this process is the only instance (it then holds the lock and
   // listens). False when another instance runs - then, when `restore` is set
   // and the other instance answers, it was sent WM_SYSCOMMAND/SC_RESTORE and
-  // 35768 with wParam 100 - and also when the lock cannot be taken for any
-  // other reason (logged with the folder or file and the error).
+  // 35768 with wParam 100 - and also when no lock can be had at all (no
+  // usable runtime folder, neither lock file can be opened or locked):
+  // logged with the folder or file and the error, and kept as Refusal().
   static bool Check(const char16_t* mutex_name, const char16_t* window_class, const char16_t* window_name,
                     bool restore);
+  // Why the last Check could not start this copy at all; empty when it
+  // found the only instance or another running one.
+  static std::string Refusal();
   // Stops the listener, removes its socket and releases the lock.
   static void Close();
 
@@ -68,6 +77,7 @@ class CSingleInstance {
   // empty (logged) when the folder cannot be used.
   static std::string RuntimeDir();
   static std::string LockPath(const char16_t* mutex_name);
+  static std::string PrivateLockPath(const char16_t* mutex_name);
   static std::string SocketPath(const char16_t* window_class);
 
   // Sends `message` lines to a running first instance as a second start
@@ -75,6 +85,12 @@ class CSingleInstance {
   static bool SendToRunningInstance(const char16_t* window_class, const std::string& lines);
 
  private:
+  // The runtime folder, or empty with the reason in `why`.
+  static std::string UsableRuntimeDir(std::string* why);
+  // Probes the running instance (and wakes it with `restore`); true when it answered.
+  static bool WakeRunningInstance(const char16_t* window_class, bool restore);
+
   static int lock_fd_;
   static std::unique_ptr<CInstanceListener> listener_;
+  static std::string refusal_;
 };

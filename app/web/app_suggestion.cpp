@@ -1,7 +1,5 @@
 #include "app/web/app_suggestion.h"
 
-#include <json/json.h>
-
 #include <cstdlib>
 #include <memory>
 
@@ -21,26 +19,6 @@ std::string AppNameCompleteUrl(const std::u16string& keyword) {
   // The system's ANSI code page is UTF-8: one conversion gives the UTF-8 bytes.
   return CompletionHost() + "/handler/InteractionHandler.ashx?action=AppNameComplete&name=" +
          UrlEncode(WStringToAnsi(keyword));
-}
-
-bool ParseAppNames(const char* body, size_t length, std::vector<std::u16string>* names) {
-  names->clear();
-  if (body == nullptr || length == 0) return false;
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = true;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
-  std::string errors;
-  if (!reader->parse(body, body + length, &root, &errors)) return false;
-  // Only an array of strings is an answer: jsoncpp throws when asked for the
-  // string of another kind of value or for an element of a non-array.
-  if (!root.isArray()) return false;
-  for (Json::ArrayIndex i = 0; i < root.size(); ++i)
-    if (!root[i].isString()) return false;
-  std::vector<std::u16string> parsed;
-  for (Json::ArrayIndex i = 0; i < root.size(); ++i) parsed.push_back(AnsiToWString(root[i].asString()));
-  *names = std::move(parsed);
-  return !names->empty();
 }
 
 bool QueryAppNames(const std::u16string& keyword, std::vector<std::u16string>* names) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/web/completion_reply.h"
 #include "foundation/base/win_thread.h"
 
 constexpr char kCompletionHostEnv[] = "PHONEDECK_COMPLETION_HOST";
@@ -21,11 +22,6 @@ std::string CompletionHost();
 // host + "/handler/InteractionHandler.ashx?action=AppNameComplete&name=" + the
 // keyword as UTF-8, URL-encoded (blank as "+", other bytes "%XX").
 std::string AppNameCompleteUrl(const std::u16string& keyword);
-
-// The names of a completion reply (UTF-8 text): a JSON array whose elements
-// are all strings. Anything else (invalid JSON, another root, an element
-// that is not a string) gives false and no names.
-bool ParseAppNames(const char* body, size_t length, std::vector<std::u16string>* names);
 
 // Clears `names`, asks the service for completions of `keyword` and fills
 // `names`; true when at least one name came. A failed request or a reply

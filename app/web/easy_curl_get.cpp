@@ -14,6 +14,7 @@ size_t CurlWriteCallback(char* data, size_t size, size_t count, void* binding_po
   if (buffer == nullptr) return 0;
   if (count != 0 && size > (SIZE_MAX - 1 - buffer->length) / count) return 0;
   const size_t n = size * count;
+  if (n > binding->max_length || buffer->length > binding->max_length - n) return 0;
   char* grown = static_cast<char*>(std::realloc(buffer->data, buffer->length + n + 1));
   if (grown == nullptr) return 0;
   std::memcpy(grown + buffer->length, data, n);
@@ -23,7 +24,10 @@ size_t CurlWriteCallback(char* data, size_t size, size_t count, void* binding_po
   return n;
 }
 
-EasyCurlGet::EasyCurlGet() { handle_.binding.buffer = &response_; }
+EasyCurlGet::EasyCurlGet() {
+  handle_.binding.buffer = &response_;
+  handle_.binding.max_length = kMaxBodyBytes;
+}
 
 EasyCurlGet::~EasyCurlGet() {
   FreeResponse();

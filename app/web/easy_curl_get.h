@@ -1,12 +1,14 @@
 // EasyCurlGet: one synchronous HTTP GET over libcurl that keeps the whole
 // response body in memory (NUL-terminated). The whole transfer is limited
-// to 5 seconds; HTTP error statuses are not judged (a 404 page with its body
-// is a success).
+// to 5 seconds and the body to 1 MiB (a longer one fails the transfer);
+// HTTP error statuses are not judged (a 404 page with its body is a
+// success).
 //
 // Threading: one object per request, used by one thread.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // A heap block grown with realloc; one NUL byte always follows the data.
 struct CurlResponseBuffer {
@@ -25,6 +27,7 @@ class CurlWriteSink {
 struct CurlWriteBinding {
   CurlResponseBuffer* buffer = nullptr;
   CurlWriteSink* sink = nullptr;  // none in this program: the body goes to the buffer
+  size_t max_length = SIZE_MAX;   // the most the buffer may hold
 };
 
 struct CurlEasyHandle {
@@ -35,6 +38,7 @@ struct CurlEasyHandle {
 class EasyCurlGet {
  public:
   static constexpr long kTimeoutSeconds = 5;
+  static constexpr size_t kMaxBodyBytes = 1 << 20;
 
   EasyCurlGet();
   virtual ~EasyCurlGet();
@@ -57,5 +61,6 @@ class EasyCurlGet {
 
 // The write callback (exposed for its test): appends to the binding's
 // buffer, or hands the data to its sink. Returns the bytes taken; 0 when the
-// buffer cannot grow (libcurl then fails the transfer).
+// buffer cannot grow or would pass its binding's most (libcurl then fails
+// the transfer).
 size_t CurlWriteCallback(char* data, size_t size, size_t count, void* binding);

@@ -5,6 +5,11 @@
 // page's own context menu never shows. The views share one ephemeral web
 // context that uses no proxy, so pages leave no files behind and loopback
 // pages are fetched directly.
+//
+// A view never downloads: a response it cannot show (an attachment, a
+// type it has no viewer for) is refused, and so is any download a page
+// starts; for the page itself (not one of its frames) the control hears
+// of it as a navigation error. The only downloads are the program's own.
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
@@ -15,11 +20,18 @@
 
 namespace {
 
+// What the control is told for a response or download the view refused.
+constexpr int kRefusedStatus = WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE;
+constexpr char kViewKey[] = "qenui-webview";  // the WebView of a WebKitWebView
+
+void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer);
+
 WebKitWebContext* SharedContext() {
   static WebKitWebContext* ctx = [] {
     WebKitWebContext* c = webkit_web_context_new_ephemeral();
     WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(c);
     webkit_website_data_manager_set_network_proxy_settings(data, WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);
+    g_signal_connect(c, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
     return c;
   }();
   return ctx;
@@ -30,11 +42,25 @@ const char* UriOf(WebKitURIRequest* req) {
   return u ? u : "";
 }
 
+// A Content-Disposition other than "inline" asks for the body to be saved,
+// not shown (an unknown type counts as "attachment").
+bool AsksToBeSaved(WebKitURIResponse* response) {
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+  const char* disposition = headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+  if (!disposition) return false;
+  std::string type(disposition);
+  type = type.substr(0, type.find(';'));
+  type.erase(0, type.find_first_not_of(" \t"));
+  type.erase(type.find_last_not_of(" \t") + 1);
+  return g_ascii_strcasecmp(type.c_str(), "inline") != 0;
+}
+
 class WebView {
  public:
   WebView(GtkWidget* fixed, const QenuiWebViewEvents* events) : m_events(events) {
     m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(), nullptr));
     g_object_add_weak_pointer(G_OBJECT(m_view), reinterpret_cast<gpointer*>(&m_view));
+    g_object_set_data(G_OBJECT(m_view), kViewKey, this);
     WebKitSettings* s = webkit_web_view_get_settings(m_view);
     webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
@@ -55,6 +81,7 @@ class WebView {
                                          nullptr, nullptr, this);
     g_signal_handlers_disconnect_matched(m_view, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
     webkit_web_view_stop_loading(m_view);
+    g_object_set_data(G_OBJECT(m_view), kViewKey, nullptr);
     WebKitWebView* v = m_view;
     g_object_remove_weak_pointer(G_OBJECT(v), reinterpret_cast<gpointer*>(&m_view));
     if (m_ownsRef) g_object_unref(v);
@@ -75,6 +102,11 @@ class WebView {
     gtk_fixed_move(GTK_FIXED(fixed), w, x, y);
     gtk_widget_show(w);
   }
+
+  // A download the page started (a link to download, say), cancelled
+  // before anything was written: the control hears of it as a navigation
+  // error.
+  void RefuseDownload(const char* uri) { m_events->navigateError(m_events->context, uri, kRefusedStatus); }
 
   char* CurrentUrl() const {
     const char* u = m_view ? webkit_web_view_get_uri(m_view) : nullptr;
@@ -155,9 +187,20 @@ class WebView {
       }
       case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
         auto* r = WEBKIT_RESPONSE_POLICY_DECISION(d);
-        if (webkit_response_policy_decision_is_main_frame_main_resource(r))
-          v->m_httpStatus = static_cast<int>(webkit_uri_response_get_status_code(webkit_response_policy_decision_get_response(r)));
-        return FALSE;  // WebKit's own handling (show or download)
+        WebKitURIResponse* response = webkit_response_policy_decision_get_response(r);
+        const bool page = webkit_response_policy_decision_is_main_frame_main_resource(r);
+        if (page) v->m_httpStatus = static_cast<int>(webkit_uri_response_get_status_code(response));
+        if (!AsksToBeSaved(response) && webkit_response_policy_decision_is_mime_type_supported(r)) {
+          webkit_policy_decision_use(d);
+          return TRUE;
+        }
+        // Never saved: refused. The page's own load then fails, which the
+        // control hears of as the error this refusal is.
+        const char* uri = webkit_uri_response_get_uri(response);
+        std::fprintf(stderr, "qenui: refused a response the view cannot show: %s\n", uri ? uri : "");
+        if (page) v->m_refused = true;
+        webkit_policy_decision_ignore(d);
+        return TRUE;
       }
       default: return FALSE;
     }
@@ -171,7 +214,7 @@ class WebView {
 
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent ev, gpointer self) {
     auto* v = static_cast<WebView*>(self);
-    if (ev == WEBKIT_LOAD_STARTED) { v->m_failed = false; v->m_httpStatus = 0; return; }
+    if (ev == WEBKIT_LOAD_STARTED) { v->m_failed = false; v->m_refused = false; v->m_httpStatus = 0; return; }
     if (ev != WEBKIT_LOAD_FINISHED || v->m_failed) return;
     const char* u = webkit_web_view_get_uri(view);
     std::string url = u ? u : "";
@@ -182,6 +225,12 @@ class WebView {
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
     auto* v = static_cast<WebView*>(self);
     v->m_failed = true;
+    // A response the view refused ends its load here: an error.
+    if (v->m_refused) {
+      v->m_refused = false;
+      v->m_events->navigateError(v->m_events->context, uri ? uri : "", kRefusedStatus);
+      return TRUE;
+    }
     // A load replaced by another one, or refused by the control, is no error.
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
@@ -212,10 +261,27 @@ class WebView {
   WebKitWebView* m_view = nullptr;
   bool m_ownsRef = false;
   bool m_failed = false;
+  bool m_refused = false;  // the page's own response was refused
   int m_httpStatus = 0;
 };
 
 WebView* Cast(void* view) { return static_cast<WebView*>(view); }
+
+void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  WebKitURIRequest* request = webkit_download_get_request(download);
+  const std::string uri = UriOf(request);
+  std::fprintf(stderr, "qenui: refused a download: %s\n", uri.c_str());
+  // Nothing is written: the destination is never decided.
+  g_signal_connect(download, "decide-destination", G_CALLBACK(+[](WebKitDownload* d, gchar*, gpointer) -> gboolean {
+                     webkit_download_cancel(d);
+                     return TRUE;
+                   }),
+                   nullptr);
+  webkit_download_cancel(download);
+  WebKitWebView* view = webkit_download_get_web_view(download);
+  auto* owner = view ? static_cast<WebView*>(g_object_get_data(G_OBJECT(view), kViewKey)) : nullptr;
+  if (owner) owner->RefuseDownload(uri.c_str());
+}
 
 const QenuiWebViewApi kApi = {
     sizeof(QenuiWebViewApi),

@@ -149,6 +149,8 @@ void MarketSite::Stop() {
   thread_.join();
 }
 
+void MarketSite::AddAnswer(ExtraAnswer answer) { extras_.push_back(std::move(answer)); }
+
 void MarketSite::SetCompletionBody(std::string body) {
   std::lock_guard<std::mutex> hold(lock_);
   completion_body_ = std::move(body);
@@ -273,6 +275,13 @@ void MarketSite::Route() {
     }
     res.status = 404;
   });
+  for (const ExtraAnswer& extra : extras_) {
+    s.Get(extra.path, [extra](const httplib::Request& req, httplib::Response& res) {
+      if (req.target.find('?') != std::string::npos) { res.status = 400; return; }
+      if (!extra.disposition.empty()) res.set_header("Content-Disposition", extra.disposition);
+      res.set_content(extra.body, extra.content_type);
+    });
+  }
   s.Get("/handler/InteractionHandler.ashx", [this](const httplib::Request& req, httplib::Response& res) {
     // "action=AppNameComplete&name=<keyword>", exactly.
     Query query;

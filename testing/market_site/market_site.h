@@ -9,6 +9,7 @@
 //   /appmarket/game/apk/<package>.apk?vorn=down&mavoid=<id>&vorn=from=<source>
 //   /appmarket/game/icon/<id>.png                                          no query
 //   /handler/InteractionHandler.ashx?action=AppNameComplete&name=<keyword>
+//   extra answers a test adds before Start (hostile pages)                  no query
 // Every page lists apps as the market does: a download link opened in a
 // new window ("vorn=down", "mavoid=<id>", "vorn=from=<source>") and an
 // element "info_<id>" whose attributes "name", "ico" and "package" describe
@@ -50,6 +51,17 @@ class MarketSite {
   MarketSite(const MarketSite&) = delete;
   MarketSite& operator=(const MarketSite&) = delete;
 
+  // An answer of the test's own at `path` (a plain path, no query): the
+  // body with its content type and, when not empty, a Content-Disposition
+  // header. Added before Start.
+  struct ExtraAnswer {
+    std::string path;
+    std::string content_type;
+    std::string disposition;
+    std::string body;
+  };
+  void AddAnswer(ExtraAnswer answer);
+
   // Binds 127.0.0.1 on a free port and serves on a thread; the port, or -1.
   int Start();
   void Stop();
@@ -73,6 +85,7 @@ class MarketSite {
   std::string PageHtml(const std::string& title, const std::vector<const App*>& apps, const std::string& source) const;
 
   std::vector<App> apps_;
+  std::vector<ExtraAnswer> extras_;  // set before Start, read-only after
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   int port_ = -1;

@@ -21,6 +21,7 @@
 #include "ui/frame/main_frame.h"
 #include "ui/frame/program_backend.h"
 #include "ui/frame/window_poster.h"
+#include "ui/message_box/message_wnd.h"
 
 using namespace DuiLib;
 
@@ -28,6 +29,7 @@ namespace {
 
 constexpr DWORD kMainStyle = 0x800A0000;   // WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX
 constexpr DWORD kMainExStyle = 0x100;      // WS_EX_WINDOWEDGE
+constexpr int kErrorBox = 0x10;            // OK only, the error icon
 
 // The headless back end on the real clock, for running the program with no
 // display (and for tests that start it as a process): timers wait in real
@@ -159,4 +161,23 @@ UiResult RunMainWindow(bool hide) {
   CPaintManagerUI::Term();
   WindowImplBaseNew::Cleanup();
   return UiResult::kRan;
+}
+
+void ShowStartRefusal(const std::string& refusal) {
+  const char* headless = std::getenv("PHONEDECK_HEADLESS");
+  if (headless && std::string(headless) == "1") return;
+  std::string error;
+  if (!UseGtkHost(&error)) return;  // no display: the message on stderr is all
+  CPaintManagerUI::SetInstance(nullptr);
+  CPaintManagerUI::SetResourcePath((CPaintManagerUI::GetInstancePath() + u"skin/").GetData());
+  if (CPaintManagerUI::SetResourceZipEmbedded()) {
+    // The box holds two short lines: the paths and errors are in the log
+    // and on stderr.
+    PD_LOG_INFO("showing that the program cannot start (%s)", refusal.c_str());
+    ShowMessageBox(0, u"Zelvik手游助手无法启动。\n运行锁无法建立，详情见日志。", u"Zelvik手游助手", kErrorBox, 0, 0);
+  } else {
+    PD_LOG_ERROR("the program carries no skin: no message box for the refusal");
+  }
+  CPaintManagerUI::Term();
+  WindowImplBaseNew::Cleanup();
 }

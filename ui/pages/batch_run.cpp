@@ -13,7 +13,7 @@ bool BoxStands(const BatchJobControl& box) { return !box.Stopped() && DuiLib::Is
 
 bool IsPerItemJob(int32_t kind) { return BatchJobTextsOf(kind).per_item != nullptr; }
 
-int RunBatch(const BatchJobControl& box, int32_t kind, int total, const std::function<bool(int)>& item) {
+int RunBatch(const BatchJobControl& box, int32_t kind, int total, const std::function<BatchItem(int)>& item) {
   const bool per_item = IsPerItemJob(kind);
   int done = 0;
   for (int i = 0; i < total; ++i) {
@@ -22,10 +22,17 @@ int RunBatch(const BatchJobControl& box, int32_t kind, int total, const std::fun
       return done;
     }
     if (per_item) DuiLib::PostMessage(box.Window(), msg::kBatchProgress, total, i + 1);
-    if (!item(i)) {
+    const BatchItem outcome = item(i);
+    if (outcome == BatchItem::kNoPhone) {
       PD_LOG_WARNING("batch job %d: no phone for item %d of %d", kind, i + 1, total);
       if (BoxStands(box)) DuiLib::PostMessage(box.Window(), msg::kBatchFinished, done, 0);
       return done;
+    }
+    if (outcome == BatchItem::kFailed) {
+      // Counted before the progress that follows is posted, so the box
+      // knows every failure by the time it finishes.
+      PD_LOG_WARNING("batch job %d: item %d of %d failed", kind, i + 1, total);
+      box.CountFailure();
     }
     ++done;
     if (!per_item) {
@@ -37,12 +44,12 @@ int RunBatch(const BatchJobControl& box, int32_t kind, int total, const std::fun
   return done;
 }
 
-void RunBatchJob(DuiLib::HWND parent, int32_t kind, int total, std::function<bool(int, DuiLib::HWND)> item) {
+void RunBatchJob(DuiLib::HWND parent, int32_t kind, int total, std::function<BatchItem(int, DuiLib::HWND)> item) {
   struct Start {
     CMessageBoxDlg box;
     int32_t kind;
     int total;
-    std::function<bool(int, DuiLib::HWND)> item;
+    std::function<BatchItem(int, DuiLib::HWND)> item;
   };
   auto start = std::make_unique<Start>();
   start->kind = kind;

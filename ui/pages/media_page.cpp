@@ -183,10 +183,11 @@ void CMediaPage::Export() {
     return;
   }
   RunBatchJob(PagesOwnerWindow(), spec_.export_kind, static_cast<int>(ids->size()),
-              [export_one = spec_.export_one, ids, dir = folder.str()](int i, HWND box) {
+              [export_one = spec_.export_one, ids, dir = folder.str(),
+               names = std::make_shared<ExportedNames>()](int i, HWND box) {
                 FtpTransferContext context;
                 context.wnd = reinterpret_cast<uintptr_t>(box);
-                return export_one(dir, (*ids)[static_cast<size_t>(i)], &context);
+                return export_one(dir, (*ids)[static_cast<size_t>(i)], &context, names.get());
               });
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ui/controls/list_ui_ex.h"
+#include "ui/pages/batch_item.h"
 #include "ui/pages/page_stub.h"
 
 struct FtpTransferContext;
@@ -49,10 +50,12 @@ struct MediaPageSpec {
   int32_t add_kind, export_kind, delete_kind;
   // The delete question is asked while this setting is on.
   bool (*tips_on)();
-  // Batch steps, on the box's worker (RunBatchItem): false when there is no phone.
-  bool (*delete_one)(int32_t id);
-  bool (*export_one)(const std::u16string& folder, int32_t id, FtpTransferContext* context);
-  bool (*upload_one)(const std::u16string& path, FtpTransferContext* context);
+  // Batch steps, on the box's worker (RunBatchItem). An export goes through
+  // its batch's names, so two phone files of one name do not overwrite
+  // each other.
+  BatchItem (*delete_one)(int32_t id);
+  BatchItem (*export_one)(const std::u16string& folder, int32_t id, FtpTransferContext* context, ExportedNames* names);
+  BatchItem (*upload_one)(const std::u16string& path, FtpTransferContext* context);
 };
 
 class CMediaPage : public CPageStub {

@@ -19,6 +19,7 @@
 
 #include "app/data/media_record.h"
 #include "app/data/picture_record.h"
+#include "ui/pages/batch_item.h"
 
 struct FtpTransferContext;
 
@@ -66,13 +67,12 @@ class IMediaPhone {
 IMediaPhone* MediaPhone();
 void SetMediaPhone(IMediaPhone* phone);  // null restores the program's
 
-// One item of a batch: false (and nothing run) when no phone is connected,
-// which ends the walk. Whether the item's own transfer or request worked is
-// not the walk's business: the box counts the items handled.
+// One item of a batch: kNoPhone (and nothing run) when no phone is
+// connected, which ends the walk; else whether `item` (which answers the
+// phone's bool for its transfer or request) worked.
 template <typename F>
-bool RunBatchItem(F&& item) {
+BatchItem RunBatchItem(F&& item) {
   IMediaPhone* phone = MediaPhone();
-  if (!phone->IsConnected()) return false;
-  item(*phone);
-  return true;
+  if (!phone->IsConnected()) return BatchItem::kNoPhone;
+  return item(*phone) ? BatchItem::kSucceeded : BatchItem::kFailed;
 }

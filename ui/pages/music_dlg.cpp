@@ -17,13 +17,16 @@ const MediaPageSpec kMusicPage = {
     u"选择音乐文件夹:", u"您确定删除这%d个音乐吗？", 3,
     kAddMusic, kExportMusic, kDeleteMusic,
     [] { return CConfigMgr::Instance()->GetMusicTips(); },
-    [](int32_t id) { return RunBatchItem([&](IMediaPhone& p) { p.DeleteMusic(id); }); },
+    [](int32_t id) { return RunBatchItem([&](IMediaPhone& p) { return p.DeleteMusic(id); }); },
     // A music export reports no progress of its own.
-    [](const std::u16string& folder, int32_t id, FtpTransferContext*) {
-      return RunBatchItem([&](IMediaPhone& p) { p.ExportMusic(folder, id); });
+    [](const std::u16string& folder, int32_t id, FtpTransferContext*, ExportedNames* names) {
+      return RunBatchItem([&](IMediaPhone& p) {
+        const std::optional<MusicRecord> record = p.FindMusicById(id);
+        return names->Export(record ? record->file : u"", [&] { return p.ExportMusic(folder, id); });
+      });
     },
     [](const std::u16string& path, FtpTransferContext* context) {
-      return RunBatchItem([&](IMediaPhone& p) { p.UploadMusic(path, context); });
+      return RunBatchItem([&](IMediaPhone& p) { return p.UploadMusic(path, context); });
     },
 };
 

@@ -1,5 +1,7 @@
 #include "ui/pages/picture_dlg.h"
 
+#include <memory>
+
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "foundation/base/log.h"
@@ -263,7 +265,7 @@ void CPictureDlg::Add() {
   if (paths.empty()) return;
   const int total = static_cast<int>(paths.size());
   RunBatchJob(PagesOwnerWindow(), kAddPictures, total, [paths = std::move(paths)](int i, HWND) {
-    return RunBatchItem([&](IMediaPhone& p) { p.ImportImage(paths[static_cast<size_t>(i)]); });
+    return RunBatchItem([&](IMediaPhone& p) { return p.ImportImage(paths[static_cast<size_t>(i)]); });
   });
 }
 
@@ -274,9 +276,14 @@ void CPictureDlg::Export() {
   CDuiString folder;
   if (!BrowseForFolder(PagesOwnerWindow(), u"选择画像文件夹:", &folder) || folder.IsEmpty()) return;
   const int total = static_cast<int>(ids.size());
-  RunBatchJob(PagesOwnerWindow(), kExportPictures, total, [ids = std::move(ids), dir = folder.str()](int i, HWND) {
-    return RunBatchItem([&](IMediaPhone& p) { p.ExportImage(dir, ids[static_cast<size_t>(i)]); });
-  });
+  RunBatchJob(PagesOwnerWindow(), kExportPictures, total,
+              [ids = std::move(ids), dir = folder.str(), names = std::make_shared<ExportedNames>()](int i, HWND) {
+                const int32_t id = ids[static_cast<size_t>(i)];
+                return RunBatchItem([&](IMediaPhone& p) {
+                  const std::optional<ImageRecord> record = p.FindImageById(id);
+                  return names->Export(record ? record->file : u"", [&] { return p.ExportImage(dir, id); });
+                });
+              });
 }
 
 void CPictureDlg::Delete() {
@@ -292,6 +299,6 @@ void CPictureDlg::Delete() {
   }
   const int total = static_cast<int>(ids.size());
   RunBatchJob(PagesOwnerWindow(), kDeletePictures, total, [ids = std::move(ids)](int i, HWND) {
-    return RunBatchItem([&](IMediaPhone& p) { p.DeleteImage(ids[static_cast<size_t>(i)]); });
+    return RunBatchItem([&](IMediaPhone& p) { return p.DeleteImage(ids[static_cast<size_t>(i)]); });
   });
 }

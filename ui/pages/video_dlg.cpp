@@ -18,13 +18,16 @@ const MediaPageSpec kVideoPage = {
     u"选择视频文件夹:", u"您确定删除这%d个视频吗？", 4,
     kAddVideos, kExportVideos, kDeleteVideos,
     [] { return CConfigMgr::Instance()->GetVideoTips(); },
-    [](int32_t id) { return RunBatchItem([&](IMediaPhone& p) { p.DeleteVideo(id); }); },
+    [](int32_t id) { return RunBatchItem([&](IMediaPhone& p) { return p.DeleteVideo(id); }); },
     // The box's bar follows each file's download.
-    [](const std::u16string& folder, int32_t id, FtpTransferContext* context) {
-      return RunBatchItem([&](IMediaPhone& p) { p.ExportVideo(folder, id, context); });
+    [](const std::u16string& folder, int32_t id, FtpTransferContext* context, ExportedNames* names) {
+      return RunBatchItem([&](IMediaPhone& p) {
+        const std::optional<VideoRecord> record = p.FindVideoById(id);
+        return names->Export(record ? record->file : u"", [&] { return p.ExportVideo(folder, id, context); });
+      });
     },
     [](const std::u16string& path, FtpTransferContext* context) {
-      return RunBatchItem([&](IMediaPhone& p) { p.UploadVideo(path, context); });
+      return RunBatchItem([&](IMediaPhone& p) { return p.UploadVideo(path, context); });
     },
 };
 

@@ -1,5 +1,7 @@
 #include "ui/task_windows/message_box_dlg.h"
 
+#include <algorithm>
+
 #include "app/core/message_ids.h"
 #include "app/ftp/ftpcmd_tool.h"
 
@@ -11,16 +13,16 @@ constexpr DWORD kWsPopup = 0x80000000;
 constexpr DWORD kWsExToolWindow = 0x80;
 
 const BatchJobTexts kKinds[] = {
-    {u"正在导出图片...", u"成功导出%d张图片。", nullptr},
-    {u"正在导出音乐...", u"成功导出%d个音乐。", nullptr},
-    {u"正在导出视频...", u"成功导出%d个视频。", u"正在导出第%d个视频"},
-    {u"正在添加图片...", u"成功添加%d张图片。", nullptr},
-    {u"正在添加视频...", u"成功添加%d个视频。", u"正在添加第%d个视频"},
-    {u"正在添加音乐...", u"成功添加%d个音乐。", u"正在添加第%d个音乐"},
-    {u"正在删除图片...", u"成功删除%d张图片。", nullptr},
-    {u"正在删除音乐...", u"成功删除%d个音乐。", nullptr},
-    {u"正在删除视频...", u"成功删除%d个视频。", nullptr},
-    {u"正在删除联系人...", u"成功删除%d个联系人。", nullptr},
+    {u"正在导出图片...", u"成功导出%d张图片。", nullptr, u"成功导出%d张图片，%d张失败。"},
+    {u"正在导出音乐...", u"成功导出%d个音乐。", nullptr, u"成功导出%d个音乐，%d个失败。"},
+    {u"正在导出视频...", u"成功导出%d个视频。", u"正在导出第%d个视频", u"成功导出%d个视频，%d个失败。"},
+    {u"正在添加图片...", u"成功添加%d张图片。", nullptr, u"成功添加%d张图片，%d张失败。"},
+    {u"正在添加视频...", u"成功添加%d个视频。", u"正在添加第%d个视频", u"成功添加%d个视频，%d个失败。"},
+    {u"正在添加音乐...", u"成功添加%d个音乐。", u"正在添加第%d个音乐", u"成功添加%d个音乐，%d个失败。"},
+    {u"正在删除图片...", u"成功删除%d张图片。", nullptr, u"成功删除%d张图片，%d张失败。"},
+    {u"正在删除音乐...", u"成功删除%d个音乐。", nullptr, u"成功删除%d个音乐，%d个失败。"},
+    {u"正在删除视频...", u"成功删除%d个视频。", nullptr, u"成功删除%d个视频，%d个失败。"},
+    {u"正在删除联系人...", u"成功删除%d个联系人。", nullptr, u"成功删除%d个联系人，%d个失败。"},
 };
 
 bool Is(LPCTSTR a, LPCTSTR b) { return CompareNoCase(a, b) == 0; }
@@ -35,7 +37,7 @@ void SetFormatted(CControlUI* c, const char16_t* format, int a) {
 }  // namespace
 
 BatchJobTexts BatchJobTextsOf(int32_t kind) {
-  if (kind < 0 || kind >= static_cast<int32_t>(sizeof(kKinds) / sizeof(kKinds[0]))) return {u"", u"", nullptr};
+  if (kind < 0 || kind >= static_cast<int32_t>(sizeof(kKinds) / sizeof(kKinds[0]))) return {u"", u"", nullptr, u""};
   return kKinds[kind];
 }
 
@@ -113,7 +115,15 @@ void CMessageBoxDlg::OnTransferProgress(uintptr_t transfer, int percent) {
 }
 
 void CMessageBoxDlg::Finish(int count) {
-  SetFormatted(msg_, BatchJobTextsOf(kind_).result, count);
+  const BatchJobTexts texts = BatchJobTextsOf(kind_);
+  const int failed = std::min(std::max(control_.Failures(), 0), std::max(count, 0));
+  if (failed == 0) {
+    SetFormatted(msg_, texts.result, count);
+  } else if (msg_) {
+    CDuiString text;
+    text.Format(texts.failed, count - failed, failed);
+    msg_->SetText(text);
+  }
   if (ok_) ok_->SetVisible(true);
   if (cancel_) cancel_->SetVisible(false);
   ShowCountdown();

@@ -42,20 +42,27 @@ struct BatchJobTexts {
   const char16_t* title;     // shown at creation
   const char16_t* result;    // with the count, when the job ends
   const char16_t* per_item;  // with the item number; null: the kind reports no single transfers
+  const char16_t* failed;    // with the counts that succeeded and failed, when some failed
 };
 // Empty texts for an unknown kind.
 BatchJobTexts BatchJobTextsOf(int32_t kind);
 
-// What the box's worker may ask: the box's window, and whether it should stop.
+// What the box's worker may ask: the box's window, and whether it should
+// stop; and what it tells: an item that failed. A failure counted before
+// the worker posts its next message is known to the box when it handles
+// that message.
 class BatchJobControl {
  public:
   DuiLib::HWND Window() const { return window_; }
   bool Stopped() const { return stop_.load(); }
+  void CountFailure() const { failed_.fetch_add(1); }
+  int Failures() const { return failed_.load(); }
 
  private:
   friend class CMessageBoxDlg;
   DuiLib::HWND window_ = 0;
   std::atomic<bool> stop_{false};
+  mutable std::atomic<int> failed_{0};
 };
 
 class CMessageBoxDlg : public DuiLib::WindowImplBaseNew {
@@ -83,6 +90,8 @@ class CMessageBoxDlg : public DuiLib::WindowImplBaseNew {
   uintptr_t CurrentTransfer() const { return current_transfer_; }
   int Countdown() const { return countdown_; }
 
+  // Shows the result of `count` items handled: the ones that failed (as
+  // the worker counted them) are not counted as done but named apart.
   void Finish(int count);
 
  protected:

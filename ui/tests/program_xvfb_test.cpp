@@ -1,13 +1,17 @@
 // The real program on a private X server: the main window appears and is
 // painted (a screenshot of it is kept for looking at), "-hide" starts
-// without showing it, and a second start raises the first.
+// without showing it, a second start raises the first, and a start that
+// cannot run says why in a message box.
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
 #include "app/startup/single_instance.h"
+#include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/gtk/tests/xvfb_session.h"
 #include "ui/tests/program_test_util.h"
 
@@ -27,6 +31,20 @@ bool PngSize(const std::string& path, int* width, int* height) {
   *width = static_cast<int>(be32(16));
   *height = static_cast<int>(be32(20));
   return true;
+}
+
+// True when the picture is one colour all over (or cannot be read).
+bool OneColour(const std::string& png) {
+  GdkPixbuf* picture = gdk_pixbuf_new_from_file(png.c_str(), nullptr);
+  if (!picture) return true;
+  const int channels = gdk_pixbuf_get_n_channels(picture), stride = gdk_pixbuf_get_rowstride(picture);
+  const guchar* pixels = gdk_pixbuf_get_pixels(picture);
+  bool same = true;
+  for (int y = 0; y < gdk_pixbuf_get_height(picture) && same; ++y)
+    for (int x = 0; x < gdk_pixbuf_get_width(picture) && same; ++x)
+      same = std::memcmp(pixels + y * stride + x * channels, pixels, static_cast<size_t>(channels)) == 0;
+  g_object_unref(picture);
+  return same;
 }
 
 class ProgramXvfb : public ::testing::Test {
@@ -86,6 +104,45 @@ TEST_F(ProgramXvfb, HideStartsWithoutShowingTheWindow) {
   EXPECT_EQ(log.find("first paint"), std::string::npos) << log;
   EXPECT_FALSE(Exists(box.Root() + "/hidden.png"));
   Quit(box, program);
+}
+
+// A start that cannot run at all (neither lock can be had) says why on
+// stderr and in the program's message box; closing the box ends it.
+TEST_F(ProgramXvfb, ARefusedStartSaysWhyInABoxAndOnStderr) {
+  ProgramSandbox box;
+  setenv("XDG_RUNTIME_DIR", box.Runtime().c_str(), 1);
+  const std::string lock = CSingleInstance::LockPath(u"Global\\{0A9563EC-49E8-4bf1-80DD-4862C014C51E}");
+  const std::string own = CSingleInstance::PrivateLockPath(u"Global\\{0A9563EC-49E8-4bf1-80DD-4862C014C51E}");
+  unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_EQ(mkdir(lock.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+  const std::string err = box.Root() + "/stderr.txt";
+  Child program = Spawn("/bin/sh", {"-c", "exec '" + kProgram + "' 2>'" + err + "'"}, Env(box));
+  ASSERT_GT(program.pid, 0);
+
+  // The box appears (found by its window name) and is kept for a look.
+  mkdir(PD_SCREENSHOT_DIR, 0755);
+  const std::string shot = std::string(PD_SCREENSHOT_DIR) + "/start_refusal.png";
+  const std::string where = box.Root() + "/box.txt";
+  const std::string find = "DISPLAY='" + xvfb_.Display() + "' '" + std::string(WINDOW_SHOT) + "' QENMsgBox '" + shot +
+                           "' >'" + where + "' 2>/dev/null";
+  // Taken again until the box is painted (not one colour).
+  ASSERT_TRUE(WaitFor([&] { return std::system(find.c_str()) == 0 && !OneColour(shot); }, 30000))
+      << ReadText(box.Log());
+  int w = 0, h = 0, x = 0, y = 0;
+  ASSERT_EQ(std::sscanf(ReadText(where).c_str(), "%dx%d+%d+%d", &w, &h, &x, &y), 4);
+  EXPECT_NE(ReadText(box.Log()).find("cannot start: the lock"), std::string::npos) << ReadText(box.Log());
+  const std::string told = ReadText(err);
+  EXPECT_NE(told.find("Phonedeck cannot start: the lock " + lock), std::string::npos) << told;
+  EXPECT_NE(told.find("Is a directory"), std::string::npos) << told;
+
+  // Escape closes it (the pointer over the box gives it the keys), and the program ends.
+  qenui_gtk_test::XTestInput input;
+  ASSERT_TRUE(input.Open(xvfb_.Display()));
+  input.MoveTo(x + w / 2, y + h / 2);
+  input.Tap("Escape");
+  EXPECT_EQ(WaitExit(program, 20000), 0);
+  EXPECT_EQ(ReadText(box.Log()).find("main window created"), std::string::npos);
 }
 
 }  // namespace

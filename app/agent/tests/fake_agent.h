@@ -1,7 +1,9 @@
 // A stand-in agent on a free 127.0.0.1 port for the transport tests: reads
 // each request up to "</request>", counts it by command id and answers as
-// the test's behaviour says (a reply, a plain close, a reset, or silence
-// until the test ends).
+// the test's behaviour says (a reply, a plain close, a reset, silence until
+// the test ends, the reply one byte every `pause_ms`, or the reply over and
+// over until the client goes - or 64 MiB have gone, so that a client with
+// no limit of its own ends too).
 #pragma once
 
 #include <arpa/inet.h>
@@ -21,8 +23,9 @@
 namespace testing_support {
 
 struct AgentAnswer {
-  enum Mode { kReply, kClose, kReset, kHang } mode = kReply;
+  enum Mode { kReply, kClose, kReset, kHang, kTrickle, kEndless } mode = kReply;
   std::string reply;
+  int pause_ms = 0;  // kTrickle: between two bytes
 };
 
 class FakeAgent {
@@ -92,15 +95,20 @@ class FakeAgent {
     }
     AgentAnswer answer = behaviour_(command, request);
     if (answer.mode == AgentAnswer::kReply) {
-      size_t sent = 0;
-      while (sent < answer.reply.size()) {
-        ssize_t n = send(fd, answer.reply.data() + sent, answer.reply.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += static_cast<size_t>(n);
-      }
+      SendAll(fd, answer.reply);
     } else if (answer.mode == AgentAnswer::kReset) {
       linger lin{1, 0};
       setsockopt(fd, SOL_SOCKET, SO_LINGER, &lin, sizeof(lin));
+    } else if (answer.mode == AgentAnswer::kTrickle) {
+      for (size_t i = 0; i < answer.reply.size() && !stopping_; ++i) {
+        if (send(fd, answer.reply.data() + i, 1, MSG_NOSIGNAL) != 1) break;
+        pollfd p{fd, POLLIN, 0};  // a client that goes ends the wait
+        if (poll(&p, 1, answer.pause_ms) != 0) break;
+      }
+    } else if (answer.mode == AgentAnswer::kEndless && !answer.reply.empty()) {
+      for (size_t sent = 0; !stopping_ && sent < (size_t(64) << 20); sent += answer.reply.size()) {
+        if (!SendAll(fd, answer.reply)) break;
+      }
     } else if (answer.mode == AgentAnswer::kHang) {
       char c;
       while (read(fd, &c, 1) > 0) {
@@ -114,6 +122,16 @@ class FakeAgent {
       }
     }
     close(fd);
+  }
+
+  static bool SendAll(int fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+      ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      sent += static_cast<size_t>(n);
+    }
+    return true;
   }
 
   Behaviour behaviour_;

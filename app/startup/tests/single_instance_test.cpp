@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -88,10 +89,65 @@ TEST_F(SingleInstanceTest, SecondStartWakesTheFirst) {
   EXPECT_TRUE(CSingleInstance::Check(kMutex, kClass, nullptr, true));
 }
 
-TEST_F(SingleInstanceTest, LockThatCannotBeMadeIsNotOnlyInstance) {
-  // A folder stands where the lock file goes: it cannot be opened for writing.
+// Something at the lock's name that cannot be opened says nothing of a
+// running copy: with nobody on the socket the user's own lock is taken and
+// the start goes on; a second start then finds the first through both.
+TEST_F(SingleInstanceTest, ALockThatCannotBeOpenedIsNoRunningCopy) {
   ASSERT_EQ(mkdir(CSingleInstance::LockPath(kMutex).c_str(), 0700), 0);
+  ASSERT_TRUE(CSingleInstance::Check(kMutex, kClass, nullptr, true));
+  EXPECT_EQ(CSingleInstance::Refusal(), "");
+  struct stat st;
+  EXPECT_EQ(stat(CSingleInstance::SocketPath(kClass).c_str(), &st), 0);
+  ASSERT_EQ(stat(CSingleInstance::PrivateLockPath(kMutex).c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, getuid());
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
   EXPECT_FALSE(CSingleInstance::Check(kMutex, kClass, nullptr, true));
+  EXPECT_EQ(CSingleInstance::Refusal(), "");  // another copy runs: no refusal
+  EXPECT_EQ(WaitPosted(2).size(), 2u);         // and it was woken
+}
+
+// Another user's lock, as a run under sudo leaves it: the start goes on with
+// this user's own lock. As root the start runs in a child of another uid;
+// otherwise the lock file is made unreadable to its owner.
+TEST_F(SingleInstanceTest, AnotherUsersStaleLockDoesNotStopTheStart) {
+  const std::string lock = CSingleInstance::LockPath(kMutex);
+  const int made = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(made, 0);
+  close(made);
+  if (getuid() != 0) {
+    ASSERT_EQ(chmod(lock.c_str(), 0), 0);
+    ASSERT_TRUE(CSingleInstance::Check(kMutex, kClass, nullptr, true));
+    struct stat st;
+    EXPECT_EQ(stat(CSingleInstance::PrivateLockPath(kMutex).c_str(), &st), 0);
+    return;
+  }
+  constexpr uid_t kOther = 4242;
+  ASSERT_EQ(chown(dir_.c_str(), kOther, kOther), 0);  // the runtime folder is the other user's own
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(kOther) != 0 || setuid(kOther) != 0) _exit(2);
+    const bool only = CSingleInstance::Check(kMutex, kClass, nullptr, true);
+    struct stat st;
+    const bool own_lock = stat(CSingleInstance::PrivateLockPath(kMutex).c_str(), &st) == 0 && st.st_uid == kOther;
+    _exit(only && own_lock ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not become the other user; 1: the start was refused";
+}
+
+// Only when neither lock can be had does the start give up, and it says why.
+TEST_F(SingleInstanceTest, NoLockAtAllIsARefusalThatNamesBoth) {
+  ASSERT_EQ(mkdir(CSingleInstance::LockPath(kMutex).c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(CSingleInstance::PrivateLockPath(kMutex).c_str(), 0700), 0);
+  EXPECT_FALSE(CSingleInstance::Check(kMutex, kClass, nullptr, true));
+  const std::string why = CSingleInstance::Refusal();
+  EXPECT_NE(why.find(CSingleInstance::LockPath(kMutex)), std::string::npos) << why;
+  EXPECT_NE(why.find(CSingleInstance::PrivateLockPath(kMutex)), std::string::npos) << why;
+  EXPECT_NE(why.find("Is a directory"), std::string::npos) << why;
   struct stat st;
   EXPECT_NE(stat(CSingleInstance::SocketPath(kClass).c_str(), &st), 0);  // nobody listens
 }

@@ -1,6 +1,6 @@
-// A start that cannot make its lock ends at once, and its log tells why (the
-// folder and the error), never that another instance runs; a runtime folder
-// of another user's is not used.
+// A start that cannot make its lock ends at once, and its log and the user
+// are told why (the folder and the error), never that another instance
+// runs; a runtime folder of another user's is not used.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -40,9 +40,8 @@ class StartupRefusalTest : public ::testing::Test {
     steps.open_log = [] {};
     steps.app_init = [] {};
     steps.close_other_processes = [] { return true; };
-    steps.check_single_instance = [] {
-      return CSingleInstance::Check(kSingleInstanceMutex, kMainWindowClass, nullptr, true);
-    };
+    steps.check_single_instance = DefaultStartupSteps().check_single_instance;
+    steps.tell_cannot_start = [this](const std::string& why) { told_ = why; };
     steps.init_crash_report = [] {};
     steps.run_ui = [this](bool) {
       ran_ui_ = true;
@@ -59,6 +58,7 @@ class StartupRefusalTest : public ::testing::Test {
 
   std::string root_;
   bool ran_ui_ = false;
+  std::string told_;  // what the user was told
 };
 
 TEST_F(StartupRefusalTest, AnUnusableRuntimeFolderIsLoggedAsSuch) {
@@ -86,8 +86,10 @@ TEST_F(StartupRefusalTest, AnUnusableRuntimeFolderIsLoggedAsSuch) {
     SCOPED_TRACE(c.name);
     setenv("TMPDIR", c.plant(root_).c_str(), 1);
     ran_ui_ = false;
+    told_.clear();
     const std::string log = Start();
     EXPECT_FALSE(ran_ui_);
+    EXPECT_NE(told_.find(c.reason), std::string::npos) << told_;
     EXPECT_NE(log.find(c.reason), std::string::npos) << log;
     EXPECT_NE(log.find("phonedeck-" + std::to_string(getuid())), std::string::npos) << log;
     EXPECT_EQ(log.find("another instance runs"), std::string::npos) << log;

@@ -442,7 +442,7 @@ TEST_F(BatchWalkTest, ClosingTheBoxStopsBeforeTheNextItem) {
       // The item in hand ends on its own once the box is being closed.
       const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
       while (!control.Stopped() && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-      return true;
+      return BatchItem::kSucceeded;
     });
   }));
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -460,7 +460,7 @@ TEST_F(BatchWalkTest, APhoneGoneEndsTheWalkWithTheCountDone) {
   ASSERT_TRUE(box->StartWorker([&](const BatchJobControl& control) {
     RunBatch(control, kDeletePictures, 5, [&](int i) {
       ++ran;
-      return i < 2;  // the phone is gone at the third item
+      return i < 2 ? BatchItem::kSucceeded : BatchItem::kNoPhone;  // the phone is gone at the third item
     });
     done = true;
   }));

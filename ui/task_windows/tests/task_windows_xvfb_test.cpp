@@ -246,6 +246,25 @@ TEST(TaskWindowsXvfb, BatchBoxRendersInProgressAndFinished) {
   PumpFor(100);
 }
 
+// The longest result: some items failed.
+TEST(TaskWindowsXvfb, BatchBoxRendersFailuresApart) {
+  if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
+  CMessageBoxDlg box;
+  box.SetJobKind(kDeleteContacts);
+  HWND h = ShowMessageBoxDlg(&box, 0);
+  ASSERT_NE(h, 0u);
+  box.ShowWindow(true, true);
+  ASSERT_TRUE(box.StartWorker([](const BatchJobControl& control) {
+    for (int i = 0; i < 13; ++i) control.CountFailure();
+    PostMessage(control.Window(), msg::kBatchFinished, 120, 0);
+  }));
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h) && box.Countdown() < 3; }));
+  PumpFor(300);
+  Shot(h, "batch_box_failed.png");
+  DestroyWindow(h);
+  PumpFor(100);
+}
+
 TEST(TaskWindowsXvfb, FeedbackAndIgnoredUpdatesWindowsRender) {
   if (!ui_xvfb::SkipReason().empty()) GTEST_SKIP() << "no X server: " << ui_xvfb::SkipReason();
   unsetenv("PHONEDECK_CHAT_HOST");  // the skin's pictures of the support accounts
