@@ -484,6 +484,14 @@ void CPaintManagerUI::RemoveAllTimers() {
   m_timers.clear();
 }
 
+void CPaintManagerUI::UpdateToolTip() {
+  CDuiString tip;
+  for (CControlUI* c = m_pEventHover; c && tip.IsEmpty(); c = c->GetParent()) tip = c->GetToolTip();
+  if (tip == m_sToolTipShown || !m_hWndPaint) return;
+  m_sToolTipShown = tip;
+  GetHost()->SetNativeToolTip(m_hWndPaint, tip);
+}
+
 // ---- control life ----
 
 void CPaintManagerUI::ReapObjects(CControlUI* p) {
@@ -606,6 +614,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       }
       if (m_pEventClick) SendMouseEvent(UIEVENT_MOUSEMOVE, m_pEventClick, pt, wParam, lParam);
       else if (m_pEventHover) SendMouseEvent(UIEVENT_MOUSEMOVE, m_pEventHover, pt, wParam, lParam);
+      UpdateToolTip();
       return false;
     }
     case WM_MOUSELEAVE: {
@@ -614,6 +623,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         m_pEventHover = nullptr;
         SendMouseEvent(UIEVENT_MOUSELEAVE, old, m_ptLastMousePos, wParam, lParam);
       }
+      UpdateToolTip();
       return false;
     }
     case WM_LBUTTONDOWN:

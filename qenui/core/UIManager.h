@@ -168,6 +168,9 @@ class CPaintManagerUI {
   void EndDispatch();
   bool IsReaped(CControlUI* p) const;
   void SendMouseEvent(int type, CControlUI* target, POINT pt, WPARAM wParam, LPARAM lParam);
+  // Hands the host the tooltip of the control under the pointer (the nearest
+  // one up its parents that has one), when it differs from the one shown.
+  void UpdateToolTip();
 
   HWND m_hWndPaint = 0;
   CControlUI* m_pRoot = nullptr;
@@ -178,6 +181,7 @@ class CPaintManagerUI {
   bool m_bUpdateNeeded = true;
   bool m_bMouseCapture = false;
   POINT m_ptLastMousePos;
+  CDuiString m_sToolTipShown;  // what the host was last given for this window
   SIZE m_szInitWindowSize;
   SIZE m_szMinWindow;
   SIZE m_szMaxWindow;

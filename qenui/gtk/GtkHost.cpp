@@ -513,6 +513,15 @@ void CGtkHost::InvalidateNativeWindow(HWND hWnd, const RECT& rc) {
                                   static_cast<int>(rc.Width()), static_cast<int>(rc.Height()));
 }
 
+// GTK shows the text once the pointer rests over the painted area, and
+// follows a change of text at once while it is shown.
+void CGtkHost::SetNativeToolTip(HWND hWnd, const CDuiString& text) {
+  Native* n = Find(hWnd);
+  if (!n) return;
+  gtk_widget_set_tooltip_text(n->area, text.IsEmpty() ? nullptr : text.ToUtf8().c_str());
+  if (!text.IsEmpty()) gtk_widget_trigger_tooltip_query(n->area);
+}
+
 bool CGtkHost::NativeWindowHasFocus(HWND hWnd) {
   Native* n = Find(hWnd);
   return n && gtk_window_is_active(GTK_WINDOW(n->window));

@@ -58,6 +58,11 @@ class CHeadlessHost : public IWindowHost {
   // Posts the tray icon's callback message as the shell would for a mouse message.
   bool ClickTray(UINT id, UINT mouseMsg);
   const std::vector<CDuiString>& ShellOpened() const { return m_shellOpened; }
+  // The tooltip the library last gave a window (empty: none shown).
+  CDuiString ToolTipOf(HWND hWnd) const {
+    auto it = m_toolTips.find(hWnd);
+    return it == m_toolTips.end() ? CDuiString() : it->second;
+  }
   // What "open" answers from now on (true: a handler took it); recorded either way.
   void SetShellOpenAnswer(bool opened) { m_shellOpenAnswer = opened; }
   CHeadlessBrowserView* LastBrowserView() const { return m_lastBrowser; }
@@ -103,6 +108,7 @@ class CHeadlessHost : public IWindowHost {
   bool TrayIcon(UINT op, const TTrayIcon& icon) override;
   std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) override;
   void OnModalLoopStarted(HWND hWnd) override;
+  void SetNativeToolTip(HWND hWnd, const CDuiString& text) override { m_toolTips[hWnd] = text; }
   void BeginTextInput(HWND, const RECT&, const CDuiString& text, bool, ITextInputClient* client) override {
     m_textClient = client;
     m_textInputText = text;
@@ -124,6 +130,7 @@ class CHeadlessHost : public IWindowHost {
   RECT m_workArea;
   POINT m_cursor;
   std::set<UINT> m_keysDown;
+  std::map<HWND, CDuiString> m_toolTips;
   std::deque<int> m_boxAnswers;
   std::vector<BoxCall> m_boxCalls;
   std::deque<std::vector<CDuiString>> m_fileAnswers;

@@ -379,3 +379,26 @@ TEST_F(QenuiTest, TileListPlacesRowsAsAGridAndScrolls) {
   EXPECT_LE(grid->GetItemAt(6)->GetPos().bottom, 200);
   DestroyWindow(h);
 }
+
+// The pointer over a control shows its tooltip, or the nearest one up its
+// parents; over nothing with a tooltip, or out of the window, none.
+TEST_F(QenuiTest, TheTooltipFollowsThePointer) {
+  TestWindow w;
+  HWND h = w.Create(0, u"t", WS_POPUP, 0);
+  CControlUI* close = w.PM().FindControl(u"closebtn");
+  CControlUI* opt1 = w.PM().FindControl(u"opt1");
+  close->SetToolTip(u"关闭");
+  opt1->GetParent()->SetToolTip(u"选项");
+  auto over = [&](CControlUI* c) {
+    const RECT rc = c->GetPos();
+    SendMessage(h, WM_MOUSEMOVE, 0, MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+    return host->ToolTipOf(h);
+  };
+  EXPECT_EQ(over(close), u"关闭");
+  EXPECT_EQ(over(opt1), u"选项");
+  EXPECT_EQ(over(w.PM().FindControl(u"titlelabel")), u"");
+  EXPECT_EQ(over(close), u"关闭");
+  SendMessage(h, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(host->ToolTipOf(h), u"");
+  DestroyWindow(h);
+}

@@ -117,6 +117,10 @@ class IWindowHost {
                               ITextInputClient* /*client*/) {}
   virtual void EndTextInput(HWND /*hWnd*/, ITextInputClient* /*client*/) {}
 
+  // The tooltip of what the pointer is over in the window: shown beside the
+  // pointer once it rests there, as the desktop shows tooltips; empty hides it.
+  virtual void SetNativeToolTip(HWND /*hWnd*/, const CDuiString& /*text*/) {}
+
   // Called by the library when a modal loop starts for hWnd (scripted answers hook).
   virtual void OnModalLoopStarted(HWND /*hWnd*/) {}
 };

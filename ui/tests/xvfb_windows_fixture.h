@@ -253,4 +253,31 @@ inline long ScreenPixel(DuiLib::HWND h, DuiLib::POINT pt) {
   return colour;
 }
 
+// The text of the tooltip GTK shows now, with its window's screen
+// rectangle; empty when none is shown.
+inline std::string ShownToolTip(DuiLib::RECT* where = nullptr) {
+  std::string text;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* l = windows; l && text.empty(); l = l->next) {
+    GtkWidget* w = GTK_WIDGET(l->data);
+    if (!gtk_widget_get_mapped(w) || gtk_window_get_type_hint(GTK_WINDOW(w)) != GDK_WINDOW_TYPE_HINT_TOOLTIP) continue;
+    std::function<void(GtkWidget*)> find_label = [&](GtkWidget* c) {
+      if (GTK_IS_LABEL(c) && text.empty()) text = gtk_label_get_text(GTK_LABEL(c));
+      if (GTK_IS_CONTAINER(c)) {
+        GList* kids = gtk_container_get_children(GTK_CONTAINER(c));
+        for (GList* k = kids; k; k = k->next) find_label(GTK_WIDGET(k->data));
+        g_list_free(kids);
+      }
+    };
+    find_label(w);
+    if (where && !text.empty()) {
+      int x = 0, y = 0;
+      gdk_window_get_origin(gtk_widget_get_window(w), &x, &y);
+      *where = DuiLib::MakeRect(x, y, x + gtk_widget_get_allocated_width(w), y + gtk_widget_get_allocated_height(w));
+    }
+  }
+  g_list_free(windows);
+  return text;
+}
+
 }  // namespace ui_xvfb

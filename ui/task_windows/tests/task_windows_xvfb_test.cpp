@@ -68,6 +68,27 @@ TEST(TaskWindowsXvfb, TaskListWindowRendersBothTabs) {
   ASSERT_NO_FATAL_FAILURE(ui_xvfb::ShotAsPainted(dlg.GetHWND(), "task_list_online.png"));
   EXPECT_GT(dlg.OnlineList()->GetScrollRange().cy, 0);  // six rows do not fit: the bar shows
   EXPECT_EQ(dlg.OnlineList()->GetItemAt(3)->GetToolTip(), DownloadFailureText(kEngineFailFile));
+  {
+    // The pointer resting on the failed row shows why it failed.
+    qenui_gtk_test::XTestInput input;
+    ASSERT_TRUE(input.Open(std::getenv("DISPLAY"))) << "the X server lacks XTest";
+    const RECT row = dlg.OnlineList()->GetItemAt(3)->GetPos();
+    POINT at = MakePoint(row.left + 60, (row.top + row.bottom) / 2);
+    ClientToScreen(dlg.GetHWND(), &at);
+    input.MoveTo(static_cast<int>(at.x), static_cast<int>(at.y));
+    input.Sync();
+    RECT tip;
+    ASSERT_TRUE(PumpUntil([&] { return !ui_xvfb::ShownToolTip().empty(); }, 5000)) << "no tooltip shown";
+    EXPECT_EQ(ui_xvfb::ShownToolTip(&tip), CDuiString(DownloadFailureText(kEngineFailFile)).ToUtf8());
+    RECT window;
+    GetWindowRect(dlg.GetHWND(), &window);
+    ui_xvfb::ScreenShotOf(MakeRect(std::min(window.left, tip.left), std::min(window.top, tip.top),
+                                   std::max(window.right, tip.right), std::max(window.bottom, tip.bottom)),
+                          "task_list_failed_tooltip.png");
+    input.MoveTo(0, 0);
+    input.Sync();
+    ASSERT_TRUE(PumpUntil([&] { return ui_xvfb::ShownToolTip().empty(); }, 5000)) << "the tooltip stays";
+  }
   // Rows alternate their background, and still do after one goes.
   auto backgrounds = [&] {
     std::vector<long> colours;
