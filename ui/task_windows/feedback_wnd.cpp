@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 
@@ -42,16 +43,27 @@ bool PrivateFolderReady(const std::string& path) {
 
 // What the presence worker uses, shared with the window: the window's
 // handle is withdrawn under the lock when the window is destroyed.
+// A presence picture is small: a larger or slower answer is dropped, and
+// closing the window ends the fetch, so the window's end never waits on the
+// chat host.
 struct CFeedbackWnd::PresenceJob {
+  static constexpr uint64_t kMaxPictureBytes = 1 << 20;
+  static constexpr int kDeadlineS = 30;
+
   std::string urls[2];
   std::string paths[2];
-  std::mutex lock;  // guards window
+  std::atomic<bool> cancel{false};  // set by the UI thread when the window goes
+  std::mutex lock;                  // guards window
   HWND window = 0;
 
   void Run() {
     CFtpCmdTool tool;
+    DownloadLimits limits;
+    limits.max_bytes = kMaxPictureBytes;
+    limits.deadline_s = kDeadlineS;
+    limits.cancel = &cancel;
     for (int i = 0; i < 2; ++i) {
-      if (!tool.DownloadFile(urls[i].c_str(), paths[i].c_str())) {
+      if (!tool.DownloadFile(urls[i].c_str(), paths[i].c_str(), limits)) {
         PD_LOG_WARNING("feedback: presence picture %s not fetched", urls[i].c_str());
         return;
       }
@@ -110,6 +122,7 @@ void CFeedbackWnd::InitAfterCreate() {
 
 LRESULT CFeedbackWnd::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
   if (job_) {
+    job_->cancel = true;
     std::lock_guard<std::mutex> hold(job_->lock);
     job_->window = 0;
   }
