@@ -83,18 +83,29 @@ TEST(BaseProcTest, KillEndsOneProcessOfTheNameAndNeverTheCaller) {
     }
   }
   const std::u16string wide = MultiByteToWString(name, CP_UTF8);
-  for (int i = 0; i < 100 && FindProcessIdByName(wide) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_NE(FindProcessIdByName(wide), 0);
+  // Both copies run the program of that name (each has exec'd) before one is ended.
+  auto runs_it = [&](pid_t kid) {
+    char link[4096];
+    const ssize_t len = readlink(("/proc/" + std::to_string(kid) + "/exe").c_str(), link, sizeof link - 1);
+    return len > 0 && std::string(link, static_cast<size_t>(len)) == exe;
+  };
+  for (int i = 0; i < 250 && !(runs_it(kids[0]) && runs_it(kids[1])); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(runs_it(kids[0]) && runs_it(kids[1]));
   EXPECT_TRUE(KillProcessByName(wide + u".exe"));
-  int ended = 0;
-  for (pid_t kid : kids) {
-    int status = 0;
-    if (waitpid(kid, &status, WNOHANG) == kid) ++ended;
+  // The signal takes a moment: wait until one copy has ended.
+  bool ended[2] = {false, false};
+  for (int i = 0; i < 250 && !ended[0] && !ended[1]; ++i) {
+    for (int k = 0; k < 2; ++k) ended[k] = ended[k] || waitpid(kids[k], nullptr, WNOHANG) == kids[k];
+    if (!ended[0] && !ended[1]) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  EXPECT_EQ(ended, 1);
+  EXPECT_NE(ended[0], ended[1]) << "exactly one copy ends";
   EXPECT_NE(FindProcessIdByName(wide), 0);
-  for (pid_t kid : kids) kill(kid, SIGTERM);
-  for (pid_t kid : kids) waitpid(kid, nullptr, 0);
+  for (int k = 0; k < 2; ++k) {
+    if (ended[k]) continue;
+    kill(kids[k], SIGTERM);
+    waitpid(kids[k], nullptr, 0);
+  }
   EXPECT_FALSE(KillProcessByName(wide));
   system(("rm -rf '" + std::string(dir) + "'").c_str());
 
