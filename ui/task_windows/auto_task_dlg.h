@@ -71,7 +71,7 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
                                bool& bHandled) override;
   void ClickNotify(DuiLib::TNotifyUI& msg) override;
   DuiLib::LRESULT ResponseDefaultKeyEvent(DuiLib::WPARAM wParam) override;
-  // The task messages (after CPageStub recorded them).
+  // The task messages (after CPageStub counted them).
   void Consume(uint32_t message, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam) override;
 
  private:

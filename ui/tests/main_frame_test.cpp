@@ -35,9 +35,9 @@ TEST_F(TempUserTest, SetUpAndTeardownReachThePhoneSideInOrder) {
   EXPECT_EQ(GetMainFrame(), frame);
   EXPECT_EQ(CConfigMgr::Instance()->GetMainWnd(), h);
   EXPECT_EQ(Join(backend.calls), "StartConnection,InitTasks");
-  for (CPageStub* page : std::initializer_list<CPageStub*>{&frame->PhoneInfo(), &frame->PhoneApp(), &frame->Picture(),
-                                                           &frame->Music(), &frame->Video()})
-    EXPECT_EQ(page->Inits(), 1);
+  CPageStub* const pages[] = {
+      &frame->PhoneInfo(), &frame->PhoneApp(), &frame->Picture(), &frame->Music(), &frame->Video()};
+  for (CPageStub* page : pages) EXPECT_EQ(page->Inits(), 1);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(frame->Browser(i).GetType(), i);
     EXPECT_NE(frame->Browser(i).Browser(), nullptr);
@@ -105,19 +105,19 @@ TEST_F(FrameTest, EveryNumberReachesExactlyOneReceiver) {
   for (UINT n = 1285; n <= 1288; ++n) expected[n] = kVideo;
   ASSERT_EQ(expected.size(), 73u);  // 1225-1295 and the two private numbers
 
-  CPageStub* pages[] = {&frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(),
-                        &frame->Picture(),   &frame->Music(),    &frame->Video()};
+  CPageStub* pages[] = {
+      &frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(), &frame->Picture(), &frame->Music(), &frame->Video()};
   const Who page_who[] = {kInfo, kApp, kTask, kPicture, kMusic, kVideo};
-  constexpr int kStubs = 6;
+  constexpr int kPages = 6;
   for (const auto& [number, who] : expected) {
-    size_t before[kStubs];
-    for (int i = 0; i < kStubs; ++i) before[i] = pages[i]->Received().size();
+    int before[kPages];
+    for (int i = 0; i < kPages; ++i) before[i] = pages[i]->ReceivedCount();
     size_t defaulted_before = frame->defaulted.size();
     SendMessage(hwnd, number, 0, 0);
     std::vector<Who> reached;
-    for (int i = 0; i < kStubs; ++i)
-      if (pages[i]->Received().size() != before[i]) reached.push_back(page_who[i]);
-    // The built pages take their own numbers (the walk stops there).
+    for (int i = 0; i < kPages; ++i)
+      if (pages[i]->ReceivedCount() != before[i]) reached.push_back(page_who[i]);
+    // The contacts and SMS pages (on no base) take their own numbers (the walk stops there).
     if (CContactDlg::Owns(number) && reached.empty() && frame->defaulted.size() == defaulted_before)
       reached.push_back(kContact);
     if (CSmsDlg::Owns(number) && reached.empty() && frame->defaulted.size() == defaulted_before)
@@ -310,9 +310,9 @@ TEST_F(FrameTest, ConnectionDisplay) {
   state(18);
   EXPECT_EQ(frame->Music().Clears(), 0);
   state(19);
-  for (CPageStub* page : std::initializer_list<CPageStub*>{&frame->PhoneInfo(), &frame->PhoneApp(), &frame->Picture(),
-                                                           &frame->Music(), &frame->Video()})
-    EXPECT_EQ(page->Clears(), 1);
+  CPageStub* const pages[] = {
+      &frame->PhoneInfo(), &frame->PhoneApp(), &frame->Picture(), &frame->Music(), &frame->Video()};
+  for (CPageStub* page : pages) EXPECT_EQ(page->Clears(), 1);
   EXPECT_EQ(TextOf(u"lbl_connect"), u"请连接手机");
 }
 
@@ -340,7 +340,7 @@ TEST_F(FrameTest, CarriedObjectsAreFreedOnEveryPath) {
   EXPECT_TRUE(PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(new ScreenBitmap), 0));
   Pump();
   EXPECT_EQ(frame->DrvProgress().Progress(), 50);
-  EXPECT_EQ(frame->PhoneInfo().Received().back(), msg::kScreenshotInMemory);
+  EXPECT_EQ(frame->PhoneInfo().LastReceived(), msg::kScreenshotInMemory);
   // Queued, then the window goes.
   EXPECT_TRUE(PostPhoneMessageOwning(msg::kDriverDownloadProgress, 7, std::make_unique<DriverDownloadProgress>()));
   EXPECT_TRUE(PostPhoneMessage(msg::kScreenshotInMemory, reinterpret_cast<uintptr_t>(new ScreenBitmap), 0));
@@ -357,9 +357,9 @@ TEST_F(FrameTest, CarriedObjectsAreFreedOnEveryPath) {
 // them. The arrows are only looked at: they walk on to the pages and the
 // library, and reach the suggestion popup while it shows.
 TEST_F(FrameTest, KeysStopAtTheMainWindow) {
-  CPageStub* pages[] = {&frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(),
-                        &frame->Picture(),   &frame->Music(),    &frame->Video()};
-  constexpr int kStubs = 6;
+  CPageStub* pages[] = {
+      &frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(), &frame->Picture(), &frame->Music(), &frame->Video()};
+  constexpr int kPages = 6;
   struct Case {
     const char* name;
     WPARAM key;
@@ -368,11 +368,11 @@ TEST_F(FrameTest, KeysStopAtTheMainWindow) {
                {"delete", VK_DELETE, false}, {"down", VK_DOWN, true},  {"up", VK_UP, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    int offered[kStubs];
-    for (int i = 0; i < kStubs; ++i) offered[i] = pages[i]->Offered();
+    int offered[kPages];
+    for (int i = 0; i < kPages; ++i) offered[i] = pages[i]->Offered();
     const size_t defaulted = frame->defaulted.size();
     EXPECT_EQ(SendMessage(hwnd, WM_KEYDOWN, c.key, 0), 0);
-    for (int i = 0; i < kStubs; ++i) EXPECT_EQ(pages[i]->Offered() - offered[i], c.walks_on ? 1 : 0) << i;
+    for (int i = 0; i < kPages; ++i) EXPECT_EQ(pages[i]->Offered() - offered[i], c.walks_on ? 1 : 0) << i;
     EXPECT_EQ(frame->defaulted.size() - defaulted, c.walks_on ? 1u : 0u);
   }
 }
