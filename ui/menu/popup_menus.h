@@ -11,6 +11,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 #include "qenui/UIlib.h"
 
