@@ -6,9 +6,10 @@
 // clear step for when the phone is removed. The contacts and SMS pages keep
 // the same shape on their own.
 //
-// CPageStub claims each controller's message numbers, so the main window's
-// dispatch reaches the right owner, and counts what reached it (the counts
-// are for tests; nothing here grows with the run). UI thread only.
+// CPageStub claims each controller's message numbers (so the main
+// window's dispatch reaches the right owner) and counts what reached it
+// (the counts are for tests; nothing here grows with the run).
+// UI thread only.
 #pragma once
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 // the main window hands it.
 //
 // It keeps the page controllers' common shape (CPageStub: the handled flag
-// for its own numbers and the record of what reached it) and reaches the
+// for its own numbers and the count of what reached it) and reaches the
 // phone side only through PhonePagesSide().
 //
 // Threading: UI thread only.
