@@ -35,9 +35,9 @@ TEST_F(TempUserTest, SetUpAndTeardownReachThePhoneSideInOrder) {
   EXPECT_EQ(GetMainFrame(), frame);
   EXPECT_EQ(CConfigMgr::Instance()->GetMainWnd(), h);
   EXPECT_EQ(Join(backend.calls), "StartConnection,InitTasks");
-  CPageStub* const pages[] = {
+  CPageController* const pages[] = {
       &frame->PhoneInfo(), &frame->PhoneApp(), &frame->Picture(), &frame->Music(), &frame->Video()};
-  for (CPageStub* page : pages) EXPECT_EQ(page->Inits(), 1);
+  for (CPageController* page : pages) EXPECT_EQ(page->Inits(), 1);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(frame->Browser(i).GetType(), i);
     EXPECT_NE(frame->Browser(i).Browser(), nullptr);
@@ -105,7 +105,7 @@ TEST_F(FrameTest, EveryNumberReachesExactlyOneReceiver) {
   for (UINT n = 1285; n <= 1288; ++n) expected[n] = kVideo;
   ASSERT_EQ(expected.size(), 73u);  // 1225-1295 and the two private numbers
 
-  CPageStub* pages[] = {
+  CPageController* pages[] = {
       &frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(), &frame->Picture(), &frame->Music(), &frame->Video()};
   const Who page_who[] = {kInfo, kApp, kTask, kPicture, kMusic, kVideo};
   constexpr int kPages = 6;
@@ -310,9 +310,9 @@ TEST_F(FrameTest, ConnectionDisplay) {
   state(18);
   EXPECT_EQ(frame->Music().Clears(), 0);
   state(19);
-  CPageStub* const pages[] = {
+  CPageController* const pages[] = {
       &frame->PhoneInfo(), &frame->PhoneApp(), &frame->Picture(), &frame->Music(), &frame->Video()};
-  for (CPageStub* page : pages) EXPECT_EQ(page->Clears(), 1);
+  for (CPageController* page : pages) EXPECT_EQ(page->Clears(), 1);
   EXPECT_EQ(TextOf(u"lbl_connect"), u"请连接手机");
 }
 
@@ -357,7 +357,7 @@ TEST_F(FrameTest, CarriedObjectsAreFreedOnEveryPath) {
 // them. The arrows are only looked at: they walk on to the pages and the
 // library, and reach the suggestion popup while it shows.
 TEST_F(FrameTest, KeysStopAtTheMainWindow) {
-  CPageStub* pages[] = {
+  CPageController* pages[] = {
       &frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(), &frame->Picture(), &frame->Music(), &frame->Video()};
   constexpr int kPages = 6;
   struct Case {

@@ -6,7 +6,7 @@
 // clear step for when the phone is removed. The contacts and SMS pages keep
 // the same shape on their own.
 //
-// CPageStub claims each controller's message numbers (so the main
+// CPageController claims each controller's message numbers (so the main
 // window's dispatch reaches the right owner) and counts what reached it
 // (the counts are for tests; nothing here grows with the run).
 // UI thread only.
@@ -18,12 +18,12 @@
 
 #include "qenui/UIlib.h"
 
-class CPageStub {
+class CPageController {
  public:
   using Range = std::pair<uint32_t, uint32_t>;  // first and last number, inclusive
 
-  CPageStub(DuiLib::CPaintManagerUI* pm, std::vector<Range> ranges) : pm_(pm), ranges_(std::move(ranges)) {}
-  virtual ~CPageStub() = default;
+  CPageController(DuiLib::CPaintManagerUI* pm, std::vector<Range> ranges) : pm_(pm), ranges_(std::move(ranges)) {}
+  virtual ~CPageController() = default;
 
   virtual void Init() { ++inits_; }
   virtual void Show() { ++shows_; }
