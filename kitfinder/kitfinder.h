@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "driver_records.h"
+#include "kitoracle/driver_records.h"
 
 #define KITFINDER_API extern "C" __attribute__((visibility("default")))
 

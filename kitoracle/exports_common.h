@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "wire/items.h"
 #include "wire/replies.h"
 #include "wire/requests.h"

@@ -1,7 +1,7 @@
 // libkitoracle.so: the client of the remote driver search service. Every DS
 // query is one request/reply exchange with the service, over UDP through
 // librelaylink.so while the start-up probe of the dispatch server succeeded,
-// else as an HTTP POST. The records are those of kitfinder/driver_records.h.
+// else as an HTTP POST. The records are those of kitoracle/driver_records.h.
 //
 // Arrays this library hands out (SDrvInfo arrays with their pSoftInfo,
 // SSoftInfo arrays, SPlugInfo arrays) are freed only through its own free
@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 
 #define KITORACLE_API extern "C" __attribute__((visibility("default")))
 

@@ -1,9 +1,7 @@
 #include "app/agent/cmd_package.h"
 
 #include <cstring>
-#include <new>
 
-#include "app/agent/socket_thread.h"
 #include "foundation/base/log.h"
 #include "foundation/base/unicode.h"
 #include "foundation/xml/xml_document.h"
@@ -16,19 +14,6 @@ void BuildRequestXml(CXmlDocument& document, const std::u16string& command,
   document.IntoElement();
   document.AddElement(u"cmd");
   document.SetAttribute(u"id", command);
-}
-
-void SendGetCommand(CBaseResponse* target, const std::u16string& command) {
-  CXmlDocument document;
-  BuildRequestXml(document, command, u"GET");
-  CCmdPackage* package = new (std::nothrow) CCmdPackage(command);
-  if (package == nullptr) {
-    PD_LOG_ERROR("Out of memory!");
-    return;
-  }
-  package->SetRequest(document.GetDocument());
-  package->SetTarget(target);
-  CSocketThreadMgr::Instance()->RunAsync(package);
 }
 
 bool CheckResponse(CXmlDocument& document, const CBufferT<unsigned char>& reply) {

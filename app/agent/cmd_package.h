@@ -51,9 +51,6 @@ struct CmdResponse {
 void BuildRequestXml(CXmlDocument& document, const std::u16string& command,
                      const std::u16string& method);
 
-// Sends a GET without parameters to `target`, asynchronously.
-void SendGetCommand(CBaseResponse* target, const std::u16string& command);
-
 // Parses the reply (up to its first NUL byte) into `document`; true when
 // it is well-formed with the root `response` and result "1" (any case);
 // the position is then inside `response`.

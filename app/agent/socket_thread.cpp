@@ -291,6 +291,19 @@ void ExecuteRequest(CCmdPackage* package, ExchangeControl* control) {
   if (status < 0 && !cancelled) PostPhoneMessage(msg::kAgentLinkFailed, 0, 0);
 }
 
+void SendGetCommand(CBaseResponse* target, const std::u16string& command) {
+  CXmlDocument document;
+  BuildRequestXml(document, command, u"GET");
+  CCmdPackage* package = new (std::nothrow) CCmdPackage(command);
+  if (package == nullptr) {
+    PD_LOG_ERROR("Out of memory!");
+    return;
+  }
+  package->SetRequest(document.GetDocument());
+  package->SetTarget(target);
+  CSocketThreadMgr::Instance()->RunAsync(package);
+}
+
 // CSocketThread -----------------------------------------------------------------
 
 CSocketThread::CSocketThread(CCmdPackage* package)

@@ -72,6 +72,8 @@ bool IsAgentRetryRunning();
 // Runs one command on the calling thread; the outcome reaches the target,
 // which then owns the package (a package without a target is freed here).
 void ExecuteRequest(CCmdPackage* package, ExchangeControl* control = nullptr);
+// Sends a GET without parameters to `target`, asynchronously.
+void SendGetCommand(CBaseResponse* target, const std::u16string& command);
 
 // One asynchronous command.
 class CSocketThread : public base::WinThread {

@@ -55,7 +55,7 @@ class CUpgradeThread : public base::WinThread {
   CAppMgr* manager_;  // not owned
 };
 
-class CAppMgr : public CDataMgr {
+class CAppMgr : public CDataMgr, public IAppTaskOwner {
  public:
   CAppMgr();
   ~CAppMgr() override;
@@ -91,11 +91,11 @@ class CAppMgr : public CDataMgr {
   void SetInstallListener(InstallListener* listener);
 
   // The icon worker's job: "package_icon" for one package.
-  void FetchIcon(const std::u16string& package) { RequestPackageIcon(package, &icon_control_); }
+  void FetchIcon(const std::u16string& package) override { RequestPackageIcon(package, &icon_control_); }
   // The install worker's end of a job (CAppTask::Run).
-  void OnTaskDone(CAppTask* task);
+  void OnTaskDone(CAppTask* task) override;
   // Tells the install listener (if any) about an apk.
-  void NotifyInstallListener(const std::u16string& apk_path, int32_t result);
+  void NotifyInstallListener(const std::u16string& apk_path, int32_t result) override;
 
   // The icon file of a package: icon cache folder + package + version code
   // + ".png"; empty when the name could leave the folder ('/', '\', NUL,

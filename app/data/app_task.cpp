@@ -6,7 +6,6 @@
 
 #include "app/adb/adbcmd_tool.h"
 #include "app/config/config_mgr.h"
-#include "app/data/app_mgr.h"
 #include "app/data/sms_utility.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/crc32.h"
@@ -32,7 +31,8 @@ std::u16string TemporaryApkName(const std::u16string& temp_dir, const std::u16st
 
 // CAppTask -------------------------------------------------------------------------
 
-CAppTask::CAppTask(CAppMgr* manager, int32_t kind, const std::u16string& path, uint32_t key, int32_t previous_result)
+CAppTask::CAppTask(IAppTaskOwner* manager, int32_t kind, const std::u16string& path, uint32_t key,
+                   int32_t previous_result)
     : kind_(kind), manager_(manager), path_(path), previous_result_(previous_result), key_(key) {}
 
 void CAppTask::Run() {

@@ -14,7 +14,7 @@
 #include "app/adb/child_process.h"
 #include "foundation/base/single_task_mgr.h"
 
-class CAppMgr;
+class CAppTask;
 
 // Told about installs: result 2 when an apk starts installing, then the
 // runner's install result code (1 installed, negative codes: InstallErrorText).
@@ -32,6 +32,20 @@ enum AppTaskKind : int32_t {
   kAppTaskNone = 5,          // GetTaskState: no waiting job
 };
 
+// What a job reports to the manager that queued it (the app manager
+// implements it). Called on the worker that runs the job; the manager
+// outlives its workers.
+class IAppTaskOwner {
+ public:
+  virtual ~IAppTaskOwner() = default;
+  // The icon job: "package_icon" for one package.
+  virtual void FetchIcon(const std::u16string& package) = 0;
+  // The end of every job.
+  virtual void OnTaskDone(CAppTask* task) = 0;
+  // An install job tells its start (kInstallStarted) about its apk.
+  virtual void NotifyInstallListener(const std::u16string& apk_path, int32_t result) = 0;
+};
+
 // The result of an install whose apk could not be copied (the runner's
 // code for a bad package path).
 constexpr int32_t kInstallBadPath = -6;
@@ -40,7 +54,7 @@ constexpr int32_t kInstallStarted = 2;
 
 class CAppTask : public CBaseTask {
  public:
-  CAppTask(CAppMgr* manager, int32_t kind, const std::u16string& path, uint32_t key, int32_t previous_result = 0);
+  CAppTask(IAppTaskOwner* manager, int32_t kind, const std::u16string& path, uint32_t key, int32_t previous_result = 0);
 
   void Run() override;
 
@@ -55,7 +69,7 @@ class CAppTask : public CBaseTask {
 
   int32_t result_ = 0;
   int32_t kind_;
-  CAppMgr* manager_;  // not owned; outlives its workers
+  IAppTaskOwner* manager_;  // not owned; outlives its workers
   std::u16string path_;  // the apk (install) or the package name (remove, icon)
   int32_t previous_result_;
   uint32_t key_;

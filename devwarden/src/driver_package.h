@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bindings/download_interfaces.h"
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 
 namespace devwarden {
 

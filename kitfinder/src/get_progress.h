@@ -19,7 +19,7 @@
 #include <mutex>
 #include <string>
 
-#include "driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "kitoracle_interface.h"
 #include "ledgerbox_interface.h"
 #include "module_folder.h"

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver_records.h"
+#include "kitoracle/driver_records.h"
 
 namespace kitfinder {
 

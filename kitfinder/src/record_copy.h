@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "driver_records.h"
+#include "kitoracle/driver_records.h"
 
 namespace kitfinder {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "driver_records.h"
+#include "kitoracle/driver_records.h"
 
 namespace kitfinder {
 

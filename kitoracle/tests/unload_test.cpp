@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "search_sim.h"
 
 namespace {

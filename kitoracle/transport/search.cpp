@@ -7,7 +7,7 @@
 
 #include "base/kit_log.h"
 #include "foundation/base/unicode.h"
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "platform/module_path.h"
 #include "transport/endpoints.h"
 #include "transport/http_send.h"

@@ -1,6 +1,6 @@
 // The driver item and the software item that several replies carry, as
 // parsed from the wire, and their conversion into the flat records of
-// kitfinder/driver_records.h. Parsing is pure; a string or list that runs
+// kitoracle/driver_records.h. Parsing is pure; a string or list that runs
 // past the reply fails the item (the reader's ok() turns false).
 #ifndef KITORACLE_WIRE_ITEMS_H_
 #define KITORACLE_WIRE_ITEMS_H_
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "wire/packet.h"
 
 namespace kitoracle {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "wire/packet.h"
 
 namespace kitoracle {

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 
 #define LEDGERBOX_API extern "C" __attribute__((visibility("default")))
 

@@ -4,7 +4,7 @@
 
 namespace {
 
-// No connection or task manager yet: nothing starts, no phone is connected,
+// No connection or task manager: nothing starts, no phone is connected,
 // a reconnect starts no attempt. User actions still reach the statistics
 // library.
 class NullFrameBackend : public IFrameBackend {

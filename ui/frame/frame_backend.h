@@ -1,6 +1,7 @@
 // What the main window needs of the phone side, through one narrow seam.
 // The connection manager, the task manager and the statistics report are
-// reached only through IFrameBackend; until those managers are built the
+// reached only through IFrameBackend: the program sets its own
+// (program_backend.h); where none is set (tests of the window alone) the
 // null back end stands in (no phone is ever connected, nothing is started).
 //
 // Threading: UI thread only. SetFrameBackend runs before the main window is

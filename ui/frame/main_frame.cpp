@@ -429,8 +429,6 @@ void CMainFrame::OnSearchSuggestions() {
   search_menu_->Popup(search_edit_, pt.x, pt.y);
 }
 
-void CMainFrame::OnContactMenuGroup(int group) { contact_->AddFieldGroup(group); }
-
 // ---------------- close rule and tray ----------------
 
 LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM lParam, bool& bHandled) {

@@ -72,9 +72,6 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   // window can still be reached). Unset means it does.
   static void SetTrayShownQuery(std::function<bool()> query);
 
-  // The contact menu's chosen field group, for the contacts page.
-  void OnContactMenuGroup(int group);
-
   DuiLib::CControlUI* CreateControl(DuiLib::LPCTSTR pstrClass) override;
 
  protected:

@@ -1,6 +1,6 @@
 #include "ui/menu/popup_menus.h"
 
-#include "ui/frame/main_frame.h"
+#include <utility>
 
 using namespace DuiLib;
 
@@ -72,8 +72,9 @@ void CContactMenu::InitItem() {
 void CContactMenu::Notify(TNotifyUI& msg) {
   if (msg.sType == DUI_MSGTYPE_ITEMCLICK && msg.pSender && msg.pSender->GetInterface(u"ListItem")) {
     int group = static_cast<int>(ParseInt(msg.pSender->GetUserData()));
+    std::function<void(int group)> on_group = on_group_;  // the menu may be gone after Close
     Close(IDOK);
-    if (CMainFrame* frame = GetMainFrame()) frame->OnContactMenuGroup(group);
+    if (on_group) on_group(group);
     return;
   }
   CMenuImplBase::Notify(msg);
@@ -92,8 +93,8 @@ void ShowMainMenu(HWND owner, bool with_exit) {
   menu->ShowMenu();
 }
 
-void ShowContactMenu(HWND owner, POINT pt) {
-  auto* menu = new CContactMenu;
+void ShowContactMenu(HWND owner, POINT pt, std::function<void(int group)> on_group) {
+  auto* menu = new CContactMenu(std::move(on_group));
   if (!CreateAlone(g_contact_menu, menu, owner, u"ContactMenu")) return;
   RECT rc;
   GetWindowRect(menu->GetHWND(), &rc);

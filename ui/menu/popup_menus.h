@@ -3,11 +3,15 @@
 //   "关于" (106) and, from the tray only, "退出" (107); a chosen item posts
 //   35769 with its command to the owner (the menu base does that);
 // - the contact menu that adds a field group (0 "电话", 1 "邮箱",
-//   2 "聊天工具", 3 "地址") to the contact being edited.
+//   2 "聊天工具", 3 "地址") to the contact being edited: the chosen group
+//   goes to the callback of whoever opened it.
 // At most one of each is open; each deletes itself when its window is gone.
 //
 // Threading: UI thread only.
 #pragma once
+
+#include <functional>
+#include <utility>
 
 #include "qenui/UIlib.h"
 
@@ -26,17 +30,23 @@ class CMainMenu : public DuiLib::CMenuImplBase {
 
 class CContactMenu : public DuiLib::CMenuImplBase {
  public:
+  explicit CContactMenu(std::function<void(int group)> on_group) : on_group_(std::move(on_group)) {}
   void Notify(DuiLib::TNotifyUI& msg) override;
 
  protected:
   void InitItem() override;
   void OnFinalMessage(DuiLib::HWND hWnd) override;
+
+ private:
+  std::function<void(int group)> on_group_;
 };
 
 // Opens the main menu at the cursor; with_exit adds the exit item (tray).
 void ShowMainMenu(DuiLib::HWND owner, bool with_exit);
-// Opens the contact menu top-most at `pt` (screen coordinates).
-void ShowContactMenu(DuiLib::HWND owner, DuiLib::POINT pt);
+// Opens the contact menu top-most at `pt` (screen coordinates); a chosen
+// group is handed to `on_group` (the menu is owned by `owner`, so it is gone
+// before the owner's window and whatever lives with it).
+void ShowContactMenu(DuiLib::HWND owner, DuiLib::POINT pt, std::function<void(int group)> on_group);
 
 // The open menus (null when none is open).
 CMainMenu* OpenMainMenu();

@@ -248,7 +248,7 @@ void CContactDlg::OnClick(TNotifyUI& msg) {
     RECT rc = msg.pSender->GetPos();
     POINT pt = MakePoint(rc.left, rc.top);
     ClientToScreen(MainWindow(), &pt);
-    ShowContactMenu(MainWindow(), pt);
+    ShowContactMenu(MainWindow(), pt, [this](int group) { AddFieldGroup(group); });
   }
 }
 

@@ -26,10 +26,10 @@ CControlUI* FindPageControl(CPaintManagerUI* pm, const char16_t* name) {
 }
 
 CMediaPage::CMediaPage(CPaintManagerUI* pm, const MediaPageSpec& spec)
-    : CPageStub(pm, {{spec.loaded_msg, spec.busy_msg}}), spec_(spec) {}
+    : CPageController(pm, {{spec.loaded_msg, spec.busy_msg}}), spec_(spec) {}
 
 void CMediaPage::Init() {
-  CPageStub::Init();
+  CPageController::Init();
   list_ = dynamic_cast<CListUIEx*>(FindPageControl<CControlUI>(pm_, spec_.list, u"Control"));
   if (list_) list_->SetCheckBoxName(spec_.row_box);
   all_ = FindPageControl<CCheckBoxUI>(pm_, spec_.all_box, u"CheckBox");
@@ -43,7 +43,7 @@ void CMediaPage::Init() {
 }
 
 LRESULT CMediaPage::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-  CPageStub::HandleMessage(uMsg, wParam, lParam, bHandled);
+  CPageController::HandleMessage(uMsg, wParam, lParam, bHandled);
   if (!bHandled) return 0;
   const auto id = static_cast<int32_t>(wParam);
   if (uMsg == spec_.loaded_msg) Fill();
@@ -54,7 +54,7 @@ LRESULT CMediaPage::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool&
 }
 
 void CMediaPage::Clear() {
-  CPageStub::Clear();
+  CPageController::Clear();
   if (list_) list_->RemoveAll();
 }
 

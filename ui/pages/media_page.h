@@ -19,7 +19,7 @@
 
 #include "ui/controls/list_ui_ex.h"
 #include "ui/pages/batch_item.h"
-#include "ui/pages/page_stub.h"
+#include "ui/pages/page_controller.h"
 
 struct FtpTransferContext;
 
@@ -58,7 +58,7 @@ struct MediaPageSpec {
   BatchItem (*upload_one)(const std::u16string& path, FtpTransferContext* context);
 };
 
-class CMediaPage : public CPageStub {
+class CMediaPage : public CPageController {
  public:
   CMediaPage(DuiLib::CPaintManagerUI* pm, const MediaPageSpec& spec);
 

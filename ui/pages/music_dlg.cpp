@@ -35,7 +35,7 @@ const MediaPageSpec kMusicPage = {
 CMusicDlg::CMusicDlg(DuiLib::CPaintManagerUI* pm) : CMediaPage(pm, kMusicPage) {}
 
 void CMusicDlg::Show() {
-  CPageStub::Show();
+  CPageController::Show();
   MediaPhone()->LoadMusicList();
 }
 

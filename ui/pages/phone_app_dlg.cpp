@@ -46,7 +46,7 @@ std::optional<uint32_t> KeyOf(CControlUI* c) {
 }  // namespace
 
 void CPhoneAppDlg::Init() {
-  CPageStub::Init();
+  CPageController::Init();
   list_ = dynamic_cast<CMyAppList*>(pm_->FindControl(u"myapplist"));
   if (!list_) PD_LOG_WARNING("apps page: control myapplist missing");
   ignored_update_btn_ = Find<CControlUI>(pm_, u"ignored_update_btn", u"Button");
@@ -64,20 +64,20 @@ void CPhoneAppDlg::Init() {
 }
 
 void CPhoneAppDlg::Show() {
-  CPageStub::Show();
+  CPageController::Show();
   LoadList();
 }
 
 void CPhoneAppDlg::LoadList() { PhonePagesSide()->LoadAppList(); }
 
 void CPhoneAppDlg::Clear() {
-  CPageStub::Clear();
+  CPageController::Clear();
   if (list_) list_->RemoveAll();
   if (app_update_num_) app_update_num_->SetVisible(false);
 }
 
 LRESULT CPhoneAppDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-  CPageStub::HandleMessage(uMsg, wParam, lParam, bHandled);
+  CPageController::HandleMessage(uMsg, wParam, lParam, bHandled);
   if (!bHandled) return 0;
   const auto key = static_cast<uint32_t>(wParam);
   switch (uMsg) {

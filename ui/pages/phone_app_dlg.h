@@ -5,8 +5,8 @@
 // and the task manager through the window messages 1241-1251 and 1253 that
 // the main window hands it.
 //
-// It keeps the page controllers' common shape (CPageStub: the handled flag
-// for its own numbers and the record of what reached it) and reaches the
+// It keeps the page controllers' common shape (CPageController: the handled flag
+// for its own numbers and the count of what reached it) and reaches the
 // phone side only through PhonePagesSide().
 //
 // Threading: UI thread only.
@@ -15,11 +15,11 @@
 #include <cstdint>
 
 #include "ui/pages/my_app_list.h"
-#include "ui/pages/page_stub.h"
+#include "ui/pages/page_controller.h"
 
-class CPhoneAppDlg : public CPageStub {
+class CPhoneAppDlg : public CPageController {
  public:
-  explicit CPhoneAppDlg(DuiLib::CPaintManagerUI* pm) : CPageStub(pm, {{1241, 1251}, {1253, 1253}}) {}
+  explicit CPhoneAppDlg(DuiLib::CPaintManagerUI* pm) : CPageController(pm, {{1241, 1251}, {1253, 1253}}) {}
 
   void Init() override;
   // Showing the page loads the list (the apps option selected while connected).

@@ -34,7 +34,7 @@ void SetText(CControlUI* c, const std::u16string& text) {
 }  // namespace
 
 void CPhoneInfoDlg::Init() {
-  CPageStub::Init();
+  CPageController::Init();
   phone_name_ = FindNamed(pm_, u"phone_name");
   for (int i = 0; i < 6; ++i) {
     home_counts_[i] = FindNamed(pm_, kHomeCountLabels[i]);
@@ -63,7 +63,7 @@ void CPhoneInfoDlg::OnClick(TNotifyUI& msg) {
 }
 
 LRESULT CPhoneInfoDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-  CPageStub::HandleMessage(uMsg, wParam, lParam, bHandled);
+  CPageController::HandleMessage(uMsg, wParam, lParam, bHandled);
   if (!bHandled) return 0;
   switch (uMsg) {
     case msg::kEnvironmentParsed:
@@ -193,7 +193,7 @@ void CPhoneInfoDlg::SaveScreenshot() {
 }
 
 void CPhoneInfoDlg::Clear() {
-  CPageStub::Clear();
+  CPageController::Clear();
   for (CControlUI* c : {phone_name_, home_counts_[kCountApps], home_counts_[kCountContacts],
                         page_counts_[kCountContacts], home_counts_[kCountSms], home_counts_[kCountPictures],
                         home_counts_[kCountVideos], home_counts_[kCountMusic], inner_size_, sdcard_size_})

@@ -6,20 +6,20 @@
 // it; a screenshot message (1238) carries a ScreenBitmap, which this page
 // owns and frees whatever it does with it.
 //
-// It keeps the page controllers' common shape (CPageStub) and reaches the
+// It keeps the page controllers' common shape (CPageController) and reaches the
 // phone side only through PhonePagesSide().
 //
 // Threading: UI thread only.
 #pragma once
 
 #include "app/core/message_payloads.h"
-#include "ui/pages/page_stub.h"
+#include "ui/pages/page_controller.h"
 #include "ui/pages/phone_pages_side.h"
 
-class CPhoneInfoDlg : public CPageStub {
+class CPhoneInfoDlg : public CPageController {
  public:
   explicit CPhoneInfoDlg(DuiLib::CPaintManagerUI* pm)
-      : CPageStub(pm, {{1228, 1229}, {1231, 1238}, {1240, 1240}}) {}
+      : CPageController(pm, {{1228, 1229}, {1231, 1238}, {1240, 1240}}) {}
 
   void Init() override;
   void OnClick(DuiLib::TNotifyUI& msg) override;

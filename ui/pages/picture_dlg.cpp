@@ -72,7 +72,7 @@ void CPictureHomeDlg::Clear() {
 // ---------------- CPictureDlg ----------------
 
 CPictureDlg::CPictureDlg(CPaintManagerUI* pm)
-    : CPageStub(pm, {{msg::kPictureListLoaded, msg::kPictureBusy}}),
+    : CPageController(pm, {{msg::kPictureListLoaded, msg::kPictureBusy}}),
       home_(std::make_unique<CPictureHomeDlg>(pm)),
       sub_(std::make_unique<CPictureSubDlg>(pm)),
       show_(std::make_unique<CPictureShowDlg>(pm)) {}
@@ -80,7 +80,7 @@ CPictureDlg::CPictureDlg(CPaintManagerUI* pm)
 CPictureDlg::~CPictureDlg() = default;
 
 void CPictureDlg::Init() {
-  CPageStub::Init();
+  CPageController::Init();
   tab_pic_ = FindPageControl<CTabLayoutUI>(pm_, u"tab_pic", u"TabLayout");
   tab_load_ = FindPageControl<CTabLayoutUI>(pm_, u"tab_pic_load", u"TabLayout");
   tab_pages_ = FindPageControl<CTabLayoutUI>(pm_, u"tab_pic_pages", u"TabLayout");
@@ -158,7 +158,7 @@ void CPictureDlg::OnItemDoubleClick(TNotifyUI& msg) {
 void CPictureDlg::OnScroll(TNotifyUI& msg) { sub_->OnScroll(msg.pSender); }
 
 LRESULT CPictureDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-  CPageStub::HandleMessage(uMsg, wParam, lParam, bHandled);
+  CPageController::HandleMessage(uMsg, wParam, lParam, bHandled);
   if (!bHandled) return 0;
   const auto id = static_cast<int32_t>(wParam);
   const auto key = static_cast<int64_t>(lParam);
@@ -222,7 +222,7 @@ void CPictureDlg::OnBusy(bool busy) {
 }
 
 void CPictureDlg::Clear() {
-  CPageStub::Clear();
+  CPageController::Clear();
   if (tab_pic_) tab_pic_->SelectItem(0);
   if (tab_pages_) tab_pages_->SelectItem(0);
   home_->Clear();

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui/pages/page_stub.h"
+#include "ui/pages/page_controller.h"
 #include "ui/pages/picture_sub_dlg.h"
 
 class CPictureList;
@@ -44,14 +44,14 @@ class CPictureHomeDlg {
   CPictureList* list_ = nullptr;
 };
 
-class CPictureDlg : public CPageStub {
+class CPictureDlg : public CPageController {
  public:
   explicit CPictureDlg(DuiLib::CPaintManagerUI* pm);
   ~CPictureDlg() override;
 
   void Init() override;
   // The page option was chosen: load the list.
-  void Show() override { CPageStub::Show(); LoadList(); }
+  void Show() override { CPageController::Show(); LoadList(); }
   void LoadList();
   void OnClick(DuiLib::TNotifyUI& msg) override;
   void OnItemClick(DuiLib::TNotifyUI& msg);

@@ -36,7 +36,7 @@ const MediaPageSpec kVideoPage = {
 CVideoDlg::CVideoDlg(DuiLib::CPaintManagerUI* pm) : CMediaPage(pm, kVideoPage) {}
 
 void CVideoDlg::Show() {
-  CPageStub::Show();
+  CPageController::Show();
   MediaPhone()->LoadVideoList();
 }
 

@@ -24,7 +24,7 @@ CAnimationUI* AsAnimation(CControlUI* c) {
 
 }  // namespace
 
-CAutoTaskDlg::CAutoTaskDlg() : CPageStub(nullptr, {{msg::kOnlineTaskAdded, msg::kTaskIconReady}}) {
+CAutoTaskDlg::CAutoTaskDlg() : CPageController(nullptr, {{msg::kOnlineTaskAdded, msg::kTaskIconReady}}) {
   InitWinParam(u"wnd_xml\\autotask_wnd.xml");
   press_watch_.owner = this;
 }

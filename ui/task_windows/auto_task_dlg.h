@@ -21,10 +21,10 @@
 
 #include "app/task/auto_task_view.h"
 #include "qenui/UIlib.h"
-#include "ui/pages/page_stub.h"
+#include "ui/pages/page_controller.h"
 #include "ui/task_windows/task_lists.h"
 
-class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
+class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageController {
  public:
   CAutoTaskDlg();
   ~CAutoTaskDlg() override;
@@ -60,7 +60,7 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
   CTaskOnlineList* OnlineList() const { return online_; }
   CTaskOfflineList* OfflineList() const { return offline_; }
 
-  using CPageStub::HandleMessage;
+  using CPageController::HandleMessage;
 
  protected:
   using DuiLib::WindowImplBaseNew::HandleMessage;
@@ -71,7 +71,7 @@ class CAutoTaskDlg : public DuiLib::WindowImplBaseNew, public CPageStub {
                                bool& bHandled) override;
   void ClickNotify(DuiLib::TNotifyUI& msg) override;
   DuiLib::LRESULT ResponseDefaultKeyEvent(DuiLib::WPARAM wParam) override;
-  // The task messages (after CPageStub recorded them).
+  // The task messages (after CPageController counted them).
   void Consume(uint32_t message, DuiLib::WPARAM wParam, DuiLib::LPARAM lParam) override;
 
  private:

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 
 namespace devwarden {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 
 #define FAKE_API extern "C" __attribute__((visibility("default")))
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 #include "kitoracle/kitoracle.h"  // the prototypes the double must match
 
 #define FAKE_API extern "C" __attribute__((visibility("default")))

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "kitfinder/driver_records.h"
+#include "kitoracle/driver_records.h"
 
 namespace ledgerbox {
 

@@ -9,6 +9,7 @@
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "app/data/tests/contact_request_lines.h"
+#include "ui/menu/popup_menus.h"
 #include "ui/pages/contact_dlg.h"
 #include "ui/pages/contact_fields.h"
 #include "ui/pages/contact_list.h"
@@ -275,6 +276,30 @@ TEST_F(ContactPageTest, FieldRowsComeAndGoWithTheListHeight) {
     EXPECT_EQ(edit->GetFixedHeight(), FieldListHeight(rows));
   }
   EXPECT_EQ(edit->GetFixedHeight(), 10);
+}
+
+// "添加项目" opens the contact menu at the button; the group chosen there
+// becomes an empty row of the new-contact form.
+TEST_F(ContactPageTest, TheAddItemMenuAddsTheChosenGroupToTheNewForm) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewNew);
+  const int rows = fresh->GetCount();
+  CControlUI* add = PM().FindControl(u"add_constomitems");
+  Click(add);
+  CContactMenu* menu = OpenContactMenu();
+  ASSERT_NE(menu, nullptr);
+  RECT rc;
+  GetWindowRect(menu->GetHWND(), &rc);
+  POINT at = MakePoint(add->GetPos().left, add->GetPos().top);
+  ClientToScreen(hwnd, &at);
+  EXPECT_EQ(rc.left, at.x);
+  EXPECT_EQ(rc.top, at.y);
+  ASSERT_TRUE(ClickControl(menu->GetMenuList()->GetItemAt(3)));  // "地址"
+  ASSERT_TRUE(PumpUntil([] { return OpenContactMenu() == nullptr; }));
+  ASSERT_EQ(fresh->GetCount(), rows + 1);
+  CControlUI* value = RowPart(fresh->GetItemAt(rows), u"constom_value");
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->GetUserData(), u"3");
 }
 
 TEST_F(ContactPageTest, LeavingAnEditAsksOnlyWhenSomethingChanged) {

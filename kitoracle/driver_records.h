@@ -22,8 +22,8 @@
 // belongs to whoever made that copy of the record. A holder that keeps a
 // copy of an SDrvInfo beyond the array's life must clear the copy's
 // pSoftInfo and cSoftCount.
-#ifndef KITFINDER_DRIVER_RECORDS_H_
-#define KITFINDER_DRIVER_RECORDS_H_
+#ifndef KITORACLE_DRIVER_RECORDS_H_
+#define KITORACLE_DRIVER_RECORDS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -188,4 +188,4 @@ static_assert(offsetof(SDevInfo, cDrvCount) == 2098, "SDevInfo 64-bit layout");
 static_assert(offsetof(SDevInfo, pDrvInfo) == 2104, "SDevInfo 64-bit layout");
 static_assert(sizeof(SDevInfo) == 2112, "SDevInfo is 2112 bytes in a 64-bit process (2092 in 32-bit)");
 
-#endif  // KITFINDER_DRIVER_RECORDS_H_
+#endif  // KITORACLE_DRIVER_RECORDS_H_
