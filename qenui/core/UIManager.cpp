@@ -486,10 +486,17 @@ void CPaintManagerUI::RemoveAllTimers() {
 
 void CPaintManagerUI::UpdateToolTip() {
   CDuiString tip;
-  for (CControlUI* c = m_pEventHover; c && tip.IsEmpty(); c = c->GetParent()) tip = c->GetToolTip();
-  if (tip == m_sToolTipShown || !m_hWndPaint) return;
+  RECT rc;
+  for (CControlUI* c = m_pEventHover; c && tip.IsEmpty(); c = c->GetParent()) {
+    tip = c->GetToolTip();
+    rc = c->GetPos();
+  }
+  const bool same_place = rc.left == m_rcToolTip.left && rc.top == m_rcToolTip.top && rc.right == m_rcToolTip.right &&
+                          rc.bottom == m_rcToolTip.bottom;
+  if (!m_hWndPaint || (tip == m_sToolTipShown && (tip.IsEmpty() || same_place))) return;
   m_sToolTipShown = tip;
-  GetHost()->SetNativeToolTip(m_hWndPaint, tip);
+  m_rcToolTip = rc;
+  GetHost()->SetNativeToolTip(m_hWndPaint, tip, rc);
 }
 
 // ---- control life ----

@@ -182,6 +182,7 @@ class CPaintManagerUI {
   bool m_bMouseCapture = false;
   POINT m_ptLastMousePos;
   CDuiString m_sToolTipShown;  // what the host was last given for this window
+  RECT m_rcToolTip;            // and the rectangle of the control it belongs to
   SIZE m_szInitWindowSize;
   SIZE m_szMinWindow;
   SIZE m_szMaxWindow;

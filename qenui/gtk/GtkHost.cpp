@@ -43,6 +43,8 @@ struct CGtkHost::Native {
   RECT dragStartRect;
   bool opacityApplied = false;
   std::string className;                // its X11 class (WM_CLASS)
+  std::string toolTip;                  // of the control under the pointer ("": none)
+  RECT toolTipRect;                     // that control, client coordinates
 
   ~Native() {
     if (backing) cairo_surface_destroy(backing);
@@ -117,6 +119,13 @@ struct NativeEvents {
     return TRUE;
   }
 
+  static gboolean QueryToolTip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip, gpointer data) {
+    auto* n = static_cast<CGtkHost::Native*>(data);
+    const RECT& rc = n->toolTipRect;
+    if (keyboard || n->toolTip.empty() || !rc.Contains(MakePoint(x, y))) return FALSE;
+    gtk_tooltip_set_text(tooltip, n->toolTip.c_str());
+    return TRUE;
+  }
   static gboolean Motion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
     auto* n = static_cast<CGtkHost::Native*>(data);
     CGtkHost* host = n->host;
@@ -385,6 +394,8 @@ bool CGtkHost::CreateNativeWindow(HWND hWnd, HWND hParent, const CDuiString& tit
   g_signal_connect(n->area, "button-press-event", G_CALLBACK(NativeEvents::Button), raw);
   g_signal_connect(n->area, "button-release-event", G_CALLBACK(NativeEvents::Button), raw);
   g_signal_connect(n->area, "scroll-event", G_CALLBACK(NativeEvents::Scroll), raw);
+  gtk_widget_set_has_tooltip(n->area, TRUE);
+  g_signal_connect(n->area, "query-tooltip", G_CALLBACK(NativeEvents::QueryToolTip), raw);
   g_signal_connect(n->window, "key-press-event", G_CALLBACK(NativeEvents::Key), raw);
   g_signal_connect(n->window, "key-release-event", G_CALLBACK(NativeEvents::Key), raw);
   g_signal_connect(n->window, "focus-in-event", G_CALLBACK(NativeEvents::Focus), raw);
@@ -513,13 +524,14 @@ void CGtkHost::InvalidateNativeWindow(HWND hWnd, const RECT& rc) {
                                   static_cast<int>(rc.Width()), static_cast<int>(rc.Height()));
 }
 
-// GTK shows the text once the pointer rests over the painted area, and
-// follows a change of text at once while it is shown.
-void CGtkHost::SetNativeToolTip(HWND hWnd, const CDuiString& text) {
+// GTK asks (query-tooltip) once the pointer rests over the painted area:
+// the answer is the text of the control under the pointer, and only while
+// the pointer is inside that control.
+void CGtkHost::SetNativeToolTip(HWND hWnd, const CDuiString& text, const RECT& rcControl) {
   Native* n = Find(hWnd);
   if (!n) return;
-  gtk_widget_set_tooltip_text(n->area, text.IsEmpty() ? nullptr : text.ToUtf8().c_str());
-  if (!text.IsEmpty()) gtk_widget_trigger_tooltip_query(n->area);
+  n->toolTip = text.ToUtf8();
+  n->toolTipRect = rcControl;
 }
 
 bool CGtkHost::NativeWindowHasFocus(HWND hWnd) {

@@ -66,7 +66,7 @@ class CGtkHost : public IWindowHost {
                       ITextInputClient* client) override;
   void EndTextInput(HWND hWnd, ITextInputClient* client) override;
   void OnModalLoopStarted(HWND hWnd) override;
-  void SetNativeToolTip(HWND hWnd, const CDuiString& text) override;
+  void SetNativeToolTip(HWND hWnd, const CDuiString& text, const RECT& rcControl) override;
 
   // ---- for the back end's own parts, tests and screenshots ----
   GtkWidget* NativeWindow(HWND hWnd) const;    // the GtkWindow, or null

@@ -108,7 +108,7 @@ class CHeadlessHost : public IWindowHost {
   bool TrayIcon(UINT op, const TTrayIcon& icon) override;
   std::unique_ptr<IBrowserView> CreateBrowserView(HWND hWnd, IBrowserViewEvents* events) override;
   void OnModalLoopStarted(HWND hWnd) override;
-  void SetNativeToolTip(HWND hWnd, const CDuiString& text) override { m_toolTips[hWnd] = text; }
+  void SetNativeToolTip(HWND hWnd, const CDuiString& text, const RECT&) override { m_toolTips[hWnd] = text; }
   void BeginTextInput(HWND, const RECT&, const CDuiString& text, bool, ITextInputClient* client) override {
     m_textClient = client;
     m_textInputText = text;

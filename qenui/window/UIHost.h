@@ -117,9 +117,10 @@ class IWindowHost {
                               ITextInputClient* /*client*/) {}
   virtual void EndTextInput(HWND /*hWnd*/, ITextInputClient* /*client*/) {}
 
-  // The tooltip of what the pointer is over in the window: shown beside the
-  // pointer once it rests there, as the desktop shows tooltips; empty hides it.
-  virtual void SetNativeToolTip(HWND /*hWnd*/, const CDuiString& /*text*/) {}
+  // The tooltip of the control the pointer is over in the window, with that
+  // control's client rectangle: shown beside the pointer once it rests inside
+  // the rectangle, as the desktop shows tooltips; empty text hides it.
+  virtual void SetNativeToolTip(HWND /*hWnd*/, const CDuiString& /*text*/, const RECT& /*rcControl*/) {}
 
   // Called by the library when a modal loop starts for hWnd (scripted answers hook).
   virtual void OnModalLoopStarted(HWND /*hWnd*/) {}

@@ -55,6 +55,17 @@ class XvfbWindowsEnvironment : public ::testing::Environment {
     }
     if (!DuiLib::CPaintManagerUI::SetResourceZipEmbedded()) SkipReason() = "skin missing";
     CConfigMgr::Instance()->Init();
+    // The pointer rests in the screen's far corner, away from the windows the
+    // tests open, so that no tooltip shows over a window they photograph.
+    GdkDisplay* display = gdk_display_get_default();
+    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
+    GdkMonitor* monitor = display ? gdk_display_get_monitor(display, 0) : nullptr;
+    if (seat && monitor) {
+      GdkRectangle screen;
+      gdk_monitor_get_geometry(monitor, &screen);
+      gdk_device_warp(gdk_seat_get_pointer(seat), gdk_display_get_default_screen(display),
+                      screen.x + screen.width - 1, screen.y + screen.height - 1);
+    }
   }
   void TearDown() override {
     CConfigMgr::Release();
