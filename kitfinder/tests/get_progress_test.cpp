@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -271,6 +272,46 @@ TEST_F(FrontTest, ThreadsQueryingTogetherResolveTheSlotOnce) {
   EXPECT_EQ(folder.ds().Calls("DSGetBrandAndProductID"), 1);
   EXPECT_EQ(folder.ds().Calls("DSGetCommonAndNewestDriver"), 4);  // one per device, then the cache
   EXPECT_EQ(folder.ds().Alive(), 0);
+  front.Release();
+}
+
+// While one thread waits on the service for a slot's first resolution, the
+// setters, the other slot's queries and the model query go on; a second
+// query of the same slot waits for that answer and does not ask again.
+TEST_F(FrontTest, SlowResolutionHoldsUpOnlyQueriesOfItsSlot) {
+  ProgramFolder folder("whole", true);
+  CGetProgress front;
+  ASSERT_NO_FATAL_FAILURE(Start(front, folder));
+  folder.ds().HoldBrand(u"Maker");
+  auto brand_of = [&front](int slot) {
+    char16_t brand[260] = {}, product[260] = {};
+    const int code = front.GetBrandName(slot, brand, product);
+    return code == DS_ERROR_SUCCESS ? std::u16string(brand) : u"error " + std::u16string(1, char16_t(u'0' + code));
+  };
+  auto slow = std::async(std::launch::async, brand_of, 1);
+  ASSERT_TRUE(folder.ds().WaitHeld(20000));
+  auto same_slot = std::async(std::launch::async, brand_of, 1);
+  auto others = std::async(std::launch::async, [&] {
+    front.SetBrandStr(0, u"Other", u"4.4", u"Phone");
+    front.SetSystemInfo(0, 9, 2052, 0);
+    char16_t model[64] = {};
+    const int code = front.GetMobileProductInfo(0x12d1, 0x1038, u"a", u"b", u"c", model, 64);
+    SSoftInfo* soft = nullptr;
+    uint8_t count = 0;
+    const int software = front.GetBrandSoftware(0, &soft, &count);
+    FreeSoftware(soft);
+    return (code == DS_ERROR_SUCCESS ? std::u16string(model) : u"error") +
+           (software == DS_ERROR_SUCCESS ? u" software" : u" no software");
+  });
+  const bool others_done = others.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  const bool same_slot_waited = same_slot.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+  folder.ds().HoldBrand(nullptr);
+  EXPECT_TRUE(others_done) << "the other slot and the setters waited for slot 1's exchange";
+  EXPECT_TRUE(same_slot_waited);
+  EXPECT_EQ(others.get(), u"<Model/> software");
+  EXPECT_EQ(slow.get(), u"Brand of Maker");
+  EXPECT_EQ(same_slot.get(), u"Brand of Maker");
+  EXPECT_EQ(folder.ds().Calls("DSGetBrandAndProductID"), 2);  // once per slot
   front.Release();
 }
 
