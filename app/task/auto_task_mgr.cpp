@@ -41,6 +41,17 @@ std::u16string PartName(const std::u16string& file) {
   return file + u".part" + TaskIdText(static_cast<uint32_t>(getpid()));
 }
 
+// A text argument kept for a later call: null stays null.
+class KeptText {
+ public:
+  explicit KeptText(const char16_t* text) : given_(text != nullptr), text_(text ? text : u"") {}
+  const char16_t* get() const { return given_ ? text_.c_str() : nullptr; }
+
+ private:
+  bool given_;
+  std::u16string text_;
+};
+
 void ProgressCallback(uint32_t id, int32_t* status, uint64_t* total, uint64_t* downloaded, int32_t* speed,
                       void* context) {
   if (!context) return;
@@ -100,9 +111,11 @@ void CAutoTaskMgr::Release() {
 CAutoTaskMgr::CAutoTaskMgr(TaskPaths paths, TaskPhoneSide phone, uint32_t tick_ms)
     : paths_(std::move(paths)), phone_(std::move(phone)), thread_(tick_ms) {}
 
-// The workers end first (they call into the manager), then the download
-// thread (it stops and deletes its running packages), then the engine.
+// The workers end first (they call into the manager; a start still running
+// ends, and what it kept is dropped), then the download thread (it stops and
+// deletes its running packages), then the engine.
 CAutoTaskMgr::~CAutoTaskMgr() {
+  started_.Shut();
   JoinWorkers();
   thread_.StopThread(false);
   if (engine_loaded_ && P2SPClient::Get()) {
@@ -123,6 +136,14 @@ void CAutoTaskMgr::Init(bool load_engine) {
   std::vector<SOfflineTask> tasks = LoadTaskList(paths_.list_file, FileExists);
   for (SOfflineTask& task : tasks) offline_.Add(std::make_unique<SOfflineTask>(std::move(task)));
   if (offline_.GetCount() != 0) Post(kTaskListLoaded, 0, 0);
+  started_.Open();
+  const bool engine = P2SPClient::Get() && P2SPClient::Get()->IsInitialised();
+  PD_LOG_INFO("task manager started (download engine %s)", engine ? "running" : "not running");
+  Post(kTaskMgrStarted, engine ? 1 : 0, 0);
+}
+
+void CAutoTaskMgr::Start() {
+  StartWorker([this] { Init(); });
 }
 
 std::u16string CAutoTaskMgr::TaskFileName(const std::u16string& app_name, uint32_t id) {
@@ -152,8 +173,13 @@ std::unique_ptr<PNPDriverPackage> CAutoTaskMgr::MakePackage(const std::u16string
 
 bool CAutoTaskMgr::StartDownload(const char16_t* url, const char16_t* app_name, const char16_t* icon_url,
                                  const char16_t* icon_path, const char16_t* package_name) {
-  PD_LOG_INFO("CAutoTaskMgr::StartDownload");
   if (!url || !app_name || !*url) return false;
+  if (started_.Keep("a download", [this, u = std::u16string(url), n = std::u16string(app_name), i = KeptText(icon_url),
+                                   p = KeptText(icon_path), k = KeptText(package_name)] {
+        StartDownload(u.c_str(), n.c_str(), i.get(), p.get(), k.get());
+      }))
+    return true;
+  PD_LOG_INFO("CAutoTaskMgr::StartDownload");
   const std::u16string package = package_name ? package_name : u"";
   const uint32_t key = package.empty() ? 0 : Utf16LeCrc32(package);
   const std::u16string name = *app_name ? app_name : kUnknownApp;
@@ -323,6 +349,7 @@ void CAutoTaskMgr::InstallOfflineTask(uint32_t id) {
 }
 
 void CAutoTaskMgr::AutoInstallOfflineApp() {
+  if (started_.Keep("the install of the downloaded apps", [this] { AutoInstallOfflineApp(); })) return;
   PD_LOG_INFO("CAutoTaskMgr::AutoInstallOfflineApp");
   std::map<uint32_t, std::unique_ptr<SOfflineTask>> tasks;
   GetOfflineTasks(tasks);
@@ -330,6 +357,7 @@ void CAutoTaskMgr::AutoInstallOfflineApp() {
 }
 
 bool CAutoTaskMgr::InstallApkFile(const std::u16string& apk_path) {
+  if (started_.Keep("an apk install", [this, apk_path] { InstallApkFile(apk_path); })) return true;
   StartWorker([this, apk_path] { PrepareApkInstall(apk_path); });
   return true;
 }

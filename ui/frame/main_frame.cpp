@@ -287,6 +287,9 @@ bool CMainFrame::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
     case msg::kDownloadAnimation:
       OnDownloadAnimation();
       return true;
+    case msg::kTaskMgrStarted:
+      OnTasksStarted();
+      return true;
     case msg::kSearchSuggestions:
       OnSearchSuggestions();
       return true;
@@ -412,6 +415,16 @@ void CMainFrame::OnDownloadAnimation() {
   GetCursorPos(&from);
   down_gif_->SetTarget(target);
   down_gif_->FlyTo(from);
+}
+
+void CMainFrame::OnTasksStarted() {
+  if (!show_tasks_once_started_) return;
+  show_tasks_once_started_ = false;
+  if (!auto_task_->IsVisible()) ShowTaskWindow();
+}
+
+void CMainFrame::ShowTaskWindow() {
+  if (autotask_btn_) auto_task_->ShowAt(ControlScreenTopLeft(autotask_btn_, m_hWnd));
 }
 
 void CMainFrame::OnSearchSuggestions() {
@@ -544,7 +557,8 @@ void CMainFrame::ClickNotify(TNotifyUI& msg) {
     } else if (Is(name, u"feedback_btn")) {
       dialogs::ShowFeedback(m_hWnd);
     } else if (Is(name, u"autotask_btn")) {
-      if (!auto_task_->IsVisible()) auto_task_->ShowAt(ControlScreenTopLeft(msg.pSender, m_hWnd));
+      if (!FrameBackend()->TasksStarted()) show_tasks_once_started_ = true;
+      else if (!auto_task_->IsVisible()) ShowTaskWindow();
       else auto_task_->Hide();
     } else if (Is(name, u"app_btn") || Is(name, u"app_shortcut_btn")) {
       SelectOption(myapp_optn_);
