@@ -233,6 +233,7 @@ const QenuiWebViewApi kApi = {
     [](void* view, const char* elementId, const char* attribute, char** value) -> int {
       return Cast(view)->ElementAttribute(elementId, attribute, value) ? 1 : 0;
     },
+    [] { SharedContext(); },
 };
 
 }  // namespace

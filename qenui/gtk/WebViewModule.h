@@ -42,6 +42,10 @@ struct QenuiWebViewApi {
   // Runs a nested GLib loop (at most 5 s) until the page answers; 1 with
   // *value set (g_free() it) when the element has the attribute.
   int (*elementAttribute)(void* view, const char* elementId, const char* attribute, char** value);
+  // Readies the engine without a view (its shared web context): the costly
+  // first part of the first view, so the back end can take it in a turn of
+  // the loop of its own. create does it when it was not done.
+  void (*prepare)(void);
 };
 
 // The one symbol the module exports.
