@@ -39,16 +39,13 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,7 +54,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -70,6 +66,7 @@
 #include "qenui/gtk/tests/xvfb_session.h"
 #include "search_sim.h"
 #include "testing/bench/ratio_report.h"
+#include "testing/program_copy/program_copy.h"
 
 extern char** environ;
 
@@ -110,35 +107,11 @@ Screen& ScreenFor(bool gl) {
   return s;
 }
 
-// A loopback socket held bound: UDP ones receive and never answer, a TCP
-// one that does not listen refuses every connection.
-class HeldPort {
- public:
-  explicit HeldPort(int type) : fd_(socket(AF_INET, type | SOCK_CLOEXEC, 0)) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      port_ = ntohs(addr.sin_port);
-    }
-  }
-  ~HeldPort() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int port() const { return port_; }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 // The loopback services of every run, started once.
 struct Services {
   market_site::MarketSite site;
   searchsim::SearchServiceSim search;
-  HeldPort silent_first{SOCK_DGRAM}, silent_second{SOCK_DGRAM}, refusing{SOCK_STREAM};
+  program_copy::HeldPort silent_first{SOCK_DGRAM}, silent_second{SOCK_DGRAM}, refusing{SOCK_STREAM};
   std::string error;
 
   Services() {
@@ -171,27 +144,8 @@ std::string FolderOf(const std::string& file) {
   return slash == std::string::npos ? "." : file.substr(0, slash);
 }
 
-// Fills `to` with the files of `from` as hard links (copies where that
-// fails), folders made anew, the logs left out: a program folder of its own
-// that the loader sees as one folder, like an installed copy.
-bool LinkTree(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(from, error)) {
-    const std::filesystem::path target = to / entry.path().filename();
-    if (entry.path().filename() == "log") continue;
-    if (entry.is_directory()) {
-      if (!std::filesystem::create_directory(target, error) && error) return false;
-      if (!LinkTree(entry.path(), target)) return false;
-      continue;
-    }
-    std::filesystem::create_hard_link(entry.path(), target, error);
-    if (error && !std::filesystem::copy_file(entry.path(), target, error)) return false;
-  }
-  return !error;
-}
-
 // A temporary user for one run, removed afterwards; with `program_folder`,
-// its program folder holds the files of that folder (LinkTree).
+// its program folder holds the files of that folder (program_copy::LinkTree).
 class TempUser {
  public:
   explicit TempUser(const std::string& program_folder) {
@@ -200,7 +154,7 @@ class TempUser {
     if (!Ok()) return;
     mkdir(Program().c_str(), 0700);
     mkdir((Program() + "/log").c_str(), 0700);
-    if (!program_folder.empty()) linked_ = LinkTree(program_folder, Program());
+    if (!program_folder.empty()) linked_ = program_copy::LinkTree(program_folder, Program());
   }
   ~TempUser() {
     if (!root_.empty()) std::system(("rm -rf '" + root_ + "'").c_str());

@@ -16,6 +16,13 @@ class XTestInput {
   void Key(const char* keysym, bool down);
   // Presses and releases the key.
   void Tap(const char* keysym);
+  // Moves the pointer to (x, y) and clicks the left button there.
+  void ClickAt(int x, int y);
+  // The viewable top-level window whose name (_NET_WM_NAME, UTF-8) is
+  // `title`: its place and size on the screen; false when there is none.
+  bool TopLevel(const std::string& title, int* x, int* y, int* width, int* height);
+  // How many top-level windows are viewable.
+  int ViewableTopLevels();
 
  private:
   void* m_dpy = nullptr;
