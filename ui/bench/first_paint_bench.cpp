@@ -66,6 +66,7 @@
 #include "qenui/gtk/tests/xvfb_session.h"
 #include "search_sim.h"
 #include "testing/bench/ratio_report.h"
+#include "app/adb/tests/closed_port.h"
 #include "testing/program_copy/program_copy.h"
 
 extern char** environ;
@@ -111,7 +112,7 @@ Screen& ScreenFor(bool gl) {
 struct Services {
   market_site::MarketSite site;
   searchsim::SearchServiceSim search;
-  program_copy::HeldPort silent_first{SOCK_DGRAM}, silent_second{SOCK_DGRAM}, refusing{SOCK_STREAM};
+  testing_support::ClosedPort silent_first{SOCK_DGRAM}, silent_second{SOCK_DGRAM}, refusing{SOCK_STREAM};
   std::string error;
 
   Services() {

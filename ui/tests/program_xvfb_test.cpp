@@ -11,6 +11,7 @@
 #include "app/startup/single_instance.h"
 #include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/gtk/tests/xvfb_session.h"
+#include "app/adb/tests/closed_port.h"
 #include "testing/program_copy/program_copy.h"
 #include "ui/tests/program_test_util.h"
 
@@ -100,7 +101,7 @@ TEST_F(ProgramXvfb, HideStartsWithoutShowingTheWindow) {
 TEST_F(ProgramXvfb, ClicksWhileTheServicesStartAreAnsweredAtOnce) {
   ProgramSandbox box;
   ASSERT_TRUE(program_copy::LinkTree(PD_BIN_DIR, box.Program()));
-  program_copy::HeldPort first(SOCK_DGRAM), second(SOCK_DGRAM), refusing(SOCK_STREAM);
+  testing_support::ClosedPort first(SOCK_DGRAM), second(SOCK_DGRAM), refusing(SOCK_STREAM);
   ASSERT_TRUE(first.port() && second.port() && refusing.port());
   const std::string shot = box.Root() + "/main_window_while_starting.png";
   std::vector<std::string> env = Env(box);
