@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <future>
-#include <mutex>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 #include "app/config/config_mgr.h"
