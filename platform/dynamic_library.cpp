@@ -30,6 +30,10 @@ void* LoadLibraryFrom(const std::string& folder, const std::string& systemName, 
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';
   path += LibraryFileName(systemName);
+  return LoadLibraryPath(path, error);
+}
+
+void* LoadLibraryPath(const std::string& path, std::string* error) {
   ::dlerror();
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr && error != nullptr) {

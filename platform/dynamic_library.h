@@ -17,10 +17,13 @@ std::string LibraryFileName(const std::string& systemName);
 // Returns the handle, or null; then *error (when given) holds the reason.
 void* LoadLibraryFrom(const std::string& folder, const std::string& systemName, std::string* error = nullptr);
 
+// Loads the library file at `path` (as LoadLibraryFrom, without the naming).
+void* LoadLibraryPath(const std::string& path, std::string* error = nullptr);
+
 // Address of an exported symbol, or null (also for a null handle).
 void* FindSymbol(void* library, const char* name);
 
-// Releases a handle from LoadLibraryFrom(); a null handle is ignored.
+// Releases a handle from LoadLibraryFrom() or LoadLibraryPath(); a null handle is ignored.
 void FreeLibrary(void* library);
 
 }  // namespace platform

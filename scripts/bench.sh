@@ -13,6 +13,8 @@
 #   BENCH_PROGRAMS     space-separated programs to run (default: the list)
 #   BENCH_RATIO_TIME   "cpu": ratios of the benchmark thread's CPU time
 #                      instead of real time (for a loaded machine)
+#   PHONEDECK_BENCH_PROBE_S  seconds of the start-up benchmark's UI probe in
+#                      each run of the program (default 20)
 # Full output goes to <build-dir>/bench/<program>.log. Exit status 1 when a
 # target is missed or a program fails.
 set -euo pipefail

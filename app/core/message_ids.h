@@ -110,9 +110,11 @@ constexpr uint32_t kFeedbackAnswer = kWmUser + 269;          // 1293 0 / 0
 constexpr uint32_t kTrayIcon = kWmUser + 270;                // 1294 tray icon id / mouse message
 constexpr uint32_t kQuitRequest = kWmUser + 271;             // 1295 from other programs
 
-// Private numbers (WM_APP + 3000 and + 3001).
+// Private numbers (WM_APP + 3000 to + 3002).
 constexpr uint32_t kBringToFront = 35768;                    // 0 / 0 (second instance: wParam 100)
 constexpr uint32_t kMainMenuCommand = 35769;                 // menu command 105/106/107 / 0
+// The task manager's start has ended (CAutoTaskMgr::Init on its worker).
+constexpr uint32_t kTaskMgrStarted = 35770;                  // engine running 1/0 / 0
 
 constexpr uint32_t kFirstOwn = kDriverDownloadProgress;
 constexpr uint32_t kLastOwn = kQuitRequest;

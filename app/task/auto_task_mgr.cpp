@@ -47,6 +47,17 @@ std::u16string PartName(const std::u16string& file) {
   return file + u".part" + TaskIdText(static_cast<uint32_t>(getpid()));
 }
 
+// A text argument kept for a later call: null stays null.
+class KeptText {
+ public:
+  explicit KeptText(const char16_t* text) : given_(text != nullptr), text_(text ? text : u"") {}
+  const char16_t* get() const { return given_ ? text_.c_str() : nullptr; }
+
+ private:
+  bool given_;
+  std::u16string text_;
+};
+
 void ProgressCallback(uint32_t id, int32_t* status, uint64_t* total, uint64_t* downloaded, int32_t* speed,
                       void* context) {
   if (!context) return;
@@ -111,10 +122,12 @@ CAutoTaskMgr::CAutoTaskMgr(TaskPaths paths, TaskPhoneSide phone, uint32_t tick_m
     : paths_(std::move(paths)), phone_(std::move(phone)), thread_(tick_ms) {}
 
 // The workers end first (they call into the manager; an icon fetch ends
-// once it sees `closing_`), then the download thread (it stops and deletes
-// its running packages), then the engine.
+// once it sees `closing_`, a start still running ends and what it kept is
+// dropped), then the download thread (it stops and deletes its running
+// packages), then the engine.
 CAutoTaskMgr::~CAutoTaskMgr() {
   closing_.store(true);
+  started_.Shut();
   JoinWorkers();
   thread_.StopThread(false);
   if (engine_loaded_ && P2SPClient::Get()) {
@@ -135,6 +148,14 @@ void CAutoTaskMgr::Init(bool load_engine) {
   std::vector<SOfflineTask> tasks = LoadTaskList(paths_.list_file, FileExists);
   for (SOfflineTask& task : tasks) offline_.Add(std::make_unique<SOfflineTask>(std::move(task)));
   if (offline_.GetCount() != 0) Post(kTaskListLoaded, 0, 0);
+  started_.Open();
+  const bool engine = P2SPClient::Get() && P2SPClient::Get()->IsInitialised();
+  PD_LOG_INFO("task manager started (download engine %s)", engine ? "running" : "not running");
+  Post(kTaskMgrStarted, engine ? 1 : 0, 0);
+}
+
+void CAutoTaskMgr::Start() {
+  StartWorker([this] { Init(); });
 }
 
 std::u16string CAutoTaskMgr::TaskFileName(const std::u16string& app_name, uint32_t id) {
@@ -168,8 +189,13 @@ std::unique_ptr<PNPDriverPackage> CAutoTaskMgr::MakePackage(const std::u16string
 
 bool CAutoTaskMgr::StartDownload(const char16_t* url, const char16_t* app_name, const char16_t* icon_url,
                                  const char16_t* icon_path, const char16_t* package_name) {
-  CLogInOut trace("CAutoTaskMgr::StartDownload");
   if (!url || !app_name || !*url) return false;
+  if (started_.Keep("a download", [this, u = std::u16string(url), n = std::u16string(app_name), i = KeptText(icon_url),
+                                   p = KeptText(icon_path), k = KeptText(package_name)] {
+        StartDownload(u.c_str(), n.c_str(), i.get(), p.get(), k.get());
+      }))
+    return true;
+  CLogInOut trace("CAutoTaskMgr::StartDownload");
   const std::u16string package = package_name ? package_name : u"";
   const uint32_t key = package.empty() ? 0 : Utf16LeCrc32(package);
   const std::u16string name = *app_name ? app_name : kUnknownApp;
@@ -358,6 +384,7 @@ void CAutoTaskMgr::InstallOfflineTask(uint32_t id) {
 }
 
 void CAutoTaskMgr::AutoInstallOfflineApp() {
+  if (started_.Keep("the install of the downloaded apps", [this] { AutoInstallOfflineApp(); })) return;
   CLogInOut trace("CAutoTaskMgr::AutoInstallOfflineApp");
   std::map<uint32_t, std::unique_ptr<SOfflineTask>> tasks;
   GetOfflineTasks(tasks);
@@ -365,6 +392,7 @@ void CAutoTaskMgr::AutoInstallOfflineApp() {
 }
 
 bool CAutoTaskMgr::InstallApkFile(const std::u16string& apk_path) {
+  if (started_.Keep("an apk install", [this, apk_path] { InstallApkFile(apk_path); })) return true;
   StartWorker([this, apk_path] { PrepareApkInstall(apk_path); });
   return true;
 }

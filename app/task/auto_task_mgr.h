@@ -9,14 +9,21 @@
 // windows' IAutoTaskMgr.
 //
 // Threading: every command may be called on any thread. The only locks are
-// the containers' own (and `workers_lock_` over the list of worker
-// threads); multi-step operations work on copies. downlist.dat is rewritten
-// whole by each operation (temporary name and rename).
+// the containers' own, `workers_lock_` over the list of worker threads and
+// the start gate's; multi-step operations work on copies. downlist.dat is
+// rewritten whole by each operation (temporary name and rename).
 //
 // Files: downlist.dat lists only downloads (a user's own apk never enters
 // it), and the manager deletes only the files it downloaded into its
 // download folder (task_files.h): a task's apk, and the engine's part files
 // of a deleted download or of one that failed for want of disk space.
+//
+// The program starts the manager with Start: Init runs on a worker (the
+// engine's start asks the driver search service and may wait for its
+// time-outs), so no caller ever waits for it. What is asked before Init has
+// ended (a download, an apk install, the automatic install of the
+// downloaded apps) is kept in order and carried out at its end; then the
+// main window learns that the manager has started (kTaskMgrStarted).
 #pragma once
 
 #include <atomic>
@@ -34,6 +41,7 @@
 #include "app/task/auto_task_view.h"
 #include "app/task/download_listener.h"
 #include "app/task/download_thread.h"
+#include "app/task/start_gate.h"
 #include "app/task/task_data.h"
 
 // What the manager needs of the phone side and the tools. The program's
@@ -81,9 +89,14 @@ class CAutoTaskMgr : public IAutoTaskMgr, public DownloadListener, public Instal
   CAutoTaskMgr& operator=(const CAutoTaskMgr&) = delete;
 
   // Binds the progress callback, loads and starts the engine (failures are
-  // logged and change nothing else), reads downlist.dat. `load_engine`
+  // logged and change nothing else), reads downlist.dat; then carries out
+  // the requests kept meanwhile and posts kTaskMgrStarted. `load_engine`
   // false: the process-wide client is already bound (tests).
   void Init(bool load_engine = true);
+  // Init on a worker of the manager; returns at once.
+  void Start();
+  // Init has ended (requests are carried out at once).
+  bool IsStarted() { return started_.IsOpen(); }
 
   bool OnDownloadRequest(const std::u16string& url, const std::u16string& app_name, const std::u16string& icon_url,
                          const std::u16string& package_name) override;
@@ -153,6 +166,7 @@ class CAutoTaskMgr : public IAutoTaskMgr, public DownloadListener, public Instal
   CDownloadThread thread_;
   bool engine_loaded_ = false;
   std::atomic<bool> closing_{false};  // set first by the destructor: icon fetches end
+  CStartGate started_;  // opened at the end of Init
   std::mutex workers_lock_;  // guards workers_; held only to add or take threads
   std::vector<std::thread> workers_;
 };

@@ -194,53 +194,79 @@ CGetProgress::Context CGetProgress::Snapshot(int slot) {
 
 int CGetProgress::Prepare(int slot, Context* ctx) {
   const int s = slot ? 1 : 0;
-  {
-    std::lock_guard<std::mutex> hold(mu_);
-    if (!resolved_[s]) {
-      const int code = SrcSysInfoLocked(s);
-      if (code != DS_ERROR_SUCCESS) {
-        KIT_LOG("error SrcSysInfo[%d] dwRet[%s]", s, CodeName(code));
-        return code;
-      }
-    }
+  if (const int code = ResolveSlot(s)) {
+    KIT_LOG("error SrcSysInfo[%d] dwRet[%s]", s, CodeName(code));
+    return code;
   }
   *ctx = Snapshot(s);
   return DS_ERROR_SUCCESS;
 }
 
-int CGetProgress::SrcSysInfoLocked(int s) {
+int CGetProgress::ResolveSlot(int s) {
+  std::lock_guard<std::mutex> one(resolving_[s]);
+  SSysInfo asked{};
+  CDSInterface ds;
+  CLedgerboxInterface sc;
+  bool cache = false;
+  int32_t now = 0;
+  {
+    std::lock_guard<std::mutex> hold(mu_);
+    if (resolved_[s]) return DS_ERROR_SUCCESS;
+    asked = sys_[s];
+    ds = ds_;
+    cache = s == 1 && ledgerbox_;
+    if (cache) sc = sc_;
+    now = now_stamp_();
+  }
+  SSysInfo found = asked;
+  const int code = SrcSysInfo(s, ds, cache ? &sc : nullptr, now, &found);
+  if (code != DS_ERROR_SUCCESS) return code;
+  std::lock_guard<std::mutex> hold(mu_);
   SSysInfo& slot = sys_[s];
-  const bool cache = s == 1 && ledgerbox_;
-  const int32_t now = now_stamp_();
-  if (cache && sc_.SCGetSysInfo) {
+  if (SameSystem(slot, asked) && SameText(slot.szProductVer, asked.szProductVer)) {
+    slot = found;
+  } else {
+    // A setter changed the slot's texts meanwhile: they stay, the answer
+    // joins them (a resolved slot keeps its IDs and names).
+    slot.iBrandID = found.iBrandID;
+    slot.iProductID = found.iProductID;
+    CopyText(slot.szBrandName, found.szBrandName);
+    CopyText(slot.szProductName, found.szProductName);
+    slot.iStamp = found.iStamp;
+  }
+  resolved_[s] = true;
+  return DS_ERROR_SUCCESS;
+}
+
+int CGetProgress::SrcSysInfo(int s, const CDSInterface& ds, const CLedgerboxInterface* cache, int32_t now,
+                             SSysInfo* slot) {
+  if (cache && cache->SCGetSysInfo) {
     SSysInfo stored{};
-    if (CacheTrue(sc_.SCGetSysInfo(&stored)) && !IsStampStale(stored.iStamp, now) && SameSystem(stored, slot)) {
-      slot = stored;
-      resolved_[s] = true;
+    if (CacheTrue(cache->SCGetSysInfo(&stored)) && !IsStampStale(stored.iStamp, now) && SameSystem(stored, *slot)) {
+      *slot = stored;
       return DS_ERROR_SUCCESS;
     }
   }
   int32_t brand_id = 0, product_id = 0;
   char16_t brand_name[kDriverTextLength] = {}, product_name[kDriverTextLength] = {};
   // The host's first, third and second text: sent as brand, product, version.
-  const int code = ds_.GetBrandAndProductID(slot.szBrandStr, slot.szProductVer, slot.szProductStr, slot.cComputerType,
-                                            &brand_id, &product_id, brand_name, product_name);
+  const int code = ds.GetBrandAndProductID(slot->szBrandStr, slot->szProductVer, slot->szProductStr,
+                                           slot->cComputerType, &brand_id, &product_id, brand_name, product_name);
   if (code != DS_ERROR_SUCCESS) {
-    KIT_LOG("error DSGetBrandAndProductID[%s][%s][%s] dwRet[%s]", Utf8(slot.szBrandStr).c_str(),
-            Utf8(slot.szProductVer).c_str(), Utf8(slot.szProductStr).c_str(), CodeName(code));
+    KIT_LOG("error DSGetBrandAndProductID[%s][%s][%s] dwRet[%s]", Utf8(slot->szBrandStr).c_str(),
+            Utf8(slot->szProductVer).c_str(), Utf8(slot->szProductStr).c_str(), CodeName(code));
     return code;
   }
-  slot.iBrandID = brand_id;
-  slot.iProductID = product_id;
-  CopyText(slot.szBrandName, brand_name);
-  CopyText(slot.szProductName, product_name);
+  slot->iBrandID = brand_id;
+  slot->iProductID = product_id;
+  CopyText(slot->szBrandName, brand_name);
+  CopyText(slot->szProductName, product_name);
   KIT_LOG("SrcSysInfo m_SysInfo[%d].iBrandID[%d] iProductID[%d] szBrandName[%s] szProductName[%s]", s, brand_id,
-          product_id, Utf8(slot.szBrandName).c_str(), Utf8(slot.szProductName).c_str());
+          product_id, Utf8(slot->szBrandName).c_str(), Utf8(slot->szProductName).c_str());
   if (cache) {
-    slot.iStamp = now;
-    if (!sc_.SCUpdateSysInfo || !CacheTrue(sc_.SCUpdateSysInfo(&slot))) KIT_LOG("error SCUpdateSysInfo");
+    slot->iStamp = now;
+    if (!cache->SCUpdateSysInfo || !CacheTrue(cache->SCUpdateSysInfo(slot))) KIT_LOG("error SCUpdateSysInfo");
   }
-  resolved_[s] = true;
   return DS_ERROR_SUCCESS;
 }
 

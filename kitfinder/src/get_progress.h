@@ -7,9 +7,11 @@
 // Threading: devwarden queries from one thread per device while its host
 // thread may call the setters. One lock (mu_) guards every member below it:
 // the bindings, both slots, their resolved flags and the settings. It is held
-// while a slot is resolved (so a slot is looked up once) and while the state
-// a query needs is copied; the service and cache calls of the query itself
-// run on that copy, outside the lock (kitoracle serialises the exchanges).
+// only to copy or store state, never across a service or cache call (Init's
+// binding aside): the calls run on a copy, outside the lock (kitoracle
+// serialises the exchanges). A slot is resolved once: resolving_[slot] lets
+// one thread at a time resolve that slot, across its exchange; the queries
+// of that slot wait for the answer they need, everything else goes on.
 #ifndef KITFINDER_SRC_GET_PROGRESS_H_
 #define KITFINDER_SRC_GET_PROGRESS_H_
 
@@ -121,7 +123,11 @@ class CGetProgress {
   int Prepare(int slot, Context* ctx);
   // Copies the state without resolving.
   Context Snapshot(int slot);
-  int SrcSysInfoLocked(int slot);  // mu_ held
+  // Resolves the slot unless it is resolved (resolving_[slot] taken here,
+  // mu_ not held).
+  int ResolveSlot(int slot);
+  // The exchange of a resolution, on copies: `slot` in, resolved out.
+  static int SrcSysInfo(int s, const CDSInterface& ds, const CLedgerboxInterface* cache, int32_t now, SSysInfo* slot);
   // The drivers a service query left in `request` to the caller (a copy of
   // this library); the service's array is freed.
   static int HandOutAnswer(const CDSInterface& ds, const SDevInfo& request, SDrvInfo** drivers, uint8_t* count);
@@ -130,6 +136,7 @@ class CGetProgress {
   int DeviceIdsFor(const Context& ctx, SDevCacheInfo* record, bool use_cached_ids, int32_t** ids, uint8_t* id_count,
                    const char* error_empty, const char* error_alloc);
 
+  std::mutex resolving_[2];  // one resolution of a slot at a time; taken before mu_, held across its exchange
   std::mutex mu_;
   CDSInterface ds_;
   CLedgerboxInterface sc_;

@@ -36,6 +36,8 @@ struct FakeDs {
   void SetCloudSwitch(const char16_t* text) const { Hook<void(const char16_t*)>("FakeDs_SetCloudSwitch")(text); }
   void SetStatResult(int code) const { Hook<void(int)>("FakeDs_SetStatResult")(code); }
   int Alive() const { return Hook<int()>("FakeDs_Alive")(); }
+  void HoldBrand(const char16_t* brand) const { Hook<void(const char16_t*)>("FakeDs_HoldBrand")(brand); }
+  bool WaitHeld(int timeout_ms) const { return Hook<int(int)>("FakeDs_WaitHeld")(timeout_ms) != 0; }
 };
 
 class ProgramFolder {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -271,6 +272,45 @@ TEST_F(FrontTest, ThreadsQueryingTogetherResolveTheSlotOnce) {
   EXPECT_EQ(folder.ds().Calls("DSGetBrandAndProductID"), 1);
   EXPECT_EQ(folder.ds().Calls("DSGetCommonAndNewestDriver"), 4);  // one per device, then the cache
   EXPECT_EQ(folder.ds().Alive(), 0);
+  front.Release();
+}
+
+// While one thread waits on the service for a slot's first resolution, the
+// setters, the other slot's queries and the model query go on; a second
+// query of the same slot waits for that answer and does not ask again.
+// (The brand software query answers with the slot's resolved brand ID.)
+TEST_F(FrontTest, SlowResolutionHoldsUpOnlyQueriesOfItsSlot) {
+  ProgramFolder folder("whole", true);
+  CGetProgress front;
+  ASSERT_NO_FATAL_FAILURE(Start(front, folder));
+  folder.ds().HoldBrand(u"Maker");
+  auto brand_id_of = [&front](int slot) {
+    SSoftInfo* soft = nullptr;
+    uint8_t count = 0;
+    const int code = front.GetBrandSoftware(slot, &soft, &count);
+    const int64_t id = code != DS_ERROR_SUCCESS ? -code : count == 2 ? soft[1].dwValue2 : -100;
+    FreeSoftware(soft);
+    return id;
+  };
+  auto slow = std::async(std::launch::async, brand_id_of, 1);
+  ASSERT_TRUE(folder.ds().WaitHeld(20000));
+  auto same_slot = std::async(std::launch::async, brand_id_of, 1);
+  auto others = std::async(std::launch::async, [&] {
+    front.SetBrandStr(0, u"Other", u"4.4", u"Phone");
+    front.SetSystemInfo(0, 9, 2052, 0);
+    char16_t model[64] = {};
+    const int code = front.GetMobileProductInfo(0x12d1, 0x1038, u"a", u"b", u"c", model, 64);
+    return std::make_pair(code == DS_ERROR_SUCCESS ? std::u16string(model) : u"error", brand_id_of(0));
+  });
+  const bool others_done = others.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  const bool same_slot_waited = same_slot.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+  folder.ds().HoldBrand(nullptr);
+  EXPECT_TRUE(others_done) << "the other slot and the setters waited for slot 1's exchange";
+  EXPECT_TRUE(same_slot_waited);
+  EXPECT_EQ(others.get(), std::make_pair(std::u16string(u"<Model/>"), int64_t{17}));
+  EXPECT_EQ(slow.get(), 17);
+  EXPECT_EQ(same_slot.get(), 17);
+  EXPECT_EQ(folder.ds().Calls("DSGetBrandAndProductID"), 2);  // once per slot
   front.Release();
 }
 

@@ -3,9 +3,13 @@
 //
 // A view is made at once, but the engine is loaded only when the view is
 // first needed: when it is first shown with a size, or first asked to go
-// to an address. Even then it waits until its window was drawn (at
-// low-priority idle), so the window is on the screen before WebKitGTK is
-// loaded; a browser area that stays hidden and idle never loads it. Until
+// to an address. Even then it waits until its window was drawn, so the
+// window is on the screen before WebKitGTK is loaded; a browser area that
+// stays hidden and idle never loads it. The load never holds up the UI
+// thread for long: it goes in steps, each in a low-priority turn of the
+// loop of its own, so input and drawing go on between them: the module's
+// libraries are opened a few at a time (ModuleLoader), then the engine is
+// readied, the view made and placed, and its address loaded. Until
 // then the view keeps what it is asked for (the last address, its bounds)
 // and hands it over when the engine is there; a query of the page
 // (GetElementAttribute) loads the engine at once.
@@ -18,6 +22,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/dynamic_library.h"
 #include "platform/module_path.h"
@@ -50,21 +55,90 @@ bool BrowserModulePresent() {
 
 namespace {
 
-// The module's interface; loaded on first use and kept for the process.
-const QenuiWebViewApi* WebViewModule() {
-  static const QenuiWebViewApi* api = []() -> const QenuiWebViewApi* {
+// The module, opened once for the process in steps of a few milliseconds.
+// Opening WebKitGTK maps and relocates some 180 libraries, tens of
+// milliseconds in one dlopen; so the libraries it opens are opened first, a
+// few per step, leaves first, from the list the build wrote beside the
+// module (libqenui_webkit.so.deps, one path a line; module_deps.cmake). The
+// module's own dlopen then finds them all there. A library of the list that
+// does not open (a list from another machine) is left to that last dlopen.
+//
+// Threading: UI thread only. (Opening them on a worker is no choice: a
+// library constructor that calls GModule, as libsoup's does, would wait for
+// GModule's lock while holding the loader's, which the UI thread waits for
+// inside GModule whenever GTK resolves a type by name.)
+class ModuleLoader {
+ public:
+  static ModuleLoader& Instance() {
+    static ModuleLoader loader;
+    return loader;
+  }
+  // Opens what the budget allows; true while there is more to open.
+  bool Step(gint64 budgetUs) {
+    if (m_opened) return false;
+    if (!m_listed) ReadList();
+    const gint64 end = g_get_monotonic_time() + budgetUs;
+    while (m_next < m_libraries.size() && g_get_monotonic_time() < end) {
+      // Kept open for the process, as the module that needs it.
+      if (!platform::LoadLibraryPath(m_libraries[m_next])) ++m_skipped;
+      ++m_next;
+    }
+    if (m_next < m_libraries.size()) return true;
+    OpenModule();
+    return false;
+  }
+  // The module's interface, or null when it has none (what is still to
+  // open is opened now).
+  const QenuiWebViewApi* Api() {
+    while (Step(G_MAXINT64)) {}
+    return m_api;
+  }
+
+ private:
+  ModuleLoader() = default;
+
+  void ReadList() {
+    m_listed = true;
+    const std::string path = ModuleFolder() + platform::LibraryFileName(kWebViewModuleName) + ".deps";
+    FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return;
+    char line[4096];
+    while (std::fgets(line, sizeof line, f)) {
+      std::string library = line;
+      while (!library.empty() && (library.back() == '\n' || library.back() == '\r')) library.pop_back();
+      if (!library.empty() && library[0] == '/') m_libraries.push_back(library);
+    }
+    std::fclose(f);
+  }
+  void OpenModule() {
+    m_opened = true;
+    if (m_skipped) std::fprintf(stderr, "qenui: %zu of the browser engine's libraries did not open ahead\n", m_skipped);
     std::string error;
     void* module = platform::LoadLibraryFrom(ModuleFolder(), kWebViewModuleName, &error);
     auto* entry = reinterpret_cast<const QenuiWebViewApi* (*)()>(platform::FindSymbol(module, kWebViewModuleEntry));
     const QenuiWebViewApi* found = entry ? entry() : nullptr;
-    if (found && found->size >= sizeof(QenuiWebViewApi)) return found;
+    if (found && found->size >= sizeof(QenuiWebViewApi)) {
+      m_api = found;
+      return;
+    }
     std::fprintf(stderr, "qenui: no browser engine (%s): %s\n", platform::LibraryFileName(kWebViewModuleName).c_str(),
                  module ? "the module has no usable entry" : error.c_str());
     platform::FreeLibrary(module);
-    return nullptr;
-  }();
-  return api;
-}
+  }
+
+  bool m_listed = false;
+  bool m_opened = false;
+  std::vector<std::string> m_libraries;
+  size_t m_next = 0;
+  size_t m_skipped = 0;
+  const QenuiWebViewApi* m_api = nullptr;
+};
+
+// How long one step of the opening goes on opening libraries (one more may
+// begin just before the end).
+constexpr gint64 kOpenStepUs = 3000;
+// The pause between two steps of a load (each runs at low priority).
+constexpr guint kLoadStepMs = 5;
 
 class CModuleBrowserView : public IBrowserView {
  public:
@@ -85,17 +159,18 @@ class CModuleBrowserView : public IBrowserView {
 
   void Navigate(const CDuiString& url) override {
     if (m_view) {
+      m_pendingUrl.clear();
       m_api->navigate(m_view, url.ToUtf8().c_str());
       return;
     }
     m_pendingUrl = url.ToUtf8();
     Need();
   }
-  // Before the engine is there the view has no history, and a refresh of
-  // the address it waits for is that load itself.
-  void GoBack() override { if (m_view) m_api->goBack(m_view); }
-  void GoForward() override { if (m_view) m_api->goForward(m_view); }
-  void Refresh() override { if (m_view) m_api->reload(m_view); }
+  // Before the engine has loaded the address it waits for, the view has no
+  // history, and a refresh of that address is that load itself.
+  void GoBack() override { if (Loaded()) m_api->goBack(m_view); }
+  void GoForward() override { if (Loaded()) m_api->goForward(m_view); }
+  void Refresh() override { if (Loaded()) m_api->reload(m_view); }
   void SetBounds(const RECT& rc, bool visible) override {
     m_rc = rc;
     m_visible = visible && !rc.IsEmpty();
@@ -104,7 +179,7 @@ class CModuleBrowserView : public IBrowserView {
     else if (m_visible) Need();
   }
   CDuiString GetUrl() const override {
-    if (!m_view) return CDuiString::FromUtf8(m_pendingUrl);
+    if (!Loaded()) return CDuiString::FromUtf8(m_pendingUrl);
     char* u = m_api->currentUrl(m_view);
     CDuiString url = CDuiString::FromUtf8(u ? u : "");
     g_free(u);
@@ -125,54 +200,82 @@ class CModuleBrowserView : public IBrowserView {
   }
 
  private:
-  // The view is needed: the engine is loaded once the loop is idle after the
-  // window's first draw (at once when the window is already drawn).
+  // The view made and its address handed over.
+  bool Loaded() const { return m_view && m_pendingUrl.empty(); }
+  // The view is needed: the engine is loaded after the window's first draw
+  // (at once when the window is already drawn).
   void Need() {
-    if (m_tried || m_idle || m_drawHandler || !m_window) return;
+    if (m_view || m_failed || m_steps || m_drawHandler || !m_window) return;
     if (gtk_widget_is_drawable(m_window)) {
       ScheduleLoad();  // already on the screen
     } else {
       m_drawHandler = g_signal_connect_after(m_window, "draw", G_CALLBACK(OnWindowDrawn), this);
     }
   }
-  // The first draw of the window: the engine follows once the loop is idle,
-  // after that frame went out.
+  // The first draw of the window: the load begins, its steps follow when
+  // the loop is idle, after that frame went out.
   static gboolean OnWindowDrawn(GtkWidget*, cairo_t*, gpointer self) {
     static_cast<CModuleBrowserView*>(self)->ScheduleLoad();
     return FALSE;
   }
-  static gboolean LoadWhenIdle(gpointer self) {
-    auto* v = static_cast<CModuleBrowserView*>(self);
-    v->m_idle = 0;
-    gdk_display_flush(gdk_display_get_default());
-    v->Load();
-    return G_SOURCE_REMOVE;
-  }
   void ScheduleLoad() {
     if (m_drawHandler && m_window) g_signal_handler_disconnect(m_window, m_drawHandler);
     m_drawHandler = 0;
-    if (!m_idle && !m_tried) m_idle = g_idle_add_full(G_PRIORITY_LOW, &LoadWhenIdle, this, nullptr);
+    if (m_steps || m_view || m_failed) return;
+    m_steps = g_timeout_add_full(G_PRIORITY_LOW, kLoadStepMs, &LoadStep, this, nullptr);
+  }
+  static gboolean LoadStep(gpointer self) {
+    auto* v = static_cast<CModuleBrowserView*>(self);
+    gdk_display_flush(gdk_display_get_default());
+    if (v->Step()) return G_SOURCE_CONTINUE;
+    v->m_steps = 0;
+    return G_SOURCE_REMOVE;
   }
   void StopWaiting() {
     if (m_drawHandler && m_window) g_signal_handler_disconnect(m_window, m_drawHandler);
     m_drawHandler = 0;
-    if (m_idle) g_source_remove(m_idle);
-    m_idle = 0;
+    if (m_steps) g_source_remove(m_steps);
+    m_steps = 0;
   }
-  // True when the engine's view exists (loaded now or before).
-  bool Load() {
-    if (m_view) return true;
-    if (m_tried) return false;
-    m_tried = true;
-    StopWaiting();
-    m_api = WebViewModule();
-    if (!m_api) return false;
-    m_view = m_api->create(m_overlay, &m_calls);
-    if (!m_view) return false;
-    if (m_hasBounds) ApplyBounds();
+  // One step of the load; false once the view has its address, or cannot
+  // be made.
+  bool Step() {
+    if (!m_api) {
+      if (ModuleLoader::Instance().Step(kOpenStepUs)) return true;
+      return TakeApi();
+    }
+    if (!m_prepared) {
+      m_prepared = true;
+      m_api->prepare();
+      return true;
+    }
+    if (!m_view) {
+      m_view = m_api->create(m_overlay, &m_calls);
+      if (!m_view) {
+        m_failed = true;
+        return false;
+      }
+      if (m_hasBounds) ApplyBounds();
+      return !m_pendingUrl.empty();
+    }
     if (!m_pendingUrl.empty()) m_api->navigate(m_view, m_pendingUrl.c_str());
     m_pendingUrl.clear();
-    return true;
+    return false;
+  }
+  bool TakeApi() {
+    m_api = ModuleLoader::Instance().Api();
+    m_failed = !m_api;
+    return m_api != nullptr;
+  }
+  // True when the engine's view exists: the steps still to come are taken
+  // now.
+  bool Load() {
+    if (m_view && m_pendingUrl.empty()) return true;
+    if (m_failed) return false;
+    StopWaiting();
+    if (!m_api && !TakeApi()) return false;
+    while (Step()) {}
+    return m_view != nullptr;
   }
   void ApplyBounds() {
     m_api->setBounds(m_view, static_cast<int>(m_rc.left), static_cast<int>(m_rc.top), static_cast<int>(m_rc.Width()),
@@ -206,8 +309,9 @@ class CModuleBrowserView : public IBrowserView {
   IBrowserViewEvents* m_events;
   QenuiWebViewEvents m_calls{};
   gulong m_drawHandler = 0;
-  guint m_idle = 0;
-  bool m_tried = false;  // the engine was asked for (loaded or not)
+  guint m_steps = 0;        // the source of the load's steps
+  bool m_failed = false;    // no view can be made
+  bool m_prepared = false;  // the engine was readied
   const QenuiWebViewApi* m_api = nullptr;
   void* m_view = nullptr;
   // Kept until the engine is there:

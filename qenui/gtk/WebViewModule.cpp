@@ -300,6 +300,7 @@ const QenuiWebViewApi kApi = {
     [](void* view, const char* elementId, const char* attribute, char** value) -> int {
       return Cast(view)->ElementAttribute(elementId, attribute, value);
     },
+    [] { SharedContext(); },
 };
 
 }  // namespace

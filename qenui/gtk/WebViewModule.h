@@ -49,6 +49,10 @@ struct QenuiWebViewApi {
   // Runs a nested GLib loop (at most 5 s) until the page answers: a
   // QenuiElementQuery; with kQenuiElementValue *value is set (g_free() it).
   int (*elementAttribute)(void* view, const char* elementId, const char* attribute, char** value);
+  // Readies the engine without a view (its shared web context): the costly
+  // first part of the first view, so the back end can take it in a turn of
+  // the loop of its own. create does it when it was not done.
+  void (*prepare)(void);
 };
 
 // The one symbol the module exports.

@@ -1,6 +1,8 @@
 // libkitoracle.so for the swarmload tests: the four entry points swarmload
 // binds, answering as the test sets them and recording what they were given.
 // Threading: every entry point takes one mutex.
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -23,6 +25,10 @@ uint32_t g_report_union = 0;
 int32_t g_report_kind = 0;
 uint8_t g_report_identity[16] = {0};
 std::u16string g_report_text;
+// While held, DSInit waits (as the real one waits for the search service).
+bool g_hold_init = false;
+int g_init_waiting = 0;
+std::condition_variable g_init_changed;  // with g_mutex
 
 }  // namespace
 
@@ -69,9 +75,26 @@ DOUBLE_API const char16_t* KitoracleDouble_LastReport(uint32_t* union_id, int32_
   return copy.c_str();
 }
 
-DOUBLE_API int DSInit() {
+// DSInit waits from now on until the hold is lifted (0).
+DOUBLE_API void KitoracleDouble_HoldInit(int hold) {
   std::lock_guard<std::mutex> lock(g_mutex);
+  g_hold_init = hold != 0;
+  g_init_changed.notify_all();
+}
+
+// 1 once a DSInit waits on the hold (at most `timeout_ms`), else 0.
+DOUBLE_API int KitoracleDouble_WaitInitHeld(int timeout_ms) {
+  std::unique_lock<std::mutex> lock(g_mutex);
+  return g_init_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return g_init_waiting > 0; }) ? 1 : 0;
+}
+
+DOUBLE_API int DSInit() {
+  std::unique_lock<std::mutex> lock(g_mutex);
   ++g_init_calls;
+  ++g_init_waiting;
+  g_init_changed.notify_all();
+  g_init_changed.wait(lock, [] { return !g_hold_init; });
+  --g_init_waiting;
   return 0;
 }
 

@@ -16,8 +16,11 @@ class IFrameBackend {
   virtual ~IFrameBackend() = default;
   // The connection manager (created on first use) starts watching for phones.
   virtual void StartConnection() = 0;
-  // The task manager loads its task list.
+  // The task manager starts (on a worker: it returns at once).
   virtual void InitTasks() = 0;
+  // The task manager's start has ended (until then a request to open the
+  // task window is kept). Back ends without a task manager have nothing to wait for.
+  virtual bool TasksStarted() { return true; }
   // The task manager singleton handed to the store pages (null while none exists).
   virtual CAutoTaskMgr* TaskManager() = 0;
   // What takes the store pages' download requests (the task manager; null while none exists).

@@ -287,6 +287,9 @@ bool CMainFrame::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
     case msg::kDownloadAnimation:
       OnDownloadAnimation();
       return true;
+    case msg::kTaskMgrStarted:
+      OnTasksStarted();
+      return true;
     case msg::kSearchSuggestions:
       OnSearchSuggestions();
       return true;
@@ -412,6 +415,25 @@ void CMainFrame::OnDownloadAnimation() {
   GetCursorPos(&from);
   down_gif_->SetTarget(target);
   down_gif_->FlyTo(from);
+}
+
+void CMainFrame::OnTasksStarted() {
+  if (!show_tasks_once_started_) return;
+  show_tasks_once_started_ = false;
+  if (!auto_task_->IsVisible()) ShowTaskWindow();
+}
+
+void CMainFrame::ShowTaskWindow() {
+  if (!autotask_btn_) return;
+  const POINT at = ControlScreenTopLeft(autotask_btn_, m_hWnd);
+  auto_task_->ShowAt(static_cast<int>(at.x), static_cast<int>(at.y), CaptionBottomOnScreen());
+}
+
+// Without room above the task button, the task window opens below the caption band.
+int CMainFrame::CaptionBottomOnScreen() const {
+  POINT caption_bottom = MakePoint(0, m_PaintManager.GetCaptionRect().bottom);
+  ClientToScreen(m_hWnd, &caption_bottom);
+  return static_cast<int>(caption_bottom.y);
 }
 
 void CMainFrame::OnSearchSuggestions() {
@@ -542,10 +564,8 @@ void CMainFrame::ClickNotify(TNotifyUI& msg) {
     } else if (Is(name, u"feedback_btn")) {
       dialogs::ShowFeedback(m_hWnd);
     } else if (Is(name, u"autotask_btn")) {
-      // Without room above the button, the window opens below the caption band.
-      POINT caption_bottom = MakePoint(0, m_PaintManager.GetCaptionRect().bottom);
-      ClientToScreen(m_hWnd, &caption_bottom);
-      auto_task_->Toggle(ControlScreenTopLeft(msg.pSender, m_hWnd), static_cast<int>(caption_bottom.y));
+      if (!FrameBackend()->TasksStarted()) show_tasks_once_started_ = true;
+      else auto_task_->Toggle(ControlScreenTopLeft(msg.pSender, m_hWnd), CaptionBottomOnScreen());
     } else if (Is(name, u"app_btn") || Is(name, u"app_shortcut_btn")) {
       SelectOption(myapp_optn_);
     } else if (Is(name, u"contact_btn")) {

@@ -107,6 +107,10 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   void OnQuitRequest();
   void OnMenuCommand(DuiLib::WPARAM command);
   void OnDownloadAnimation();
+  // The task manager's start has ended: a task window asked for meanwhile opens.
+  void OnTasksStarted();
+  void ShowTaskWindow();
+  int CaptionBottomOnScreen() const;
   void OnSearchSuggestions();
   // The window the completion worker posts 1289 to (UI thread; 0 stops it).
   void SetOfferTarget(DuiLib::HWND hwnd);
@@ -190,6 +194,7 @@ class CMainFrame : public DuiLib::WindowImplBaseNew {
   std::unique_ptr<IConnectDisplayOwner> display_owner_;
   std::unique_ptr<CConnectDisplay> connect_display_;
   bool tray_added_ = false;
+  bool show_tasks_once_started_ = false;  // the task button was pressed during the task manager's start
   std::function<void()> first_paint_hook_;
 };
 

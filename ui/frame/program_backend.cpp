@@ -60,9 +60,14 @@ void CProgramFrameBackend::CreatePhone() {
 void CProgramFrameBackend::ReleaseConnection() { CConnectMgr::Release(); }
 
 void CProgramFrameBackend::InitTasks() {
-  CAutoTaskMgr::Instance()->Init();
+  CAutoTaskMgr::Instance()->Start();
   SetDownloadTaskHooks(TaskHooks());
   SetTaskSettler(&SettleWaitingInstalls);
+}
+
+bool CProgramFrameBackend::TasksStarted() {
+  CAutoTaskMgr* tasks = CAutoTaskMgr::Get();
+  return tasks && tasks->IsStarted();
 }
 
 CAutoTaskMgr* CProgramFrameBackend::TaskManager() { return CAutoTaskMgr::Get(); }

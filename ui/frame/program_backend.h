@@ -13,6 +13,7 @@ class CProgramFrameBackend : public IFrameBackend {
  public:
   void StartConnection() override;
   void InitTasks() override;
+  bool TasksStarted() override;
   CAutoTaskMgr* TaskManager() override;
   DownloadListener* DownloadRequests() override;
   bool IsPhoneConnected() override;

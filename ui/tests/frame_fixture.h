@@ -18,6 +18,8 @@ class FakeBackend : public IFrameBackend {
  public:
   void StartConnection() override { calls.push_back("StartConnection"); }
   void InitTasks() override { calls.push_back("InitTasks"); }
+  bool TasksStarted() override { return tasks_started; }
+  bool tasks_started = true;
   CAutoTaskMgr* TaskManager() override { return nullptr; }
   DownloadListener* DownloadRequests() override { return downloads; }
   DownloadListener* downloads = nullptr;

@@ -91,7 +91,7 @@ TEST_F(FrameTest, EveryNumberReachesExactlyOneReceiver) {
   enum Who { kMain, kDefault, kInfo, kApp, kContact, kSms, kTask, kPicture, kMusic, kVideo };
   std::map<UINT, Who> expected;
   // 35768 is the window base's own (restore, show, raise): no page sees it.
-  for (UINT n : {1225u, 1226u, 1227u, 1261u, 1289u, 1294u, 1295u, 35768u, 35769u}) expected[n] = kMain;
+  for (UINT n : {1225u, 1226u, 1227u, 1261u, 1289u, 1294u, 1295u, 35768u, 35769u, 35770u}) expected[n] = kMain;
   for (UINT n : {1230u, 1239u, 1252u, 1268u, 1290u, 1291u, 1292u, 1293u}) expected[n] = kDefault;
   for (UINT n : {1228u, 1229u, 1231u, 1232u, 1233u, 1234u, 1235u, 1236u, 1237u, 1238u, 1240u}) expected[n] = kInfo;
   for (UINT n = 1241; n <= 1251; ++n) expected[n] = kApp;
@@ -103,7 +103,7 @@ TEST_F(FrameTest, EveryNumberReachesExactlyOneReceiver) {
   for (UINT n = 1274; n <= 1280; ++n) expected[n] = kPicture;
   for (UINT n = 1281; n <= 1284; ++n) expected[n] = kMusic;
   for (UINT n = 1285; n <= 1288; ++n) expected[n] = kVideo;
-  ASSERT_EQ(expected.size(), 73u);  // 1225-1295 and the two private numbers
+  ASSERT_EQ(expected.size(), 74u);  // 1225-1295 and the three private numbers
 
   CPageController* pages[] = {
       &frame->PhoneInfo(), &frame->PhoneApp(), &frame->AutoTask(), &frame->Picture(), &frame->Music(), &frame->Video()};
@@ -458,6 +458,26 @@ TEST_F(FrameTest, DownloadAnimationFliesToTheTaskButton) {
   EXPECT_EQ(again.top, start.top);
   host->Advance(10 * CDownGifWnd::kFlightElapse + CDownGifWnd::kRestElapse + 100);
   EXPECT_FALSE(IsWindowVisible(gif.GetHWND()));
+}
+
+// The task button pressed while the task manager is still starting is kept:
+// the task window opens once the start has ended, once however often it
+// was pressed; afterwards the button shows and hides it as before.
+TEST_F(FrameTest, TaskWindowAskedForDuringTheStartOpensOnceStarted) {
+  backend.tasks_started = false;
+  CAutoTaskDlg& tasks = frame->AutoTask();
+  ClickControl(PM(), u"autotask_btn");
+  ClickControl(PM(), u"autotask_btn");
+  Pump();
+  EXPECT_FALSE(tasks.IsVisible());
+  EXPECT_EQ(backend.actions, (std::vector<int>{30, 30}));
+  backend.tasks_started = true;
+  SendMessage(hwnd, msg::kTaskMgrStarted, 1, 0);
+  EXPECT_TRUE(tasks.IsVisible());
+  ClickControl(PM(), u"autotask_btn");
+  EXPECT_FALSE(tasks.IsVisible());
+  SendMessage(hwnd, msg::kTaskMgrStarted, 1, 0);
+  EXPECT_FALSE(tasks.IsVisible());
 }
 
 }  // namespace

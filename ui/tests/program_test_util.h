@@ -60,6 +60,23 @@ inline int WaitExit(Child& c, int timeout_ms) {
   return -1;
 }
 
+// Ends the child (SIGTERM, then SIGKILL after 30 s) when a test leaves
+// early, so a failed assertion leaves no program behind.
+class ChildGuard {
+ public:
+  explicit ChildGuard(Child& child) : child_(child) {}
+  ~ChildGuard() {
+    if (child_.pid <= 0) return;
+    kill(child_.pid, SIGTERM);
+    WaitExit(child_, 30000);
+  }
+  ChildGuard(const ChildGuard&) = delete;
+  ChildGuard& operator=(const ChildGuard&) = delete;
+
+ private:
+  Child& child_;
+};
+
 inline std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;

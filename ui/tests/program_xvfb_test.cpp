@@ -1,7 +1,8 @@
 // The real program on a private X server: the main window appears and is
 // painted (a screenshot of it is kept for looking at), "-hide" starts
-// without showing it, a second start raises the first, and a start that
-// cannot run says why in a message box.
+// without showing it, a second start raises the first, a start that
+// cannot run says why in a message box, and while the services start
+// behind it the window answers clicks at once.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include "app/startup/single_instance.h"
 #include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/gtk/tests/xvfb_session.h"
+#include "app/adb/tests/closed_port.h"
+#include "testing/program_copy/program_copy.h"
 #include "ui/tests/program_test_util.h"
 
 namespace ui_test {
@@ -143,6 +146,74 @@ TEST_F(ProgramXvfb, ARefusedStartSaysWhyInABoxAndOnStderr) {
   input.Tap("Escape");
   EXPECT_EQ(WaitExit(program, 20000), 0);
   EXPECT_EQ(ReadText(box.Log()).find("main window created"), std::string::npos);
+}
+
+// The program from a copy of its full program folder, with a driver search
+// service that never answers: the download engine's start waits for it (a
+// first probe of some seconds, then its own) behind the window. A page
+// option, a caption button and the menu clicked after the first paint are
+// answered (each counts its statistics action; the menu opens) before that
+// first probe has ended; the start ends later and the window hears of it.
+TEST_F(ProgramXvfb, ClicksWhileTheServicesStartAreAnsweredAtOnce) {
+  ProgramSandbox box;
+  ASSERT_TRUE(program_copy::LinkTree(PD_BIN_DIR, box.Program()));
+  testing_support::ClosedPort first(SOCK_DGRAM), second(SOCK_DGRAM), refusing(SOCK_STREAM);
+  ASSERT_TRUE(first.port() && second.port() && refusing.port());
+  const std::string shot = box.Root() + "/main_window_while_starting.png";
+  std::vector<std::string> env = Env(box);
+  env.insert(env.end(), {"PHONEDECK_DS_DISPATCH_HOST=127.0.0.1",
+                         "PHONEDECK_DS_DISPATCH_PORTS=" + std::to_string(first.port()) + "," +
+                             std::to_string(second.port()),
+                         "PHONEDECK_DS_SEARCH_URL=http://127.0.0.1:" + std::to_string(refusing.port()) + "/drvsearch.ashx",
+                         "PHONEDECK_DS_PROBE_WAIT_MS=30000", "PHONEDECK_ADB=/bin/false",
+                         "PHONEDECK_MARKET_HOST=http://127.0.0.1:" + std::to_string(refusing.port()),
+                         "PHONEDECK_SCREENSHOT=" + shot, "GSETTINGS_BACKEND=memory", "NO_AT_BRIDGE=1"});
+  Child program = Spawn(box.Program() + "/Phonedeck", {}, env);
+  ASSERT_GT(program.pid, 0);
+  ChildGuard end_on_failure(program);
+  const std::string log = box.Program() + "/log/zelvik.log";
+  const std::string probe_log = box.Program() + "/log/kitoracle.log";
+  const std::string actions = box.Program() + "/log/tallyhand.log";
+  auto first_probe_ended = [&] { return ReadText(probe_log).find("UDPInit error.") != std::string::npos; };
+  auto started = [&] { return ReadText(log).find("task manager started") != std::string::npos; };
+  ASSERT_TRUE(WaitFor([&] { return ReadText(log).find("first paint") != std::string::npos; }, 30000)) << ReadText(log);
+
+  qenui_gtk_test::XTestInput input;
+  ASSERT_TRUE(input.Open(xvfb_.Display()));
+  // Each click counts its statistics action; the menu also opens (and is
+  // closed with Escape); the caption button comes last, as it changes the
+  // window's size.
+  struct Click {
+    const char* control;
+    int x, y;  // in the window (its layout); a negative x counts from its right edge
+    int action;
+    bool opens_menu;
+  };
+  const Click clicks[] = {
+      {"myphone_optn", 88, 110, 121, false}, {"option_btn", -144, 25, 25, true}, {"max_btn", -64, 25, 23, false}};
+  for (const Click& c : clicks) {
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(input.TopLevel("Zelvik手游助手", &x, &y, &width, &height));
+    const int windows_before = input.ViewableTopLevels();
+    input.ClickAt(x + (c.x < 0 ? width + c.x : c.x), y + c.y);
+    const std::string counted = "\"action\":" + std::to_string(c.action) + ",";
+    ASSERT_TRUE(WaitFor([&] { return ReadText(actions).find(counted) != std::string::npos; }, 20000))
+        << c.control << " was not answered: " << ReadText(actions);
+    if (!c.opens_menu) continue;
+    ASSERT_TRUE(WaitFor([&] { return input.ViewableTopLevels() > windows_before; }, 20000)) << "no menu";
+    input.Tap("Escape");
+    ASSERT_TRUE(WaitFor([&] { return input.ViewableTopLevels() == windows_before; }, 20000)) << "the menu stays";
+  }
+  EXPECT_FALSE(first_probe_ended()) << "the clicks were answered only after the first probe";
+  EXPECT_FALSE(started());
+  // The window while the services start (kept beside the build for a look).
+  EXPECT_TRUE(WaitFor([&] { return ReadText(log).find("screenshot saved") != std::string::npos; }, 20000));
+  std::system(("mkdir -p '" PD_SCREENSHOT_DIR "' && cp '" + shot + "' '" PD_SCREENSHOT_DIR "/'").c_str());
+
+  // The start goes on behind the window and ends.
+  EXPECT_TRUE(WaitFor(started, 120000)) << ReadText(log);
+  EXPECT_TRUE(first_probe_ended());
+  Quit(box, program);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A loopback TCP port held bound without listening: connecting to it is
 // refused at once, and no other socket can take the port while the object
 // lives, so a test that needs "a port where nobody answers" never races
-// another test for it.
+// another test for it. Made with SOCK_DGRAM it is a UDP port that receives
+// and never answers (a service that is silent).
 #pragma once
 
 #include <arpa/inet.h>
@@ -16,8 +17,8 @@ namespace testing_support {
 
 class ClosedPort {
  public:
-  ClosedPort() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  explicit ClosedPort(int type = SOCK_STREAM) {
+    fd_ = socket(AF_INET, type | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -3,6 +3,8 @@
 // sent is kept for the test to read. Built twice: whole, and without the two
 // "Ex" functions (FAKE_DS_WITHOUT_EX) to exercise kitfinder's fallbacks.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -27,6 +29,10 @@ std::u16string g_description = u"A driver";
 std::u16string g_cloud_switch;
 int g_stat_result = 0;
 std::atomic<int> g_alive{0};
+// A brand query for this maker waits until the hold is lifted.
+std::u16string g_held_brand;
+int g_held_waiting = 0;  // brand queries waiting on the hold
+std::condition_variable g_hold_changed;  // with g_mu
 
 void Count(const char* name) {
   std::lock_guard<std::mutex> hold(g_mu);
@@ -124,6 +130,15 @@ FAKE_API int DSGetBrandAndProductID(const char16_t* brand, const char16_t*, cons
                                     int32_t* product_id, char16_t* brand_name, char16_t* product_name) {
   Count("DSGetBrandAndProductID");
   if (!brand || !brand_id || !product_id || !brand_name || !product_name) return DS_ERROR_PARAMETER;
+  {
+    std::unique_lock<std::mutex> hold(g_mu);
+    if (!g_held_brand.empty() && g_held_brand == brand) {
+      ++g_held_waiting;
+      g_hold_changed.notify_all();
+      g_hold_changed.wait(hold, [&] { return g_held_brand != brand; });
+      --g_held_waiting;
+    }
+  }
   *brand_id = 17;
   *product_id = 23;
   Put(brand_name, u"Brand of " + std::u16string(brand));
@@ -246,6 +261,8 @@ FAKE_API void FakeDs_Reset() {
   g_description = u"A driver";
   g_cloud_switch.clear();
   g_stat_result = 0;
+  g_held_brand.clear();
+  g_hold_changed.notify_all();
 }
 FAKE_API int FakeDs_Calls(const char* name) {
   std::lock_guard<std::mutex> hold(g_mu);
@@ -290,3 +307,16 @@ FAKE_API void FakeDs_SetStatResult(int code) {
 }
 // Driver records handed out and not freed yet.
 FAKE_API int FakeDs_Alive() { return g_alive.load(); }
+// Brand queries for `brand` wait from now on until the hold is lifted (null
+// or empty lifts it).
+FAKE_API void FakeDs_HoldBrand(const char16_t* brand) {
+  std::lock_guard<std::mutex> hold(g_mu);
+  g_held_brand = brand ? brand : u"";
+  g_hold_changed.notify_all();
+}
+// 1 once a brand query waits on the hold (at most `timeout_ms`), else 0.
+FAKE_API int FakeDs_WaitHeld(int timeout_ms) {
+  std::unique_lock<std::mutex> hold(g_mu);
+  return g_hold_changed.wait_for(hold, std::chrono::milliseconds(timeout_ms), [] { return g_held_waiting > 0; }) ? 1
+                                                                                                                  : 0;
+}

@@ -19,6 +19,13 @@ class XTestInput {
   // Returns once the X server has processed everything sent so far (the
   // events it caused are on their way to the windows' clients, in order).
   void Sync();
+  // Moves the pointer to (x, y) and clicks the left button there.
+  void ClickAt(int x, int y);
+  // The viewable top-level window whose name (_NET_WM_NAME, UTF-8) is
+  // `title`: its place and size on the screen; false when there is none.
+  bool TopLevel(const std::string& title, int* x, int* y, int* width, int* height);
+  // How many top-level windows are viewable.
+  int ViewableTopLevels();
 
  private:
   void* m_dpy = nullptr;
