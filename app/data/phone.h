@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,10 @@ class CPhone : public IPhone {
   std::optional<ContactRecord> FindContactById(int32_t id) { return contact_->FindContactById(id); }
   int32_t GetContactIndex(int32_t id) { return contact_->GetContactIndex(id); }
   void CopyContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
+  // The first `limit` contacts `match` accepts, as copies (the contact search).
+  std::vector<ContactRecord> FindContacts(const std::function<bool(const ContactRecord&)>& match, size_t limit) {
+    return contact_->FindContacts(match, limit);
+  }
   int32_t GetContactCount() { return contact_->GetCount(); }
 
   // SMS (the pages get copies).

@@ -125,6 +125,7 @@ TEST(ContactRules, TheLetterComesFromTheRowAtTheTopEdge) {
 TEST(ContactRules, SearchMatchesNameInitialsAndNumbers) {
   ContactRecord c;
   c.name = u"张三 Smith";
+  c.initials = NameInitials(c.name);  // as the contact manager loads it
   c.phones.push_back(Entry(1, 2, u"", u"+86 138-0013-8000"));
   struct Case {
     const char16_t* text;
