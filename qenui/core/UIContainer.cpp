@@ -290,13 +290,22 @@ std::vector<long> ShareAxis(const std::vector<CControlUI*>& items, SIZE avail, i
   return size;
 }
 
+// The item of `owner` that holds the focus of its window (itself or a
+// control inside it), or null.
+CControlUI* ItemHoldingFocus(CContainerUI* owner) {
+  CPaintManagerUI* pm = owner ? owner->GetManager() : nullptr;
+  CControlUI* c = pm ? pm->GetFocus() : nullptr;
+  while (c && c->GetParent() != owner) c = c->GetParent();
+  return c;
+}
+
 }  // namespace
 
 void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rc, int childPadding,
-                    int scrollY, int* cyNeeded) {
-  (void)owner;
+                    int scrollY, int* cyNeeded, const RECT* inView) {
   SIZE avail = MakeSize(rc.Width(), rc.Height());
   std::vector<long> heights = ShareAxis(items, avail, childPadding, true);
+  CControlUI* focused = inView ? ItemHoldingFocus(owner) : nullptr;
   long y = rc.top - scrollY;
   int total = 0;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -305,7 +314,10 @@ void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, 
     RECT pad = p->GetPadding();
     long cx = CrossSize(p, p->EstimateSize(avail), avail, true);
     long cy = heights[i];
-    p->SetPos(MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + cx, y + pad.top + cy), false);
+    const RECT place = MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + cx, y + pad.top + cy);
+    const bool outOfView = inView && (place.bottom <= inView->top || place.top >= inView->bottom);
+    if (outOfView && p != focused) p->PlaceWithoutLayout(place);
+    else p->SetPos(place, false);
     y += cy + pad.top + pad.bottom + childPadding;
     total += static_cast<int>(cy + pad.top + pad.bottom) + childPadding;
   }
@@ -473,13 +485,15 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   rc = m_rcItem;
   int scrollY = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
   int cyNeeded = 0;
-  LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, scrollY, &cyNeeded);
+  const RECT* inView = m_bLayoutInViewOnly ? &m_rcItem : nullptr;
+  LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, scrollY, &cyNeeded, inView);
   for (int i = 0; i < ItemCount(); ++i)
     if (m_items[i]->IsFloat()) SetFloatPos(i);
   ProcessScrollBar(rc, 0, cyNeeded + m_rcInset.top + m_rcInset.bottom);
   if (m_pVerticalScrollBar && scrollY > m_pVerticalScrollBar->GetScrollRange()) {
     // content shrank below the old position: lay out again at the new end
-    LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, m_pVerticalScrollBar->GetScrollPos(), &cyNeeded);
+    LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, m_pVerticalScrollBar->GetScrollPos(), &cyNeeded,
+                   inView);
   }
 }
 

@@ -62,6 +62,9 @@ class CControlUI {
   // Position
   virtual const RECT& GetPos() const;
   virtual void SetPos(RECT rc, bool bNeedInvalidate = true);
+  // Takes the rectangle without laying out what the control holds: a row of
+  // a long list out of view, laid out by the list when it comes into view.
+  void PlaceWithoutLayout(RECT rc);
   virtual int GetWidth() const;
   virtual int GetHeight() const;
   virtual RECT GetPadding() const;
