@@ -135,7 +135,20 @@ bool CContainerUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
   return true;
 }
 void CContainerUI::RemoveAll() {
-  while (!m_items.empty()) RemoveAt(static_cast<int>(m_items.size()) - 1, false);
+  // Every item at once: the window's references into them go in one pass,
+  // and each item leaves the window before it is deleted, so its controls
+  // do not each look for references again (a list of thousands of rows).
+  std::vector<CControlUI*> items;
+  items.swap(m_items);
+  if (m_pManager && !items.empty()) m_pManager->ReapObjectsBelow(this);
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
+    CControlUI* p = *it;
+    DetachSubtree(p);
+    if (!m_bAutoDestroy) continue;
+    if (m_bDelayedDestroy && m_pManager) m_pManager->AddDelayedCleanup(p);
+    else delete p;
+  }
+  if (!items.empty()) NeedUpdate();
   if (m_pVerticalScrollBar) { m_pVerticalScrollBar->SetScrollRange(0); m_pVerticalScrollBar->SetScrollPos(0); }
 }
 

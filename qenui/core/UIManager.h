@@ -150,6 +150,9 @@ class CPaintManagerUI {
   // Called by containers for a control taken out of the tree: the manager
   // forgets it and deletes it once the current event or notification is done.
   void ReapObjects(CControlUI* pControl);
+  // Drops the references to the controls inside pControl, not to pControl
+  // itself (a container about to lose every item).
+  void ReapObjectsBelow(CControlUI* pControl);
   void AddDelayedCleanup(CControlUI* pControl);
   // True for a control (or one inside a control) taken out of the tree during
   // the current event; code that continues after a notification checks it.
