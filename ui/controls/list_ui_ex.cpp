@@ -149,7 +149,63 @@ void CListUIEx::SetRowSelected(CControlUI* row, bool selected) {
   if (IListItemUI* li = AsItem(row)) li->Select(selected, false);
 }
 
+// ---------------- filling in slices ----------------
+
+void CListUIEx::FillInSlices(int count, std::function<void(int)> add_row) {
+  EndFill();
+  if (count <= 0 || !add_row) return;
+  m_fill = std::make_shared<FillState>();
+  m_fill->count = count;
+  m_fill->add_row = std::move(add_row);
+  AddFillRows(m_fillSlice);
+  // The rest from the UI loop; without a window to time it, now.
+  if (m_fill && !(m_pManager && m_pManager->SetTimer(this, kFillTimer, 1))) FinishFill();
+}
+
+int CListUIEx::PendingRows() const { return m_fill ? m_fill->count - m_fill->next : 0; }
+
+void CListUIEx::FinishFill() {
+  if (!m_addingFillRows) AddFillRows(PendingRows());
+}
+
+void CListUIEx::AddFillRows(int limit) {
+  std::shared_ptr<FillState> fill = m_fill;  // a row's handler may drop the fill
+  if (!fill) return;
+  m_addingFillRows = true;
+  for (int n = 0; n < limit && fill->next < fill->count && m_fill == fill; ++n) {
+    const int before = GetCount();
+    fill->add_row(fill->next++);
+    if (GetCount() <= before) continue;
+    CControlUI* row = GetItemAt(GetCount() - 1);
+    if (fill->check >= 0)
+      if (CCheckBoxUI* box = RowCheckBox(row)) box->SetCheck(fill->check != 0, false);
+    if (fill->select >= 0) SetRowSelected(row, fill->select != 0);
+  }
+  m_addingFillRows = false;
+  if (m_fill == fill && fill->next >= fill->count) EndFill();
+}
+
+void CListUIEx::EndFill() {
+  if (!m_fill) return;
+  m_fill.reset();
+  if (m_pManager) m_pManager->KillTimer(this, kFillTimer);
+}
+
+void CListUIEx::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_TIMER && event.wParam == kFillTimer) {
+    AddFillRows(m_fillSlice);
+    // Due again a moment after this slice, not after the last due time: the
+    // loop goes round (input, painting) between two slices.
+    if (m_fill && m_pManager) m_pManager->SetTimer(this, kFillTimer, 1);
+    return;
+  }
+  CListUI::DoEvent(event);
+}
+
+// ---------------- rows ----------------
+
 void CListUIEx::RemoveAll() {
+  EndFill();
   CListUI::RemoveAll();
   if (CScrollBarUI* bar = GetVerticalScrollBar()) {
     bar->SetScrollRange(0);
@@ -159,6 +215,11 @@ void CListUIEx::RemoveAll() {
 
 int CListUIEx::IndexOfUserData(LPCTSTR data) const {
   for (int i = 0; i < GetCount(); ++i)
+    if (CompareNoCase(GetItemAt(i)->GetUserData(), data) == 0) return i;
+  if (!m_fill || m_addingFillRows) return -1;
+  const int from = GetCount();
+  CompleteFill();
+  for (int i = from; i < GetCount(); ++i)
     if (CompareNoCase(GetItemAt(i)->GetUserData(), data) == 0) return i;
   return -1;
 }
@@ -188,7 +249,7 @@ CCheckBoxUI* CListUIEx::RowCheckBox(CControlUI* row) const {
 }
 
 int CListUIEx::CheckedCount() const {
-  int n = 0;
+  int n = m_fill && m_fill->check == 1 ? PendingRows() : 0;
   for (int i = 0; i < GetCount(); ++i) {
     CCheckBoxUI* box = RowCheckBox(GetItemAt(i));
     if (box && box->GetCheck()) ++n;
@@ -197,6 +258,7 @@ int CListUIEx::CheckedCount() const {
 }
 
 void CListUIEx::GetCheckedRows(std::vector<CControlUI*>& rows) const {
+  if (m_fill && m_fill->check == 1) CompleteFill();
   for (int i = 0; i < GetCount(); ++i) {
     CCheckBoxUI* box = RowCheckBox(GetItemAt(i));
     if (box && box->GetCheck()) rows.push_back(GetItemAt(i));
@@ -215,6 +277,7 @@ void CListUIEx::CheckAll(bool checked) {
     if (CCheckBoxUI* box = RowCheckBox(row)) box->SetCheck(checked, false);
     SetRowSelected(row, checked);
   }
+  if (m_fill) m_fill->check = m_fill->select = checked ? 1 : 0;
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(m_iCurSel), 0);
 }
 
@@ -234,12 +297,14 @@ CCheckBoxUI* CListUIEx::SyncCheckBoxes(int index) {
     if (box && li) box->SetCheck(li->IsSelected(), false);
     if (i == index) answer = box;
   }
+  if (m_fill && !m_sCheckBoxName.IsEmpty()) m_fill->check = m_fill->select == 1 ? 1 : 0;
   return answer;
 }
 
 void CListUIEx::Relayout() { SetPos(GetPos()); }
 
 CControlUI* CListUIEx::AddRowFromLayout(CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int position) {
+  if (position >= 0) FinishFill();  // the position counts every row
   CControlUI* row = nullptr;
   if (!parsed) {
     row = builder.Create(layout, nullptr, this, m_pManager);
@@ -260,6 +325,7 @@ bool CListUIEx::SelectItem(int iIndex, bool bTakeFocus) {
   if (!CtrlHeld()) {
     for (int i = 0; i < GetCount(); ++i)
       if (i != iIndex) SetRowSelected(GetItemAt(i), false);
+    if (m_fill) m_fill->select = 0;
     m_iCurSel = -1;
   }
   CControlUI* row = GetItemAt(iIndex);
@@ -290,6 +356,7 @@ bool CListUIEx::SelectRange(int iIndex, bool bTakeFocus) {
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(m_iCurSel), old);
   RowRange range = SelectionRange(old, iIndex);
   for (int i = 0; i < GetCount(); ++i) SetRowSelected(GetItemAt(i), i >= range.first && i <= range.last);
+  if (m_fill) m_fill->select = 0;  // the rows to come lie past the range
   return true;
 }
 
