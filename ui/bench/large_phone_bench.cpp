@@ -94,6 +94,9 @@ class StallMeter {
     auto* m = static_cast<StallMeter*>(self);
     const gint64 now = g_get_monotonic_time();
     m->max_gap_us_ = std::max(m->max_gap_us_, now - m->last_us_);
+    static const bool trace = std::getenv("PHONEDECK_BENCH_TRACE") != nullptr;
+    if (trace && now - m->last_us_ > 30000)
+      std::fprintf(stderr, "TRACE gap of %.1f ms ending at %.1f\n", (now - m->last_us_) / 1000.0, now / 1000.0);
     m->last_us_ = now;
     return G_SOURCE_CONTINUE;
   }
@@ -136,8 +139,11 @@ class BenchBackend : public IFrameBackend {
 class BenchFrame : public CMainFrame {
  public:
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+    const auto t0 = Clock::now();
     const LRESULT r = CMainFrame::HandleMessage(uMsg, wParam, lParam);
     ++handled_[uMsg];
+    static const bool trace = std::getenv("PHONEDECK_BENCH_TRACE") != nullptr;
+    if (trace && MsSince(t0) > 10) std::fprintf(stderr, "TRACE message %u (%lu) took %.1f ms ending at %.1f\n", uMsg, static_cast<unsigned long>(wParam), MsSince(t0), g_get_monotonic_time() / 1000.0);
     return r;
   }
   int Handled(UINT message) const {
@@ -165,6 +171,13 @@ class World {
   }
   const std::string& Error() const { return error_; }
   BenchFrame* Frame() { return frame_; }
+  // A control of the main window by name, looked up once (a lookup walks
+  // the whole window, thousands of rows included).
+  CControlUI* Control(const char16_t* name) {
+    auto it = controls_.find(name);
+    if (it == controls_.end()) it = controls_.emplace(name, PM().FindControl(name)).first;
+    return it->second;
+  }
   CPaintManagerUI& PM() { return frame_->PaintManager(); }
   HWND Window() { return frame_->GetHWND(); }
   qenui_gtk_test::XTestInput& Input() { return input_; }
@@ -190,7 +203,7 @@ class World {
     if (!CConnectMgr::Instance()->CreatePhone()) return Fail("no phone");
     CAdbCmdTool::Instance()->SetSerial(serial.c_str());
     CConfigMgr::Instance()->SetPhonePaths(serial);
-    CControlUI* list = PM().FindControl(u"contactlist");
+    CControlUI* list = Control(u"contactlist");
     if (!PumpUntil([&] { return list && list->GetInterface(u"List") &&
                              static_cast<CListUI*>(list->GetInterface(u"List"))->GetCount() == size; },
                    kFillTimeoutMs))
@@ -282,18 +295,19 @@ class World {
   BenchBackend backend_;
   BenchFrame* frame_ = nullptr;
   std::map<int, std::unique_ptr<testing_support::PhoneSim>> sims_;
+  std::map<std::u16string, CControlUI*> controls_;
   int connected_ = 0;
 };
 
 World* World::instance_ = nullptr;
 
 CListUI* ListNamed(const char16_t* name) {
-  CControlUI* c = World::Get().PM().FindControl(name);
+  CControlUI* c = World::Get().Control(name);
   return c ? static_cast<CListUI*>(c->GetInterface(u"List")) : nullptr;
 }
 
 int TabOf(const char16_t* name) {
-  CControlUI* c = World::Get().PM().FindControl(name);
+  CControlUI* c = World::Get().Control(name);
   auto* tab = c ? static_cast<CTabLayoutUI*>(c->GetInterface(u"TabLayout")) : nullptr;
   return tab ? tab->GetCurSel() : -1;
 }
@@ -378,7 +392,7 @@ void ScrollThrough(CListUI* list) {
 // slowest answer in milliseconds.
 double TypeSearches() {
   World& w = World::Get();
-  CControlUI* edit = w.PM().FindControl(u"contact_search_edit");
+  CControlUI* edit = w.Control(u"contact_search_edit");
   if (!edit) return -1;
   double slowest = 0;
   for (const char16_t* text : {u"z", u"zh", u"1", u"13", u"139", u"周", u"周娜", u"A", u"Al", u""}) {
@@ -404,7 +418,7 @@ void BM_Page(benchmark::State& state, const PageCase* page) {
     }
     // Shown anew (from the home page), so it loads from the phone of the moment.
     for (const char16_t* name : {u"myphone_optn", page->option})
-      static_cast<COptionUI*>(w.PM().FindControl(name)->GetInterface(u"Option"))->Selected(true);
+      static_cast<COptionUI*>(w.Control(name)->GetInterface(u"Option"))->Selected(true);
     if (!PumpUntil([&] { return page->filled(size); }, kFillTimeoutMs)) {
       state.SkipWithError("the page was not filled when first shown");
       break;
@@ -414,7 +428,7 @@ void BM_Page(benchmark::State& state, const PageCase* page) {
     stalls.Start();
     const int before = w.Frame()->Handled(page->filled_msg);
     const auto t0 = Clock::now();
-    if (!ClickControl(w.PM(), page->refresh)) {
+    if (!ClickControl(w.Control(page->refresh))) {
       stalls.Stop();
       state.SkipWithError("no refresh button");
       break;

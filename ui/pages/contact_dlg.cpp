@@ -301,7 +301,7 @@ void CContactDlg::OnRowCheckBox(CControlUI* sender) {
 void CContactDlg::UpdateTickState() {
   if (!list_) return;
   const int ticked = list_->CheckedCount();
-  if (chk_) chk_->SetCheck(ticked > 0 && ticked == list_->GetCount(), false);
+  if (chk_) chk_->SetCheck(ticked > 0 && ticked == list_->TotalCount(), false);
   if (del_btn_) del_btn_->SetEnabled(ticked > 0);
   if (ticked == 0) SelectView(kViewNew);
 }
@@ -491,9 +491,10 @@ void CContactDlg::OnListLoaded() {
   if (chk_) chk_->SetCheck(false, false);
   std::vector<ContactRecord> contacts;
   phone->CopyContactList(contacts);
-  for (const ContactRecord& c : contacts) list_->AddContact(c, -1);
+  CContactList* list = list_;
+  FillWithRecords(list, std::move(contacts), [list](const ContactRecord& c) { list->AddContact(c, -1); });
   if (del_btn_) del_btn_->SetEnabled(false);
-  if (chk_) chk_->SetEnabled(list_->GetCount() > 0);
+  if (chk_) chk_->SetEnabled(list_->TotalCount() > 0);
   ResetNewForm();
 }
 
@@ -517,7 +518,7 @@ void CContactDlg::OnDeleted(int32_t id) {
   const int ticked = list_->CheckedCount();
   if (del_btn_) del_btn_->SetEnabled(ticked > 0);
   if (ticked == 0) ResetNewForm();
-  if (list_->GetCount() == 0 && chk_) {
+  if (list_->TotalCount() == 0 && chk_) {
     chk_->SetCheck(false, false);
     chk_->SetEnabled(false);
   }
