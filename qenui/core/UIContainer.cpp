@@ -135,9 +135,10 @@ bool CContainerUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
   return true;
 }
 void CContainerUI::RemoveAll() {
-  // Every item at once: the window's references into them go in one pass,
-  // and each item leaves the window before it is deleted, so its controls
-  // do not each look for references again (a list of thousands of rows).
+  // Every item at once: the window forgets its references into the items
+  // in one pass, and each item leaves the window before it is deleted, so
+  // the controls it holds do not each look for references again (a list of
+  // thousands of rows emptied).
   std::vector<CControlUI*> items;
   items.swap(m_items);
   if (m_pManager && !items.empty()) m_pManager->ReapObjectsBelow(this);
@@ -145,7 +146,7 @@ void CContainerUI::RemoveAll() {
     CControlUI* p = *it;
     DetachSubtree(p);
     if (!m_bAutoDestroy) continue;
-    if (m_bDelayedDestroy && m_pManager) m_pManager->AddDelayedCleanup(p);
+    if (m_bDelayedDestroy && m_pManager) m_pManager->AddDelayedCleanup(p, false);
     else delete p;
   }
   if (!items.empty()) NeedUpdate();

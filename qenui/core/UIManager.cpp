@@ -523,9 +523,9 @@ void CPaintManagerUI::ReapObjectsBelow(CControlUI* p) {
   }
 }
 
-void CPaintManagerUI::AddDelayedCleanup(CControlUI* p) {
+void CPaintManagerUI::AddDelayedCleanup(CControlUI* p, bool bReap) {
   if (!p) return;
-  ReapObjects(p);
+  if (bReap) ReapObjects(p);
   if (m_nDispatchDepth == 0) { delete p; return; }
   m_delayedCleanup.push_back(p);
 }

@@ -153,7 +153,8 @@ class CPaintManagerUI {
   // Drops the references to the controls inside pControl, not to pControl
   // itself (a container about to lose every item).
   void ReapObjectsBelow(CControlUI* pControl);
-  void AddDelayedCleanup(CControlUI* pControl);
+  // bReap false: the caller has dropped the references already.
+  void AddDelayedCleanup(CControlUI* pControl, bool bReap = true);
   // True for a control (or one inside a control) taken out of the tree during
   // the current event; code that continues after a notification checks it.
   bool IsControlRemoved(CControlUI* pControl) const;

@@ -287,3 +287,39 @@ TEST_F(QenuiTest, LongListRowsAreLaidOutWhereTheyAreSeen) {
   EXPECT_EQ(button(250)->GetPos().right, list->GetItemAt(250)->GetPos().right);
   DestroyWindow(h);
 }
+
+// Emptying a list forgets the window's references into its rows (focus,
+// hover, timers) and keeps those outside them; what was inside is deleted.
+TEST_F(QenuiTest, RemovingEveryRowForgetsWhatWasInsideTheRows) {
+  TestWindow w;
+  HWND h = w.Create(0, u"t", WS_POPUP, 0);
+  ASSERT_NE(h, 0u);
+  auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
+  CDialogBuilder builder;
+  for (int i = 0; i < 3; ++i) {
+    CControlUI* row = i == 0 ? builder.Create(u"WND_XML\\row.xml", nullptr, nullptr, &w.PM())
+                             : builder.Create(nullptr, &w.PM());
+    ASSERT_TRUE(list->Add(row));
+  }
+  w.PM().UpdateLayout();
+  auto* row = static_cast<CContainerUI*>(list->GetItemAt(1)->GetInterface(u"Container"));
+  CControlUI* button = row->FindSubControl(u"row_btn");
+  bool deleted = false;
+  button->OnDestroy.push_back([&deleted](void*) { return deleted = true; });
+  button->SetFocus();
+  ASSERT_EQ(w.PM().GetFocus(), button);
+  ASSERT_TRUE(w.PM().SetTimer(button, 5, 10));
+  ASSERT_TRUE(w.PM().SetTimer(list, 6, 10));
+  list->RemoveAll();
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_TRUE(deleted);
+  EXPECT_EQ(w.PM().GetFocus(), nullptr);
+  EXPECT_TRUE(w.PM().KillTimer(list, 6));  // the list's own timer stays
+  CControlUI* edit = w.PM().FindControl(u"edit");
+  edit->SetFocus();
+  list->Add(builder.Create(nullptr, &w.PM()));
+  list->RemoveAll();
+  EXPECT_EQ(w.PM().GetFocus(), edit);  // a focus outside the rows stays
+  host->Advance(50);  // the deleted button's timer is gone: nothing reaches it
+  DestroyWindow(h);
+}
