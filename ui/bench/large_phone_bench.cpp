@@ -24,8 +24,13 @@
 // longest stall on the large phone (target at most 50 ms) and the slowest
 // keystroke on the large phone (target at most 10 ms). Run with
 // --benchmark_repetitions and random interleaving (scripts/bench.sh); the
-// figures are medians over the repetitions. PHONEDECK_BENCH_SIZES="1000
-// 10000" sets the two sizes.
+// figures are medians over the repetitions.
+//
+// Settings: PHONEDECK_BENCH_SIZES="1000 10000" the two sizes;
+// PHONEDECK_BENCH_TRACE=1 prints every message that held the window over
+// 10 ms and every stall over 30 ms (to find what stalls);
+// PHONEDECK_BENCH_SHOTS=<folder> saves the window while the page fills and
+// once it is filled and scrolled (<page>_<size>_filling.png, _filled.png).
 #include <benchmark/benchmark.h>
 #include <glib.h>
 #include <gtk/gtk.h>
@@ -52,6 +57,7 @@
 #include "foundation/base/code_page.h"
 #include "qenui/UIlib.h"
 #include "qenui/gtk/GtkHost.h"
+#include "qenui/gtk/GtkScreenshot.h"
 #include "qenui/gtk/tests/xtest_input.h"
 #include "qenui/gtk/tests/xvfb_session.h"
 #include "qenui/headless/UITestDriver.h"
@@ -318,6 +324,16 @@ std::u16string RowPartText(CControlUI* row, const char16_t* part) {
   return p ? p->GetText().str() : std::u16string();
 }
 
+// Saves the window as <PHONEDECK_BENCH_SHOTS>/<name>.png when that is set.
+void Shot(const std::string& name) {
+  const char* folder = std::getenv("PHONEDECK_BENCH_SHOTS");
+  if (!folder || !*folder) return;
+  mkdir(folder, 0755);
+  std::string error;
+  if (!SaveWindowScreenshot(World::Get().Window(), std::string(folder) + "/" + name + ".png", &error))
+    std::fprintf(stderr, "screenshot %s: %s\n", name.c_str(), error.c_str());
+}
+
 // One page under test: how it is opened and refreshed, and when it is full.
 struct PageCase {
   const char* name;
@@ -427,14 +443,26 @@ void BM_Page(benchmark::State& state, const PageCase* page) {
     StallMeter stalls;
     stalls.Start();
     const int before = w.Frame()->Handled(page->filled_msg);
-    const auto t0 = Clock::now();
+    auto t0 = Clock::now();
     if (!ClickControl(w.Control(page->refresh))) {
       stalls.Stop();
       state.SkipWithError("no refresh button");
       break;
     }
+    bool shot = false;
+    const std::string shot_name = std::string(page->name) + "_" + std::to_string(size);
     const bool filled = PumpUntil(
-        [&] { return w.Frame()->Handled(page->filled_msg) > before && page->filled(size); }, kFillTimeoutMs);
+        [&] {
+          CListUI* list = ListNamed(page->list);
+          if (!shot && list && list->GetCount() > 0 && w.Frame()->Handled(page->filled_msg) > before) {
+            shot = true;  // the first rows, the others still to come (not counted in the time)
+            const auto paused = Clock::now();
+            Shot(shot_name + "_filling");
+            t0 += Clock::now() - paused;
+          }
+          return w.Frame()->Handled(page->filled_msg) > before && page->filled(size);
+        },
+        kFillTimeoutMs);
     const double fill_ms = MsSince(t0);
     if (!filled) {
       stalls.Stop();
@@ -442,6 +470,7 @@ void BM_Page(benchmark::State& state, const PageCase* page) {
       break;
     }
     ScrollThrough(ListNamed(page->list));
+    Shot(shot_name + "_filled");
     if (std::string(page->name) == "contacts") state.counters["keystroke_ms"] = TypeSearches();
     state.counters["stall_ms"] = stalls.Stop();
     state.SetIterationTime(fill_ms / 1000.0);
