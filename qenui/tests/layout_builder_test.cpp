@@ -236,6 +236,18 @@ TEST_F(QenuiTest, StringFormatAndFontTable) {
   DestroyWindow(h);
 }
 
+// Appends `n` rows of the test layout "row.xml" to the list.
+static void AddRows(CListUI* list, CPaintManagerUI& pm, int n) {
+  CDialogBuilder builder;
+  for (int i = 0; i < n; ++i) {
+    CControlUI* row = i == 0 ? builder.Create(u"WND_XML\\row.xml", nullptr, nullptr, &pm) : builder.Create(nullptr, &pm);
+    ASSERT_NE(row, nullptr);
+    row->SetUserData(i);
+    ASSERT_TRUE(list->Add(row));
+  }
+  pm.UpdateLayout();
+}
+
 // A list of many rows lays out the rows in view (and the row holding the
 // focus); every row has its place, and a row scrolled into view is laid
 // out there and answers a click on what it holds.
@@ -245,15 +257,7 @@ TEST_F(QenuiTest, LongListRowsAreLaidOutWhereTheyAreSeen) {
   ASSERT_NE(h, 0u);
   auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
   ASSERT_NE(list, nullptr);
-  CDialogBuilder builder;
-  for (int i = 0; i < 300; ++i) {
-    CControlUI* row = i == 0 ? builder.Create(u"WND_XML\\row.xml", nullptr, nullptr, &w.PM())
-                             : builder.Create(nullptr, &w.PM());
-    ASSERT_NE(row, nullptr);
-    row->SetUserData(i);
-    ASSERT_TRUE(list->Add(row));
-  }
-  w.PM().UpdateLayout();
+  ASSERT_NO_FATAL_FAILURE(AddRows(list, w.PM(), 300));
   const auto button = [&](int i) {
     return static_cast<CContainerUI*>(list->GetItemAt(i)->GetInterface(u"Container"))->FindSubControl(u"row_btn");
   };
@@ -295,13 +299,7 @@ TEST_F(QenuiTest, RemovingEveryRowForgetsWhatWasInsideTheRows) {
   HWND h = w.Create(0, u"t", WS_POPUP, 0);
   ASSERT_NE(h, 0u);
   auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
-  CDialogBuilder builder;
-  for (int i = 0; i < 3; ++i) {
-    CControlUI* row = i == 0 ? builder.Create(u"WND_XML\\row.xml", nullptr, nullptr, &w.PM())
-                             : builder.Create(nullptr, &w.PM());
-    ASSERT_TRUE(list->Add(row));
-  }
-  w.PM().UpdateLayout();
+  ASSERT_NO_FATAL_FAILURE(AddRows(list, w.PM(), 3));
   auto* row = static_cast<CContainerUI*>(list->GetItemAt(1)->GetInterface(u"Container"));
   CControlUI* button = row->FindSubControl(u"row_btn");
   bool deleted = false;
@@ -317,7 +315,7 @@ TEST_F(QenuiTest, RemovingEveryRowForgetsWhatWasInsideTheRows) {
   EXPECT_TRUE(w.PM().KillTimer(list, 6));  // the list's own timer stays
   CControlUI* edit = w.PM().FindControl(u"edit");
   edit->SetFocus();
-  list->Add(builder.Create(nullptr, &w.PM()));
+  ASSERT_NO_FATAL_FAILURE(AddRows(list, w.PM(), 1));
   list->RemoveAll();
   EXPECT_EQ(w.PM().GetFocus(), edit);  // a focus outside the rows stays
   host->Advance(50);  // the deleted button's timer is gone: nothing reaches it

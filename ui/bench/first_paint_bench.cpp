@@ -220,29 +220,6 @@ BENCHMARK_CAPTURE(BM_StartToFirstPaint, program_nogl, PHONEDECK_PROGRAM, false)
 BENCHMARK_CAPTURE(BM_StartToFirstPaint, minimal_gtk_nogl, MINIMAL_GTK_WINDOW, false)
     ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The ratio reporter that also keeps the counters of each median run.
-class CounterReporter : public bench_ratio::RatioReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      for (const auto& [name, counter] : run.counters) counters_[run.run_name.str()][name] = counter.value;
-    }
-    RatioReporter::ReportRuns(runs);
-  }
-  double Counter(const std::string& run, const std::string& name) const {
-    auto r = counters_.find(run);
-    if (r == counters_.end()) return -1;
-    auto c = r->second.find(name);
-    return c == r->second.end() ? -1 : c->second;
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> counters_;
-};
-
 void PrintCostRatio(const char* name, double ours, double baseline, const char* target) {
   if (ours <= 0 || baseline <= 0) return;
   if (target) std::printf("RATIO %s %.3f (target <= %s)\n", name, ours / baseline, target);
@@ -254,7 +231,7 @@ void PrintCostRatio(const char* name, double ours, double baseline, const char* 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  CounterReporter reporter;
+  bench_ratio::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* gl : {"gl", "nogl"}) {
     const std::string program = std::string("BM_StartToFirstPaint/program_") + gl + "/iterations:1/manual_time";

@@ -477,29 +477,6 @@ void BM_Page(benchmark::State& state, const PageCase* page) {
   }
 }
 
-// The ratio reporter that also keeps the counters of each median run.
-class CounterReporter : public bench_ratio::RatioReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      for (const auto& [name, counter] : run.counters) counters_[run.run_name.str()][name] = counter.value;
-    }
-    RatioReporter::ReportRuns(runs);
-  }
-  double Counter(const std::string& run, const std::string& name) const {
-    auto r = counters_.find(run);
-    if (r == counters_.end()) return -1;
-    auto c = r->second.find(name);
-    return c == r->second.end() ? -1 : c->second;
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> counters_;
-};
-
 void PrintLine(const std::string& name, double value, const char* target) {
   if (value < 0) return;
   if (target) std::printf("RATIO %s %.3f (target <= %s)\n", name.c_str(), value, target);
@@ -530,7 +507,7 @@ int main(int argc, char** argv) {
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
   }
-  CounterReporter reporter;
+  bench_ratio::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double scale = static_cast<double>(sizes[1]) / sizes[0];
   char fill_target[32];
