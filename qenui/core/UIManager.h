@@ -158,6 +158,9 @@ class CPaintManagerUI {
   // True for a control (or one inside a control) taken out of the tree during
   // the current event; code that continues after a notification checks it.
   bool IsControlRemoved(CControlUI* pControl) const;
+  // True while an event or a notification is being handled (a control taken
+  // out now is deleted when it is done).
+  bool IsDispatching() const { return m_nDispatchDepth > 0; }
   void NameChanged(CControlUI* pControl);
 
   // ---- the window procedure of the tree ----

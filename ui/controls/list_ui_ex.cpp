@@ -139,6 +139,8 @@ void CListContainerElementUIEx::DoEvent(TEventUI& event) {
 
 CListUIEx::CListUIEx() { SetItemShowHtml(true); }
 
+CListUIEx::~CListUIEx() { DeleteRemovedRows(m_removed.size()); }
+
 CControlUI* CListUIEx::CreateControl(LPCTSTR pstrClass) {
   if (Is(pstrClass, u"ListContainerElementMultSelectUI")) return new CListContainerElementMultSelectUI;
   if (Is(pstrClass, u"ListContainerElementUIEx")) return new CListContainerElementUIEx;
@@ -159,7 +161,7 @@ void CListUIEx::FillInSlices(int count, std::function<void(int)> add_row) {
   m_fill->add_row = std::move(add_row);
   AddFillRows(m_fillSlice);
   // The rest from the UI loop; without a window to time it, now.
-  if (m_fill && !(m_pManager && m_pManager->SetTimer(this, kFillTimer, 1))) FinishFill();
+  if (m_fill && !ArmTimer()) FinishFill();
 }
 
 int CListUIEx::PendingRows() const { return m_fill ? m_fill->count - m_fill->next : 0; }
@@ -188,15 +190,31 @@ void CListUIEx::AddFillRows(int limit) {
 void CListUIEx::EndFill() {
   if (!m_fill) return;
   m_fill.reset();
-  if (m_pManager) m_pManager->KillTimer(this, kFillTimer);
+  ArmTimer();
+}
+
+void CListUIEx::DeleteRemovedRows(size_t limit) {
+  const size_t n = std::min(limit, m_removed.size());
+  for (size_t i = 0; i < n; ++i) {
+    delete m_removed.back();
+    m_removed.pop_back();
+  }
+}
+
+bool CListUIEx::ArmTimer() {
+  if (!m_pManager) return false;
+  // Due a moment from now, not after the last due time: the loop goes round
+  // (input, painting) between two slices.
+  if (m_fill || !m_removed.empty()) return m_pManager->SetTimer(this, kFillTimer, 1);
+  m_pManager->KillTimer(this, kFillTimer);
+  return false;
 }
 
 void CListUIEx::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_TIMER && event.wParam == kFillTimer) {
+    DeleteRemovedRows(kDeleteSlice);
     AddFillRows(m_fillSlice);
-    // Due again a moment after this slice, not after the last due time: the
-    // loop goes round (input, painting) between two slices.
-    if (m_fill && m_pManager) m_pManager->SetTimer(this, kFillTimer, 1);
+    ArmTimer();
     return;
   }
   CListUI::DoEvent(event);
@@ -206,7 +224,21 @@ void CListUIEx::DoEvent(TEventUI& event) {
 
 void CListUIEx::RemoveAll() {
   EndFill();
+  // The rows leave the list and the window now; deleting thousands of them
+  // at once would hold the window, so the list's timer deletes them. Rows
+  // removed while an event is handled go the library's way (deleted when it
+  // is done, and seen as removed meanwhile).
+  CContainerUI* body = GetList();
+  const bool later = m_pManager && !m_pManager->IsDispatching() && body->IsAutoDestroy();
+  if (later) {
+    for (int i = 0; i < GetCount(); ++i) m_removed.push_back(GetItemAt(i));
+    body->SetAutoDestroy(false);
+  }
   CListUI::RemoveAll();
+  if (later) {
+    body->SetAutoDestroy(true);
+    if (!ArmTimer()) DeleteRemovedRows(m_removed.size());
+  }
   if (CScrollBarUI* bar = GetVerticalScrollBar()) {
     bar->SetScrollRange(0);
     bar->SetScrollPos(0);

@@ -23,7 +23,8 @@
 // rows out, check boxes following the selection) also apply to the rows
 // still to come, and what needs every row (an insert at a position, a row
 // looked for by its user data and not there yet, the checked rows while
-// every row is checked) adds the rest first.
+// every row is checked) adds the rest first. Rows removed all at once (RemoveAll) leave
+// the list at once and are deleted a slice per turn as well.
 //
 // Threading: UI thread only.
 #pragma once
@@ -77,6 +78,7 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
   static constexpr int kMaxColumns = 32;
 
   CListUIEx();
+  ~CListUIEx() override;
 
   // The name of the check box inside each row; empty: rows have none.
   void SetCheckBoxName(DuiLib::LPCTSTR name) { m_sCheckBoxName = name; }
@@ -99,7 +101,10 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
   // Rows per slice (kFillSlice unless set).
   void SetFillSlice(int rows) { m_fillSlice = rows > 0 ? rows : 1; }
   static constexpr int kFillSlice = 200;
+  // Rows deleted per turn after a RemoveAll.
+  static constexpr size_t kDeleteSlice = 1000;
 
+  // Every row leaves the list now; the rows are deleted a slice per turn.
   void RemoveAll() override;
   // Rows found by user data; a row not there while a fill runs is looked
   // for again once every row is in.
@@ -162,10 +167,16 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
   // Adds up to `limit` rows of the fill; ends it after its last row.
   void AddFillRows(int limit);
   void EndFill();
+  // Deletes up to `limit` of the rows RemoveAll took out.
+  void DeleteRemovedRows(size_t limit);
+  // The list's timer runs while rows are to be added or deleted; false when
+  // it cannot run (no window).
+  bool ArmTimer();
   // Lookups and every-row reads that need the rows still to come.
   void CompleteFill() const { const_cast<CListUIEx*>(this)->FinishFill(); }
 
   std::shared_ptr<FillState> m_fill;
+  std::vector<DuiLib::CControlUI*> m_removed;  // out of the list and the window, deleted in slices
   bool m_addingFillRows = false;
   int m_fillSlice = kFillSlice;
 };

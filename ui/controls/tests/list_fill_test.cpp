@@ -98,6 +98,43 @@ TEST_F(ListFillTest, RemoveAllAndANewFillDropTheRowsToCome) {
   EXPECT_EQ(list->GetRowUserData(kSlice), u"new0");
 }
 
+// Emptying a long list takes its rows out at once (and out of the window)
+// and deletes them a slice per turn; emptied while an event is handled, the
+// rows go when it is done, as the library deletes what a handler removes.
+TEST_F(ListFillTest, RowsRemovedAllAtOnceAreDeletedASlicePerTurn) {
+  const int rows = 2 * static_cast<int>(CListUIEx::kDeleteSlice) + 5;
+  ASSERT_NO_FATAL_FAILURE(Fill(rows, rows));
+  int deleted = 0;
+  for (int i = 0; i < list->GetCount(); ++i)
+    list->GetItemAt(i)->OnDestroy.push_back([&deleted](void*) { return ++deleted > 0; });
+  list->RemoveAll();
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_EQ(deleted, 0);
+  host->Advance(1);
+  EXPECT_EQ(deleted, static_cast<int>(CListUIEx::kDeleteSlice));
+  host->Advance(1);
+  host->Advance(1);
+  EXPECT_EQ(deleted, rows);
+
+  struct Emptier : INotifyUI {
+    CListUIEx* list = nullptr;
+    void Notify(TNotifyUI& msg) override {
+      if (msg.sType == DUI_MSGTYPE_ITEMCLICK) list->RemoveAll();
+    }
+  } emptier;
+  emptier.list = list;
+  ASSERT_NO_FATAL_FAILURE(Fill(3, 3));
+  deleted = 0;
+  for (int i = 0; i < list->GetCount(); ++i)
+    list->GetItemAt(i)->OnDestroy.push_back([&deleted](void*) { return ++deleted > 0; });
+  wnd.PM().AddNotifier(&emptier);
+  Click(1);  // its own row goes in the handler: the row stops there
+  wnd.PM().RemoveNotifier(&emptier);
+  EXPECT_EQ(deleted, 3);
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_EQ(list->GetCurSel(), -1);
+}
+
 // What the user or the page does while the list fills, after the first slice.
 struct DuringFillCase {
   const char* name;
