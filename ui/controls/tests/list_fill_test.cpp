@@ -1,6 +1,7 @@
 // CListUIEx filled in slices: a slice per turn of the loop, and whatever the
 // user and the page do meanwhile, the list ends as the same list filled at
-// once with the same things done after it.
+// once with the same things done after it; rows removed all at once are
+// deleted a slice per turn.
 #include <gtest/gtest.h>
 
 #include <functional>
