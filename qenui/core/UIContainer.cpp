@@ -421,7 +421,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
 }
 
 static CControlUI* FindByNameProc(CControlUI* p, void* data) {
-  return p->GetName() == static_cast<const char16_t*>(data) ? p : nullptr;
+  return p->HasName(static_cast<const char16_t*>(data)) ? p : nullptr;
 }
 
 CControlUI* CContainerUI::FindSubControl(LPCTSTR name) {

@@ -33,6 +33,9 @@ class CControlUI {
   virtual ~CControlUI();
 
   virtual CDuiString GetName() const;
+  // Whether the control is named `name` (the lookups by name ask this of
+  // every control they pass: no copy of the name).
+  bool HasName(LPCTSTR name) const { return m_sName == name; }
   virtual void SetName(LPCTSTR pstrName);
   virtual LPCTSTR GetClass() const;
   virtual void* GetInterface(LPCTSTR pstrName);

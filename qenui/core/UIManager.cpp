@@ -47,7 +47,7 @@ CControlUI* FindControlFromPoint(CControlUI* p, void* data) {
   return p->GetPos().Contains(*static_cast<POINT*>(data)) ? p : nullptr;
 }
 CControlUI* FindControlFromName(CControlUI* p, void* data) {
-  return p->GetName() == static_cast<const char16_t*>(data) ? p : nullptr;
+  return p->HasName(static_cast<const char16_t*>(data)) ? p : nullptr;
 }
 
 }  // namespace
