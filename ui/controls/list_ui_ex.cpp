@@ -1,6 +1,7 @@
 #include "ui/controls/list_ui_ex.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "ui/controls/button_state.h"
 
@@ -159,7 +160,7 @@ void CListUIEx::FillInSlices(int count, std::function<void(int)> add_row) {
   m_fill = std::make_shared<FillState>();
   m_fill->count = count;
   m_fill->add_row = std::move(add_row);
-  AddFillRows(m_fillSlice);
+  AddFillRows(m_fillSlice, true);
   // The rest from the UI loop; without a window to time it, now.
   if (m_fill && !ArmTimer()) FinishFill();
 }
@@ -170,11 +171,13 @@ void CListUIEx::FinishFill() {
   if (!m_addingFillRows) AddFillRows(PendingRows());
 }
 
-void CListUIEx::AddFillRows(int limit) {
+void CListUIEx::AddFillRows(int limit, bool budgeted) {
   std::shared_ptr<FillState> fill = m_fill;  // a row's handler may drop the fill
   if (!fill) return;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_fillBudgetMs);
   m_addingFillRows = true;
   for (int n = 0; n < limit && fill->next < fill->count && m_fill == fill; ++n) {
+    if (budgeted && m_fillBudgetMs > 0 && n > 0 && std::chrono::steady_clock::now() >= end) break;
     const int before = GetCount();
     fill->add_row(fill->next++);
     if (GetCount() <= before) continue;
@@ -213,7 +216,7 @@ bool CListUIEx::ArmTimer() {
 void CListUIEx::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_TIMER && event.wParam == kFillTimer) {
     DeleteRemovedRows(kDeleteSlice);
-    AddFillRows(m_fillSlice);
+    AddFillRows(m_fillSlice, true);
     ArmTimer();
     return;
   }

@@ -98,9 +98,16 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
   int TotalCount() const { return GetCount() + PendingRows(); }
   // Adds the rows still to come now.
   void FinishFill();
-  // Rows per slice (kFillSlice unless set).
-  void SetFillSlice(int rows) { m_fillSlice = rows > 0 ? rows : 1; }
+  // A slice adds at most `rows` rows and, with a budget, no further row
+  // once it has taken `budget_ms` (a slice holds the window about that
+  // long whatever a row costs on this machine); kFillSlice rows and
+  // kFillBudgetMs unless set, 0 for no budget.
+  void SetFillSlice(int rows, int budget_ms = kFillBudgetMs) {
+    m_fillSlice = rows > 0 ? rows : 1;
+    m_fillBudgetMs = budget_ms > 0 ? budget_ms : 0;
+  }
   static constexpr int kFillSlice = 200;
+  static constexpr int kFillBudgetMs = 8;
   // Rows deleted per turn after a RemoveAll.
   static constexpr size_t kDeleteSlice = 1000;
 
@@ -164,8 +171,9 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
     int check = -1;
     int select = -1;
   };
-  // Adds up to `limit` rows of the fill; ends it after its last row.
-  void AddFillRows(int limit);
+  // Adds up to `limit` rows of the fill (within the slice's budget when
+  // `budgeted`); ends it after its last row.
+  void AddFillRows(int limit, bool budgeted = false);
   void EndFill();
   // Deletes up to `limit` of the rows RemoveAll took out.
   void DeleteRemovedRows(size_t limit);
@@ -179,6 +187,7 @@ class CListUIEx : public DuiLib::CListUI, public CListElementBuilderCallback {
   std::vector<DuiLib::CControlUI*> m_removed;  // out of the list and the window, deleted in slices
   bool m_addingFillRows = false;
   int m_fillSlice = kFillSlice;
+  int m_fillBudgetMs = kFillBudgetMs;
 };
 
 // Fills `list` with a row per record, a slice at a time (FillInSlices):

@@ -4,7 +4,9 @@
 // deleted a slice per turn.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "foundation/base/tests/case_name.h"
 #include "ui/controls/tests/controls_fixture.h"
@@ -27,7 +29,7 @@ class ListFillTest : public ControlsTest {
   // Fills `list` with rows "id0".. in slices of `slice` rows.
   void Fill(int rows, int slice) {
     list->SetCheckBoxName(u"chk");
-    list->SetFillSlice(slice);
+    list->SetFillSlice(slice, 0);  // no time budget: the same rows per turn on any machine
     list->FillInSlices(rows, [this](int i) { AddRow(Id("id", i), -1); });
   }
   CControlUI* AddRow(const std::u16string& id, int position) {
@@ -84,6 +86,21 @@ TEST_F(ListFillTest, ASlicePerTurnAndTheWindowAnswersBetween) {
   ASSERT_NO_FATAL_FAILURE(RunFill());
   EXPECT_EQ(list->GetCount(), kRows);
   EXPECT_EQ(list->GetRowUserData(kRows - 1), u"id49");
+}
+
+// A slice stops once it has taken its time budget (after at least one
+// row), whatever the number of rows it may add.
+TEST_F(ListFillTest, ASliceEndsWithItsTimeBudget) {
+  list->SetFillSlice(1000, 8);
+  list->FillInSlices(50, [this](int i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a row that costs 5 ms
+    AddRow(Id("id", i), -1);
+  });
+  // The first row always; a second only when the first took under 8 ms; a
+  // third never (two rows take 10 ms at least).
+  EXPECT_GE(list->GetCount(), 1);
+  EXPECT_LE(list->GetCount(), 2);
+  list->RemoveAll();
 }
 
 TEST_F(ListFillTest, RemoveAllAndANewFillDropTheRowsToCome) {

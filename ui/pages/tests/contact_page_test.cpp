@@ -464,7 +464,9 @@ TEST_F(ContactPageTest, ANewContactIsAddedAndShownAndAPhoneRemovalClearsThePage)
 // shows ticked only while every row, those to come included, is, and
 // ticked while it fills it ticks the rows still to come.
 TEST_F(ContactPageTest, ALongListFillsInSlicesAndTickAllReachesTheRowsToCome) {
-  constexpr int kContacts = CListUIEx::kFillSlice + 50;
+  constexpr int kSlice = 100;
+  constexpr int kContacts = kSlice + 50;
+  list->SetFillSlice(kSlice, 0);
   const auto name = [](int i) {
     char text[16];
     std::snprintf(text, sizeof text, "C%04d", i);

@@ -125,10 +125,12 @@ TEST_F(MediaPagesTest, MusicListFollowsTheManagersMessages) {
 TEST_F(MediaPagesTest, ALongMusicListFillsInSlicesAndSelectAllReachesTheRowsToCome) {
   auto* list = dynamic_cast<CMusicList*>(PM().FindControl(u"mymusiclist"));
   ASSERT_NE(list, nullptr);
-  constexpr int kSongs = 2 * CListUIEx::kFillSlice + 50;
+  constexpr int kSlice = 100;
+  constexpr int kSongs = 2 * kSlice + 50;
+  list->SetFillSlice(kSlice, 0);
   for (int i = 1; i <= kSongs; ++i) phone.music.push_back(Song(i, u"s.mp3", 1, 1));
   Send(msg::kMusicListLoaded);
-  ASSERT_EQ(list->GetCount(), CListUIEx::kFillSlice);
+  ASSERT_EQ(list->GetCount(), kSlice);
   EXPECT_EQ(list->TotalCount(), kSongs);
   EXPECT_EQ(TabOf(u"tab_music_load"), 0);
   EXPECT_TRUE(Enabled(u"music_chk"));

@@ -235,7 +235,9 @@ TEST_F(SmsPageTest, RefreshLoadsAgainAndNamesFromContactsReplaceNumbers) {
 // fills reach every row, those added after the join included, and a
 // conversation removed before its row came is not listed.
 TEST_F(SmsPageTest, ALongListTakesTheNamesJoinedWhileItFills) {
-  constexpr int kThreads = CListUIEx::kFillSlice + 100;
+  constexpr int kSlice = 100;
+  constexpr int kThreads = kSlice + 100;
+  list->SetFillSlice(kSlice, 0);
   const auto number = [](int t) { return std::to_string(13800000000LL + t); };
   std::string contacts, messages;
   for (int t = 1; t <= kThreads; ++t) {
