@@ -120,6 +120,7 @@ class CPhone : public IPhone {
   void SyncSmsContact();
   std::optional<SmsThreadRecord> FindSmsThread(int32_t thread_id) { return sms_->FindRecordById(thread_id); }
   std::vector<SmsThreadRecord> GetSmsThreadList() { return sms_->GetThreadList(); }
+  std::vector<int32_t> GetSmsThreadIds() { return sms_->GetThreadIds(); }
   int32_t GetSmsCount() { return sms_->GetCount(); }
 
   // Pictures (the pages get copies; album keys are whole 64-bit times).

@@ -105,6 +105,14 @@ std::vector<SmsThreadRecord> CSmsMgr::GetThreadList() {
   return threads_;
 }
 
+std::vector<int32_t> CSmsMgr::GetThreadIds() {
+  base::CSingleLock hold(&DataLock());
+  std::vector<int32_t> ids;
+  ids.reserve(threads_.size());
+  for (const SmsThreadRecord& thread : threads_) ids.push_back(thread.thread_id);
+  return ids;
+}
+
 int32_t CSmsMgr::GetCount() {
   base::CSingleLock hold(&DataLock());
   return total_count_;

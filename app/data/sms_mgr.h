@@ -42,6 +42,8 @@ class CSmsMgr : public CDataMgr {
 
   std::optional<SmsThreadRecord> FindRecordById(int32_t thread_id);
   std::vector<SmsThreadRecord> GetThreadList();
+  // The conversations' thread ids, in the list's order (no copy of the messages).
+  std::vector<int32_t> GetThreadIds();
   int32_t GetCount();
 
  protected:

@@ -93,8 +93,7 @@ void CSmsDlg::Fill() {
   EmptyLists();
   // A slice of rows at a time; each row takes its conversation as the
   // manager has it when the row is added (names joined meanwhile included).
-  auto ids = std::make_shared<std::vector<int32_t>>();
-  for (const SmsThreadRecord& thread : phone->GetSmsThreadList()) ids->push_back(thread.thread_id);
+  auto ids = std::make_shared<std::vector<int32_t>>(phone->GetSmsThreadIds());
   CSmsList* list = list_;
   list_->FillInSlices(static_cast<int>(ids->size()), [list, ids](int i) {
     std::shared_ptr<CPhone> phone = PagePhone();

@@ -66,6 +66,7 @@ TEST_F(SmsMgrTest, ConversationsNewestFirstWithTheirSummary) {
   ASSERT_NO_FATAL_FAILURE(Load());
   const std::vector<SmsThreadRecord> threads = sms_.GetThreadList();
   ASSERT_EQ(threads.size(), 2u);  // the draft's conversation is not listed
+  EXPECT_EQ(sms_.GetThreadIds(), (std::vector<int32_t>{7, 9}));  // in the list's order
   const SmsThreadRecord& first = threads[0];
   EXPECT_EQ(first.thread_id, 7);
   EXPECT_EQ(first.message_count, 2);
