@@ -28,6 +28,7 @@ programs=(
   udp_round_trip_bench
   ui_first_paint_bench
   downlist_load_bench
+  ui_large_phone_bench
 )
 if [ -n "${BENCH_PROGRAMS:-}" ]; then read -r -a programs <<<"$BENCH_PROGRAMS"; fi
 cores="${BENCH_CORES:-2-3}"

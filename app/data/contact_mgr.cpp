@@ -13,6 +13,13 @@
 
 namespace {
 
+// The initial and the initials of the record's name, computed once when
+// the name arrives (the list's order and the contact search use them).
+void SetInitials(ContactRecord& record) {
+  record.initial = ContactInitial(record.name);
+  record.initials = NameInitials(record.name);
+}
+
 ContactFieldEntry ReadEntry(const CXmlDocument& document, const char16_t* value_name, bool messenger) {
   ContactFieldEntry entry;
   entry.row_id = ReadDecimal(document.GetAttribute(u"_id"));
@@ -168,6 +175,17 @@ void CContactMgr::CopyContactList(std::vector<ContactRecord>& out) {
   for (const auto& record : contacts_) out.push_back(*record);
 }
 
+std::vector<ContactRecord> CContactMgr::FindContacts(const std::function<bool(const ContactRecord&)>& match,
+                                                     size_t limit) {
+  std::vector<ContactRecord> found;
+  base::CSingleLock hold(&DataLock());
+  for (const auto& record : contacts_) {
+    if (found.size() >= limit) break;
+    if (match(*record)) found.push_back(*record);
+  }
+  return found;
+}
+
 void CContactMgr::ClearContacts() {
   base::CSingleLock hold(&DataLock());
   contacts_.clear();
@@ -223,7 +241,7 @@ void CContactMgr::OnContactList(CXmlDocument& document) {
       }
       record->id = ReadDecimal(document.GetAttribute(u"i"));
       record->name = document.GetAttribute(u"n");
-      record->initial = ContactInitial(record->name);
+      SetInitials(*record);
       document.IntoElement();
       while (document.FindElement()) {
         const std::u16string tag = document.GetTagName();
@@ -260,12 +278,11 @@ void CContactMgr::OnContactInfo(CXmlDocument& document) {
     if (created == nullptr) return;
     record = created.get();
     record->id = id;
-    record->initial = ContactInitial(name);
   }
-  // A renamed contact takes the initial and the place of its new name.
+  // A renamed contact takes the initials and the place of its new name.
   const bool renamed = created == nullptr && record->name != name;
   record->name = name;
-  if (renamed) record->initial = ContactInitial(name);
+  if (created != nullptr || renamed) SetInitials(*record);
   ReadDetails(document, *record);
   record->stale = 0;
   if (created == nullptr) {

@@ -5,15 +5,17 @@
 // (1232 count, 1262 loaded, 1263 details ready, 1264 deleted, 1265 added
 // at a position, 1266 busy, 1271 contacts loaded for the SMS names).
 //
-// Pages get copies (FindContactById, CopyContactList); no pointer into the
-// list leaves the manager.
+// Pages get copies (FindContactById, CopyContactList, FindContacts); no
+// pointer into the list leaves the manager.
 //
 // Threading: replies on socket threads, calls from the UI thread; the data
 // lock guards the list and the count. "contact_del" runs on the caller's
 // thread and its reply is handled before DeleteContact returns.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +47,9 @@ class CContactMgr : public CDataMgr {
   int32_t GetContactIndex(int32_t id);
   // Appends a copy of every record, in order.
   void CopyContactList(std::vector<ContactRecord>& out);
+  // Copies of the first `limit` records, in order, that `match` accepts
+  // (called under the data lock for each record until enough are found).
+  std::vector<ContactRecord> FindContacts(const std::function<bool(const ContactRecord&)>& match, size_t limit);
   void ClearContacts();
   int32_t GetCount();
 

@@ -54,6 +54,7 @@ ContactRecord ContactRecord::EditCopy() const {
   ContactRecord copy = *this;
   copy.stale = 1;
   copy.initial.clear();
+  copy.initials.clear();
   return copy;
 }
 
@@ -111,6 +112,14 @@ std::u16string ContactInitial(const std::u16string& name) {
   if (!Utf16ToCodePage(name.data(), name.size(), kGbkCodePage, &gbk, &lost)) return std::u16string();
   const std::string initial = GetPinyinInitial(gbk);
   return std::u16string(initial.begin(), initial.end());
+}
+
+std::u16string NameInitials(const std::u16string& name) {
+  std::u16string initials;
+  for (char16_t c : name) initials += ContactInitial(std::u16string(1, c));
+  for (char16_t& c : initials)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  return initials;
 }
 
 bool CompareContacts(const ContactRecord* a, const ContactRecord* b) {

@@ -46,13 +46,16 @@ class ContactRecord {
  public:
   // Copies are whole (the pages' copies keep the initial and the flag).
   // The copy an edit is applied to: the id, the name and the lists; the
-  // initial empty and stale.
+  // initial (and the initials) empty and stale.
   ContactRecord EditCopy() const;
 
   uint8_t stale = 1;  // 1 until a "contact_info" reply filled the details
   int32_t id = 0;
   std::u16string name;
   std::u16string initial;
+  // The pinyin initial of every character of the name (NameInitials), for
+  // the contact search; set with the initial.
+  std::u16string initials;
   std::vector<ContactGroupRef> groups;
   ContactFieldList postals;
   ContactFieldList phones;
@@ -86,6 +89,9 @@ void MergeFieldList(ContactFieldList& stored, const ContactFieldList& edited, bo
 // The upper-case first letter of the pinyin of the name (the name is
 // converted to GBK, code page 936); empty when it has none.
 std::u16string ContactInitial(const std::u16string& name);
+// ContactInitial of every character of the name, ASCII letters upper case
+// ("ZS" for 张三).
+std::u16string NameInitials(const std::u16string& name);
 
 // Strict "less" for the stable sort: by initial, equal initials by name;
 // ordinal code-unit comparisons.

@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -119,6 +120,10 @@ class CPhone : public IPhone {
   std::optional<ContactRecord> FindContactById(int32_t id) { return contact_->FindContactById(id); }
   int32_t GetContactIndex(int32_t id) { return contact_->GetContactIndex(id); }
   void GetContactList(std::vector<ContactRecord>& out) { contact_->CopyContactList(out); }
+  // The first `limit` contacts `match` accepts, as copies (the contact search).
+  std::vector<ContactRecord> FindContacts(const std::function<bool(const ContactRecord&)>& match, size_t limit) {
+    return contact_->FindContacts(match, limit);
+  }
   int32_t GetContactCount() { return contact_->GetCount(); }
 
   // SMS (the pages get copies).
@@ -132,6 +137,7 @@ class CPhone : public IPhone {
   void SyncSmsContact();
   std::optional<SmsThreadRecord> FindSmsThread(int32_t thread_id) { return sms_->FindRecordById(thread_id); }
   std::vector<SmsThreadRecord> GetSmsList() { return sms_->GetThreadList(); }
+  std::vector<int32_t> GetSmsThreadIds() { return sms_->GetThreadIds(); }
   int32_t GetSmsCount() { return sms_->GetCount(); }
 
   // Pictures (the pages get copies; album keys are whole 64-bit times).

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "app/agent/cmd_package.h"
 #include "app/config/config_mgr.h"
@@ -311,6 +312,7 @@ void CPictureMgr::OnImageList(CXmlDocument& document) {
   images_.clear();
   while (document.FindElement(u"p")) images_.push_back(ReadImageListEntry(document));
   SortNewestFirst(images_);
+  Reindex();
   albums_ = BuildAlbums(images_);
   SetBusy(false);
   PostPhoneMessage(msg::kPictureListLoaded, 0, 0);
@@ -333,16 +335,17 @@ void CPictureMgr::OnImageInfo(CXmlDocument& document) {
     ReadImageDetails(document, record);
     images_.push_back(record);
     SortNewestFirst(images_);
+    Reindex();
     const int64_t key = AddToAlbum(record);
     std::stable_sort(albums_.begin(), albums_.end(),
                      [](const PictureAlbum& a, const PictureAlbum& b) { return a.key > b.key; });
     for (PictureAlbum& album : albums_) {
       if (album.key != key) continue;
       // The album in the image list's order: newest first.
+      const std::unordered_set<int32_t> in_album(album.images.begin(), album.images.end());
       std::vector<int32_t> ordered;
       for (const ImageRecord& image : images_)
-        if (std::find(album.images.begin(), album.images.end(), image.id) != album.images.end())
-          ordered.push_back(image.id);
+        if (in_album.count(image.id) != 0) ordered.push_back(image.id);
       album.images = std::move(ordered);
     }
     // The key travels whole: message parameters are pointer-sized.
@@ -354,9 +357,14 @@ void CPictureMgr::OnImageInfo(CXmlDocument& document) {
 // --- under the data lock ------------------------------------------------------------------------
 
 ImageRecord* CPictureMgr::Find(int32_t id) {
-  for (ImageRecord& record : images_)
-    if (record.id == id) return &record;
-  return nullptr;
+  const auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &images_[it->second];
+}
+
+void CPictureMgr::Reindex() {
+  index_.clear();
+  index_.reserve(images_.size());
+  for (size_t i = 0; i < images_.size(); ++i) index_.emplace(images_[i].id, i);  // the first of an id stays
 }
 
 const PictureAlbum* CPictureMgr::FindAlbumLocked(int64_t key) const {
@@ -378,7 +386,10 @@ int64_t CPictureMgr::AddToAlbum(const ImageRecord& record) {
 
 void CPictureMgr::RemoveImage(int32_t id) {
   auto it = std::find_if(images_.begin(), images_.end(), [id](const ImageRecord& r) { return r.id == id; });
-  if (it != images_.end()) images_.erase(it);
+  if (it != images_.end()) {
+    images_.erase(it);
+    Reindex();
+  }
   int64_t key = 0;
   for (PictureAlbum& album : albums_) {
     auto in = std::find(album.images.begin(), album.images.end(), id);

@@ -30,6 +30,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -123,8 +124,10 @@ class CPictureMgr : public CDataMgr {
   void LoadCached(int32_t kind, int32_t id);
   void OnImageList(CXmlDocument& document);
   void OnImageInfo(CXmlDocument& document);
-  // Under the data lock.
+  // Under the data lock. Find: the first record with the id, through the
+  // index; Reindex builds the index again after the list changed.
   ImageRecord* Find(int32_t id);
+  void Reindex();
   const PictureAlbum* FindAlbumLocked(int64_t key) const;
   int64_t AddToAlbum(const ImageRecord& record);
   void RemoveImage(int32_t id);
@@ -133,6 +136,7 @@ class CPictureMgr : public CDataMgr {
 
   std::vector<PictureAlbum> albums_;   // guarded by the data lock; larger key first
   std::vector<ImageRecord> images_;    // guarded by the data lock; newest first
+  std::unordered_map<int32_t, size_t> index_;  // guarded by the data lock: id -> position in images_
   int32_t count_ = 0;                  // guarded by the data lock
   std::set<std::pair<int32_t, int32_t>> queued_;  // guarded by the data lock: (kind, id) fetches queued
   std::unique_ptr<CSingleTaskMgr> queue_;         // stopped first by the destructor

@@ -6,6 +6,7 @@
 #include "app/agent/cmd_package.h"
 #include "app/core/message_ids.h"
 #include "app/core/phone_message.h"
+#include "app/data/sms_contact_match.h"
 #include "foundation/base/code_page.h"
 #include "foundation/base/log.h"
 #include "foundation/xml/xml_document.h"
@@ -13,23 +14,6 @@
 namespace {
 
 constexpr int32_t kDraftType = 3;  // not listed
-
-bool HasContactId(const std::vector<ContactRecord>& contacts, int32_t id) {
-  if (id == 0) return false;
-  for (const ContactRecord& contact : contacts)
-    if (contact.id == id) return true;
-  return false;
-}
-
-// The name the conversation takes from `contact`, or empty.
-bool Matches(const SmsThreadRecord& thread, const ContactRecord& contact, bool id_known) {
-  if (!id_known && !thread.address.empty()) {
-    for (const ContactFieldEntry& phone : contact.phones)
-      if (SmsAddressMatches(phone.value, thread.address)) return true;
-    return false;
-  }
-  return contact.id == thread.contact_id && !contact.name.empty();
-}
 
 }  // namespace
 
@@ -98,14 +82,9 @@ void CSmsMgr::SyncSmsContact(const std::vector<ContactRecord>& contacts) {
     if (names_synced_) return;
     PD_LOG_TRACE("SyncSmsContact begin");
     if (!contacts.empty()) names_synced_ = true;
-    for (SmsThreadRecord& thread : threads_) {
-      const bool id_known = HasContactId(contacts, thread.contact_id);
-      for (const ContactRecord& contact : contacts) {
-        if (!Matches(thread, contact, id_known)) continue;
-        thread.SetAddress(contact.name);
-        break;
-      }
-    }
+    const SmsContactMatcher matcher(contacts);
+    for (SmsThreadRecord& thread : threads_)
+      if (const ContactRecord* contact = matcher.Match(thread)) thread.SetAddress(contact->name);
     synced = names_synced_;
   }
   if (synced) PostPhoneMessage(msg::kSmsContactsJoined, 0, 0);
@@ -124,6 +103,14 @@ std::optional<SmsThreadRecord> CSmsMgr::FindRecordById(int32_t thread_id) {
 std::vector<SmsThreadRecord> CSmsMgr::GetThreadList() {
   base::CSingleLock hold(&DataLock());
   return threads_;
+}
+
+std::vector<int32_t> CSmsMgr::GetThreadIds() {
+  base::CSingleLock hold(&DataLock());
+  std::vector<int32_t> ids;
+  ids.reserve(threads_.size());
+  for (const SmsThreadRecord& thread : threads_) ids.push_back(thread.thread_id);
+  return ids;
 }
 
 int32_t CSmsMgr::GetCount() {
@@ -159,6 +146,7 @@ void CSmsMgr::OnSmsList(CXmlDocument& document) {
   {
     base::CSingleLock hold(&DataLock());
     threads_.clear();
+    index_.clear();
     while (document.FindElement(u"sms")) {
       const int32_t thread_id = ReadDecimal(document.GetAttribute(u"thread"));
       const int32_t contact_id = ReadDecimal(document.GetAttribute(u"contact"));
@@ -166,6 +154,7 @@ void CSmsMgr::OnSmsList(CXmlDocument& document) {
       if (type == kDraftType) continue;
       SmsThreadRecord* thread = Find(thread_id);
       if (thread == nullptr) {
+        index_.emplace(thread_id, threads_.size());
         threads_.emplace_back();
         thread = &threads_.back();
       }
@@ -185,6 +174,7 @@ void CSmsMgr::OnSmsList(CXmlDocument& document) {
     }
     for (SmsThreadRecord& thread : threads_) thread.Summarise();
     std::stable_sort(threads_.begin(), threads_.end(), CompareThreadsByDate);
+    Reindex();
     names_synced_ = false;
   }
   SetBusy(false);
@@ -205,6 +195,7 @@ void CSmsMgr::OnSmsDeleted(int32_t message_id) {
     if (messages.empty()) {
       const int32_t thread_id = thread->thread_id;
       threads_.erase(thread);
+      Reindex();
       PostPhoneMessage(msg::kSmsThreadRemoved, static_cast<uintptr_t>(thread_id), 0);
       UpdateCount();
       return;
@@ -219,7 +210,10 @@ void CSmsMgr::OnThreadDeleted(int32_t thread_id) {
   base::CSingleLock hold(&DataLock());
   auto it = std::find_if(threads_.begin(), threads_.end(),
                          [thread_id](const SmsThreadRecord& t) { return t.thread_id == thread_id; });
-  if (it != threads_.end()) threads_.erase(it);
+  if (it != threads_.end()) {
+    threads_.erase(it);
+    Reindex();
+  }
   PostPhoneMessage(msg::kSmsThreadRemoved, static_cast<uintptr_t>(thread_id), 0);
   UpdateCount();
 }
@@ -227,9 +221,14 @@ void CSmsMgr::OnThreadDeleted(int32_t thread_id) {
 // --- under the data lock -------------------------------------------------------------
 
 SmsThreadRecord* CSmsMgr::Find(int32_t thread_id) {
-  for (SmsThreadRecord& thread : threads_)
-    if (thread.thread_id == thread_id) return &thread;
-  return nullptr;
+  const auto it = index_.find(thread_id);
+  return it == index_.end() ? nullptr : &threads_[it->second];
+}
+
+void CSmsMgr::Reindex() {
+  index_.clear();
+  index_.reserve(threads_.size());
+  for (size_t i = 0; i < threads_.size(); ++i) index_.emplace(threads_[i].thread_id, i);
 }
 
 void CSmsMgr::UpdateCount() {

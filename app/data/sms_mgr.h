@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/data/contact_record.h"
@@ -41,6 +42,8 @@ class CSmsMgr : public CDataMgr {
 
   std::optional<SmsThreadRecord> FindRecordById(int32_t thread_id);
   std::vector<SmsThreadRecord> GetThreadList();
+  // The conversations' thread ids, in the list's order (no copy of the messages).
+  std::vector<int32_t> GetThreadIds();
   int32_t GetCount();
 
  protected:
@@ -53,11 +56,15 @@ class CSmsMgr : public CDataMgr {
   void OnSmsList(CXmlDocument& document);
   void OnSmsDeleted(int32_t message_id);
   void OnThreadDeleted(int32_t thread_id);
-  // Under the data lock.
+  // Under the data lock. Find: the first conversation with the id, through
+  // the index; Reindex builds the index again after the list changed.
   SmsThreadRecord* Find(int32_t thread_id);
+  void Reindex();
   void UpdateCount();
 
   std::vector<SmsThreadRecord> threads_;  // guarded by the data lock; newest first
+  // Guarded by the data lock: thread id -> position of its first conversation in threads_.
+  std::unordered_map<int32_t, size_t> index_;
   int32_t total_count_ = 0;               // guarded by the data lock
   bool names_synced_ = false;             // guarded by the data lock
 };

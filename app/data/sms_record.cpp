@@ -6,13 +6,6 @@ namespace {
 
 char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
-bool EqualNoCase(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
-}
-
 }  // namespace
 
 void SmsThreadRecord::Summarise() {
@@ -55,12 +48,24 @@ std::u16string StripPhoneNumber(const std::u16string& number) {
   return out;
 }
 
+std::u16string PhoneNumberKey(const std::u16string& number) {
+  std::u16string key = StripPhoneNumber(number);
+  for (char16_t& c : key) c = FoldAscii(c);
+  return key;
+}
+
+std::vector<std::u16string> SmsAddressKeys(const std::u16string& address) {
+  std::vector<std::u16string> keys{PhoneNumberKey(address)};
+  // "+86" holds no letter: found in the key exactly when in the stripped address.
+  if (keys[0].find(u"+86") != std::u16string::npos) keys.push_back(keys[0].substr(3));
+  return keys;
+}
+
 bool SmsAddressMatches(const std::u16string& contact_number, const std::u16string& address) {
-  const std::u16string number = StripPhoneNumber(contact_number);
-  const std::u16string stripped = StripPhoneNumber(address);
-  if (EqualNoCase(number, stripped)) return true;
-  return stripped.find(u"+86") != std::u16string::npos && stripped.size() >= 3 &&
-         EqualNoCase(number, stripped.substr(3));
+  const std::u16string number = PhoneNumberKey(contact_number);
+  for (const std::u16string& key : SmsAddressKeys(address))
+    if (key == number) return true;
+  return false;
 }
 
 bool CompareSmsByDate(const SmsRecord& a, const SmsRecord& b) { return a.date < b.date; }

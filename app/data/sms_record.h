@@ -46,10 +46,18 @@ std::u16string NormaliseSmsBody(const std::u16string& body);
 // The number without its spaces and "-".
 std::u16string StripPhoneNumber(const std::u16string& number);
 
+// The number stripped (StripPhoneNumber) with its ASCII letters in lower
+// case: two numbers are equal for the match below exactly when their keys are.
+std::u16string PhoneNumberKey(const std::u16string& number);
+
 // A contact's number matches a conversation's address: equal (ASCII case
 // ignored) once both are stripped, or, when the stripped address holds
 // "+86", equal without the address's first three characters.
 bool SmsAddressMatches(const std::u16string& contact_number, const std::u16string& address);
+// The keys a contact's number may have to match the address: the address's
+// key, then (when the stripped address holds "+86") its key without the
+// first three characters.
+std::vector<std::u16string> SmsAddressKeys(const std::u16string& address);
 
 // Strict "less" for the stable sorts: messages by date (oldest first),
 // conversations by last date (newest first).

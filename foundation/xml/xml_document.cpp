@@ -117,6 +117,7 @@ bool CXmlDocument::SetDocument(const char* text) {
 }
 
 void CXmlDocument::Parse() {
+  attributesOf_ = 0;
   if (text_.size() > xml::kMaxTextLength) text_.clear();
   SetCursor(0, 0, 0);
   freeList_ = 0;
@@ -182,14 +183,22 @@ std::u16string CXmlDocument::GetTagName() const {
   return text_.substr(nameStart, nameLength);
 }
 
-std::u16string CXmlDocument::GetAttributeName(int n) const {
-  if (!IsLiveElement(pos_) || nodeType_ != 1) return std::u16string();
-  const ElemPos& e = table_[pos_];
-  xml::AttributeSpan a;
-  if (!xml::AttributeAtIndex(text_.c_str(), e.start + e.StartTagLen(), e.start, n, &a)) {
-    return std::u16string();
+const std::vector<xml::AttributeSpan>& CXmlDocument::AttributesOf(int index) const {
+  if (attributesOf_ != index) {
+    const ElemPos& e = table_[index];
+    xml::ListAttributes(text_.c_str(), e.start + e.StartTagLen(), e.start, &attributes_);
+    attributesOf_ = index;
   }
-  return text_.substr(a.nameStart, a.nameLength);
+  return attributes_;
+}
+
+std::u16string CXmlDocument::GetAttributeName(int n) const {
+  if (!IsLiveElement(pos_) || nodeType_ != 1 || n < 0) return std::u16string();
+  for (const xml::AttributeSpan& a : AttributesOf(pos_)) {
+    if (a.nameLength == 0) continue;  // a stray '=' names nothing
+    if (n-- == 0) return text_.substr(a.nameStart, a.nameLength);
+  }
+  return std::u16string();
 }
 
 std::u16string CXmlDocument::GetAttribute(const std::u16string& name) const {
@@ -198,13 +207,13 @@ std::u16string CXmlDocument::GetAttribute(const std::u16string& name) const {
 
 std::u16string CXmlDocument::GetAttributeAt(int index, const std::u16string& name) const {
   if (!IsLiveElement(index) || nodeType_ != 1) return std::u16string();
-  const ElemPos& e = table_[index];
-  xml::AttributeSpan a;
-  if (!xml::ScanAttributes(text_.c_str(), e.start + e.StartTagLen(), e.start, name.c_str(), &a,
-                           nullptr)) {
-    return std::u16string();
+  const char16_t* text = text_.c_str();
+  for (const xml::AttributeSpan& a : AttributesOf(index)) {
+    if (xml::NameMatches(text + a.nameStart, a.nameLength, name.c_str())) {
+      return xml::UnescapeText(text + a.valueStart, a.valueLength);
+    }
   }
-  return xml::UnescapeText(text_.c_str() + a.valueStart, a.valueLength);
+  return std::u16string();
 }
 
 std::u16string CXmlDocument::GetData() const { return DataOf(pos_); }

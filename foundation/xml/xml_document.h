@@ -4,14 +4,21 @@
 // parent, position and child) walks the table; every edit rewrites the text
 // in place and shifts the records behind it, so no new parse is needed.
 //
+// The attributes of an element are indexed when one of them is first read
+// (its start tag is read once, whatever number of attributes are asked
+// for), and the index goes with any change of the text.
+//
 // Threading: a document is a plain value object; use one from one thread at
-// a time (no internal locking). Separate documents are independent.
+// a time (no internal locking; reading fills the attribute index). Separate
+// documents are independent.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/xml/xml_element_table.h"
+#include "foundation/xml/xml_text.h"
 
 // Document flags (also the in/out flags of the file operations).
 enum : uint32_t {
@@ -136,6 +143,9 @@ class CXmlDocument {
   void ShiftSubtree(int index, int delta);
   void LinkElement(int index, int parent, int reference, bool before);
   int SkipWhitespaceBeforeTag(int offset) const;
+  // The attributes of element `index` in the order written (indexed on the
+  // first call for that element).
+  const std::vector<xml::AttributeSpan>& AttributesOf(int index) const;
 
   std::u16string text_;
   std::u16string result_;
@@ -147,4 +157,9 @@ class CXmlDocument {
   int nodeType_ = 0;
   uint32_t flags_ = 0;
   xml::ElemPosTable table_;
+  // The attribute index: the element it describes (0: none) and its
+  // attributes. Reset by Parse and ReplaceText, which every change of the
+  // text goes through.
+  mutable int attributesOf_ = 0;
+  mutable std::vector<xml::AttributeSpan> attributes_;
 };

@@ -57,6 +57,7 @@ std::u16string CDataSection(const std::u16string& data) {
 }  // namespace
 
 void CXmlDocument::ReplaceText(int offset, int oldLength, const std::u16string& replacement) {
+  attributesOf_ = 0;
   const size_t newLength = text_.size() - oldLength + replacement.size();
   if (newLength > text_.capacity()) text_.reserve(newLength + newLength / 2 + 128);
   text_.replace(offset, oldLength, replacement);

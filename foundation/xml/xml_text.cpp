@@ -98,12 +98,9 @@ std::u16string UnescapeText(const char16_t* text, long length) {
   }
   std::u16string out;
   out.reserve(n);
+  size_t plain = 0;  // start of the text not copied yet (no reference in it)
   for (size_t i = 0; i < n; ++i) {
-    const char16_t c = text[i];
-    if (c != u'&') {
-      out += c;
-      continue;
-    }
+    if (text[i] != u'&') continue;
     size_t k = 0;
     while (k < 9 && i + 1 + k < n && text[i + 1 + k] != u';' && text[i + 1 + k] < 128) ++k;
     unsigned cp = 0;
@@ -111,13 +108,13 @@ std::u16string UnescapeText(const char16_t* text, long length) {
       const char16_t* name = text + i + 1;
       cp = name[0] == u'#' ? NumericReference(name, k) : LookupEntity(name, k);
     }
-    if (cp) {
-      unicode::AppendUtf16(out, cp);
-      i += k + 1;  // past the ';'
-    } else {
-      out += c;
-    }
+    if (!cp) continue;  // a '&' that starts no reference stays as written
+    out.append(text + plain, i - plain);
+    unicode::AppendUtf16(out, cp);
+    i += k + 1;  // past the ';'
+    plain = i + 1;
   }
+  out.append(text + plain, n - plain);
   return out;
 }
 
@@ -239,18 +236,11 @@ bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* 
   return false;
 }
 
-bool AttributeAtIndex(const char16_t* text, int limit, int start, int n, AttributeSpan* found) {
-  if (n < 0) return false;
+void ListAttributes(const char16_t* text, int limit, int start, std::vector<AttributeSpan>* out) {
+  out->clear();
   int j = SkipTagName(text, limit, start);
   AttributeSpan a;
-  while (NextAttribute(text, limit, &j, &a)) {
-    if (a.nameLength == 0) continue;  // a stray '=' names nothing
-    if (n-- == 0) {
-      *found = a;
-      return true;
-    }
-  }
-  return false;
+  while (NextAttribute(text, limit, &j, &a)) out->push_back(a);
 }
 
 }  // namespace xml

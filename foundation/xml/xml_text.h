@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace xml {
 
@@ -49,8 +50,9 @@ struct AttributeSpan {
 bool ScanAttributes(const char16_t* text, int limit, int start, const char16_t* name,
                     AttributeSpan* found, int* scanEnd, bool ignoreCase = false);
 
-// The n-th (from 0) named attribute of the tag starting at text[start], in
-// the order written, read as ScanAttributes reads them; false past the end.
-bool AttributeAtIndex(const char16_t* text, int limit, int start, int n, AttributeSpan* found);
+// Every attribute of the tag starting at text[start], in the order written,
+// as ScanAttributes reads them one by one (nameless ones included): the
+// first of them whose name matches is the one ScanAttributes finds.
+void ListAttributes(const char16_t* text, int limit, int start, std::vector<AttributeSpan>* out);
 
 }  // namespace xml

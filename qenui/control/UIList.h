@@ -48,7 +48,8 @@ class CListUI;
 // The scrolling part of a list; its scroll notifications come from the list.
 class CListBodyUI : public CVerticalLayoutUI {
  public:
-  explicit CListBodyUI(CListUI* pOwner) : m_pOwner(pOwner) {}
+  // Rows out of view are only placed (see CVerticalLayoutUI).
+  explicit CListBodyUI(CListUI* pOwner) : m_pOwner(pOwner) { m_bLayoutInViewOnly = true; }
   void SetScrollPos(SIZE szPos) override;
   void DoEvent(TEventUI& event) override;
   void SetPos(RECT rc, bool bNeedInvalidate = true) override;

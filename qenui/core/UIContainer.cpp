@@ -135,7 +135,21 @@ bool CContainerUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
   return true;
 }
 void CContainerUI::RemoveAll() {
-  while (!m_items.empty()) RemoveAt(static_cast<int>(m_items.size()) - 1, false);
+  // Every item at once: the window forgets its references into the items
+  // in one pass, and each item leaves the window before it is deleted, so
+  // the controls it holds do not each look for references again (a list of
+  // thousands of rows emptied).
+  std::vector<CControlUI*> items;
+  items.swap(m_items);
+  if (m_pManager && !items.empty()) m_pManager->ReapObjectsBelow(this);
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
+    CControlUI* p = *it;
+    DetachSubtree(p);
+    if (!m_bAutoDestroy) continue;
+    if (m_bDelayedDestroy && m_pManager) m_pManager->AddDelayedCleanup(p, false);
+    else delete p;
+  }
+  if (!items.empty()) NeedUpdate();
   if (m_pVerticalScrollBar) { m_pVerticalScrollBar->SetScrollRange(0); m_pVerticalScrollBar->SetScrollPos(0); }
 }
 
@@ -290,13 +304,22 @@ std::vector<long> ShareAxis(const std::vector<CControlUI*>& items, SIZE avail, i
   return size;
 }
 
+// The item of `owner` that holds the focus of its window (itself or a
+// control inside it), or null.
+CControlUI* ItemHoldingFocus(CContainerUI* owner) {
+  CPaintManagerUI* pm = owner ? owner->GetManager() : nullptr;
+  CControlUI* c = pm ? pm->GetFocus() : nullptr;
+  while (c && c->GetParent() != owner) c = c->GetParent();
+  return c;
+}
+
 }  // namespace
 
 void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rc, int childPadding,
-                    int scrollY, int* cyNeeded) {
-  (void)owner;
+                    int scrollY, int* cyNeeded, const RECT* inView) {
   SIZE avail = MakeSize(rc.Width(), rc.Height());
   std::vector<long> heights = ShareAxis(items, avail, childPadding, true);
+  CControlUI* focused = inView ? ItemHoldingFocus(owner) : nullptr;
   long y = rc.top - scrollY;
   int total = 0;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -305,7 +328,10 @@ void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, 
     RECT pad = p->GetPadding();
     long cx = CrossSize(p, p->EstimateSize(avail), avail, true);
     long cy = heights[i];
-    p->SetPos(MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + cx, y + pad.top + cy), false);
+    const RECT place = MakeRect(rc.left + pad.left, y + pad.top, rc.left + pad.left + cx, y + pad.top + cy);
+    const bool outOfView = inView && (place.bottom <= inView->top || place.top >= inView->bottom);
+    if (outOfView && p != focused) p->PlaceWithoutLayout(place);
+    else p->SetPos(place, false);
     y += cy + pad.top + pad.bottom + childPadding;
     total += static_cast<int>(cy + pad.top + pad.bottom) + childPadding;
   }
@@ -395,7 +421,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
 }
 
 static CControlUI* FindByNameProc(CControlUI* p, void* data) {
-  return p->GetName() == static_cast<const char16_t*>(data) ? p : nullptr;
+  return p->HasName(static_cast<const char16_t*>(data)) ? p : nullptr;
 }
 
 CControlUI* CContainerUI::FindSubControl(LPCTSTR name) {
@@ -473,13 +499,15 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   rc = m_rcItem;
   int scrollY = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
   int cyNeeded = 0;
-  LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, scrollY, &cyNeeded);
+  const RECT* inView = m_bLayoutInViewOnly ? &m_rcItem : nullptr;
+  LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, scrollY, &cyNeeded, inView);
   for (int i = 0; i < ItemCount(); ++i)
     if (m_items[i]->IsFloat()) SetFloatPos(i);
   ProcessScrollBar(rc, 0, cyNeeded + m_rcInset.top + m_rcInset.bottom);
   if (m_pVerticalScrollBar && scrollY > m_pVerticalScrollBar->GetScrollRange()) {
     // content shrank below the old position: lay out again at the new end
-    LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, m_pVerticalScrollBar->GetScrollPos(), &cyNeeded);
+    LayoutVertical(this, m_items, GetInnerRect(), m_iChildPadding, m_pVerticalScrollBar->GetScrollPos(), &cyNeeded,
+                   inView);
   }
 }
 

@@ -138,6 +138,12 @@ class CVerticalLayoutUI : public CContainerUI {
   LPCTSTR GetClass() const override;
   void* GetInterface(LPCTSTR pstrName) override;
   void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+
+ protected:
+  // Items entirely out of this layout's rectangle are only placed; what
+  // they hold is laid out when they come into view (a list's body of many
+  // rows: a layout costs the rows in view, not every row).
+  bool m_bLayoutInViewOnly = false;
 };
 
 class CHorizontalLayoutUI : public CContainerUI {
@@ -187,9 +193,11 @@ class CTileLayoutUI : public CContainerUI {
 void LayoutTiles(const std::vector<CControlUI*>& items, RECT rc, int columns, SIZE itemSize, int childPadding,
                  int scrollY, int* cyNeeded);
 
-// Distinguishes a layout's child placement: shared by the vertical and
-// horizontal layouts. Exposed for the list body.
+// Places the items one under another in rcInner, scrolled up by scrollY;
+// the content height in *cyNeeded. With `inView`, an item entirely above or
+// below that rectangle is only placed (PlaceWithoutLayout), except the one
+// that holds the owner's focus (an edit's native entry follows it).
 void LayoutVertical(CContainerUI* owner, const std::vector<CControlUI*>& items, RECT rcInner, int childPadding,
-                    int scrollY, int* cyNeeded);
+                    int scrollY, int* cyNeeded, const RECT* inView = nullptr);
 
 }  // namespace DuiLib

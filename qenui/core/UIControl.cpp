@@ -82,6 +82,11 @@ void CControlUI::SetPos(RECT rc, bool bNeedInvalidate) {
   m_bUpdateNeeded = false;
   if (bNeedInvalidate) Invalidate();
 }
+void CControlUI::PlaceWithoutLayout(RECT rc) {
+  if (rc.right < rc.left) rc.right = rc.left;
+  if (rc.bottom < rc.top) rc.bottom = rc.top;
+  m_rcItem = rc;
+}
 int CControlUI::GetWidth() const { return m_rcItem.Width(); }
 int CControlUI::GetHeight() const { return m_rcItem.Height(); }
 RECT CControlUI::GetPadding() const { return m_rcPadding; }

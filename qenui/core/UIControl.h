@@ -33,6 +33,9 @@ class CControlUI {
   virtual ~CControlUI();
 
   virtual CDuiString GetName() const;
+  // Whether the control is named `name` (the lookups by name ask this of
+  // every control they pass: no copy of the name).
+  bool HasName(LPCTSTR name) const { return m_sName == name; }
   virtual void SetName(LPCTSTR pstrName);
   virtual LPCTSTR GetClass() const;
   virtual void* GetInterface(LPCTSTR pstrName);
@@ -62,6 +65,9 @@ class CControlUI {
   // Position
   virtual const RECT& GetPos() const;
   virtual void SetPos(RECT rc, bool bNeedInvalidate = true);
+  // Takes the rectangle without laying out what the control holds: a row of
+  // a long list out of view, laid out by the list when it comes into view.
+  void PlaceWithoutLayout(RECT rc);
   virtual int GetWidth() const;
   virtual int GetHeight() const;
   virtual RECT GetPadding() const;

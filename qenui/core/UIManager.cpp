@@ -47,7 +47,7 @@ CControlUI* FindControlFromPoint(CControlUI* p, void* data) {
   return p->GetPos().Contains(*static_cast<POINT*>(data)) ? p : nullptr;
 }
 CControlUI* FindControlFromName(CControlUI* p, void* data) {
-  return p->GetName() == static_cast<const char16_t*>(data) ? p : nullptr;
+  return p->HasName(static_cast<const char16_t*>(data)) ? p : nullptr;
 }
 
 }  // namespace
@@ -520,9 +520,31 @@ void CPaintManagerUI::ReapObjects(CControlUI* p) {
   if (p == m_pRoot) m_pRoot = nullptr;
 }
 
-void CPaintManagerUI::AddDelayedCleanup(CControlUI* p) {
+void CPaintManagerUI::ReapObjectsBelow(CControlUI* p) {
   if (!p) return;
-  ReapObjects(p);
+  const auto below = [p](CControlUI* c) { return c && c != p && IsInside(c, p); };
+  if (below(m_pFocus)) m_pFocus = nullptr;
+  if (below(m_pEventHover)) m_pEventHover = nullptr;
+  if (below(m_pEventClick)) m_pEventClick = nullptr;
+  if (below(m_pEventKey)) m_pEventKey = nullptr;
+  for (auto it = m_timers.begin(); it != m_timers.end();) {
+    if (below(it->pSender)) {
+      DuiLib::KillTimer(m_hWndPaint, it->uWinTimer);
+      it = m_timers.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto it = m_optionGroups.begin(); it != m_optionGroups.end();) {
+    auto& v = it->second;
+    v.erase(std::remove_if(v.begin(), v.end(), below), v.end());
+    it = v.empty() ? m_optionGroups.erase(it) : std::next(it);
+  }
+}
+
+void CPaintManagerUI::AddDelayedCleanup(CControlUI* p, bool bReap) {
+  if (!p) return;
+  if (bReap) ReapObjects(p);
   if (m_nDispatchDepth == 0) { delete p; return; }
   m_delayedCleanup.push_back(p);
 }

@@ -150,10 +150,17 @@ class CPaintManagerUI {
   // Called by containers for a control taken out of the tree: the manager
   // forgets it and deletes it once the current event or notification is done.
   void ReapObjects(CControlUI* pControl);
-  void AddDelayedCleanup(CControlUI* pControl);
+  // Drops the references to the controls inside pControl, not to pControl
+  // itself (a container about to lose every item).
+  void ReapObjectsBelow(CControlUI* pControl);
+  // bReap false: the caller has dropped the references already.
+  void AddDelayedCleanup(CControlUI* pControl, bool bReap = true);
   // True for a control (or one inside a control) taken out of the tree during
   // the current event; code that continues after a notification checks it.
   bool IsControlRemoved(CControlUI* pControl) const;
+  // True while an event or a notification is being handled (a control taken
+  // out now is deleted when it is done).
+  bool IsDispatching() const { return m_nDispatchDepth > 0; }
   void NameChanged(CControlUI* pControl);
 
   // ---- the window procedure of the tree ----

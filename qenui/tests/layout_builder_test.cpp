@@ -235,3 +235,89 @@ TEST_F(QenuiTest, StringFormatAndFontTable) {
   EXPECT_EQ(w.PM().GetFontInfo(99)->iSize, 12);  // unknown index: the default font
   DestroyWindow(h);
 }
+
+// Appends `n` rows of the test layout "row.xml" to the list.
+static void AddRows(CListUI* list, CPaintManagerUI& pm, int n) {
+  CDialogBuilder builder;
+  for (int i = 0; i < n; ++i) {
+    CControlUI* row = i == 0 ? builder.Create(u"WND_XML\\row.xml", nullptr, nullptr, &pm) : builder.Create(nullptr, &pm);
+    ASSERT_NE(row, nullptr);
+    row->SetUserData(i);
+    ASSERT_TRUE(list->Add(row));
+  }
+  pm.UpdateLayout();
+}
+
+// A list of many rows lays out the rows in view (and the row holding the
+// focus); every row has its place, and a row scrolled into view is laid
+// out there and answers a click on what it holds.
+TEST_F(QenuiTest, LongListRowsAreLaidOutWhereTheyAreSeen) {
+  TestWindow w;
+  HWND h = w.Create(0, u"t", WS_POPUP, 0);
+  ASSERT_NE(h, 0u);
+  auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
+  ASSERT_NE(list, nullptr);
+  ASSERT_NO_FATAL_FAILURE(AddRows(list, w.PM(), 300));
+  const auto button = [&](int i) {
+    return static_cast<CContainerUI*>(list->GetItemAt(i)->GetInterface(u"Container"))->FindSubControl(u"row_btn");
+  };
+  // The rows in view and their buttons, and the place of every row.
+  const auto check = [&](const char* when) {
+    const RECT body = list->GetList()->GetPos();
+    const long first_top = body.top - list->GetScrollPos().cy;
+    for (int i = 0; i < list->GetCount(); ++i) {
+      const RECT row = list->GetItemAt(i)->GetPos();
+      ASSERT_EQ(row.top, first_top + 36 * i) << when << ", row " << i;
+      ASSERT_EQ(row.Height(), 36) << when << ", row " << i;
+      if (row.bottom <= body.top || row.top >= body.bottom) continue;
+      const RECT b = button(i)->GetPos();
+      EXPECT_EQ(b.right, row.right) << when << ", row " << i;
+      EXPECT_EQ(b.Width(), 40) << when << ", row " << i;
+      EXPECT_EQ(b.top, row.top) << when << ", row " << i;
+    }
+  };
+  ASSERT_NO_FATAL_FAILURE(check("at the top"));
+  list->EnsureVisible(250);
+  ASSERT_NO_FATAL_FAILURE(check("scrolled down"));
+  ASSERT_TRUE(ClickControl(button(250)));
+  EXPECT_EQ(w.clicks.size(), 1u);
+  EXPECT_EQ(w.clicks.back(), u"row_btn");
+  // The row whose button holds the focus is laid out out of view as well.
+  button(250)->SetFocus();
+  ASSERT_EQ(w.PM().GetFocus(), button(250));
+  list->SetScrollPos(MakeSize(0, 0));
+  ASSERT_NO_FATAL_FAILURE(check("back at the top"));
+  EXPECT_EQ(button(250)->GetPos().top, list->GetItemAt(250)->GetPos().top);
+  EXPECT_EQ(button(250)->GetPos().right, list->GetItemAt(250)->GetPos().right);
+  DestroyWindow(h);
+}
+
+// Emptying a list forgets the window's references into its rows (focus,
+// hover, timers) and keeps those outside them; what was inside is deleted.
+TEST_F(QenuiTest, RemovingEveryRowForgetsWhatWasInsideTheRows) {
+  TestWindow w;
+  HWND h = w.Create(0, u"t", WS_POPUP, 0);
+  ASSERT_NE(h, 0u);
+  auto* list = static_cast<CListUI*>(w.PM().FindControl(u"list"));
+  ASSERT_NO_FATAL_FAILURE(AddRows(list, w.PM(), 3));
+  auto* row = static_cast<CContainerUI*>(list->GetItemAt(1)->GetInterface(u"Container"));
+  CControlUI* button = row->FindSubControl(u"row_btn");
+  bool deleted = false;
+  button->OnDestroy.push_back([&deleted](void*) { return deleted = true; });
+  button->SetFocus();
+  ASSERT_EQ(w.PM().GetFocus(), button);
+  ASSERT_TRUE(w.PM().SetTimer(button, 5, 10));
+  ASSERT_TRUE(w.PM().SetTimer(list, 6, 10));
+  list->RemoveAll();
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_TRUE(deleted);
+  EXPECT_EQ(w.PM().GetFocus(), nullptr);
+  EXPECT_TRUE(w.PM().KillTimer(list, 6));  // the list's own timer stays
+  CControlUI* edit = w.PM().FindControl(u"edit");
+  edit->SetFocus();
+  ASSERT_NO_FATAL_FAILURE(AddRows(list, w.PM(), 1));
+  list->RemoveAll();
+  EXPECT_EQ(w.PM().GetFocus(), edit);  // a focus outside the rows stays
+  host->Advance(50);  // the deleted button's timer is gone: nothing reaches it
+  DestroyWindow(h);
+}

@@ -18,8 +18,8 @@
 
 namespace bench_ratio {
 
-// Keeps each benchmark's time per iteration (the median when repetitions
-// are asked for) by run name, e.g. "BM_Ours/3". Real time, or the
+// Keeps each benchmark's time per iteration and its counters (the medians
+// when repetitions are asked for) by run name, e.g. "BM_Ours/3". Real time, or the
 // benchmark thread's CPU time when BENCH_RATIO_TIME=cpu (for a loaded
 // machine, where real time is mostly waiting for a core).
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -36,6 +36,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
       times_[run.run_name.str()] = cpu_ ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+      for (const auto& [name, counter] : run.counters) counters_[run.run_name.str()][name] = counter.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -45,10 +46,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto it = times_.find(name);
     return it == times_.end() ? -1.0 : it->second;
   }
+  // The counter `counter` of the run named `name` (the median with
+  // repetitions), or a negative value when there is none.
+  double Counter(const std::string& name, const std::string& counter) const {
+    const auto run = counters_.find(name);
+    if (run == counters_.end()) return -1.0;
+    const auto it = run->second.find(counter);
+    return it == run->second.end() ? -1.0 : it->second;
+  }
 
  private:
   bool cpu_ = false;
   std::map<std::string, double> times_;
+  std::map<std::string, std::map<std::string, double>> counters_;
 };
 
 // Prints the ratio baseline time / our time ("how many times as fast as the

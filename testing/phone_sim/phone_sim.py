@@ -39,6 +39,8 @@ def parse_args(argv):
                    help="also forward PC ports adb picks to device ports 21220, 21210 and 21211")
     p.add_argument("--passive-port", type=int, default=0,
                    help="PC port announced for FTP passive data (default 21211, or the --forward port)")
+    p.add_argument("--large", type=int, default=0, metavar="N",
+                   help="a large generated phone: N contacts, 3N SMS, N pictures, 0.8N music (see README)")
     p.add_argument("--exit-on-stdin-eof", action="store_true", help="quit when stdin closes")
     p.add_argument("--verbose", action="store_true", help="log every request on stderr")
     return p.parse_args(argv)
@@ -61,7 +63,10 @@ def main(argv=None):
     device = adb = control = None
     try:
         try:
-            device = Device(root, port=args.port, agent_state=args.agent, faults=args.fault)
+            if args.large < 0:
+                raise ValueError("--large must not be negative")
+            device = Device(root, port=args.port, agent_state=args.agent, faults=args.fault,
+                            large=args.large)
         except (FaultError, ValueError) as err:
             print("phone_sim: %s" % err, file=sys.stderr)
             return 2

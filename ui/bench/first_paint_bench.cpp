@@ -483,36 +483,28 @@ PD_START_BENCHMARK(program_b_nogl, kOursB, false);
 PD_START_BENCHMARK(same_text_nogl, kSameText, false);
 PD_START_BENCHMARK(webkit_nogl, kWebKit, false);
 
-// The ratio reporter that also keeps the counters of each median run and
-// their largest values (the "max" aggregate; a single run is its own).
+// The ratio reporter (which keeps the counters of each median run) that
+// also keeps their largest values (the "max" aggregate; a single run is its own).
 class CounterReporter : public bench_ratio::RatioReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
       if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
-      const bool single = run.run_type == Run::RT_Iteration;
-      const std::string name = run.run_name.str();
-      for (const auto& [counter, value] : run.counters) {
-        if (single || run.aggregate_name == "median") counters_[name][counter] = value.value;
-        if (single || run.aggregate_name == "max") largest_[name][counter] = value.value;
-      }
+      if (run.run_type != Run::RT_Iteration && run.aggregate_name != "max") continue;
+      for (const auto& [counter, value] : run.counters) largest_[run.run_name.str()][counter] = value.value;
     }
     RatioReporter::ReportRuns(runs);
   }
-  double Counter(const std::string& run, const std::string& name) const { return Find(counters_, run, name); }
-  double Largest(const std::string& run, const std::string& name) const { return Find(largest_, run, name); }
-
- private:
-  using Table = std::map<std::string, std::map<std::string, double>>;
-  static double Find(const Table& table, const std::string& run, const std::string& name) {
-    auto r = table.find(run);
-    if (r == table.end()) return -1;
+  double Largest(const std::string& run, const std::string& name) const {
+    auto r = largest_.find(run);
+    if (r == largest_.end()) return -1;
     auto c = r->second.find(name);
     return c == r->second.end() ? -1 : c->second;
   }
-  Table counters_;
-  Table largest_;
+
+ private:
+  std::map<std::string, std::map<std::string, double>> largest_;
 };
 
 void PrintCostRatio(const std::string& name, double ours, double baseline, const char* target) {

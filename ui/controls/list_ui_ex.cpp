@@ -1,6 +1,7 @@
 #include "ui/controls/list_ui_ex.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "ui/controls/button_state.h"
 
@@ -139,6 +140,8 @@ void CListContainerElementUIEx::DoEvent(TEventUI& event) {
 
 CListUIEx::CListUIEx() { SetItemShowHtml(true); }
 
+CListUIEx::~CListUIEx() { DeleteRemovedRows(m_removed.size()); }
+
 CControlUI* CListUIEx::CreateControl(LPCTSTR pstrClass) {
   if (Is(pstrClass, u"ListContainerElementMultSelectUI")) return new CListContainerElementMultSelectUI;
   if (Is(pstrClass, u"ListContainerElementUIEx")) return new CListContainerElementUIEx;
@@ -149,8 +152,96 @@ void CListUIEx::SetRowSelected(CControlUI* row, bool selected) {
   if (IListItemUI* li = AsItem(row)) li->Select(selected, false);
 }
 
+// ---------------- filling in slices ----------------
+
+void CListUIEx::FillInSlices(int count, std::function<void(int)> add_row) {
+  EndFill();
+  if (count <= 0 || !add_row) return;
+  m_fill = std::make_shared<FillState>();
+  m_fill->count = count;
+  m_fill->add_row = std::move(add_row);
+  AddFillRows(m_fillSlice, true);
+  // The rest from the UI loop; without a window to time it, now.
+  if (m_fill && !ArmTimer()) FinishFill();
+}
+
+int CListUIEx::PendingRows() const { return m_fill ? m_fill->count - m_fill->next : 0; }
+
+void CListUIEx::FinishFill() {
+  if (!m_addingFillRows) AddFillRows(PendingRows());
+}
+
+void CListUIEx::AddFillRows(int limit, bool budgeted) {
+  std::shared_ptr<FillState> fill = m_fill;  // a row's handler may drop the fill
+  if (!fill) return;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_fillBudgetMs);
+  m_addingFillRows = true;
+  for (int n = 0; n < limit && fill->next < fill->count && m_fill == fill; ++n) {
+    if (budgeted && m_fillBudgetMs > 0 && n > 0 && std::chrono::steady_clock::now() >= end) break;
+    const int before = GetCount();
+    fill->add_row(fill->next++);
+    if (GetCount() <= before) continue;
+    CControlUI* row = GetItemAt(GetCount() - 1);
+    if (fill->check >= 0)
+      if (CCheckBoxUI* box = RowCheckBox(row)) box->SetCheck(fill->check != 0, false);
+    if (fill->select >= 0) SetRowSelected(row, fill->select != 0);
+  }
+  m_addingFillRows = false;
+  if (m_fill == fill && fill->next >= fill->count) EndFill();
+}
+
+void CListUIEx::EndFill() {
+  if (!m_fill) return;
+  m_fill.reset();
+  ArmTimer();
+}
+
+void CListUIEx::DeleteRemovedRows(size_t limit) {
+  const size_t n = std::min(limit, m_removed.size());
+  for (size_t i = 0; i < n; ++i) {
+    delete m_removed.back();
+    m_removed.pop_back();
+  }
+}
+
+bool CListUIEx::ArmTimer() {
+  if (!m_pManager) return false;
+  // Due a moment from now, not after the last due time: the loop goes round
+  // (input, painting) between two slices.
+  if (m_fill || !m_removed.empty()) return m_pManager->SetTimer(this, kFillTimer, 1);
+  m_pManager->KillTimer(this, kFillTimer);
+  return false;
+}
+
+void CListUIEx::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_TIMER && event.wParam == kFillTimer) {
+    DeleteRemovedRows(kDeleteSlice);
+    AddFillRows(m_fillSlice, true);
+    ArmTimer();
+    return;
+  }
+  CListUI::DoEvent(event);
+}
+
+// ---------------- rows ----------------
+
 void CListUIEx::RemoveAll() {
+  EndFill();
+  // The rows leave the list and the window now; deleting thousands of them
+  // at once would hold the window, so the list's timer deletes them. Rows
+  // removed while an event is handled go the library's way (deleted when it
+  // is done, and seen as removed meanwhile).
+  CContainerUI* body = GetList();
+  const bool later = m_pManager && !m_pManager->IsDispatching() && body->IsAutoDestroy();
+  if (later) {
+    for (int i = 0; i < GetCount(); ++i) m_removed.push_back(GetItemAt(i));
+    body->SetAutoDestroy(false);
+  }
   CListUI::RemoveAll();
+  if (later) {
+    body->SetAutoDestroy(true);
+    if (!ArmTimer()) DeleteRemovedRows(m_removed.size());
+  }
   if (CScrollBarUI* bar = GetVerticalScrollBar()) {
     bar->SetScrollRange(0);
     bar->SetScrollPos(0);
@@ -159,6 +250,11 @@ void CListUIEx::RemoveAll() {
 
 int CListUIEx::IndexOfUserData(LPCTSTR data) const {
   for (int i = 0; i < GetCount(); ++i)
+    if (CompareNoCase(GetItemAt(i)->GetUserData(), data) == 0) return i;
+  if (!m_fill || m_addingFillRows) return -1;
+  const int from = GetCount();
+  CompleteFill();
+  for (int i = from; i < GetCount(); ++i)
     if (CompareNoCase(GetItemAt(i)->GetUserData(), data) == 0) return i;
   return -1;
 }
@@ -188,7 +284,7 @@ CCheckBoxUI* CListUIEx::RowCheckBox(CControlUI* row) const {
 }
 
 int CListUIEx::CheckedCount() const {
-  int n = 0;
+  int n = m_fill && m_fill->check == 1 ? PendingRows() : 0;
   for (int i = 0; i < GetCount(); ++i) {
     CCheckBoxUI* box = RowCheckBox(GetItemAt(i));
     if (box && box->GetCheck()) ++n;
@@ -197,6 +293,7 @@ int CListUIEx::CheckedCount() const {
 }
 
 void CListUIEx::GetCheckedRows(std::vector<CControlUI*>& rows) const {
+  if (m_fill && m_fill->check == 1) CompleteFill();
   for (int i = 0; i < GetCount(); ++i) {
     CCheckBoxUI* box = RowCheckBox(GetItemAt(i));
     if (box && box->GetCheck()) rows.push_back(GetItemAt(i));
@@ -215,6 +312,7 @@ void CListUIEx::CheckAll(bool checked) {
     if (CCheckBoxUI* box = RowCheckBox(row)) box->SetCheck(checked, false);
     SetRowSelected(row, checked);
   }
+  if (m_fill) m_fill->check = m_fill->select = checked ? 1 : 0;
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(m_iCurSel), 0);
 }
 
@@ -234,12 +332,14 @@ CCheckBoxUI* CListUIEx::SyncCheckBoxes(int index) {
     if (box && li) box->SetCheck(li->IsSelected(), false);
     if (i == index) answer = box;
   }
+  if (m_fill && !m_sCheckBoxName.IsEmpty()) m_fill->check = m_fill->select == 1 ? 1 : 0;
   return answer;
 }
 
 void CListUIEx::Relayout() { SetPos(GetPos()); }
 
 CControlUI* CListUIEx::AddRowFromLayout(CDialogBuilder& builder, bool& parsed, LPCTSTR layout, int position) {
+  if (position >= 0) FinishFill();  // the position counts every row
   CControlUI* row = nullptr;
   if (!parsed) {
     row = builder.Create(layout, nullptr, this, m_pManager);
@@ -260,6 +360,7 @@ bool CListUIEx::SelectItem(int iIndex, bool bTakeFocus) {
   if (!CtrlHeld()) {
     for (int i = 0; i < GetCount(); ++i)
       if (i != iIndex) SetRowSelected(GetItemAt(i), false);
+    if (m_fill) m_fill->select = 0;
     m_iCurSel = -1;
   }
   CControlUI* row = GetItemAt(iIndex);
@@ -290,6 +391,7 @@ bool CListUIEx::SelectRange(int iIndex, bool bTakeFocus) {
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(m_iCurSel), old);
   RowRange range = SelectionRange(old, iIndex);
   for (int i = 0; i < GetCount(); ++i) SetRowSelected(GetItemAt(i), i >= range.first && i <= range.last);
+  if (m_fill) m_fill->select = 0;  // the rows to come lie past the range
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/pages/contact_dlg.h"
 
+#include <algorithm>
+
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "app/data/phone.h"
@@ -29,6 +31,23 @@ char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char1
 std::u16string UpperAscii(std::u16string s) {
   for (char16_t& c : s) c = Upper(c);
   return s;
+}
+
+bool Stripped(char16_t c) { return c == u' ' || c == u'-'; }
+
+// Whether `number` without its spaces and "-" holds `part` (which has none).
+bool HoldsStripped(const std::u16string& number, const std::u16string& part) {
+  for (size_t start = 0; start < number.size(); ++start) {
+    if (Stripped(number[start])) continue;
+    size_t matched = 0;
+    for (size_t i = start; i < number.size() && matched < part.size(); ++i) {
+      if (Stripped(number[i])) continue;
+      if (number[i] != part[matched]) break;
+      ++matched;
+    }
+    if (matched == part.size()) return true;
+  }
+  return part.empty();
 }
 
 std::u16string Join(const std::vector<std::u16string>& names) {
@@ -81,22 +100,23 @@ std::u16string ContactDeleteQuestion(const std::vector<std::u16string>& names, i
   return text.str();
 }
 
-std::u16string NameInitials(const std::u16string& name) {
-  std::u16string initials;
-  for (char16_t c : name) initials += ContactInitial(std::u16string(1, c));
-  return UpperAscii(initials);
+ContactSearch::ContactSearch(const std::u16string& text) : upper_(UpperAscii(text)), digits_(StripPhoneNumber(text)) {}
+
+bool ContactSearch::Matches(const ContactRecord& contact) const {
+  if (upper_.empty()) return false;
+  const auto same_letter = [](char16_t a, char16_t b) { return Upper(a) == b; };
+  if (std::search(contact.name.begin(), contact.name.end(), upper_.begin(), upper_.end(), same_letter) !=
+      contact.name.end())
+    return true;
+  if (contact.initials.compare(0, upper_.size(), upper_) == 0) return true;
+  if (digits_.empty()) return false;
+  for (const ContactFieldEntry& phone : contact.phones)
+    if (HoldsStripped(phone.value, digits_)) return true;
+  return false;
 }
 
 bool ContactMatchesSearch(const ContactRecord& contact, const std::u16string& text) {
-  if (text.empty()) return false;
-  const std::u16string upper = UpperAscii(text);
-  if (UpperAscii(contact.name).find(upper) != std::u16string::npos) return true;
-  if (NameInitials(contact.name).rfind(upper, 0) == 0) return true;
-  const std::u16string digits = StripPhoneNumber(text);
-  if (digits.empty()) return false;
-  for (const ContactFieldEntry& phone : contact.phones)
-    if (StripPhoneNumber(phone.value).find(digits) != std::u16string::npos) return true;
-  return false;
+  return ContactSearch(text).Matches(contact);
 }
 
 CContactDlg::CContactDlg(CPaintManagerUI* pm) : pm_(pm), search_menu_(std::make_unique<CContactSearchMenu>()) {}
@@ -281,7 +301,7 @@ void CContactDlg::OnRowCheckBox(CControlUI* sender) {
 void CContactDlg::UpdateTickState() {
   if (!list_) return;
   const int ticked = list_->CheckedCount();
-  if (chk_) chk_->SetCheck(ticked > 0 && ticked == list_->GetCount(), false);
+  if (chk_) chk_->SetCheck(ticked > 0 && ticked == list_->TotalCount(), false);
   if (del_btn_) del_btn_->SetEnabled(ticked > 0);
   if (ticked == 0) SelectView(kViewNew);
 }
@@ -422,14 +442,15 @@ void CContactDlg::Search(const std::u16string& text) {
   if (!search_menu_->IsCreated()) return;
   search_menu_->Clear();
   std::shared_ptr<CPhone> phone = PagePhone();
-  std::vector<ContactRecord> contacts;
-  if (phone && !text.empty()) phone->GetContactList(contacts);
-  for (const ContactRecord& c : contacts) {
-    if (!ContactMatchesSearch(c, text)) continue;
+  std::vector<ContactRecord> found;
+  if (phone && !text.empty()) {
+    const ContactSearch search(text);
+    found = phone->FindContacts([&search](const ContactRecord& c) { return search.Matches(c); }, kSearchRows);
+  }
+  for (const ContactRecord& c : found) {
     std::u16string shown = c.name;
     if (!c.phones.empty()) shown += u"  " + c.phones.front().value;
     search_menu_->AddItem(DecimalText(c.id), shown);
-    if (search_menu_->Items().size() >= kSearchRows) break;
   }
   search_menu_->EndUpdate();
   if (search_menu_->Items().empty()) {
@@ -470,9 +491,10 @@ void CContactDlg::OnListLoaded() {
   if (chk_) chk_->SetCheck(false, false);
   std::vector<ContactRecord> contacts;
   phone->GetContactList(contacts);
-  for (const ContactRecord& c : contacts) list_->AddContact(c, -1);
+  CContactList* list = list_;
+  FillWithRecords(list, std::move(contacts), [list](const ContactRecord& c) { list->AddContact(c, -1); });
   if (del_btn_) del_btn_->SetEnabled(false);
-  if (chk_) chk_->SetEnabled(list_->GetCount() > 0);
+  if (chk_) chk_->SetEnabled(list_->TotalCount() > 0);
   ResetNewForm();
 }
 
@@ -496,7 +518,7 @@ void CContactDlg::OnDeleted(int32_t id) {
   const int ticked = list_->CheckedCount();
   if (del_btn_) del_btn_->SetEnabled(ticked > 0);
   if (ticked == 0) ResetNewForm();
-  if (list_->GetCount() == 0 && chk_) {
+  if (list_->TotalCount() == 0 && chk_) {
     chk_->SetCheck(false, false);
     chk_->SetEnabled(false);
   }

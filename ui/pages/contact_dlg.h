@@ -35,10 +35,21 @@ class CContactSearchMenu;
 // The delete question for the names of the first ticked contacts (at most
 // three) and the ticked count; empty when there is nothing to ask about.
 std::u16string ContactDeleteQuestion(const std::vector<std::u16string>& names, int ticked);
-// The contact matches the search text (see above); an empty text matches nothing.
+// The contact search of one text (see above): the name holds the text
+// (ASCII case ignored), the contact's initials (ContactRecord::initials,
+// computed when the contact was loaded) start with it, or a number holds
+// it, spaces and "-" left out of both; an empty text matches nothing. A
+// keystroke only compares: nothing is converted or copied per contact.
+class ContactSearch {
+ public:
+  explicit ContactSearch(const std::u16string& text);
+  bool Matches(const ContactRecord& contact) const;
+
+ private:
+  std::u16string upper_;   // the text, ASCII letters upper case
+  std::u16string digits_;  // the text without spaces and "-"
+};
 bool ContactMatchesSearch(const ContactRecord& contact, const std::u16string& text);
-// The pinyin initial of every character of the name, upper case ("ZS" for 张三).
-std::u16string NameInitials(const std::u16string& name);
 
 class CContactDlg {
  public:

@@ -62,9 +62,9 @@ void CMediaPage::Fill() {
   if (!list_) return;
   list_->RemoveAll();
   if (all_) all_->SetCheck(false);
-  AddAllRows();
+  AddAllRows();  // a long list goes on filling after this (the first rows are there)
   EnableActions(false);
-  EnableControl(all_, list_->GetCount() > 0);
+  EnableControl(all_, list_->TotalCount() > 0);
   ShowView();
 }
 
@@ -74,12 +74,12 @@ void CMediaPage::OnRemoved(int32_t id) {
   text.Format(u"%d", id);
   list_->RemoveRowByUserData(text);
   EnableActions(list_->CheckedCount() > 0);
-  EnableControl(all_, list_->GetCount() > 0);
+  EnableControl(all_, list_->TotalCount() > 0);
   ShowView();
 }
 
 void CMediaPage::ShowView() {
-  if (load_tab_) load_tab_->SelectItem(list_ && list_->GetCount() > 0 ? 0 : 2);
+  if (load_tab_) load_tab_->SelectItem(list_ && list_->TotalCount() > 0 ? 0 : 2);
 }
 
 void CMediaPage::OnBusy(bool busy) {
@@ -115,14 +115,14 @@ std::vector<int32_t> CMediaPage::TickedIds() const {
 void CMediaPage::OnAllBox() {
   const bool on = all_ && all_->GetCheck();
   if (list_) list_->CheckAll(on);
-  EnableActions(on && list_ && list_->GetCount() > 0);
+  EnableActions(on && list_ && list_->TotalCount() > 0);
 }
 
 void CMediaPage::OnRowBox(CControlUI* box) {
   if (!list_) return;
   list_->OnCheckBoxClicked(box);
   const int ticked = list_->CheckedCount();
-  if (all_) all_->SetCheck(ticked > 0 && ticked == list_->GetCount());
+  if (all_) all_->SetCheck(ticked > 0 && ticked == list_->TotalCount());
   EnableActions(ticked > 0);
 }
 

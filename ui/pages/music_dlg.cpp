@@ -44,7 +44,7 @@ void CMusicDlg::Refresh() { MediaPhone()->RefreshMusicList(); }
 void CMusicDlg::AddAllRows() {
   auto* list = static_cast<CMusicList*>(List());
   if (!list) return;
-  for (const MusicRecord& r : MediaPhone()->GetMusicList()) list->AddMusic(&r, -1);
+  FillWithRecords(list, MediaPhone()->GetMusicList(), [list](const MusicRecord& r) { list->AddMusic(&r, -1); });
 }
 
 void CMusicDlg::InsertRow(int32_t id) {

@@ -84,16 +84,25 @@ LRESULT CSmsDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM, bool& bHandled)
 }
 
 void CSmsDlg::ShowListPage() {
-  if (page_tab_ && list_) page_tab_->SelectItem(list_->GetCount() > 0 ? kPageLists : kPageEmpty);
+  if (page_tab_ && list_) page_tab_->SelectItem(list_->TotalCount() > 0 ? kPageLists : kPageEmpty);
 }
 
 void CSmsDlg::Fill() {
   std::shared_ptr<CPhone> phone = PagePhone();
   if (!phone || !list_ || !details_ || !page_tab_ || !select_all_) return;
   EmptyLists();
-  for (const SmsThreadRecord& thread : phone->GetSmsList()) list_->AddThread(thread);
+  // A slice of rows at a time; each row takes its conversation as the
+  // manager has it when the row is added (names joined meanwhile included).
+  auto ids = std::make_shared<std::vector<int32_t>>(phone->GetSmsThreadIds());
+  CSmsList* list = list_;
+  list_->FillInSlices(static_cast<int>(ids->size()), [list, ids](int i) {
+    std::shared_ptr<CPhone> phone = PagePhone();
+    if (!phone) return;
+    if (std::optional<SmsThreadRecord> thread = phone->FindSmsThread((*ids)[static_cast<size_t>(i)]))
+      list->AddThread(*thread);
+  });
   if (delete_btn_) delete_btn_->SetEnabled(false);
-  select_all_->SetEnabled(list_->GetCount() > 0);
+  select_all_->SetEnabled(list_->TotalCount() > 0);
   ShowListPage();
 }
 
@@ -131,7 +140,7 @@ void CSmsDlg::OnRowCheckBox(CControlUI* sender) {
     ShowThread(IdOf(row));
   }
   const int checked = list_->CheckedCount();
-  if (select_all_) select_all_->SetCheck(checked == list_->GetCount() && checked > 0, false);
+  if (select_all_) select_all_->SetCheck(checked == list_->TotalCount() && checked > 0, false);
   if (delete_btn_) delete_btn_->SetEnabled(checked > 0);
   if (checked == 0) EmptyDetails();
 }
@@ -141,7 +150,7 @@ void CSmsDlg::OnSelectAll() {
   if (!list_ || !select_all_) return;
   const bool checked = select_all_->GetCheck();
   list_->CheckAll(checked);
-  if (delete_btn_) delete_btn_->SetEnabled(checked && list_->GetCount() > 0);
+  if (delete_btn_) delete_btn_->SetEnabled(checked && list_->TotalCount() > 0);
 }
 
 void CSmsDlg::DeleteThreads() {
@@ -171,7 +180,7 @@ void CSmsDlg::DeleteMessage(CControlUI* button) {
 void CSmsDlg::OnThreadRemoved(int32_t thread_id) {
   if (!list_ || !details_) return;
   list_->RemoveRowByUserData(DecimalText(thread_id).c_str());
-  if (list_->GetCount() == 0 && select_all_) {
+  if (list_->TotalCount() == 0 && select_all_) {
     select_all_->SetCheck(false, false);
     select_all_->SetEnabled(false);
   }
@@ -190,7 +199,11 @@ void CSmsDlg::OnMessageRemoved(int32_t message_id) {
 void CSmsDlg::OnNamesJoined() {
   std::shared_ptr<CPhone> phone = PagePhone();
   if (!phone || !list_ || !details_) return;
-  for (int i = 0; i < list_->GetCount(); ++i) RefillThreadRow(IdOf(list_->GetItemAt(i)));
+  // The rows there; those still to come take their conversations as renamed.
+  for (int i = 0; i < list_->GetCount(); ++i) {
+    CControlUI* row = list_->GetItemAt(i);
+    if (std::optional<SmsThreadRecord> thread = phone->FindSmsThread(IdOf(row))) list_->FillRow(row, *thread);
+  }
   if (const int32_t shown = details_->ShownThread()) ShowThread(shown);
 }
 

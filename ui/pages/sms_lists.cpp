@@ -65,18 +65,18 @@ CSmsList::~CSmsList() = default;
 bool CSmsList::AddThread(const SmsThreadRecord& thread) {
   CControlUI* row = AddRowFromLayout(builder_, parsed_, kThreadRowLayout);
   if (!row) return false;
-  Fill(row, thread);
+  FillRow(row, thread);
   return true;
 }
 
 bool CSmsList::UpdateThread(const SmsThreadRecord& thread) {
   CControlUI* row = FindRowByUserData(DecimalText(thread.thread_id).c_str());
   if (!row) return false;
-  Fill(row, thread);
+  FillRow(row, thread);
   return true;
 }
 
-void CSmsList::Fill(CControlUI* row, const SmsThreadRecord& thread) {
+void CSmsList::FillRow(CControlUI* row, const SmsThreadRecord& thread) {
   const std::u16string id = DecimalText(thread.thread_id);
   const bool read = thread.last_read == 1;
   row->SetUserData(id.c_str());

@@ -57,9 +57,10 @@ class CSmsList : public CListUIEx {
   bool AddThread(const SmsThreadRecord& thread);
   // Fills the conversation's row again; false when it has none.
   bool UpdateThread(const SmsThreadRecord& thread);
+  // Fills `row` (a row of this list) with the conversation.
+  void FillRow(DuiLib::CControlUI* row, const SmsThreadRecord& thread);
 
  private:
-  void Fill(DuiLib::CControlUI* row, const SmsThreadRecord& thread);
 
   DuiLib::CDialogBuilder builder_;
   bool parsed_ = false;

@@ -45,7 +45,7 @@ void CVideoDlg::Refresh() { MediaPhone()->RefreshVideoList(); }
 void CVideoDlg::AddAllRows() {
   auto* list = static_cast<CVideoList*>(List());
   if (!list) return;
-  for (const VideoRecord& r : MediaPhone()->GetVideoList()) list->AddVideo(&r, -1);
+  FillWithRecords(list, MediaPhone()->GetVideoList(), [list](const VideoRecord& r) { list->AddVideo(&r, -1); });
 }
 
 void CVideoDlg::InsertRow(int32_t id) {

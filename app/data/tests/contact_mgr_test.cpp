@@ -74,6 +74,14 @@ TEST(ContactInitialTest, PinyinOfTheGbkName) {
   for (const Case& c : cases) EXPECT_EQ(ContactInitial(c.name), c.initial) << WStringToAnsi(c.name);
 }
 
+TEST(ContactInitialTest, InitialsOfEveryCharacter) {
+  struct Case {
+    const char16_t* name;
+    const char16_t* initials;
+  } cases[] = {{u"张三", u"ZS"}, {u"张三 Smith", u"ZS SMITH"}, {u"bob", u"BOB"}, {u"7up", u"7UP"}, {u"", u""}};
+  for (const Case& c : cases) EXPECT_EQ(NameInitials(c.name), c.initials) << WStringToAnsi(c.name);
+}
+
 TEST_F(ContactMgrTest, ListIsSortedByInitialThenNameWithGroupsAndPhones) {
   ASSERT_NO_FATAL_FAILURE(Load());
   std::vector<ContactRecord> list;
@@ -81,6 +89,7 @@ TEST_F(ContactMgrTest, ListIsSortedByInitialThenNameWithGroupsAndPhones) {
   // A: 啊静 (U+554A) before 安 (U+5B89); B: "Bob" before "bob" (code units); Z.
   EXPECT_EQ(Ids(list), (std::vector<int32_t>{4, 5, 2, 1, 3}));
   EXPECT_EQ(list[0].initial, u"A");
+  EXPECT_EQ(list[0].initials, u"AJ");  // kept with the record for the search
   const ContactRecord& zed = list[4];
   ASSERT_EQ(zed.phones.size(), 2u);
   EXPECT_EQ(zed.phones[1].value, u"555 0104");
@@ -159,7 +168,22 @@ TEST_F(ContactMgrTest, RenamedContactIsSortedByItsNewName) {
   ASSERT_NO_FATAL_FAILURE(Load());
   ASSERT_NO_FATAL_FAILURE(Info(3, "<contact id=\"3\" name=\"艾伦\"/>", msg::kContactDetailReady));
   EXPECT_EQ(contacts_.FindContactById(3)->initial, u"A");
+  EXPECT_EQ(contacts_.FindContactById(3)->initials, u"AL");
   EXPECT_EQ(contacts_.GetContactIndex(3), 2);  // 啊静, 安, 艾伦 (U+827E)
+}
+
+// The search reads the list in its order and copies only what it keeps.
+TEST_F(ContactMgrTest, FindContactsGivesTheFirstMatchesInOrder) {
+  ASSERT_NO_FATAL_FAILURE(Load());
+  int asked = 0;
+  const auto b_names = [&asked](const ContactRecord& c) {
+    ++asked;
+    return c.initials.rfind(u"B", 0) == 0 || c.initials.rfind(u"A", 0) == 0;
+  };
+  EXPECT_EQ(Ids(contacts_.FindContacts(b_names, 3)), (std::vector<int32_t>{4, 5, 2}));
+  EXPECT_EQ(asked, 3);  // no record past the third match is looked at
+  EXPECT_EQ(Ids(contacts_.FindContacts(b_names, 10)), (std::vector<int32_t>{4, 5, 2, 1}));
+  EXPECT_TRUE(contacts_.FindContacts(b_names, 0).empty());
 }
 
 TEST_F(ContactMgrTest, AddSendsTheAddFormAndLoadsTheNewContact) {

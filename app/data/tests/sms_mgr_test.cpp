@@ -63,6 +63,7 @@ TEST_F(SmsMgrTest, ConversationsNewestFirstWithTheirSummary) {
   ASSERT_NO_FATAL_FAILURE(Load());
   const std::vector<SmsThreadRecord> threads = sms_.GetThreadList();
   ASSERT_EQ(threads.size(), 2u);  // the draft's conversation is not listed
+  EXPECT_EQ(sms_.GetThreadIds(), (std::vector<int32_t>{7, 9}));  // in the list's order
   const SmsThreadRecord& first = threads[0];
   EXPECT_EQ(first.thread_id, 7);
   EXPECT_EQ(first.message_count, 2);
@@ -82,6 +83,26 @@ TEST_F(SmsMgrTest, ConversationsNewestFirstWithTheirSummary) {
   // Loaded: a load sends nothing.
   sms_.LoadSmsList();
   EXPECT_EQ(agent_.Count("sms_list"), 1);
+}
+
+// Conversations are found by id whatever order the reply gave them in
+// (the list is sorted newest first after the reply).
+TEST_F(SmsMgrTest, ConversationsAreFoundByIdAfterTheSort) {
+  ASSERT_NO_FATAL_FAILURE(Load(
+      "<sms thread=\"5\" contact=\"0\" type=\"1\" id=\"50\" addr=\"1\" date=\"1000\" read=\"0\" body=\"old\"/>"
+      "<sms thread=\"6\" contact=\"0\" type=\"1\" id=\"60\" addr=\"2\" date=\"9000\" read=\"0\" body=\"new\"/>"
+      "<sms thread=\"4\" contact=\"0\" type=\"1\" id=\"40\" addr=\"3\" date=\"5000\" read=\"0\" body=\"mid\"/>"));
+  EXPECT_EQ(sms_.GetThreadIds(), (std::vector<int32_t>{6, 4, 5}));
+  for (int32_t id : {4, 5, 6}) {
+    std::optional<SmsThreadRecord> thread = sms_.FindRecordById(id);
+    ASSERT_TRUE(thread.has_value()) << id;
+    EXPECT_EQ(thread->thread_id, id);
+  }
+  agent_.Reply("sms_read", "");
+  sms_.MarkRead(5, 50);
+  EXPECT_EQ(sms_.FindRecordById(5)->last_read, 1);
+  EXPECT_EQ(sms_.FindRecordById(6)->last_read, 0);
+  EXPECT_FALSE(sms_.FindRecordById(7).has_value());
 }
 
 TEST_F(SmsMgrTest, OnlyDraftsGiveAnEmptyListThatStillPosts) {

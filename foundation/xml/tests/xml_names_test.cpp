@@ -1,6 +1,8 @@
 // Tag names and the attribute list of the current element.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/tests/xml_test_util.h"
 #include "foundation/base/tests/case_name.h"
@@ -99,5 +101,85 @@ TEST(XmlNames, FollowEdits) {
   ASSERT_TRUE(doc.IntoElement());  // the added child becomes the position
   EXPECT_EQ(doc.GetTagName(), u"kid");
 }
+
+
+// Reading an attribute indexes the attributes of its element; every change
+// of the text and every other element read afterwards sees the text as it
+// is then. Each case reads first (filling the index), edits, reads again.
+struct ReadAfterEditCase {
+  const char* label;
+  std::function<void(CXmlDocument&)> edit;
+  const char* reads;  // "element.attribute=value" of both elements after the edit
+};
+
+class AttributeReads : public ::testing::TestWithParam<ReadAfterEditCase> {};
+
+// "r.a=1 r.b=2 c.id=7 c.r.a=1": the attributes of r and of its child c as
+// read now, in that order (the last read is r's, from c).
+std::string ReadBoth(CXmlDocument& doc) {
+  doc.ResetPosition();
+  if (!doc.FindElement(u"r")) return "no r";
+  std::string out = "r.a=" + N(doc.GetAttribute(u"a"));
+  out += " r.b=" + N(doc.GetAttribute(u"b"));
+  const int r = doc.GetCurrentPosition();
+  doc.IntoElement();
+  if (doc.FindElement(u"c")) {
+    out += " c.id=" + N(doc.GetAttribute(u"id"));
+    out += " c.r.a=" + N(doc.GetAttributeAt(r, u"a"));
+  }
+  return out;
+}
+
+TEST_P(AttributeReads, SeeTheTextAsItIsNow) {
+  CXmlDocument doc(u"<r a=\"1\" b=\"2\"><c id=\"7\"/></r>");
+  ASSERT_EQ(ReadBoth(doc), "r.a=1 r.b=2 c.id=7 c.r.a=1");
+  GetParam().edit(doc);
+  EXPECT_EQ(ReadBoth(doc), GetParam().reads) << GetParam().label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xml, AttributeReads,
+    ::testing::Values(
+        ReadAfterEditCase{"value of the element read last",
+                          [](CXmlDocument& d) {
+                            d.ResetPosition();
+                            d.FindElement(u"r");
+                            d.IntoElement();
+                            d.FindElement(u"c");
+                            d.GetAttribute(u"id");
+                            d.SetAttribute(u"id", u"seventy");
+                          },
+                          "r.a=1 r.b=2 c.id=seventy c.r.a=1"},
+        ReadAfterEditCase{"a longer value before the other element",
+                          [](CXmlDocument& d) {
+                            d.ResetPosition();
+                            d.FindElement(u"r");
+                            d.GetAttribute(u"a");
+                            d.SetAttribute(u"a", u"one hundred");
+                          },
+                          "r.a=one hundred r.b=2 c.id=7 c.r.a=one hundred"},
+        ReadAfterEditCase{"an attribute added in front of the one read",
+                          [](CXmlDocument& d) {
+                            d.SetDocument(u"<r b=\"2\" a=\"x\"><c id=\"7\"/></r>");
+                          },
+                          "r.a=x r.b=2 c.id=7 c.r.a=x"},
+        ReadAfterEditCase{"a child added and the old child removed",
+                          [](CXmlDocument& d) {
+                            d.ResetPosition();
+                            d.FindElement(u"r");
+                            d.IntoElement();
+                            d.FindElement(u"c");
+                            d.RemoveElement();
+                            d.ResetPosition();
+                            d.FindElement(u"r");
+                            d.AddChildElement(u"c");
+                            d.IntoElement();
+                            d.SetAttribute(u"id", u"new");
+                          },
+                          "r.a=1 r.b=2 c.id=new c.r.a=1"},
+        ReadAfterEditCase{"the same element in another document text",
+                          [](CXmlDocument& d) { d.SetDocument(u"<r a=\"98765\"><c id=\"8\"/></r>"); },
+                          "r.a=98765 r.b= c.id=8 c.r.a=98765"}),
+    testing_support::NumberedBy(&ReadAfterEditCase::label));
 
 }  // namespace

@@ -163,10 +163,10 @@ class Agent:
     FORM_LISTS = {"phone": "phones", "email": "emails", "postal": "postals", "im": "ims"}
 
     def _contact(self, contact_id):
-        for c in self.phone.contacts:
-            if c["id"] == contact_id:
-                return c
-        raise CommandFailed("no contact %d" % contact_id)
+        contact = self.phone.find("contacts", contact_id)
+        if contact is None:
+            raise CommandFailed("no contact %d" % contact_id)
+        return contact
 
     def cmd_contact_list(self, params):
         out = []
@@ -220,7 +220,7 @@ class Agent:
             else:
                 key = self.FORM_LISTS[entry.tag]
                 contact[key].append(self._entry_from_form(entry, key))
-        self.phone.contacts.append(contact)
+        self.phone.append("contacts", contact)
         return [element("contact", id=contact["id"])]
 
     def cmd_contact_edit(self, params):
@@ -255,7 +255,7 @@ class Agent:
         return []
 
     def cmd_contact_del(self, params):
-        self.phone.contacts.remove(self._contact(int(params[0].get("id"))))
+        self.phone.remove("contacts", self._contact(int(params[0].get("id"))))
         return []
 
     # environment
@@ -282,13 +282,14 @@ class Agent:
         if len(kept) == len(self.phone.sms):
             raise CommandFailed("no thread %d" % thread)
         self.phone.sms[:] = kept
+        self.phone.reindex("sms")
         return []
 
     def _sms(self, sms_id):
-        for m in self.phone.sms:
-            if m["id"] == sms_id:
-                return m
-        raise CommandFailed("no message %d" % sms_id)
+        message = self.phone.find("sms", sms_id)
+        if message is None:
+            raise CommandFailed("no message %d" % sms_id)
+        return message
 
     def cmd_sms_read(self, params):
         self._sms(int(params[0].get("id")))["read"] = 1
@@ -298,7 +299,7 @@ class Agent:
         message = self._sms(int(params[0].get("id")))
         if message["thread"] != int(params[0].get("thread")):
             raise CommandFailed("message %d is not in thread %s" % (message["id"], params[0].get("thread")))
-        self.phone.sms.remove(message)
+        self.phone.remove("sms", message)
         return []
 
     # media: music, video and pictures share the list, info, delete and add steps
@@ -313,15 +314,16 @@ class Agent:
                        file=r["file"], thumb=r["thumb"], bucket=r["bucket"],
                        width=r["width"], height=r["height"])
 
+    LISTS = {"music": "music", "video": "videos", "image": "pictures"}
+
     def _records(self, kind):
-        return {"music": self.phone.music, "video": self.phone.videos,
-                "image": self.phone.pictures}[kind]
+        return getattr(self.phone, self.LISTS[kind])
 
     def _record(self, kind, record_id):
-        for r in self._records(kind):
-            if r["id"] == record_id:
-                return r
-        raise CommandFailed("no %s %d" % (kind, record_id))
+        record = self.phone.find(self.LISTS[kind], record_id)
+        if record is None:
+            raise CommandFailed("no %s %d" % (kind, record_id))
+        return record
 
     def _info(self, kind, params):
         found = []
@@ -336,7 +338,7 @@ class Agent:
 
     def _delete(self, kind, params):
         record = self._record(kind, int(params[0].get("id")))
-        self._records(kind).remove(record)
+        self.phone.remove(self.LISTS[kind], record)
         for key in ("file", "thumb"):
             if record.get(key):
                 try:
@@ -380,7 +382,7 @@ class Agent:
             record = {"id": record["id"], "file": canonical, "bucket": os.path.basename(os.path.dirname(canonical)),
                       "addtm": int(time.time()), "modtm": mt, "width": width, "height": height,
                       "size": record["size"], "thumb": thumb}
-        records.append(record)
+        self.phone.append(self.LISTS[kind], record)
         return record
 
     def cmd_music_list(self, params):

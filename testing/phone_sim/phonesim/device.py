@@ -30,13 +30,13 @@ AGENT_STATES = ("current", "old", "none", "stopped")
 
 
 class Device:
-    def __init__(self, root, port=0, agent_state="current", faults=()):
+    def __init__(self, root, port=0, agent_state="current", faults=(), large=0):
         if agent_state not in AGENT_STATES:
             raise ValueError("agent state must be one of %s" % ", ".join(AGENT_STATES))
         self.faults = Faults()
         for spec in faults:
             self.faults.add(spec)
-        self.phone = FixturePhone(root, "current" if agent_state == "stopped" else agent_state)
+        self.phone = FixturePhone(root, "current" if agent_state == "stopped" else agent_state, large=large)
         self.packages = PackageManager(self.phone, self.faults,
                                        agent_running=agent_state != "stopped")
         self.shell = Shell(self.phone, self.packages)

@@ -4,6 +4,13 @@ All content lives in one `FixturePhone`; its `lock` (an RLock) guards every
 record and the files under the virtual root, so the agent's commands, the
 shell's package manager and the FTP server may run on any thread.
 
+A large phone (`FixturePhone(..., large=n)`) holds generated content in
+place of the small fixture's contacts, SMS and media: n contacts with two
+numbers each, 3n messages in n/5 conversations, n pictures (a month of
+pictures for every 100 or so), 0.8n music files and n/10 videos. Records
+are found by id through an index beside each list (`find`), so asking for
+one record costs the same on a large phone as on a small one.
+
 The virtual root (a folder on disk) holds what the phone's storage holds:
   <root>/storage/sdcard0/...   the memory card (sdRootPath)
   <root>/sdcard -> storage/sdcard0   so relative "sdcard/..." paths resolve
@@ -160,6 +167,87 @@ def fixture_pictures():
     ]
 
 
+# ---- the large generated phone ----
+
+_SURNAMES = "张王李赵刘陈杨黄周吴徐孙马朱胡郭何高林罗"
+_GIVEN = "伟芳娜敏静丽强磊军洋勇艳杰娟涛明超秀霞平刚桂英华"
+_LATIN = ("Alice", "Bruno", "Chloe", "David", "Emma", "Felix", "Grace", "Henry")
+
+
+def _large_name(i):
+    """A contact name: mostly Chinese (two or three characters), some Latin."""
+    if i % 10 == 7:
+        return "%s %d" % (_LATIN[i % len(_LATIN)], i)
+    name = _SURNAMES[i % len(_SURNAMES)] + _GIVEN[(i // 3) % len(_GIVEN)]
+    if i % 2:
+        name += _GIVEN[(i // 7) % len(_GIVEN)]
+    return name
+
+
+def _mobile(i):
+    return "13%09d" % i
+
+
+def large_contacts(n):
+    contacts = []
+    for i in range(1, n + 1):
+        row = 100000 + 10 * i
+        contacts.append({"id": i, "name": _large_name(i), "groups": [{"_id": row, "id": 1 + i % 3}],
+                         "phones": [{"_id": row + 1, "value": _mobile(i), "type": 2, "label": ""},
+                                    {"_id": row + 2, "value": "010-%08d" % i, "type": 3, "label": ""}],
+                         "emails": [], "ims": [], "postals": []})
+    return contacts
+
+
+def large_sms(n, contacts):
+    """3n messages in n/5 conversations: a third carry the contact's id, a third
+    only its number written "+86 1xx-xxxx-xxxx", a third an unknown number."""
+    base = 1772330400000
+    threads = max(1, n // 5)
+    per_thread = 3 * n // threads
+    out = []
+    for t in range(1, threads + 1):
+        contact = contacts[(t * 7) % len(contacts)] if contacts else None
+        kind = t % 3 if contact else 2
+        if kind == 0:
+            addr, contact_id = contact["phones"][0]["value"], contact["id"]
+        elif kind == 1:
+            m = contact["phones"][0]["value"]
+            addr, contact_id = "+86 %s-%s-%s" % (m[:3], m[3:7], m[7:]), 0
+        else:
+            addr, contact_id = "106%08d" % t, 0
+        for k in range(per_thread):
+            mid = (t - 1) * per_thread + k + 1
+            out.append({"id": mid, "thread": t, "contact": contact_id, "addr": addr,
+                        "date": base - t * 3600000 + k * 60000, "read": 0 if (t % 4 == 0 and k == per_thread - 1) else 1,
+                        "type": 1 if k % 2 == 0 else 2,
+                        "body": "第%d条消息，会话%d。Message %d of thread %d." % (k + 1, t, k + 1, t),
+                        "errcode": "0"})
+    return out
+
+
+def large_pictures(n):
+    """n pictures, one every 7.5 hours back from 2026-03-02: about 100 a month.
+    Media files of a large phone share their content (one file, many names)."""
+    latest = 1772416800
+    return [{"id": i, "file": SD_ROOT + "/DCIM/Camera/IMG_%06d.jpg" % i, "bucket": "Camera",
+             "addtm": latest - (i - 1) * 27000, "modtm": latest - (i - 1) * 27000,
+             "width": 64, "height": 48, "colour": (220, 80, 40)} for i in range(1, n + 1)]
+
+
+def large_music(n):
+    return [{"id": i, "file": SD_ROOT + "/Music/track_%06d.mp3" % i, "name": "Track %d" % i,
+             "duration": 180000 + i % 60000, "artist": "Artist %d" % (i % 50),
+             "albums": "Album %d" % (i % 200), "mt": 1772330400 - i, "_content": ("Track", 4096)}
+            for i in range(1, n * 8 // 10 + 1)]
+
+
+def large_videos(n):
+    return [{"id": i, "file": SD_ROOT + "/Movies/clip_%06d.mp4" % i, "name": "clip_%06d" % i,
+             "duration": 60000 + i, "mt": 1772330400 - i, "_content": ("Clip", 8192)}
+            for i in range(1, n // 10 + 1)]
+
+
 def picture_bytes(width, height, colour):
     """A JPEG of flat blocks that fade from colour to black, left to right."""
     cols = max(1, width // 8)
@@ -185,7 +273,10 @@ class PathError(Exception):
 class FixturePhone:
     """Everything the phone holds. Callers take `lock` around compound edits."""
 
-    def __init__(self, root, agent_state="current"):
+    # The lists that hold records with an "id" (and the id counters' names).
+    KINDS = ("contacts", "sms", "music", "videos", "pictures")
+
+    def __init__(self, root, agent_state="current", large=0):
         self.root = os.path.abspath(root)
         self.lock = threading.RLock()
         self.properties = dict(PROPERTIES)
@@ -195,13 +286,60 @@ class FixturePhone:
             code, name = ((AGENT_VERSION_CODE, AGENT_VERSION_NAME) if agent_state == "current"
                           else (AGENT_OLD_VERSION_CODE, AGENT_OLD_VERSION_NAME))
             self.apps[AGENT_PACKAGE] = agent_app(code, name)
-        self.contacts = fixture_contacts()
-        self.sms = fixture_sms()
-        self.music = fixture_music()
-        self.videos = fixture_videos()
-        self.pictures = fixture_pictures()
+        if large:
+            self.contacts = large_contacts(large)
+            self.sms = large_sms(large, self.contacts)
+            self.music = large_music(large)
+            self.videos = large_videos(large)
+            self.pictures = large_pictures(large)
+        else:
+            self.contacts = fixture_contacts()
+            self.sms = fixture_sms()
+            self.music = fixture_music()
+            self.videos = fixture_videos()
+            self.pictures = fixture_pictures()
+        # New ids start past every id of the fixture.
         self._next = {"contact": 100, "row": 9000, "music": 100, "video": 100, "picture": 100}
+        for counter, kind in (("contact", "contacts"), ("music", "music"), ("video", "videos"),
+                              ("picture", "pictures")):
+            self._next[counter] = max([self._next[counter]] + [r["id"] for r in getattr(self, kind)])
+        self._next["row"] = max([self._next["row"]] + [e["_id"] for c in self.contacts for key in
+                                                       ("groups", "phones", "emails", "ims", "postals")
+                                                       for e in c[key]])
+        self._by_id = {}
+        for kind in self.KINDS:
+            self.reindex(kind)
         self._make_tree()
+
+    # ---- records by id ----
+    def find(self, kind, record_id):
+        """The first record of `kind` with that id, or None."""
+        with self.lock:
+            return self._by_id[kind].get(record_id)
+
+    def append(self, kind, record):
+        with self.lock:
+            getattr(self, kind).append(record)
+            self._by_id[kind].setdefault(record["id"], record)
+
+    def remove(self, kind, record):
+        with self.lock:
+            getattr(self, kind).remove(record)
+            if self._by_id[kind].get(record["id"]) is record:
+                del self._by_id[kind][record["id"]]
+                # Another record with the same id (none in the fixtures) takes its place.
+                for other in getattr(self, kind):
+                    if other["id"] == record["id"]:
+                        self._by_id[kind][record["id"]] = other
+                        break
+
+    def reindex(self, kind):
+        """Builds the index of `kind` again (after its list was replaced)."""
+        with self.lock:
+            index = {}
+            for record in getattr(self, kind):
+                index.setdefault(record["id"], record)
+            self._by_id[kind] = index
 
     # ---- identifiers ----
     def next_id(self, kind):
@@ -226,36 +364,55 @@ class FixturePhone:
             norm = SD_ROOT + norm[len("/sdcard"):]
         return norm
 
-    def _write(self, device_path, data):
+    def _link(self, device_path, template):
+        """The file at `device_path` as another name of `template` (a host file)."""
         path = self.host_path(device_path)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         if not os.path.exists(path):
-            with open(path, "wb") as f:
-                f.write(data)
+            os.link(template, path)
 
     def _make_tree(self):
         for sub in ("storage/sdcard0", "data/local/tmp", "storage/sdcard0/tmp",
                     "storage/sdcard0/Tamsil/Music", "storage/sdcard0/Tamsil/Video",
-                    "storage/sdcard0/DCIM/Camera", "storage/sdcard0/DCIM/.thumbnails"):
+                    "storage/sdcard0/DCIM/Camera", "storage/sdcard0/DCIM/.thumbnails",
+                    "storage/sdcard0/Music", "storage/sdcard0/Movies"):
             os.makedirs(os.path.join(self.root, sub), exist_ok=True)
         link = os.path.join(self.root, "sdcard")
         if not os.path.lexists(link):
             os.symlink("storage/sdcard0", link)
+        # Files of the same kind and size are written once and linked (a large
+        # phone has thousands).
+        templates = {}
+
+        def write(device_path, key, make):
+            if key not in templates:
+                templates[key] = self.host_path("/data/local/tmp/.template_%d" % len(templates))
+                with open(templates[key], "wb") as f:
+                    f.write(make())
+            self._link(device_path, templates[key])
+
         for m in self.music:
-            self._write(m["file"], media_bytes(m["name"], 4096 + 512 * m["id"]))
+            name, size = m.get("_content") or (m["name"], 4096 + 512 * m["id"])
+            write(m["file"], ("music", name, size), lambda: media_bytes(name, size))
         for v in self.videos:
-            self._write(v["file"], media_bytes(v["name"], 8192 + 1024 * v["id"]))
+            name, size = v.get("_content") or (v["name"], 8192 + 1024 * v["id"])
+            write(v["file"], ("video", name, size), lambda: media_bytes(name, size))
         for p in self.pictures:
-            self._write(p["file"], picture_bytes(p["width"], p["height"], p["colour"]))
+            write(p["file"], ("picture", p["width"], p["height"], p["colour"]),
+                  lambda: picture_bytes(p["width"], p["height"], p["colour"]))
             p["thumb"] = SD_ROOT + "/DCIM/.thumbnails/%d.jpg" % p["id"]
-            self._write(p["thumb"], picture_bytes(16, 16, p["colour"]))
+            write(p["thumb"], ("thumb", p["colour"]), lambda: picture_bytes(16, 16, p["colour"]))
         for item in self.music + self.videos + self.pictures:
             item["size"] = os.path.getsize(self.host_path(item["file"]))
+        for template in templates.values():
+            os.remove(template)
 
     def snapshot(self):
         with self.lock:
+            def public(records):
+                return [{k: v for k, v in r.items() if k != "colour" and not k.startswith("_")}
+                        for r in records]
             return copy.deepcopy({"apps": sorted(self.apps), "contacts": self.contacts,
-                                  "sms": self.sms, "music": self.music,
-                                  "videos": self.videos,
-                                  "pictures": [{k: v for k, v in p.items() if k != "colour"}
-                                               for p in self.pictures]})
+                                  "sms": self.sms, "music": public(self.music),
+                                  "videos": public(self.videos),
+                                  "pictures": public(self.pictures)})

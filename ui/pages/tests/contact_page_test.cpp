@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
 #include "app/data/tests/contact_request_lines.h"
+#include "foundation/base/code_page.h"
 #include "ui/menu/popup_menus.h"
 #include "ui/pages/contact_dlg.h"
 #include "ui/pages/contact_fields.h"
@@ -126,6 +128,7 @@ TEST(ContactRules, TheLetterComesFromTheRowAtTheTopEdge) {
 TEST(ContactRules, SearchMatchesNameInitialsAndNumbers) {
   ContactRecord c;
   c.name = u"张三 Smith";
+  c.initials = NameInitials(c.name);  // as the contact manager loads it
   c.phones.push_back(Entry(1, 2, u"", u"+86 138-0013-8000"));
   struct Case {
     const char16_t* text;
@@ -484,6 +487,40 @@ TEST_F(ContactPageTest, ANewContactIsAddedAndShownAndAPhoneRemovalClearsThePage)
   EXPECT_EQ(list->GetCount(), 0);
   EXPECT_EQ(info->GetUserData(), u"");
   EXPECT_EQ(TabOf(u"contact_tab"), CContactDlg::kViewNew);
+}
+
+// A long list fills a slice at a time, in the manager's order; "tick all"
+// shows ticked only while every row, those to come included, is, and
+// ticked while it fills it ticks the rows still to come.
+TEST_F(ContactPageTest, ALongListFillsInSlicesAndTickAllReachesTheRowsToCome) {
+  constexpr int kSlice = 100;
+  constexpr int kContacts = kSlice + 50;
+  list->SetFillSlice(kSlice, 0);
+  const auto name = [](int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "C%04d", i);
+    return std::string(text);
+  };
+  std::string xml;
+  for (int i = kContacts; i >= 1; --i) xml += "<c i=\"" + std::to_string(i) + "\" n=\"" + name(i) + "\"/>";
+  agent.Reply("contact_list", xml);
+  SelectOption(u"contact_optn");
+  ASSERT_TRUE(PumpUntil([&] { return list->TotalCount() == kContacts && TabOf(u"tab_contact_load") == 0; }));
+  ASSERT_TRUE(list->IsFilling());
+  auto* all = static_cast<CCheckBoxUI*>(PM().FindControl(u"contact_chk"));
+  EXPECT_TRUE(all->IsEnabled());
+  for (int i = 0; i < list->GetCount(); ++i) Toggle(list->RowCheckBox(list->GetItemAt(i)));
+  EXPECT_FALSE(all->GetCheck());  // every row there, but more are coming
+  Toggle(all);
+  EXPECT_TRUE(Enabled(u"delcontact_btn"));
+  ASSERT_NO_FATAL_FAILURE(RunFill(list));
+  ASSERT_EQ(list->GetCount(), kContacts);
+  for (int i = 0; i < kContacts; ++i) ASSERT_EQ(Part(list->GetItemAt(i), u"contact_name"), AnsiToWString(name(i + 1)));
+  EXPECT_EQ(list->CheckedCount(), kContacts);
+  EXPECT_TRUE(all->GetCheck());
+  Toggle(Box(kContacts));  // unticked: not all any more
+  EXPECT_FALSE(all->GetCheck());
+  EXPECT_EQ(list->CheckedCount(), kContacts - 1);
 }
 
 }  // namespace

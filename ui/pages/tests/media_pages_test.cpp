@@ -16,6 +16,7 @@
 #include "foundation/base/tests/case_name.h"
 #include "ui/pages/batch_run.h"
 #include "ui/pages/media_lists.h"
+#include "ui/pages/page_phone.h"
 #include "ui/pages/picture_lists.h"
 #include "ui/pages/tests/fake_media_phone.h"
 #include "ui/pages/tests/test_pictures.h"
@@ -126,6 +127,39 @@ TEST_F(MediaPagesTest, MusicListFollowsTheManagersMessages) {
   Send(msg::kMusicListLoaded);
   frame->Music().Clear();
   EXPECT_EQ(list->GetCount(), 0);
+}
+
+// A long list fills a slice at a time. Rows ticked one by one while it
+// fills are not every row; "select all" then ticks the rows still to come;
+// a song added meanwhile goes on top of them all.
+TEST_F(MediaPagesTest, ALongMusicListFillsInSlicesAndSelectAllReachesTheRowsToCome) {
+  auto* list = dynamic_cast<CMusicList*>(PM().FindControl(u"mymusiclist"));
+  ASSERT_NE(list, nullptr);
+  constexpr int kSlice = 100;
+  constexpr int kSongs = 2 * kSlice + 50;
+  list->SetFillSlice(kSlice, 0);
+  for (int i = 1; i <= kSongs; ++i) phone.music.push_back(Song(i, u"s.mp3", 1, 1));
+  Send(msg::kMusicListLoaded);
+  ASSERT_EQ(list->GetCount(), kSlice);
+  EXPECT_EQ(list->TotalCount(), kSongs);
+  EXPECT_EQ(TabOf(u"tab_music_load"), 0);
+  EXPECT_TRUE(Enabled(u"music_chk"));
+  auto* all = static_cast<CCheckBoxUI*>(PM().FindControl(u"music_chk"));
+  for (int i = 0; i < list->GetCount(); ++i) Tick(list, i);
+  EXPECT_FALSE(all->GetCheck());  // more rows are coming
+  EXPECT_TRUE(Enabled(u"delmusic_btn"));
+  all->SetCheck(true);
+  Click(all);
+  phone.music.push_back(Song(kSongs + 1, u"new.mp3", 1, 1));
+  Send(msg::kMusicAdded, kSongs + 1);
+  for (int turn = 0; list->IsFilling() && turn < 1000; ++turn) host->Advance(1);
+  ASSERT_FALSE(list->IsFilling());
+  ASSERT_EQ(list->GetCount(), kSongs + 1);
+  EXPECT_EQ(list->GetRowUserData(0), DecimalText(kSongs + 1).c_str());
+  for (int i = 1; i <= kSongs; ++i) ASSERT_EQ(list->GetRowUserData(i), DecimalText(i).c_str()) << i;
+  EXPECT_EQ(list->CheckedCount(), kSongs);  // every row the fill added is ticked; the new one is not
+  Tick(list, 0);
+  EXPECT_TRUE(all->GetCheck());
 }
 
 TEST_F(MediaPagesTest, VideoRowsShowTypeFolderAndSizeInGigabytes) {

@@ -15,6 +15,7 @@
 #include "app/agent/socket_thread.h"
 #include "app/data/phone.h"
 #include "app/data/tests/scripted_agent.h"
+#include "ui/controls/list_ui_ex.h"
 #include "ui/frame/window_poster.h"
 #include "ui/pages/page_phone.h"
 #include "ui/tests/frame_fixture.h"
@@ -67,6 +68,13 @@ class PhonePageTest : public ui_test::FrameTest {
     PM().SendNotify(box, DUI_MSGTYPE_CLICK);
   }
   bool Enabled(const char16_t* name) { return PM().FindControl(name)->IsEnabled(); }
+  // Runs the window's turns (its timers on the virtual clock) until the
+  // list has every row of its fill.
+  void RunFill(CListUIEx* list) {
+    for (int turn = 0; list->IsFilling() && turn < 10000; ++turn) host->Advance(1);
+    PumpPendingMessages();
+    ASSERT_FALSE(list->IsFilling());
+  }
 
   data_test::ScriptedAgent agent;
   std::shared_ptr<CPhone> phone;

@@ -231,5 +231,47 @@ TEST_F(SmsPageTest, RefreshLoadsAgainAndNamesFromContactsReplaceNumbers) {
   EXPECT_EQ(agent.Count("sms_list"), 2);
 }
 
+// A long list fills a slice at a time; the names the phone joins while it
+// fills reach every row, those added after the join included, and a
+// conversation removed before its row came is not listed.
+TEST_F(SmsPageTest, ALongListTakesTheNamesJoinedWhileItFills) {
+  constexpr int kSlice = 100;
+  constexpr int kThreads = kSlice + 100;
+  list->SetFillSlice(kSlice, 0);
+  const auto number = [](int t) { return std::to_string(13800000000LL + t); };
+  std::string contacts, messages;
+  for (int t = 1; t <= kThreads; ++t) {
+    const std::string n = number(t);
+    contacts += "<c i=\"" + std::to_string(t) + "\" n=\"联系人" + std::to_string(t) + "\"><p n=\"" + n.substr(0, 3) +
+                " " + n.substr(3) + "\"/></c>";
+    messages += "<sms thread=\"" + std::to_string(t) + "\" contact=\"0\" type=\"1\" id=\"" + std::to_string(t) +
+                "\" addr=\"" + n + "\" date=\"" + std::to_string(1772330400000LL - t * 60000LL) +
+                "\" read=\"1\" body=\"b\" errcode=\"0\"/>";
+  }
+  agent.Reply("contact_list", contacts);
+  phone->LoadContactList();
+  ASSERT_TRUE(PumpUntil([&] { return phone->GetContactCount() == kThreads; }));
+  agent.Reply("sms_list", messages);
+  SelectOption(u"sms_optn");
+  ASSERT_TRUE(PumpUntil([&] {
+    return list->GetCount() > 0 &&
+           Label(list->GetItemAt(0), u"contact_name")->GetText().str().find(u"联系人1<") != std::u16string::npos;
+  }));
+  ASSERT_TRUE(list->IsFilling());  // the names came before the last rows
+  EXPECT_EQ(list->TotalCount(), kThreads);
+  EXPECT_EQ(TabOf(u"tab_sms_page"), 1);
+  agent.Reply("sms_del_thread", "");
+  phone->DeleteSmsThread(kThreads);  // its row is still to come
+  ASSERT_NO_FATAL_FAILURE(RunFill(list));
+  ASSERT_TRUE(PumpUntil([&] { return list->GetCount() == kThreads - 1; }));
+  for (int i = 0; i < list->GetCount(); ++i) {
+    const std::u16string id = list->GetRowUserData(i).str();
+    EXPECT_EQ(id, DecimalText(i + 1));
+    EXPECT_NE(Label(list->GetItemAt(i), u"contact_name")->GetText().str().find(u"联系人" + id + u"<"),
+              std::u16string::npos)
+        << i;
+  }
+}
+
 }  // namespace
 }  // namespace page_test
