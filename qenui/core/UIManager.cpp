@@ -527,6 +527,9 @@ void CPaintManagerUI::ReapObjectsBelow(CControlUI* p) {
   if (below(m_pEventHover)) m_pEventHover = nullptr;
   if (below(m_pEventClick)) m_pEventClick = nullptr;
   if (below(m_pEventKey)) m_pEventKey = nullptr;
+  m_asyncNotify.erase(std::remove_if(m_asyncNotify.begin(), m_asyncNotify.end(),
+                                     [&](const TNotifyUI& n) { return below(n.pSender); }),
+                      m_asyncNotify.end());
   for (auto it = m_timers.begin(); it != m_timers.end();) {
     if (below(it->pSender)) {
       DuiLib::KillTimer(m_hWndPaint, it->uWinTimer);

@@ -121,6 +121,18 @@ TEST_F(QenuiTest, LaterNotificationsArriveUnlessTheirControlWent) {
   list->Remove(row);
   PumpPendingMessages();
   EXPECT_EQ(rec.Summary(), "scroll:opt1,scroll:edit");
+
+  // The same for rows that go all at once.
+  rec.Clear();
+  for (int i = 0; i < 3; ++i) {
+    auto* r = new CListLabelElementUI;
+    list->Add(r);
+    w.PM().SendNotify(r, DUI_MSGTYPE_SCROLL, 0, 0, true);
+  }
+  w.PM().SendNotify(w.PM().FindControl(u"edit"), DUI_MSGTYPE_SCROLL, 0, 0, true);
+  list->RemoveAll();
+  PumpPendingMessages();
+  EXPECT_EQ(rec.Summary(), "scroll:edit");
   DestroyWindow(h);
 }
 
