@@ -35,6 +35,14 @@ class CBaseResponse {
     base::CSingleLock hold(&flag_lock_);
     busy_ = busy;
   }
+  // Sets the flag unless it is set already, in one step: of two threads
+  // asking at once, one gets true.
+  bool TrySetBusy() {
+    base::CSingleLock hold(&flag_lock_);
+    if (busy_) return false;
+    busy_ = true;
+    return true;
+  }
   base::CCriticalSection& DataLock() { return data_lock_; }
 
  private:

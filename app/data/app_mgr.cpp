@@ -57,18 +57,16 @@ CAppMgr::~CAppMgr() {
 // --- requests -----------------------------------------------------------------
 
 void CAppMgr::LoadAppList() {
-  if (IsBusy()) return;
   {
     base::CSingleLock hold(&DataLock());
     if (!records_.empty()) return;
   }
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"package_list");
 }
 
 void CAppMgr::RefreshAppList() {
-  if (IsBusy()) return;
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"package_list");
 }
 

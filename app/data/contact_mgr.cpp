@@ -71,18 +71,16 @@ CContactMgr::~CContactMgr() { ClearContacts(); }
 // --- requests -----------------------------------------------------------------
 
 void CContactMgr::LoadContactList() {
-  if (IsBusy()) return;
   {
     base::CSingleLock hold(&DataLock());
     if (!contacts_.empty()) return;
   }
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"contact_list");
 }
 
 void CContactMgr::RefreshContactList() {
-  if (IsBusy()) return;
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"contact_list");
 }
 

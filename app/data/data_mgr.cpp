@@ -56,6 +56,12 @@ void CDataMgr::SetBusy(bool busy) {
   if (busy_message_ != 0) PostPhoneMessage(busy_message_, busy ? 1 : 0, 0);
 }
 
+bool CDataMgr::BeginLoad() {
+  if (!TrySetBusy()) return false;
+  if (busy_message_ != 0) PostPhoneMessage(busy_message_, 1, 0);
+  return true;
+}
+
 void CDataMgr::OnResponse(CmdResponse& response) {
   std::u16string command;
   std::u16string param;

@@ -47,6 +47,10 @@ class CDataMgr : public CBaseResponse {
 
   // Sets the flag and tells the page (the busy message with 1 or 0).
   void SetBusy(bool busy);
+  // Starts a load: sets the flag and tells the page, unless a load is under
+  // way already (false; nothing is told). Replies on several socket threads
+  // may ask at once: only one load starts.
+  bool BeginLoad();
 
  protected:
   // A reply that passed the checks; `document` is positioned inside

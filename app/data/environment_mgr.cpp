@@ -50,10 +50,9 @@ CEnvironmentMgr::~CEnvironmentMgr() = default;
 void CEnvironmentMgr::RequestEnvironment() { SendGet(u"environment"); }
 
 void CEnvironmentMgr::RequestStorage() {
-  if (IsBusy()) return;
+  if (!BeginLoad()) return;
   CXmlDocument request;
   BuildRequestXml(request, u"environment", u"GET");
-  SetBusy(true);
   SendRequest(u"storagesize_info", request, std::u16string(), false);
 }
 

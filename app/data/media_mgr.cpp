@@ -38,19 +38,17 @@ CMediaMgr<Record>::~CMediaMgr() {
 
 template <typename Record>
 void CMediaMgr<Record>::LoadList() {
-  if (IsBusy()) return;
   {
     base::CSingleLock hold(&DataLock());
     if (!records_.empty()) return;
   }
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(kind_.list_command);
 }
 
 template <typename Record>
 void CMediaMgr<Record>::RefreshList() {
-  if (IsBusy()) return;
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(kind_.list_command);
 }
 

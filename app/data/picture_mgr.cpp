@@ -66,18 +66,16 @@ CPictureMgr::~CPictureMgr() {
 // --- requests -------------------------------------------------------------------------
 
 void CPictureMgr::LoadImageList() {
-  if (IsBusy()) return;
   {
     base::CSingleLock hold(&DataLock());
     if (!images_.empty()) return;
   }
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"image_list");
 }
 
 void CPictureMgr::RefreshImageList() {
-  if (IsBusy()) return;
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"image_list");
 }
 

@@ -27,20 +27,18 @@ CSmsMgr::~CSmsMgr() {
 // --- requests -----------------------------------------------------------------
 
 void CSmsMgr::LoadSmsList() {
-  if (IsBusy()) return;
   {
     base::CSingleLock hold(&DataLock());
     const bool incomplete =
         std::any_of(threads_.begin(), threads_.end(), [](const SmsThreadRecord& t) { return t.stale != 0; });
     if (!threads_.empty() && !incomplete) return;
   }
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"sms_list");
 }
 
 void CSmsMgr::RefreshSmsList() {
-  if (IsBusy()) return;
-  SetBusy(true);
+  if (!BeginLoad()) return;
   SendGet(u"sms_list");
 }
 
