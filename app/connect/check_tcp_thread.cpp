@@ -169,11 +169,29 @@ int CCheckTcpThread::CheckTcp() {
     PD_LOG_ERROR("send failed: %d", errno);
     return -1;
   }
-  ssize_t received;
+  // The agent answers and closes; a peer still sending when the receive
+  // time-out has passed since the send (a trickle) fails the check as one
+  // that sends nothing does.
+  const uint64_t deadline = platform::MonotonicMs() + kSocketTimeoutMs;
+  ssize_t received = -1;
   char block[512];
-  do {
-    received = ::recv(link.fd(), block, sizeof block, 0);
-  } while (received > 0 || (received < 0 && errno == EINTR));
+  for (;;) {
+    const uint64_t now = platform::MonotonicMs();
+    if (now >= deadline) {
+      errno = ETIMEDOUT;
+      break;
+    }
+    pollfd ready{link.fd(), POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(deadline - now));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) {
+      if (polled == 0) errno = ETIMEDOUT;
+      break;
+    }
+    received = ::recv(link.fd(), block, sizeof block, MSG_DONTWAIT);
+    if (received == 0) break;
+    if (received < 0 && errno != EINTR && errno != EAGAIN) break;
+  }
   if (received == 0) {
     PD_LOG_TRACE("send connection closed ");
     return 0;

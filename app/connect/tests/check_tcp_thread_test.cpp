@@ -2,9 +2,11 @@
 #include "app/connect/check_tcp_thread.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "app/adb/tests/closed_port.h"
 #include "app/connect/tests/test_listener.h"
@@ -27,6 +29,11 @@ TEST(CheckTcp, OneCheckAgainstEachPeer) {
     texts.push_back(text);
   });
   TestListener hangs([](int, const std::atomic<bool>& stopping) { TestListener::Hang(stopping); });
+  // Answers a byte at a time without end, each well inside the receive time-out.
+  TestListener trickles([](int fd, const std::atomic<bool>& stopping) {
+    while (!stopping.load() && ::send(fd, "x", 1, MSG_NOSIGNAL) == 1)
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  });
   const testing_support::ClosedPort refusing;
 
   struct Case {
@@ -37,6 +44,7 @@ TEST(CheckTcp, OneCheckAgainstEachPeer) {
       {"accepts, reads and closes: alive", reads_and_closes.port(), 0},
       {"refuses", refusing.port(), -1},
       {"accepts and hangs: fails after the receive time-out", hangs.port(), -1},
+      {"trickles without end: fails after the receive time-out", trickles.port(), -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
