@@ -159,6 +159,8 @@ TEST(KitoracleHostileHttp, BodiesAndNamesStayInBounds) {
       {"HTTP/1.1 200 OK\r\nContent-Disposition: attachment; filename=\"/etc/passwd\"\r\n\r\n", "passwd"},
       {"HTTP/1.1 200 OK\r\nContent-Disposition: attachment; filename=\".\"\r\n\r\n", "c.apk"},
       {"HTTP/1.1 200 OK\r\nContent-Disposition: attachment; filename=\"a\\\\..\\\\b.apk\"\r\n\r\n", "b.apk"},
+      {"HTTP/1.1 200 OK\r\nContent-Disposition: attachment; filename=\"../../.bashrc\"\r\n\r\n", "c.apk"},
+      {"HTTP/1.1 302 Found\r\nLocation: /dir/.profile\r\n\r\nHTTP/1.1 200 OK\r\n\r\n", "c.apk"},
   };
   for (const Name& n : names) EXPECT_EQ(n.expected, ResourceFileName(n.headers, url)) << n.headers;
 }

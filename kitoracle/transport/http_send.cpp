@@ -99,7 +99,8 @@ std::string BaseNameOf(std::string text) {
   if (cut != std::string::npos) text.resize(cut);
   size_t slash = text.find_last_of("/\\");
   if (slash != std::string::npos) text = text.substr(slash + 1);
-  if (text == "." || text == "..") return std::string();
+  // ".", ".." and hidden names are no file name for a download.
+  if (!text.empty() && text.front() == '.') return std::string();
   return text;
 }
 
