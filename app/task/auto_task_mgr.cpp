@@ -309,20 +309,22 @@ void CAutoTaskMgr::OnDownloadProgress(uint32_t id, int32_t status, uint64_t tota
   }
 }
 
-// On the download thread, while the failed package is still held: the
-// engine's reason becomes the task's detail (the row says why), and a
+// On the download thread, while the failed package is still held: a
 // download that failed for want of disk space leaves no part file to keep
-// the disk full.
+// the disk full (removed before the failure is shown, so whoever sees it
+// finds the space free), and the engine's reason becomes the task's detail
+// (the row says why).
 void CAutoTaskMgr::OnDownloadFailed(uint32_t id) {
   PNPDriverPackage* package = thread_.FindPackage(id);
   if (!package) return;
   const int32_t code = package->GetErrorCode();
+  if (code == kEngineFailFile) {
+    package->DeleteEngineTask();
+    const int removed = RemovePartFiles(paths_.download_folder, package->GetFilePath(), id);
+    PD_LOG_ERROR("taskid:%lu the download file cannot be written (disk full?); %d part files removed", Ul(id),
+                 removed);
+  }
   online_.SetState(id, kTaskDownloadFailed, code);
-  if (code != kEngineFailFile) return;
-  package->DeleteEngineTask();
-  const int removed = RemovePartFiles(paths_.download_folder, package->GetFilePath(), id);
-  PD_LOG_ERROR("taskid:%lu the download file cannot be written (disk full?); %d part files removed", Ul(id),
-               removed);
 }
 
 void CAutoTaskMgr::OnDownloaded(uint32_t id, const std::u16string& /*url*/, const std::u16string& file) {
