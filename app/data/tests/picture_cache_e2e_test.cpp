@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/adb/tests/program_at_sim.h"
 #include "app/agent/socket_thread.h"
 #include "app/data/picture_mgr.h"
 #include "app/data/sms_utility.h"
@@ -34,9 +35,8 @@ class PictureCacheSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(phone_.Start()) << phone_.sim.Failure();
-    CSocketThreadMgr::Instance()->SetHost("127.0.0.1", 0);
+    testing_support::PointProgramAtSim(phone_.sim);
     CFtpCmdTool::Instance()->SetHost("ftp://127.0.0.1", "8:8", phone_.sim.Port("ftp_port"));
-    CConfigMgr::Instance()->SetPhonePaths(phone_.Serial());
     message_sink::Take();
   }
   void TearDown() override {
