@@ -5,13 +5,14 @@
 # cores this process may run on); BUILD_TARGETS (space-separated) builds only
 # those targets. A folder already configured is configured again only when
 # arguments are given: the build itself re-runs cmake when a CMakeLists.txt
-# changed.
+# changed. A folder whose configuration never finished (no build files,
+# e.g. a package was missing) is configured again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${1:-build}"; shift || true
 gen=()
 if command -v ninja >/dev/null; then gen=(-G Ninja); fi
-if [ ! -f "$dir/CMakeCache.txt" ]; then
+if [ ! -f "$dir/CMakeCache.txt" ] || { [ ! -f "$dir/build.ninja" ] && [ ! -f "$dir/Makefile" ]; }; then
   cmake -S . -B "$dir" "${gen[@]}" "$@" >/dev/null
 elif [ "$#" -gt 0 ]; then
   cmake -S . -B "$dir" "$@" >/dev/null
