@@ -182,8 +182,10 @@ inline bool PaintOneFrame(GtkWidget* window) {
 // its control tree painted offscreen now (the same painter), inside the
 // round corners' margin and outside the text entry an edit control shows
 // while it has the focus; -1 when either cannot be read. 0: the display
-// shows the window as it is now.
-inline int PixelsNotAsPainted(DuiLib::HWND h, GdkPixbuf** shown = nullptr) {
+// shows the window as it is now. `above`, when given, is a window over this
+// one (a popup): the part it covers shows the popup, not this window, and is
+// left out.
+inline int PixelsNotAsPainted(DuiLib::HWND h, GdkPixbuf** shown = nullptr, DuiLib::HWND above = 0) {
   GtkWidget* w = DuiLib::GetGtkHost() ? DuiLib::GetGtkHost()->NativeWindow(h) : nullptr;
   GdkWindow* gw = w ? gtk_widget_get_window(w) : nullptr;
   if (!gw || !gtk_widget_get_mapped(w)) return -1;
@@ -199,6 +201,13 @@ inline int PixelsNotAsPainted(DuiLib::HWND h, GdkPixbuf** shown = nullptr) {
     entry.width = gtk_widget_get_allocated_width(native_entry);
     entry.height = gtk_widget_get_allocated_height(native_entry);
   }
+  // The popup's rectangle, in this window's coordinates.
+  DuiLib::RECT covered{0, 0, 0, 0};
+  DuiLib::RECT mine;
+  if (above && DuiLib::GetWindowRect(above, &covered) && DuiLib::GetWindowRect(h, &mine)) {
+    covered.left -= mine.left, covered.right -= mine.left;
+    covered.top -= mine.top, covered.bottom -= mine.top;
+  }
   int differing = -1;
   if (pb && painted && gdk_pixbuf_get_width(pb) == cairo_image_surface_get_width(painted) &&
       gdk_pixbuf_get_height(pb) == cairo_image_surface_get_height(painted)) {
@@ -212,6 +221,7 @@ inline int PixelsNotAsPainted(DuiLib::HWND h, GdkPixbuf** shown = nullptr) {
     for (int y = kCorner; y < height - kCorner; ++y)
       for (int x = kCorner; x < width - kCorner; ++x) {
         if (x >= entry.x && x < entry.x + entry.width && y >= entry.y && y < entry.y + entry.height) continue;
+        if (x >= covered.left && x < covered.right && y >= covered.top && y < covered.bottom) continue;
         const guchar* a = shown_pixels + y * stride + x * channels;
         const uint32_t b = *reinterpret_cast<const uint32_t*>(painted_pixels + y * painted_stride + x * 4);
         const uint32_t rgb = (uint32_t(a[0]) << 16) | (uint32_t(a[1]) << 8) | a[2];

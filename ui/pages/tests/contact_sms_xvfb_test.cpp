@@ -140,9 +140,15 @@ class ContactSmsXvfbTest : public ::testing::Test {
   // What the screen shows over the main window with `popup` on top, once
   // both show as painted.
   void ScreenShot(HWND popup, const std::string& name) {
+    int window_off = 0, popup_off = 0;
     ASSERT_TRUE(ui_xvfb::PumpUntil(
-        [&] { return ui_xvfb::PixelsNotAsPainted(hwnd_) == 0 && ui_xvfb::PixelsNotAsPainted(popup) == 0; }, 10000))
-        << name;
+        [&] {
+          window_off = ui_xvfb::PixelsNotAsPainted(hwnd_, nullptr, popup);
+          popup_off = ui_xvfb::PixelsNotAsPainted(popup);
+          return window_off == 0 && popup_off == 0;
+        },
+        10000))
+        << name << ": pixels not as painted: window " << window_off << ", popup " << popup_off;
     ui_xvfb::ScreenShotOver(hwnd_, name);
   }
   // Opens the contacts page and waits for the fixture's four contacts.
