@@ -241,9 +241,18 @@ inline int PixelsNotAsPainted(DuiLib::HWND h, GdkPixbuf** shown = nullptr, DuiLi
 // picture is saved all the same and the test fails with the count of
 // differing pixels.
 inline void ShotAsPainted(DuiLib::HWND h, const std::string& name, int timeoutMs = 10000) {
-  PumpUntil([&] { return PixelsNotAsPainted(h) == 0; }, timeoutMs);
+  // The picture is the one of the look that matched: a second look could
+  // catch an animation between two frames.
   GdkPixbuf* shown = nullptr;
-  const int differing = PixelsNotAsPainted(h, &shown);
+  int differing = -1;
+  PumpUntil(
+      [&] {
+        if (shown) g_object_unref(shown);
+        shown = nullptr;
+        differing = PixelsNotAsPainted(h, &shown);
+        return differing == 0;
+      },
+      timeoutMs);
   ASSERT_GE(differing, 0) << name << ": the window cannot be read";
   mkdir(PD_SCREENSHOT_DIR, 0755);
   const std::string path = std::string(PD_SCREENSHOT_DIR) + "/" + name;
