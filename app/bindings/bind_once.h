@@ -7,18 +7,22 @@
 
 namespace app {
 
+// When the instance's library is opened: by Get() as it makes the instance,
+// or by the instance itself when it first needs it.
+enum class Opening { kWhenMade, kOnFirstNeed };
+
 // Threading: Get() from any thread: the first caller makes the instance and
-// has it Load() its library (whatever that answers), the others wait until
-// it is stored. Take() only at teardown, when no thread calls Get(); the next
-// Get() makes a new instance.
-template <typename T>
+// (kWhenMade) has it Load() its library, whatever that answers; the others
+// wait until it is stored. Take() only at teardown, when no thread calls
+// Get(); the next Get() makes a new instance.
+template <typename T, Opening opening = Opening::kWhenMade>
 class BindOnce {
  public:
   T* Get() {
     int expected = kNone;
     if (state_.compare_exchange_strong(expected, kBeingMade)) {
       auto* made = new T();
-      made->Load();
+      if constexpr (opening == Opening::kWhenMade) made->Load();
       instance_ = made;
       state_.store(kMade);
     } else {

@@ -7,7 +7,7 @@
 
 namespace {
 
-app::BindOnce<CLettermillInterface> g_once;
+app::BindOnce<CLettermillInterface, app::Opening::kOnFirstNeed> g_once;
 
 }  // namespace
 
@@ -22,7 +22,15 @@ CLettermillInterface::~CLettermillInterface() {
 }
 
 bool CLettermillInterface::Load() {
+  std::lock_guard<std::mutex> hold(lock_);
+  const bool opened = LoadLocked();
+  InitLocked();
+  return opened;
+}
+
+bool CLettermillInterface::LoadLocked() {
   if (module_ != nullptr) return true;
+  tried_ = true;
   std::string error;
   module_ = app::LoadOutsideLibrary("Lettermill.dll", &error);
   if (module_ == nullptr) {
@@ -36,11 +44,20 @@ bool CLettermillInterface::Load() {
   return true;
 }
 
+void CLettermillInterface::InitLocked() {
+  if (!init_wanted_ || initialised_ || init_post_ == nullptr) return;
+  init_post_();
+  initialised_ = true;
+}
+
 void CLettermillInterface::Free() {
+  std::lock_guard<std::mutex> hold(lock_);
   init_post_ = nullptr;
   uinit_post_ = nullptr;
   lettermill_ = nullptr;
   lettermill_ex_ = nullptr;
+  initialised_ = false;
+  tried_ = false;
   if (module_ != nullptr) {
     PD_LOG_TRACE("free Lettermill.dll start");
     platform::FreeLibrary(module_);
@@ -52,18 +69,31 @@ void CLettermillInterface::Free() {
 }
 
 void CLettermillInterface::InitPost() {
-  if (init_post_ != nullptr) init_post_();
+  std::lock_guard<std::mutex> hold(lock_);
+  init_wanted_ = true;
+  InitLocked();
 }
 
 void CLettermillInterface::UinitPost() {
+  std::lock_guard<std::mutex> hold(lock_);
+  init_wanted_ = false;
+  if (!initialised_) return;
   if (uinit_post_ != nullptr) uinit_post_();
+  initialised_ = false;
 }
 
 unsigned char CLettermillInterface::Lettermill(const std::string& url, const std::string& body, int flag1,
                                                int flag2) {
-  if (lettermill_ex_ == nullptr) return 0;
+  PfnLettermill post = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (module_ == nullptr && !tried_) LoadLocked();
+    InitLocked();
+    post = lettermill_ex_;
+  }
+  if (post == nullptr) return 0;
   PD_LOG_TRACE("LettermillEx start: %s", url.c_str());
-  const unsigned char result = lettermill_ex_(url.c_str(), body.c_str(), flag1, flag2);
+  const unsigned char result = post(url.c_str(), body.c_str(), flag1, flag2);
   PD_LOG_TRACE("LettermillEx end: %d", result);
   return result;
 }

@@ -1,6 +1,7 @@
 // Each binding with its stand-in beside the program, without it, and with a
 // stand-in that lacks one export.
 #include <dirent.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <sys/wait.h>
@@ -106,7 +107,14 @@ TEST(ZipBinding, LoadsFromAGivenPath) {
   EXPECT_FALSE(zip.IsLoaded());
 }
 
-TEST(LettermillBinding, PostsWhenTheExtendedExportIsBound) {
+// Whether the library file at `path` is loaded in this process.
+bool IsOpen(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle != nullptr) dlclose(handle);
+  return handle != nullptr;
+}
+
+TEST(LettermillBinding, TheFirstPostOpensTheLibraryAndPostsWhenTheExtendedExportIsBound) {
   httplib::Server server;
   int posts = 0;
   server.Post("/service/ClientRep.ashx", [&](const httplib::Request&, httplib::Response& res) {
@@ -124,13 +132,19 @@ TEST(LettermillBinding, PostsWhenTheExtendedExportIsBound) {
     ProgramFolder folder;
     ASSERT_NO_FATAL_FAILURE(Prepare(folder, beside, "Lettermill", "lettermill_without_export"));
     const int before = posts;
+    const std::string library = folder.path() + "/libLettermill.so";
     {
+      // Nothing is opened before the first post; the post opens the library
+      // and has it init (the stand-in refuses to post before its InitPost).
       CLettermillInterface poster;
+      poster.InitPost();
+      EXPECT_FALSE(IsOpen(library));
+      EXPECT_EQ(poster.Lettermill(url, "{}\n", 1, 1), beside == Beside::kNothing ? 0 : 1);
+      EXPECT_EQ(IsOpen(library), beside != Beside::kNothing);
       // Without the plain export the library still loads: it is never called.
       EXPECT_EQ(poster.Load(), beside != Beside::kNothing);
-      poster.InitPost();
-      EXPECT_EQ(poster.Lettermill(url, "{}\n", 1, 1), beside == Beside::kNothing ? 0 : 1);
     }  // UinitPost and free
+    EXPECT_FALSE(IsOpen(library));
     EXPECT_EQ(posts - before, beside == Beside::kNothing ? 0 : 1);
   }
   server.stop();
