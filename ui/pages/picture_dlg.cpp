@@ -1,6 +1,8 @@
 #include "ui/pages/picture_dlg.h"
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/config/config_mgr.h"
 #include "app/core/message_ids.h"
@@ -29,8 +31,13 @@ void CPictureHomeDlg::Init() {
 void CPictureHomeDlg::Fill() {
   if (!list_ || !MediaPhone()->IsConnected()) return;
   list_->RemoveAll();
-  for (const PictureAlbum& album : MediaPhone()->GetAlbumList())
-    if (!album.images.empty()) list_->AddAlbum(album, -1);
+  std::vector<PictureAlbum> albums;
+  for (PictureAlbum& album : MediaPhone()->GetAlbumList())
+    if (!album.images.empty()) albums.push_back(std::move(album));
+  // A month row per turn of the loop's slices: a phone of many months
+  // would hold the window while every row and its first pictures are made.
+  CPictureList* list = list_;
+  FillWithRecords(list, std::move(albums), [list](const PictureAlbum& album) { list->AddAlbum(album, -1); });
 }
 
 void CPictureHomeDlg::UpdateAlbum(int64_t key) {
@@ -55,6 +62,7 @@ void CPictureHomeDlg::UpdateThumbnail(int32_t id) {
 
 void CPictureHomeDlg::CheckAll(bool checked) {
   if (!list_) return;
+  list_->FinishFill();  // the months still to come are checked too
   for (int i = 0; i < list_->GetCount(); ++i)
     if (CPictureSubList* grid = CPictureList::GridOf(list_->GetItemAt(i))) grid->CheckAll(checked);
 }

@@ -558,6 +558,32 @@ TEST_F(PicturesTest, MonthRowsShowFiveThumbnailsAndMoreOnlyAboveFive) {
   EXPECT_TRUE(Enabled(u"delpic_btn"));
 }
 
+// Month rows come a slice per turn of the loop; ticking every picture also
+// reaches the months still to come, and a month asked for by its key is
+// found before they come.
+TEST_F(PicturesTest, ManyMonthsFillInSlicesAndSelectAllReachesTheMonthsToCome) {
+  const int64_t months[] = {1780243200, 1777564800, kApril, kMarch, kFebruary};  // newest first
+  int32_t id = 0;
+  for (int64_t key : months) phone.AddPicture(++id, key);
+  Home()->SetFillSlice(2, 0);
+  Send(msg::kPictureListLoaded);
+  ASSERT_EQ(Home()->GetCount(), 2);
+  EXPECT_EQ(Home()->TotalCount(), 5);
+  auto* all = static_cast<CCheckBoxUI*>(PM().FindControl(u"selallpic_chk"));
+  all->SetCheck(true);
+  Click(all);
+  EXPECT_FALSE(Home()->IsFilling());
+  std::vector<int32_t> ids;
+  frame->Picture().GetCheckedIds(ids);
+  EXPECT_EQ(ids, (std::vector<int32_t>{1, 2, 3, 4, 5}));
+
+  Send(msg::kPictureListLoaded);
+  ASSERT_EQ(Home()->GetCount(), 2);
+  EXPECT_NE(MonthRow(kFebruary), nullptr);  // the last month, found before its turn
+  ASSERT_FALSE(Home()->IsFilling());
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Home()->GetRowUserData(i), picture_grid::KeyText(months[i])) << i;
+}
+
 TEST_F(PicturesTest, RemovingTheLastPictureRemovesTheRowAndANewMonthGoesOnTop) {
   phone.AddPicture(1, kMarch);
   phone.AddPicture(2, kMarch);
