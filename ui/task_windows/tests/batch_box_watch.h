@@ -1,8 +1,9 @@
 // Watches, from a test with real windows, for the batch box
-// (CMessageBoxDlg) that a click opens: once the box shows as painted, the
-// main window with the box over it is photographed; once its job has ended
-// (the box shows its result and counts down to closing) the box is closed
-// with its OK button, as a user does, instead of waiting for the countdown.
+// (CMessageBoxDlg) that a click opens. Once its job has ended (the box shows
+// its result and its OK button), the box's countdown is stopped, so that it
+// cannot close on its own while a loaded machine is slow to photograph it;
+// once the box shows as painted, the main window with the box over it is
+// photographed, and the box is closed with its OK button, as a user does.
 // The watch runs on a GLib timeout, so it also works inside the box's modal
 // loop. UI thread only.
 #pragma once
@@ -13,6 +14,7 @@
 
 #include "qenui/UIlib.h"
 #include "qenui/headless/UITestDriver.h"
+#include "ui/task_windows/message_box_dlg.h"
 #include "ui/tests/xvfb_windows_fixture.h"
 
 namespace ui_xvfb {
@@ -37,14 +39,16 @@ class BatchBoxWatch {
     auto* watch = static_cast<BatchBoxWatch*>(data);
     const DuiLib::HWND box = DuiLib::FindWindow(u"MessageBoxDlg", nullptr);
     if (!box || !DuiLib::IsWindowVisible(box)) return G_SOURCE_CONTINUE;
+    DuiLib::CPaintManagerUI* pm = DuiLib::CPaintManagerUI::GetManagerOf(box);
+    DuiLib::CControlUI* ok = pm ? pm->FindControl(u"btn_ok") : nullptr;
+    if (!ok || !ok->IsVisible()) return G_SOURCE_CONTINUE;
+    DuiLib::KillTimer(box, CMessageBoxDlg::kCountdownTimer);
     if (!watch->Photographed()) {
+      // The look pumps the loop: the next turn looks again.
       if (PixelsNotAsPainted(box) != 0) return G_SOURCE_CONTINUE;
       ScreenShotOver(watch->main_, watch->shot_);
       watch->taken_ = true;
     }
-    DuiLib::CPaintManagerUI* pm = DuiLib::CPaintManagerUI::GetManagerOf(box);
-    DuiLib::CControlUI* ok = pm ? pm->FindControl(u"btn_ok") : nullptr;
-    if (!ok || !ok->IsVisible()) return G_SOURCE_CONTINUE;
     watch->closed_ = DuiLib::ClickControl(ok);
     watch->source_ = 0;
     return G_SOURCE_REMOVE;
