@@ -105,8 +105,15 @@ class WebView {
 
   // A download the page started (a link to download, say), cancelled
   // before anything was written: the control hears of it as a navigation
-  // error.
-  void RefuseDownload(const char* uri) { m_events->navigateError(m_events->context, uri, kRefusedStatus); }
+  // error. While the page still loads, the error is its load's end, so the
+  // end of that load cannot report the page as loaded after it.
+  void RefuseDownload(const char* uri) {
+    if (m_view && webkit_web_view_is_loading(m_view)) {
+      m_downloadRefused = true;
+      return;
+    }
+    m_events->navigateError(m_events->context, uri, kRefusedStatus);
+  }
 
   char* CurrentUrl() const {
     const char* u = m_view ? webkit_web_view_get_uri(m_view) : nullptr;
@@ -214,20 +221,34 @@ class WebView {
 
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent ev, gpointer self) {
     auto* v = static_cast<WebView*>(self);
-    if (ev == WEBKIT_LOAD_STARTED) { v->m_failed = false; v->m_refused = false; v->m_httpStatus = 0; return; }
+    if (ev == WEBKIT_LOAD_STARTED) {
+      v->m_failed = false;
+      v->m_refused = false;
+      v->m_downloadRefused = false;
+      v->m_httpStatus = 0;
+      return;
+    }
     if (ev != WEBKIT_LOAD_FINISHED || v->m_failed) return;
     const char* u = webkit_web_view_get_uri(view);
     std::string url = u ? u : "";
-    if (v->m_httpStatus >= 400) v->m_events->navigateError(v->m_events->context, url.c_str(), v->m_httpStatus);
-    else v->m_events->navigateComplete(v->m_events->context, url.c_str());
+    if (v->m_downloadRefused) {
+      v->m_downloadRefused = false;
+      v->m_events->navigateError(v->m_events->context, url.c_str(), kRefusedStatus);
+    } else if (v->m_httpStatus >= 400) {
+      v->m_events->navigateError(v->m_events->context, url.c_str(), v->m_httpStatus);
+    } else {
+      v->m_events->navigateComplete(v->m_events->context, url.c_str());
+    }
   }
 
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
     auto* v = static_cast<WebView*>(self);
     v->m_failed = true;
-    // A response the view refused ends its load here: an error.
-    if (v->m_refused) {
+    // A response the view refused, or a download the page started, ends
+    // its load here: an error.
+    if (v->m_refused || v->m_downloadRefused) {
       v->m_refused = false;
+      v->m_downloadRefused = false;
       v->m_events->navigateError(v->m_events->context, uri ? uri : "", kRefusedStatus);
       return TRUE;
     }
@@ -262,6 +283,7 @@ class WebView {
   bool m_ownsRef = false;
   bool m_failed = false;
   bool m_refused = false;  // the page's own response was refused
+  bool m_downloadRefused = false;  // a download the page started while loading was refused
   int m_httpStatus = 0;
 };
 

@@ -278,6 +278,7 @@ void MarketSite::Route() {
   for (const ExtraAnswer& extra : extras_) {
     s.Get(extra.path, [extra](const httplib::Request& req, httplib::Response& res) {
       if (req.target.find('?') != std::string::npos) { res.status = 400; return; }
+      if (extra.delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(extra.delay_ms));
       if (!extra.disposition.empty()) res.set_header("Content-Disposition", extra.disposition);
       res.set_content(extra.body, extra.content_type);
     });

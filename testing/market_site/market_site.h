@@ -53,12 +53,14 @@ class MarketSite {
 
   // An answer of the test's own at `path` (a plain path, no query): the
   // body with its content type and, when not empty, a Content-Disposition
-  // header. Added before Start.
+  // header, sent after `delay_ms` (a resource that holds its page's load
+  // open; keep it short: stopping the site waits for it). Added before Start.
   struct ExtraAnswer {
     std::string path;
     std::string content_type;
     std::string disposition;
     std::string body;
+    int delay_ms = 0;
   };
   void AddAnswer(ExtraAnswer answer);
 

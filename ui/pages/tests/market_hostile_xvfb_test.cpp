@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -77,6 +78,7 @@ struct HostilePage {
   const char* label;
   const char* path;  // opened in the store page
   bool refused;      // the store page shows its error page
+  const char* held = nullptr;  // a resource that holds the page's load open past the refusal
 };
 
 const HostilePage kPages[] = {
@@ -84,6 +86,7 @@ const HostilePage kPages[] = {
     {"a page that moves itself to an attachment", "/hostile/move.html", true},
     {"a type the view has no viewer for", "/hostile/binary", true},
     {"a link to download that the page clicks", "/hostile/link.html", true},
+    {"a link to download clicked while the page still loads", "/hostile/link_held.html", true, "/hostile/held.png"},
     {"an attachment in an inline frame", "/hostile/frame.html", false},
 };
 
@@ -100,6 +103,11 @@ class MarketHostilePage : public ::testing::TestWithParam<HostilePage> {
     site_.AddAnswer({"/hostile/link.html", "text/html", "",
                      "<html><body><a id='a' href='/hostile/plain.txt' download='hostile.txt'>x</a>"
                      "<script>document.getElementById('a').click();</script></body></html>"});
+    site_.AddAnswer({"/hostile/link_held.html", "text/html", "",
+                     "<html><body><a id='a' href='/hostile/plain.txt' download='hostile.txt'>x</a>"
+                     "<script>document.getElementById('a').click();</script>"
+                     "<img src='/hostile/held.png'></body></html>"});
+    site_.AddAnswer({"/hostile/held.png", "image/png", "", "", 700});
     site_.AddAnswer({"/hostile/frame.html", "text/html", "",
                      "<html><body>framed<iframe src='/hostile/attach'></iframe></body></html>"});
     site_.AddAnswer({"/hostile/after.html", "text/html", "", "<html><body>after</body></html>"});
@@ -139,6 +147,16 @@ TEST_P(MarketHostilePage, NothingIsDownloadedAndTheStorePageHearsOfIt) {
   const HostilePage& page = GetParam();
   ASSERT_TRUE(ui_xvfb::PumpUntil([&] { return Store().GetReload() == 0; }, 60000)) << "the store home never loaded";
   ASSERT_TRUE(Open(page.path, page.refused)) << page.path;
+  if (page.held) {
+    // The refusal came while the page still loaded: the end of its load
+    // leaves the error page up.
+    auto served = [&] {
+      const std::vector<std::string> requests = site_.Requests();
+      return std::find(requests.begin(), requests.end(), page.held) != requests.end();
+    };
+    ASSERT_TRUE(ui_xvfb::PumpUntil(served, 10000)) << page.held;
+    EXPECT_FALSE(ui_xvfb::PumpUntil([&] { return Store().GetReload() == 0; }, 2000)) << "the page showed as loaded";
+  }
   if (page.refused) {
     ui_xvfb::PumpFor(200);
     ui_xvfb::Shot(frame_->GetHWND(), "market_refused_" + testing_support::IdentifierOf(page.label) + ".png");
