@@ -41,6 +41,11 @@ void CHeadlessHost::Advance(uint64_t ms) {
   PumpPendingMessages();
 }
 
+void CHeadlessHost::Spend(uint64_t ms) {
+  std::lock_guard<std::mutex> lock(m_mu);
+  m_now += ms;
+}
+
 void CHeadlessHost::SetKeyDown(UINT vk, bool down) {
   if (down) m_keysDown.insert(vk); else m_keysDown.erase(vk);
 }

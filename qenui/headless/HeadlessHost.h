@@ -29,6 +29,9 @@ class CHeadlessHost : public IWindowHost {
   // Moves the clock forward by ms on the UI thread, dispatching every posted
   // message and every timer that falls due on the way, in time order.
   void Advance(uint64_t ms);
+  // Moves the clock forward by ms with nothing dispatched: the time a
+  // handler takes while it runs.
+  void Spend(uint64_t ms);
   void SetIdleTimeoutMs(int ms) { m_idleTimeoutMs = ms; }  // real time a waiting loop tolerates with no work
   // When on (the default), a message loop with nothing to do but a pending
   // timer jumps the clock to that timer. When off, a waiting loop waits in

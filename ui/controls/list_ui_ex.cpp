@@ -1,7 +1,6 @@
 #include "ui/controls/list_ui_ex.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "ui/controls/button_state.h"
 
@@ -174,10 +173,11 @@ void CListUIEx::FinishFill() {
 void CListUIEx::AddFillRows(int limit, bool budgeted) {
   std::shared_ptr<FillState> fill = m_fill;  // a row's handler may drop the fill
   if (!fill) return;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_fillBudgetMs);
+  // The budget runs on the window's clock, as its timers do.
+  const uint64_t end = GetTickCount64() + static_cast<uint64_t>(m_fillBudgetMs);
   m_addingFillRows = true;
   for (int n = 0; n < limit && fill->next < fill->count && m_fill == fill; ++n) {
-    if (budgeted && m_fillBudgetMs > 0 && n > 0 && std::chrono::steady_clock::now() >= end) break;
+    if (budgeted && m_fillBudgetMs > 0 && n > 0 && GetTickCount64() >= end) break;
     const int before = GetCount();
     fill->add_row(fill->next++);
     if (GetCount() <= before) continue;
