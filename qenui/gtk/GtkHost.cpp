@@ -36,7 +36,9 @@ struct CGtkHost::Native {
   GtkWidget* entryBox = nullptr;        // the entry's clip: a layout over the part of the edit shown
   RECT entryRect;                       // the edit's rectangle the entry was placed for
   bool settingEntryText = false;
-  cairo_surface_t* backing = nullptr;   // the window's pixels, painted by the library
+  // The window's pixels, painted by the library: an image in memory the X
+  // server shares where it can, so a frame goes out without a copy.
+  cairo_surface_t* backing = nullptr;
   int roundCorner = 0;
   bool dragging = false;                // moving the window by its caption band
   double dragRootX = 0, dragRootY = 0;
@@ -97,7 +99,7 @@ struct NativeEvents {
     if (w <= 0 || h <= 0) return TRUE;
     if (!n->backing || cairo_image_surface_get_width(n->backing) != w || cairo_image_surface_get_height(n->backing) != h) {
       if (n->backing) cairo_surface_destroy(n->backing);
-      n->backing = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+      n->backing = gdk_window_create_similar_image_surface(gtk_widget_get_window(widget), CAIRO_FORMAT_RGB24, w, h, 1);
       gtk_widget_queue_draw(widget);  // the whole new surface needs the library's paint
     }
     GdkRectangle clip;
