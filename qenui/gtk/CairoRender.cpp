@@ -6,6 +6,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "qenui/gtk/FontWarmUp.h"
+
 namespace DuiLib {
 
 namespace {
@@ -123,8 +125,17 @@ cairo_surface_t* CImageSurfaceCache::Get(const TImageInfo& image) {
 
 // ---------------- render target ----------------
 
+namespace {
+// A layout on the calling thread's default font map, the warmed one if this
+// is the first thread to draw or measure text.
+PangoLayout* NewLayoutFor(cairo_t* cr) {
+  AdoptWarmFontMap();
+  return pango_cairo_create_layout(cr);
+}
+}  // namespace
+
 CCairoRenderTarget::CCairoRenderTarget(cairo_t* cr, CImageSurfaceCache* images)
-    : m_cr(cr), m_images(images), m_layout(pango_cairo_create_layout(cr)) {
+    : m_cr(cr), m_images(images), m_layout(NewLayoutFor(cr)) {
   ApplyFontOptions(pango_layout_get_context(m_layout));
   pango_layout_context_changed(m_layout);
 }
@@ -243,6 +254,7 @@ void CCairoRenderTarget::DrawText(long x, long y, const std::u16string& text, co
 SIZE MeasureTextPango(const std::u16string& text, const TFontInfo& font) {
   // One layout for all measuring, on the GTK thread.
   static PangoLayout* layout = [] {
+    AdoptWarmFontMap();
     PangoContext* ctx = pango_font_map_create_context(pango_cairo_font_map_get_default());
     ApplyFontOptions(ctx);
     PangoLayout* l = pango_layout_new(ctx);

@@ -12,6 +12,7 @@
 #include "qenui/control/UIControls.h"
 #include "qenui/core/UIManager.h"
 #include "qenui/core/UIImage.h"
+#include "qenui/gtk/FontWarmUp.h"
 #include "qenui/gtk/GdkPictures.h"
 #include "qenui/gtk/GtkKeys.h"
 #include "qenui/gtk/GtkTray.h"
@@ -312,10 +313,9 @@ CGtkHost* UseGtkHost(std::string* error) {
   // Windows are placed in screen coordinates: that needs X11.
   gdk_set_allowed_backends("x11");
   BrowserModulePresent();
-  // The font map reads the font configuration on a thread of its own from
-  // its creation on; made first, that runs while GTK starts, and the first
-  // text measured does not wait for it.
-  pango_cairo_font_map_get_default();
+  // The fonts are read, chosen and shaped on a worker while GTK starts; the
+  // first text drawn or measured takes the warmed font map.
+  StartFontWarmUp();
   if (!gtk_init_check(nullptr, nullptr)) {
     if (error) *error = "cannot open the X display (DISPLAY is \"" +
                         std::string(g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "") + "\")";

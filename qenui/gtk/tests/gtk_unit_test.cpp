@@ -8,12 +8,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "qenui/core/UIImage.h"
 #include "qenui/gtk/CairoRender.h"
+#include "qenui/gtk/FontWarmUp.h"
 #include "qenui/gtk/GdkPictures.h"
 #include "qenui/gtk/GtkHost.h"
 #include "qenui/gtk/GtkKeys.h"
@@ -118,6 +121,36 @@ class RenderTest : public ::testing::Test {
   CImageSurfaceCache m_images;
   std::unique_ptr<CCairoRenderTarget> m_rt;
 };
+
+// The warmed font map goes to the first thread that draws or measures text,
+// and to it only: a pango font map belongs to one thread at a time. (In a
+// process of its own: which thread asks first is the whole process's.)
+void WarmFontMapGoesToTheFirstThreadOnly() {
+  StartFontWarmUp();
+  PangoFontMap* before = pango_cairo_font_map_get_default();
+  AdoptWarmFontMap();
+  PangoFontMap* warmed = pango_cairo_font_map_get_default();
+  AdoptWarmFontMap();
+  PangoFontMap* again = pango_cairo_font_map_get_default();
+  PangoFontMap* other = nullptr;
+  std::thread([&other] {
+    AdoptWarmFontMap();
+    other = pango_cairo_font_map_get_default();
+  }).join();
+  TFontInfo font;
+  font.iSize = 14;
+  const bool measured = MeasureTextPango(u"我的手机", font).cx > 14 * 3;
+  if (warmed == before) std::_Exit(1);
+  if (again != warmed) std::_Exit(2);
+  if (other == warmed) std::_Exit(3);
+  if (!measured) std::_Exit(4);
+  std::_Exit(0);
+}
+
+TEST(GtkFonts, TheWarmedFontMapGoesToTheFirstThreadThatAsksOnly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(WarmFontMapGoesToTheFirstThreadOnly(), ::testing::ExitedWithCode(0), "");
+}
 
 TEST_F(RenderTest, FillsClipsAndBorders) {
   m_rt->PushClip(MakeRect(0, 0, 32, 64), 0);
