@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -237,7 +238,13 @@ bool SearchServiceSim::StartHttp() {
   if (port <= 0) return false;
   httpPort_ = uint16_t(port);
   httpThread_ = std::thread([this] { http_->listen_after_bind(); });
-  return true;
+  // A stop() that comes before the accept loop runs is lost, and the loop
+  // would then never end: wait, bounded, until it runs.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!http_->is_running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return http_->is_running();
 }
 
 void SearchServiceSim::Stop() {

@@ -777,6 +777,7 @@ TEST_F(GtkWindowTest, BrowserLoadsLoopbackPageAndFiresCompletion) {
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread serving([&] { server.listen_after_bind(); });
+  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
   struct Handler : public CWebBrowserEventHandler {
     std::vector<CDuiString> completed, errors, newWindows;
