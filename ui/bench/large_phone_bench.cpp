@@ -231,6 +231,7 @@ class World {
     CSocketThreadMgr::Instance()->StopAll();
     sims_.clear();
     CConfigMgr::Release();
+    input_.Close();
     xvfb_.Stop();
     if (!home_.empty()) std::system(("rm -rf '" + home_ + "'").c_str());
   }

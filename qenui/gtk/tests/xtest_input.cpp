@@ -17,9 +17,12 @@ bool XTestInput::Open(const std::string& display) {
   return true;
 }
 
-XTestInput::~XTestInput() {
+void XTestInput::Close() {
   if (m_dpy) XCloseDisplay(static_cast<Display*>(m_dpy));
+  m_dpy = nullptr;
 }
+
+XTestInput::~XTestInput() { Close(); }
 
 void XTestInput::MoveTo(int x, int y) {
   auto* d = static_cast<Display*>(m_dpy);

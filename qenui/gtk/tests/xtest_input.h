@@ -10,6 +10,10 @@ class XTestInput {
  public:
   // False when the display cannot be opened or lacks XTest.
   bool Open(const std::string& display);
+  // Closes the connection; call it before the X server stops, since closing
+  // a connection to a server that is gone ends the process through GDK's
+  // handler of lost displays.
+  void Close();
   ~XTestInput();
   void MoveTo(int x, int y);
   void Button(unsigned button, bool down);
