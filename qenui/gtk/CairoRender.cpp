@@ -31,12 +31,12 @@ void SetupLayout(PangoLayout* layout, const std::u16string& text, const TFontInf
   pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
 }
 
+}  // namespace
+
 void ApplyFontOptions(PangoContext* ctx) {
   pango_cairo_context_set_font_options(ctx, SharedFontOptions());
   pango_cairo_context_set_resolution(ctx, 96.0);
 }
-
-}  // namespace
 
 std::string FontFamilyList(const CDuiString& layoutName) {
   std::string name = layoutName.ToUtf8();

@@ -27,6 +27,8 @@ std::string FontFamilyList(const CDuiString& layoutName);
 PangoFontDescription* NewFontDescription(const TFontInfo& font);
 // The font options every text run uses.
 const cairo_font_options_t* SharedFontOptions();
+// Gives a pango context those options and the layouts' 96 dpi.
+void ApplyFontOptions(PangoContext* ctx);
 
 // Decoded pictures as cairo surfaces (premultiplied), by image serial. At
 // most `capacity` surfaces stay cached; the least recently used goes first.

@@ -18,8 +18,7 @@ constexpr int kSizes[] = {12, 14, 16};
 PangoFontMap* WarmFontMap() {
   PangoFontMap* map = pango_cairo_font_map_new();
   PangoContext* ctx = pango_font_map_create_context(map);
-  pango_cairo_context_set_font_options(ctx, SharedFontOptions());
-  pango_cairo_context_set_resolution(ctx, 96.0);
+  ApplyFontOptions(ctx);
   PangoLayout* layout = pango_layout_new(ctx);
   pango_layout_set_text(layout, kSample, -1);
   // Drawn as well as laid out: the glyphs are rendered into the fonts' caches.

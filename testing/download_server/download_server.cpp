@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "testing/serve_after_bind.h"
+
 namespace testing_server {
 
 namespace {
@@ -153,13 +155,7 @@ DownloadServer::DownloadServer() : shared_(std::make_shared<Shared>()), server_(
   });
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) return;
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  // A stop() that comes before the accept loop runs is lost (the loop would
-  // then never end): wait, bounded, until it runs.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  testing_support::ServeAfterBind(*server_, &thread_);
 }
 
 DownloadServer::~DownloadServer() {

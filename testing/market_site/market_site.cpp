@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "testing/serve_after_bind.h"
+
 namespace market_site {
 
 namespace {
@@ -137,8 +139,7 @@ int MarketSite::Start() {
   server_->set_keep_alive_timeout(1);
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) return -1;
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!testing_support::ServeAfterBind(*server_, &thread_)) return -1;
   return port_;
 }
 

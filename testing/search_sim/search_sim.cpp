@@ -3,10 +3,11 @@
 #include <httplib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "testing/serve_after_bind.h"
 
 namespace searchsim {
 namespace {
@@ -237,14 +238,7 @@ bool SearchServiceSim::StartHttp() {
   int port = http_->bind_to_any_port("127.0.0.1");
   if (port <= 0) return false;
   httpPort_ = uint16_t(port);
-  httpThread_ = std::thread([this] { http_->listen_after_bind(); });
-  // A stop() that comes before the accept loop runs is lost, and the loop
-  // would then never end: wait, bounded, until it runs.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!http_->is_running() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return http_->is_running();
+  return testing_support::ServeAfterBind(*http_, &httpThread_);
 }
 
 void SearchServiceSim::Stop() {
